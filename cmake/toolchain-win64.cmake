@@ -1,0 +1,5 @@
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(ORVANE_MINGW_TRIPLE x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
+# The 64-bit test executables run here under Wine.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)
