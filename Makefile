@@ -3,6 +3,8 @@
 
 all: native
 
+-include mk/*.mk
+
 setup:
 	bash scripts/setup.sh
 
