@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <set>
 
-#include "device/drive_list.h"
-#include "device/scsi_commands.h"
 #include "toolkit/endian.h"
 
 namespace orv {
@@ -184,19 +182,6 @@ int ReadPartitionTable(const BlockReader& read, uint64_t blockCount, uint32_t bl
     list.push_back(std::move(space));
   }
   return static_cast<int>(list.size());
-}
-
-int ReadPartitions(DeviceHandle& device, const DriveRecord& record, PartitionList& list) {
-  list.clear();
-  device.Close();
-  if (device.Open(record.path.c_str(), kOpenSharedReadWrite) != 0) return -1;
-  const BlockReader read = [&](uint64_t lba, std::span<uint8_t> block) {
-    return Read10(device, record.PathId(), record.TargetId(), record.Lun(), lba, 1,
-                  static_cast<uint32_t>(block.size()), block.data());
-  };
-  const int result = ReadPartitionTable(read, record.BlockCount(), record.BlockLength(), list);
-  device.Close();
-  return result;
 }
 
 }  // namespace orv
