@@ -85,6 +85,9 @@ constexpr PartitionTypeNameEntry kPartitionTypeNames[] = {
 constexpr size_t kTableOffset = 0x1BE;  // four 16-byte slots
 constexpr size_t kSlotLength = 16;
 constexpr size_t kTableBlockBytes = 512;  // what counts of a table block, whatever its length
+// No drive has blocks larger than this; a READ CAPACITY answer that says so is garbage, and
+// believing it would mean a buffer of up to 4 GiB.
+constexpr uint32_t kMaxBlockLength = 65536;
 
 }  // namespace
 
@@ -98,7 +101,7 @@ const char* PartitionTypeName(uint8_t type) {
 int ReadPartitionTable(const BlockReader& read, uint64_t blockCount, uint32_t blockLength,
                        PartitionList& list) {
   list.clear();
-  if (blockCount == 0 || blockLength < kTableBlockBytes) return -1;
+  if (blockCount == 0 || blockLength < kTableBlockBytes || blockLength > kMaxBlockLength) return -1;
 
   std::vector<uint8_t> block(blockLength);
   auto readBlock = [&](uint64_t lba, std::vector<uint8_t>& into) {

@@ -50,7 +50,8 @@ const char* PartitionTypeName(uint8_t type);
 // fills `list` (cleared first). Returns the number of entries, or -1 on any failure: a short
 // read, no 55h AAh signature or a volume boot sector in block 0, two extended slots in one
 // table, an outermost extended partition of size 0, a chain that comes back to a table block it
-// has already read, a block count of 0 or a block length below 512. After a failure `list` may
+// has already read, a block count of 0, a block length below 512 or above 64 KiB (no drive has
+// such blocks; a capacity answer saying so is garbage). After a failure `list` may
 // hold the entries read before it.
 int ReadPartitionTable(const BlockReader& read, uint64_t blockCount, uint32_t blockLength,
                        PartitionList& list);

@@ -135,6 +135,9 @@ TEST(PartitionTable, NoMediumOrSmallBlocksFailWithoutReading) {
   PartitionList list;
   EXPECT_EQ(ReadPartitionTable(disk.Reader(), 0, 512, list), -1);
   EXPECT_EQ(ReadPartitionTable(disk.Reader(), 1000, 256, list), -1);
+  // A capacity answer claiming 4 GiB blocks must not become a 4 GiB buffer.
+  EXPECT_EQ(ReadPartitionTable(disk.Reader(), 1000, 0xFFFFFFFF, list), -1);
+  EXPECT_EQ(ReadPartitionTable(disk.Reader(), 1000, 65537, list), -1);
   EXPECT_EQ(disk.reads, 0);
 }
 
