@@ -104,6 +104,7 @@ int ReadPartitionTable(const BlockReader& read, uint64_t blockCount, uint32_t bl
   if (blockCount == 0 || blockLength < kTableBlockBytes || blockLength > kMaxBlockLength) return -1;
 
   std::vector<uint8_t> block(blockLength);
+  std::vector<uint8_t> firstBlock(blockLength);
   auto readBlock = [&](uint64_t lba, std::vector<uint8_t>& into) {
     return read(lba, std::span<uint8_t>(into)) == static_cast<int>(blockLength);
   };
@@ -150,10 +151,7 @@ int ReadPartitionTable(const BlockReader& read, uint64_t blockCount, uint32_t bl
       }
       entry.depth = extended ? ++linkCount : 0;
       highestEnd = std::max(highestEnd, entry.start + entry.sectorCount);
-      if (entry.depth == 0) {
-        entry.firstBlock.resize(blockLength);
-        if (!readBlock(entry.start, entry.firstBlock)) return -1;
-      }
+      if (entry.depth == 0 && !readBlock(entry.start, firstBlock)) return -1;
       if (extended) {
         haveLink = true;
         linkRelativeStart = relativeStart;

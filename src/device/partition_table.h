@@ -28,8 +28,9 @@ struct PartitionEntry {
   uint64_t tableBlock = 0;   // LBA of the block holding this slot
   uint64_t start = 0;        // absolute start LBA: table block + relative start
   uint64_t sectorCount = 0;
-  // Data slots only: the partition's first block as read from the medium.
-  std::vector<uint8_t> firstBlock;
+  // A data slot's first block is read during the walk (a partition whose start cannot be read
+  // fails the walk) but not kept: nothing shows it, and a long chain would hold one block per
+  // partition.
 
   uint8_t Type() const { return raw[4]; }
   bool Bootable() const { return raw[0] != 0; }
