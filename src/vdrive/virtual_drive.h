@@ -20,6 +20,7 @@
 #include "vdrive/medium.h"
 #include "vdrive/presets.h"
 #include "vdrive/scsi_target.h"
+#include "vdrive/timing.h"
 
 namespace orv {
 
@@ -124,7 +125,7 @@ class VirtualDrive {
   std::optional<uint32_t> shortTransfer_;
   bool vanished_ = false;
   bool timing_ = false;
-  uint64_t headLba_ = 0;  // where the timing model's head rests
+  HeadPosition head_;  // where the timing model's head rests
 };
 
 // Installs the handlers of the default command table (command_table.cpp) into `drive`.

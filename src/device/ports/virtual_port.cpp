@@ -243,6 +243,11 @@ std::vector<DriveCandidate> VirtualPort::DriveCandidates() {
 }
 
 int MakeProgramPort(std::string_view virtualDrives, std::unique_ptr<DevicePort>& port, std::string& error) {
+  return MakeProgramPort(virtualDrives, false, port, error);
+}
+
+int MakeProgramPort(std::string_view virtualDrives, bool timing, std::unique_ptr<DevicePort>& port,
+                    std::string& error) {
   std::vector<VirtualDriveSpec> specs;
   if (ParseVirtualDriveSpecs(virtualDrives, specs, error) != 0) return -1;
   if (specs.empty()) {
@@ -253,6 +258,7 @@ int MakeProgramPort(std::string_view virtualDrives, std::unique_ptr<DevicePort>&
   for (const VirtualDriveSpec& spec : specs) {
     std::shared_ptr<VirtualDrive> drive = MakeVirtualDrive(spec, error);
     if (!drive) return -1;
+    drive->SetTimingEnabled(timing);
     virtualPort->AddDrive(spec.letter, std::move(drive));
   }
   port = std::move(virtualPort);
@@ -260,8 +266,11 @@ int MakeProgramPort(std::string_view virtualDrives, std::unique_ptr<DevicePort>&
 }
 
 int MakeProgramPort(std::unique_ptr<DevicePort>& port, std::string& error) {
-  const char* value = std::getenv(kVirtualDrivesVariable);
-  return MakeProgramPort(value != nullptr ? std::string_view(value) : std::string_view(), port, error);
+  const char* drives = std::getenv(kVirtualDrivesVariable);
+  const char* timingValue = std::getenv(kVirtualTimingVariable);
+  bool timing = false;
+  if (ParseVirtualTiming(timingValue != nullptr ? timingValue : "", timing, error) != 0) return -1;
+  return MakeProgramPort(drives != nullptr ? std::string_view(drives) : std::string_view(), timing, port, error);
 }
 
 }  // namespace orv
