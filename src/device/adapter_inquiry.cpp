@@ -1,6 +1,5 @@
 #include "device/adapter_inquiry.h"
 
-#include <algorithm>
 #include <new>
 
 #include "toolkit/endian.h"
@@ -57,34 +56,6 @@ std::unique_ptr<AdapterInquiry> ParseAdapterInquiry(std::span<const uint8_t> ans
     // Whatever was built is released by the destructors; the caller sees "no data".
     return nullptr;
   }
-}
-
-std::vector<uint8_t> EncodeAdapterInquiry(const AdapterInquiry& inquiry) {
-  const size_t busCount = inquiry.buses.size() < 255 ? inquiry.buses.size() : 255;
-  std::vector<uint8_t> answer(kBusTableOffset + busCount * kBusEntrySize, 0);
-  answer[0] = static_cast<uint8_t>(busCount);
-  for (size_t b = 0; b < busCount; ++b) {
-    const ScsiBus& bus = inquiry.buses[b];
-    const size_t entry = kBusTableOffset + b * kBusEntrySize;
-    answer[entry] = static_cast<uint8_t>(bus.units.size() < 255 ? bus.units.size() : 255);
-    answer[entry + 1] = static_cast<uint8_t>(bus.initiatorBusId);
-    size_t previous = 0;  // offset of the previous record's next-offset field, 0 for the bus entry
-    for (const ScsiUnit& unit : bus.units) {
-      answer.resize((answer.size() + 3) / 4 * 4, 0);
-      const auto offset = static_cast<uint32_t>(answer.size());
-      PutLe32(answer.data() + (previous == 0 ? entry + 4 : previous), offset);
-      answer.resize(offset + kRecordHeaderSize + unit.inquiryData.size(), 0);
-      uint8_t* record = answer.data() + offset;
-      record[0] = static_cast<uint8_t>(unit.pathId);
-      record[1] = static_cast<uint8_t>(unit.targetId);
-      record[2] = static_cast<uint8_t>(unit.lun);
-      record[3] = static_cast<uint8_t>(unit.claimed);
-      PutLe32(record + 4, unit.InquiryLength());
-      std::copy(unit.inquiryData.begin(), unit.inquiryData.end(), record + kRecordHeaderSize);
-      previous = offset + 8;
-    }
-  }
-  return answer;
 }
 
 }  // namespace orv

@@ -44,8 +44,4 @@ struct AdapterInquiry {
 // Null when `answer` is empty or allocation fails.
 std::unique_ptr<AdapterInquiry> ParseAdapterInquiry(std::span<const uint8_t> answer);
 
-// The driver's answer for `inquiry`, laid out as a port driver lays it out (records 4-byte
-// aligned after the bus table), for virtual drives and tests. At most 255 buses.
-std::vector<uint8_t> EncodeAdapterInquiry(const AdapterInquiry& inquiry);
-
 }  // namespace orv
