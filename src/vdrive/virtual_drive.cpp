@@ -139,6 +139,14 @@ void VirtualDrive::ChangeMedium(std::unique_ptr<Medium> medium) {
   mediumChanged_ = true;
 }
 
+bool VirtualDrive::MediumSize(uint32_t& blockLength, uint64_t& blockCount) const {
+  std::lock_guard lock(mutex_);
+  if (!medium_) return false;
+  blockLength = medium_->BlockLength();
+  blockCount = medium_->BlockCount();
+  return true;
+}
+
 std::vector<uint8_t> VirtualDrive::StandardInquiry() const {
   std::vector<uint8_t> d(96, 0);
   d[0] = preset_.peripheralType & 0x1F;

@@ -76,6 +76,9 @@ class VirtualDrive {
   // --- the medium (handlers run with the drive locked and use these directly)
   Medium* GetMedium() { return medium_.get(); }
   bool HasMedium() const { return medium_ != nullptr; }
+  // Block length and count of the disc, taken under the drive's lock (for callers outside a
+  // handler); false without a disc.
+  bool MediumSize(uint32_t& blockLength, uint64_t& blockCount) const;
   // Puts in a new disc (null: takes the disc out); the next command gets one UNIT ATTENTION,
   // medium may have changed (28h).
   void ChangeMedium(std::unique_ptr<Medium> medium);

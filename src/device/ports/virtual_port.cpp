@@ -171,15 +171,16 @@ bool VirtualPort::VirtualIoControl(OpenEntry& entry, uint32_t code, const void* 
   switch (code) {
     case kIoctlDiskGetDriveGeometry: {
       if (answer == nullptr || outLength < kDiskGeometrySize) return Fail(PortError::kBufferTooSmall);
-      Medium* medium = drive.GetMedium();
-      if (medium == nullptr) return Fail(PortError::kNotReady);
+      uint32_t blockLength = 0;
+      uint64_t blockCount = 0;
+      if (!drive.MediumSize(blockLength, blockCount)) return Fail(PortError::kNotReady);
       // The optical class driver's fixed shape: 64 tracks of 32 sectors per cylinder.
       DiskGeometry g;
       g.mediaType = drive.Preset().geometryMediaType;
       g.tracksPerCylinder = 64;
       g.sectorsPerTrack = 32;
-      g.bytesPerSector = medium->BlockLength();
-      g.cylinders = medium->BlockCount() / (64 * 32);
+      g.bytesPerSector = blockLength;
+      g.cylinders = blockCount / (64 * 32);
       EncodeDiskGeometry(g, answer);
       returned = kDiskGeometrySize;
       break;
