@@ -35,6 +35,14 @@ bool InRange(VirtualDrive& drive, CommandContext& c, uint64_t lba, uint64_t coun
 
 void TestUnitReadyCommand(VirtualDrive& drive, CommandContext& c) { NeedMedium(drive, c); }
 
+// REQUEST SENSE: sense of a failed command already went back with it (autosense), so what is
+// left to report is the drive's standing condition: no disc, or nothing.
+void RequestSenseCommand(VirtualDrive& drive, CommandContext& c) {
+  if (!CdbAtLeast(c, 6)) return;
+  const SenseData sense = MakeFixedSense(drive.HasMedium() ? SenseCode{} : kSenseMediumNotPresent);
+  c.SendData(sense, c.cdb[4]);
+}
+
 void InquiryCommand(VirtualDrive& drive, CommandContext& c) {
   if (!CdbAtLeast(c, 6)) return;
   const bool evpd = (c.cdb[1] & 0x01) != 0;
@@ -144,6 +152,7 @@ struct CommandEntry {
 
 constexpr CommandEntry kStandardCommands[] = {
     {0x00, TestUnitReadyCommand},  // TEST UNIT READY
+    {0x03, RequestSenseCommand},   // REQUEST SENSE
     {0x12, InquiryCommand},        // INQUIRY
     {0x25, ReadCapacityCommand},   // READ CAPACITY(10)
     {0x28, ReadCommand},           // READ(10)
