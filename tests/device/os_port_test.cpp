@@ -35,6 +35,16 @@ TEST(OsPort, MissingPathFailsWithAnErrorText) {
   EXPECT_FALSE(SystemErrorText(device.LastError()).empty());
 }
 
+TEST(OsPort, ErrorCodesHaveTexts) {
+  DeviceHandle device;
+  for (PortError e : {PortError::kFileNotFound, PortError::kInvalidParameter, PortError::kNotReady,
+                      PortError::kSharingViolation, PortError::kDeviceGone}) {
+    const uint32_t code = device.Port().ErrorCode(e);
+    EXPECT_NE(code, 0u);
+    EXPECT_FALSE(SystemErrorText(code).empty()) << code;
+  }
+}
+
 TEST(OsPort, CandidatesAreLettersInOrder) {
   DeviceHandle device;
   char previous = 0;

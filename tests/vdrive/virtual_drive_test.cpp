@@ -252,6 +252,23 @@ TEST(VirtualDrive, HandlersAndOverridesExtendTheDrive) {
   EXPECT_EQ(Send(*drive, Cdb10(0x2B, 0, 0)).outcome.sense[12], 0x20);
 }
 
+TEST(VirtualDrive, TimingModelGrowsWithDistanceAndLength) {
+  const TimingModel m{.commandOverheadMs = 1, .trackToTrackSeekMs = 2, .fullStrokeSeekMs = 102,
+                      .rotationsPerMinute = 6000, .transferMBps = 2.048};
+  HeadPosition head;
+  // No block address: overhead only, the head stays.
+  EXPECT_DOUBLE_EQ(CommandDelayMs(m, 10000, 2048, head, false, 5000, 1), 1.0);
+  EXPECT_EQ(head.lba, 0u);
+  // Full stroke: overhead + 102 ms seek + 5 ms half turn + 1 ms per 2048 bytes.
+  EXPECT_DOUBLE_EQ(CommandDelayMs(m, 10000, 2048, head, true, 10000, 4), 1 + 102 + 5 + 4);
+  EXPECT_EQ(head.lba, 10004u);
+  // Reading on from where the head is: no seek, no latency.
+  EXPECT_DOUBLE_EQ(CommandDelayMs(m, 10000, 2048, head, true, 10004, 1), 1 + 1);
+  // A quarter of the stroke costs half the seek span (square root).
+  head.lba = 0;
+  EXPECT_DOUBLE_EQ(CommandDelayMs(m, 10000, 2048, head, true, 2500, 0), 1 + 2 + 50 + 5);
+}
+
 TEST(VirtualDrive, TimingIsOffByDefault) {
   for (const DrivePreset& p : DrivePresets()) {
     auto drive = MakeVirtualDrive(p);
