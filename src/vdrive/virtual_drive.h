@@ -117,7 +117,8 @@ class VirtualDrive {
   std::vector<std::optional<std::vector<uint8_t>>> overrides_;  // 256, by opcode
   std::function<bool(VirtualDrive&, CommandContext&)> hook_;
 
-  mutable std::mutex mutex_;
+  // Recursive: handlers and hooks run under it and may use the drive's own API.
+  mutable std::recursive_mutex mutex_;
   std::deque<std::vector<uint8_t>> cdbLog_;
   uint64_t commandCount_ = 0;
   bool mediumChanged_ = false;

@@ -40,7 +40,8 @@ int BuildSgIo(uint8_t* request, uint32_t inLength, uint32_t outLength, bool dire
   } else if (h.dataIn == kScsiDataIn) {
     io.dxfer_direction = SG_DXFER_FROM_DEV;
   } else {
-    // Unspecified direction: the Windows drivers treat it as data in.
+    // Unspecified: the command set never sends it; reading is the direction that cannot put
+    // stale memory on a disc.
     io.dxfer_direction = SG_DXFER_FROM_DEV;
   }
   if (h.dataTransferLength != 0) {
