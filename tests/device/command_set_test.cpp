@@ -295,14 +295,5 @@ TEST(CommandSet, InquiryUnitFillsTheUnitOrLeavesIt) {
   EXPECT_EQ(unit.inquiryData, before.inquiryData);
 }
 
-TEST(CommandSet, ClosedHandleFailsWithoutACall) {
-  FakePort* port = new FakePort;
-  DeviceHandle device{std::unique_ptr<DevicePort>(port)};
-  uint8_t out[8];
-  EXPECT_EQ(TestUnitReady(device, 0, 0, 0), -1);
-  EXPECT_EQ(ReadCapacity(device, 0, 0, 0, 8, out), -1);
-  EXPECT_TRUE(port->calls.empty());
-}
-
 }  // namespace
 }  // namespace orv::test

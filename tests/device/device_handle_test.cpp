@@ -47,14 +47,6 @@ struct Fixture {
   DeviceHandle device{std::unique_ptr<DevicePort>(port)};
 };
 
-TEST(DeviceHandle, StartsClosedWithTenSecondTimeout) {
-  Fixture f;
-  EXPECT_FALSE(f.device.IsOpen());
-  EXPECT_EQ(f.device.Path(), "");
-  EXPECT_EQ(f.device.Kind(), kPathOther);
-  EXPECT_EQ(f.device.Timeout(), 10u);
-}
-
 TEST(DeviceHandle, OpenTwiceKeepsTheFirstHandle) {
   Fixture f;
   ASSERT_EQ(f.device.Open("\\\\.\\E:", kOpenSharedReadWrite), 0);

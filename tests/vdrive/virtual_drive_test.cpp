@@ -5,6 +5,7 @@
 
 #include "toolkit/endian.h"
 #include "vdrive/drive_config.h"
+#include "vdrive/timing.h"
 #include "vdrive/virtual_drive.h"
 
 namespace orv {
@@ -196,6 +197,19 @@ TEST(VirtualDrive, FaultInjection) {
   EXPECT_EQ(Send(*drive, Cdb10(0x28, 0, 1), DataDirection::kIn, 2048).outcome.transferred, 2048u);
 }
 
+TEST(VirtualDrive, RequestSenseReportsTheStandingCondition) {
+  for (const char* preset : {"dvdram", "nodisc"}) {
+    SCOPED_TRACE(preset);
+    auto drive = Drive(preset);
+    const Sent s = Send(*drive, {0x03, 0, 0, 0, 252, 0}, DataDirection::kIn, 252);
+    ASSERT_EQ(s.outcome.status, kStatusGood);
+    EXPECT_EQ(s.outcome.transferred, 18u);
+    EXPECT_EQ(s.data[0], 0x70);
+    EXPECT_EQ(s.data[7], 10);
+    EXPECT_EQ(s.data[12], drive->HasMedium() ? 0x00 : 0x3A);
+  }
+}
+
 TEST(VirtualDrive, CommandLog) {
   auto drive = Drive("dvdram");
   for (uint32_t i = 0; i < 70; ++i) Send(*drive, Cdb10(0x2B, i, 0));
@@ -230,7 +244,17 @@ TEST(VirtualDrive, HandlersAndOverridesExtendTheDrive) {
     return true;
   });
   EXPECT_EQ(Send(*drive, {0, 0, 0, 0, 0, 0}).outcome.sense[12], 0x3A);
+  // A hook may use the drive's own API: here it takes the disc out.
+  drive->SetAnswerHook([](VirtualDrive& d, CommandContext&) {
+    if (d.CommandCount() == 1) d.ChangeMedium(nullptr);
+    return false;
+  });
+  drive->ClearCommandLog();
+  EXPECT_EQ(Send(*drive, {0, 0, 0, 0, 0, 0}).outcome.sense[12], 0x3A);
+  EXPECT_FALSE(drive->HasMedium());
+  drive->ChangeMedium(MakeMemoryMedium(2048, 10, false));
   drive->ClearAnswerOverrides();
+  EXPECT_EQ(Send(*drive, {0, 0, 0, 0, 0, 0}).outcome.sense[12], 0x28);
   EXPECT_EQ(Send(*drive, {0, 0, 0, 0, 0, 0}).outcome.status, kStatusGood);
   EXPECT_EQ(Send(*drive, {0x12, 0, 0, 0, 36, 0}, DataDirection::kIn, 36).outcome.transferred, 36u);
   // Removing a handler makes the opcode unsupported.
@@ -238,12 +262,21 @@ TEST(VirtualDrive, HandlersAndOverridesExtendTheDrive) {
   EXPECT_EQ(Send(*drive, Cdb10(0x2B, 0, 0)).outcome.sense[12], 0x20);
 }
 
-TEST(VirtualDrive, TimingIsOffByDefault) {
-  for (const DrivePreset& p : DrivePresets()) {
-    auto drive = MakeVirtualDrive(p);
-    EXPECT_FALSE(drive->TimingEnabled()) << p.name;
-    EXPECT_GT(p.timing.transferMBps, 0) << p.name;
-  }
+TEST(VirtualDrive, TimingModelGrowsWithDistanceAndLength) {
+  const TimingModel m{.commandOverheadMs = 1, .trackToTrackSeekMs = 2, .fullStrokeSeekMs = 102,
+                      .rotationsPerMinute = 6000, .transferMBps = 2.048};
+  HeadPosition head;
+  // No block address: overhead only, the head stays.
+  EXPECT_DOUBLE_EQ(CommandDelayMs(m, 10000, 2048, head, false, 5000, 1), 1.0);
+  EXPECT_EQ(head.lba, 0u);
+  // Full stroke: overhead + 102 ms seek + 5 ms half turn + 1 ms per 2048 bytes.
+  EXPECT_DOUBLE_EQ(CommandDelayMs(m, 10000, 2048, head, true, 10000, 4), 1 + 102 + 5 + 4);
+  EXPECT_EQ(head.lba, 10004u);
+  // Reading on from where the head is: no seek, no latency.
+  EXPECT_DOUBLE_EQ(CommandDelayMs(m, 10000, 2048, head, true, 10004, 1), 1 + 1);
+  // A quarter of the stroke costs half the seek span (square root).
+  head.lba = 0;
+  EXPECT_DOUBLE_EQ(CommandDelayMs(m, 10000, 2048, head, true, 2500, 0), 1 + 2 + 50 + 5);
 }
 
 }  // namespace
