@@ -30,7 +30,7 @@ int ImageFile::CreateImage(const std::filesystem::path& path) {
 }
 
 BlockHeader* ImageFile::BeginBlock(int method) {
-  if (method != 0 && method != 1) return nullptr;
+  if (!writerFile_.IsOpen() || (method != 0 && method != 1)) return nullptr;
   ImageBlock block;
   block.method = static_cast<BlockMethod>(method);
   block.header.methodName = NameOfMethod(block.method);
