@@ -73,6 +73,9 @@ int RunWorkerWithProgress(Ui& ui, const ProgressBoxSpec& spec,
       break;
     }
   }
+  // A box that is gone while the work runs was closed by the user, whatever way it went; the
+  // join below must not wait for work nobody is watching any more.
+  if (!box->IsOpen()) context.RequestStop();
   worker.join();
   context.SetBox(nullptr);
   box->Close();

@@ -51,7 +51,8 @@ class WorkerContext : public ProgressSink {
 // Opens the progress box, starts `work` on a std::thread, pumps messages (Ui::ProcessMessages,
 // waiting 100 ms when idle) while the box is open and the worker runs, then joins the worker and
 // closes the box. The box's close request sets the context's stop flag and then calls
-// `onCloseRequest` when one is given. A quit request also sets the stop flag.
+// `onCloseRequest` when one is given. A quit request, or the box being gone while the work
+// runs, also sets the stop flag.
 //
 // Returns 0 when the work ran (whatever it did), -1 when the box could not be opened (the work
 // has not started) or the thread could not be started. An exception thrown by the work is

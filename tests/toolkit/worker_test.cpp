@@ -76,6 +76,28 @@ TEST(Worker, QuitRequestStopsTheWorker) {
   EXPECT_TRUE(sawStop);
 }
 
+// A Ui whose box vanishes without the close request (a window destroyed by other means).
+class VanishingBoxUi : public ScriptedUi {
+ public:
+  std::unique_ptr<ProgressBox> OpenProgress(const ProgressBoxSpec& spec, std::function<void()>) override {
+    auto box = ScriptedUi::OpenProgress(spec, nullptr);
+    box->Close();
+    return box;
+  }
+};
+
+TEST(Worker, BoxGoneWithoutARequestStillStopsTheWorker) {
+  VanishingBoxUi ui;
+  bool sawStop = false;
+  ASSERT_EQ(RunWorkerWithProgress(ui, ScanLikeSpec(),
+                                  [&](WorkerContext& ctx) {
+                                    while (!ctx.StopRequested()) std::this_thread::yield();
+                                    sawStop = true;
+                                  }),
+            0);
+  EXPECT_TRUE(sawStop);
+}
+
 TEST(Worker, ExceptionOfTheWorkIsRethrownOnTheCaller) {
   ScriptedUi ui;
   EXPECT_THROW(RunWorkerWithProgress(ui, ScanLikeSpec(),
