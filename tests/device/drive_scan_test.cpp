@@ -244,10 +244,7 @@ TEST(DeviceTypeName, LowFiveBitsCountAndUnknownTypesMayCarryTheirCode) {
     const char* name;
     const char* withBuffer;
   } cases[] = {
-      {0x00, "Direct access device", "Direct access device"},
-      {0x05, "CD/DVD-ROM device", "CD/DVD-ROM device"},
       {0x25, "CD/DVD-ROM device", "CD/DVD-ROM device"},
-      {0x06, "Scaner device", "Scaner device"},
       {0x09, "Communication device", "Communication device"},
       {0x0A, "Unkown", "Unkown 0A"},
       {0x1F, "Unkown", "Unkown 1F"},

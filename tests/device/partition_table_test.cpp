@@ -12,17 +12,6 @@ namespace {
 using test::Disk;
 using test::Slot;
 
-TEST(PartitionTypeName, NamesAsListedAndEmptyOtherwise) {
-  EXPECT_STREQ(PartitionTypeName(0x0C), "FAT32 LBA");
-  EXPECT_STREQ(PartitionTypeName(0x0F), "Extended LBA");
-  EXPECT_STREQ(PartitionTypeName(0x83), "Linix native");
-  EXPECT_STREQ(PartitionTypeName(0x39), "Paln9");
-  EXPECT_STREQ(PartitionTypeName(0x68), "Novell");
-  EXPECT_STREQ(PartitionTypeName(0xFE), "NT Disk Admin hidden");
-  EXPECT_STREQ(PartitionTypeName(0x0D), "");
-  EXPECT_STREQ(PartitionTypeName(0xFF), "");
-}
-
 TEST(PartitionTable, SingleFat32WithFreeSpaceAfterIt) {
   Disk disk(512, 2000000);
   disk.Mbr({Slot(0x0C, 63, 999937)});

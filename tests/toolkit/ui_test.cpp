@@ -25,15 +25,6 @@ TEST(BoxButtons, StyleChoosesButtonsInDisplayOrder) {
   EXPECT_EQ(BoxButtons(0x24), 0x04u);
 }
 
-TEST(BoxButtons, DefaultLabels) {
-  EXPECT_STREQ(BoxButtonLabel(kIdOk), "  OK  ");
-  EXPECT_STREQ(BoxButtonLabel(kIdYes), " はい ");
-  EXPECT_STREQ(BoxButtonLabel(kIdNo), "いいえ");
-  EXPECT_STREQ(BoxButtonLabel(kIdCancel), "キャンセル");
-  EXPECT_STREQ(BoxButtonLabel(kIdHelp), "ヘルプ");
-  EXPECT_STREQ(BoxButtonLabel(3), "");
-}
-
 TEST(ScriptedUi, AnswersFromQueueAndRecordsExactBoxes) {
   ScriptedUi ui;
   ui.QueueAnswer(kIdYes);
