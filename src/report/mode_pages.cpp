@@ -334,7 +334,8 @@ const char* ModePageTitle(uint8_t pageCode) {
 }
 
 int DecodeModePage(std::string& text, std::span<const uint8_t> page) {
-  if (page.empty()) return -1;
+  if (page.size() < 2) return -1;
+  page = page.first(std::min<size_t>(page.size(), size_t{page[1]} + 2));
   const uint8_t code = page[0] & 0x3F;
   if (code == 0x2A) return DecodeCapabilitiesPage(text, page);
   const PageDecoder* d = FindDecoder(code);
