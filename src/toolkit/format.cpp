@@ -333,7 +333,13 @@ const uint8_t* Convert(Sink& sink, const uint8_t* p, ArgCursor& args) {
   }
 
   // A width of 0 (or a negative one from '*') means no width.
-  const int32_t width = *p == '*' ? (++p, args.NextInt()) : ReadDigits(p);
+  int32_t width;
+  if (*p == '*') {
+    ++p;
+    width = args.NextInt();
+  } else {
+    width = ReadDigits(p);
+  }
   spec.width = width > 0 ? width : -1;
 
   if (*p == '.') {

@@ -1,6 +1,9 @@
 #include "vdrive/drive_config.h"
 
+#include <filesystem>
 #include <string>
+
+#include "vdrive/preset_partitions.h"
 
 namespace orv {
 
@@ -92,13 +95,23 @@ std::unique_ptr<VirtualDrive> MakeVirtualDrive(const VirtualDriveSpec& spec, std
     error = "unknown virtual drive preset \"" + spec.preset + "\"";
     return nullptr;
   }
-  if (spec.image.empty() || !preset->hasMedium) return MakeVirtualDrive(*preset);
+  if (spec.image.empty() || !preset->hasMedium) {
+    auto drive = MakeVirtualDrive(*preset);
+    // A medium made now is a new one: it gets the preset's partition tables.
+    if (drive->GetMedium() != nullptr) WritePresetPartitions(*preset, *drive->GetMedium());
+    return drive;
+  }
+  std::error_code ec;
+  const bool created = !std::filesystem::exists(spec.image, ec);
   std::string why;
   auto medium = OpenImageMedium(spec.image, preset->blockLength, preset->blockCount, preset->readOnly, why);
   if (medium == nullptr) {
     error = std::string(kVirtualDrivesVariable) + ": drive " + spec.letter + ": " + why;
     return nullptr;
   }
+  // An image file created now gets the preset's partition tables; an existing one is the
+  // user's disc and is never written here.
+  if (created) WritePresetPartitions(*preset, *medium);
   return std::make_unique<VirtualDrive>(*preset, std::move(medium));
 }
 
