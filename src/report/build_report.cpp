@@ -10,6 +10,7 @@
 #include "report/dvd_structure.h"
 #include "report/mode_sense.h"
 #include "toolkit/endian.h"
+#include "toolkit/worker.h"
 
 namespace orv {
 namespace {
@@ -103,7 +104,7 @@ int AddDvdStructureSections(DriveReport& report, DeviceHandle& device, const Scs
   return 0;
 }
 
-int BuildDriveReport(DriveReport& report, DeviceHandle& device, const ReportDriveInfo& drive) {
+int BuildDriveReport(DriveReport& report, DeviceHandle& device, const DriveRecord& drive) {
   // The gathering runs on a worker thread: running out of memory ends it with -1 here rather
   // than letting the exception cross the thread's boundary.
   try {
@@ -112,10 +113,25 @@ int BuildDriveReport(DriveReport& report, DeviceHandle& device, const ReportDriv
     AddCapacityGeometrySection(report, device, drive.capacity);
     AddModeSenseSections(report, device, drive.unit);
     AddConfigurationSections(report, device, drive.unit);
-    const uint32_t blockLength = drive.capacity.size() >= 8 ? GetBe32(drive.capacity.data() + 4) : 0;
-    AddDvdStructureSections(report, device, drive.unit, blockLength);
+    AddDvdStructureSections(report, device, drive.unit, drive.BlockLength());
   } catch (const std::bad_alloc&) {
     return -1;
+  }
+  return 0;
+}
+
+int GatherDriveReport(Ui& ui, DriveReport& report, DeviceHandle& device, const DriveRecord& drive) {
+  device.Close();
+  if (device.Open(drive.path.c_str(), kOpenSharedReadWrite) != 0) return -1;
+  const ProgressBoxSpec spec{"デバイス情報を取得しています。", "Orvane - DVD-RAM Utility", "キャンセル", false, 0};
+  bool cancelled = false;
+  const int rc = RunWorkerWithProgress(
+      ui, spec, [&](WorkerContext&) { BuildDriveReport(report, device, drive); },
+      [&cancelled] { cancelled = true; });
+  if (rc != 0) return -1;
+  if (cancelled) {
+    report.Clear();
+    return 1;
   }
   return 0;
 }

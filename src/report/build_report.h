@@ -8,22 +8,26 @@
 
 #include "device/adapter_inquiry.h"
 #include "device/device_handle.h"
+#include "device/drive_list.h"
 #include "report/report.h"
 
 namespace orv {
 
-// What the report needs of the chosen drive: its name as the drive list shows it, its SCSI
-// unit (address and standard INQUIRY data) and its 8-byte READ CAPACITY field.
-struct ReportDriveInfo {
-  std::string_view name;
-  const ScsiUnit& unit;
-  std::span<const uint8_t> capacity;
-};
+class Ui;
 
-// Empties the report, sets its identification line and runs every gatherer against the drive
-// open in `device`. 0 when all gatherers ran; -1 when memory ran out (sections made before
-// stay). A gatherer whose drive command fails only leaves its sections out.
-int BuildDriveReport(DriveReport& report, DeviceHandle& device, const ReportDriveInfo& drive);
+// Empties the report, sets its identification line from the record's name and INQUIRY data and
+// runs every gatherer against the drive open in `device`, addressed by the record's unit. 0
+// when all gatherers ran; -1 when memory ran out (sections made before stay). A gatherer whose
+// drive command fails only leaves its sections out.
+int BuildDriveReport(DriveReport& report, DeviceHandle& device, const DriveRecord& drive);
+
+// What the program does when the user asks for a drive's report: opens the drive (shared read
+// and write), then builds the report on a worker thread behind a progress box
+// ("デバイス情報を取得しています。") that the user may cancel; cancelling does not interrupt the
+// drive commands, it only discards the report once they are done. 0 with the report built; 1
+// when cancelled (the report is then empty); -1 when the drive cannot be opened or the box
+// cannot be shown.
+int GatherDriveReport(Ui& ui, DriveReport& report, DeviceHandle& device, const DriveRecord& drive);
 
 // The gatherers, in report order. Each returns 0, or -1 when its first command fails.
 void AddCapacityGeometrySection(DriveReport& report, DeviceHandle& device, std::span<const uint8_t> capacity);

@@ -36,11 +36,12 @@ class VirtualReport {
   int Build(DriveReport& report) {
     device_->Close();
     if (device_->Open("\\\\.\\E:", kOpenSharedReadWrite) != 0) return -2;
-    ScsiUnit unit;
-    if (InquiryUnit(*device_, 0, 0, 0, unit) != 0) return -2;
-    uint8_t capacity[8] = {};
-    if (ReadCapacity(*device_, 0, 0, 0, 8, capacity) != 0) std::fill(capacity, capacity + 8, 0);
-    return BuildDriveReport(report, *device_, ReportDriveInfo{"E:", unit, capacity});
+    DriveRecord record;
+    record.name = "E:";
+    record.path = "\\\\.\\E:";
+    if (InquiryUnit(*device_, 0, 0, 0, record.unit) != 0) return -2;
+    if (ReadCapacity(*device_, 0, 0, 0, 8, record.capacity.data()) != 0) record.capacity.fill(0);
+    return BuildDriveReport(report, *device_, record);
   }
 
  private:
