@@ -9,6 +9,15 @@ namespace {
 
 constexpr size_t kRowBytes = 16;
 
+// " %02X" of one byte; dumps of whole 2048-byte structures are common, so the bytes do not each
+// go through the formatter.
+void AppendHexByte(std::string& text, uint8_t b) {
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  text += ' ';
+  text += kDigits[b >> 4];
+  text += kDigits[b & 0x0F];
+}
+
 // The character column of one row: positions whose offset lies in [begin, end) show the byte,
 // the others a blank.
 void AppendCharacters(std::string& text, std::span<const uint8_t> data, size_t rowOffset, size_t begin, size_t end) {
@@ -34,7 +43,7 @@ void HexDumpAddressed(std::string& text, uint32_t base, std::span<const uint8_t>
     AppendFormat(text, "%04X-%04X ", address >> 16, address & 0xFFFFu);
     for (size_t i = 0; i < kRowBytes; ++i) {
       if (row + i < n) {
-        AppendFormat(text, " %02X", data[row + i]);
+        AppendHexByte(text, data[row + i]);
       } else {
         text += "   ";
       }
@@ -56,7 +65,7 @@ void HexDumpOffsets(std::string& text, uint32_t base, size_t start, size_t end, 
     for (size_t i = 0; i < kRowBytes; ++i) {
       const size_t offset = row + i;
       if (offset >= start && offset < end) {
-        AppendFormat(text, " %02X", data[offset]);
+        AppendHexByte(text, data[offset]);
       } else {
         text += "   ";
       }
