@@ -108,28 +108,5 @@ TEST(AddConfigurationAnswer, DescriptorHeaderCutByTheAnswerEndsTheWalk) {
   EXPECT_EQ(Titles(report), (std::vector<std::string>{"Configuration"}));
 }
 
-TEST(FeatureNames, NamesStandAsTheDriveListShowsThem) {
-  const struct {
-    uint16_t code;
-    const char* name;
-  } cases[] = {{0x0000, "Profile List Feature"},
-               {0x0021, "Incremental Streaming Writable"},
-               {0x0028, "The MRW Feature"},
-               {0x0107, "Real Time Steaming Feature"},
-               {0x010C, "Firmware Information"},
-               {0x0033, ""},
-               {0xFFFF, ""}};
-  for (const auto& c : cases) EXPECT_STREQ(FeatureName(c.code), c.name) << c.code;
-}
-
-TEST(ProfileNames, KnownAndUnknownProfiles) {
-  const struct {
-    uint16_t profile;
-    const char* name;
-  } cases[] = {{0x0000, "No Current Profile"}, {0x0012, "DVD-RAM"}, {0x001B, "DVD+R"},
-               {0x0022, "DDCD-RW"},            {0x0040, ""},        {0xFFFF, ""}};
-  for (const auto& c : cases) EXPECT_STREQ(ProfileName(c.profile), c.name) << c.profile;
-}
-
 }  // namespace
 }  // namespace orv

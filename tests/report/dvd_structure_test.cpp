@@ -220,12 +220,5 @@ TEST(AddDvdLayerHead, HeadSectionDumpsTheListAndShortListsAddNothing) {
                    "0000-0000  00 06 00 00 00 40 08 04 -                          .....@..        "}));
 }
 
-TEST(DvdStructureIsPerLayer, OnlyTheLayerFormats) {
-  for (int format = 0; format < 256; ++format) {
-    const bool perLayer = format == 0x00 || format == 0x01 || format == 0x04 || format == 0x10;
-    EXPECT_EQ(DvdStructureIsPerLayer(static_cast<uint8_t>(format)), perLayer) << format;
-  }
-}
-
 }  // namespace
 }  // namespace orv

@@ -9,11 +9,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/cli/cli_app.h"
+#include "report_test_util.h"
 
 namespace orv {
 namespace {
@@ -52,14 +52,6 @@ CliRun RunInfo(const char* preset, std::vector<std::string> extra = {}) {
   return run;
 }
 
-// The golden files are copied beside the test executable, where the tests run.
-std::string Golden(const std::string& name) {
-  std::ifstream file("golden/" + name, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
 void UpdateGoldenIfAsked(const std::string& name, const std::string& text) {
   const char* update = std::getenv("ORVANE_UPDATE_GOLDEN");
   const char* source = std::getenv("ORVANE_SOURCE_DIR");
@@ -73,7 +65,7 @@ TEST(InfoCommand, WholeReportOfEveryPreset) {
     const std::string name = std::string("info_") + preset + ".txt";
     UpdateGoldenIfAsked(name, run.out);
     EXPECT_EQ(run.exitCode, 0) << preset << ": " << run.err;
-    EXPECT_EQ(run.out, Golden(name)) << preset;
+    EXPECT_EQ(run.out, test::Golden(name)) << preset;
   }
 }
 

@@ -79,17 +79,5 @@ TEST(FormatGroupedRight, RightAlignsWithoutCutting) {
   EXPECT_EQ(FormatGroupedRight(16, text, -2), "              -2");
 }
 
-TEST(FormatText, ReplacesAndReturnsTheDestination) {
-  std::string text = "old";
-  EXPECT_EQ(&FormatText(text, "%*,I64u", 8, uint64_t{1234567}), &text);
-  EXPECT_EQ(text, "1,234,567");
-}
-
-TEST(AppendFormat, AppendsTheFormattedText) {
-  std::string text = "a";
-  AppendFormat(text, "%04XH %s", 0x12u, "DVD-RAM");
-  EXPECT_EQ(text, "a0012H DVD-RAM");
-}
-
 }  // namespace
 }  // namespace orv

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,6 +31,31 @@ inline std::vector<uint8_t> Placed(size_t size, size_t offset, const std::vector
   std::vector<uint8_t> buffer(size, 0);
   for (size_t i = 0; i < bytes.size() && offset + i < size; ++i) buffer[offset + i] = bytes[i];
   return buffer;
+}
+
+// A golden file (copied beside the test executable, where the tests run): the whole text.
+inline std::string Golden(const std::string& name) {
+  std::ifstream file("golden/" + name, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// A golden file of named texts: each starts with a line "== name"; its lines follow, written
+// with LF and returned with the CR LF of section texts.
+inline std::map<std::string, std::string> GoldenSections(const std::string& name) {
+  std::map<std::string, std::string> sections;
+  std::istringstream in(Golden(name));
+  std::string line, current;
+  while (std::getline(in, line)) {
+    if (line.rfind("== ", 0) == 0) {
+      current = line.substr(3);
+      sections[current];
+    } else if (!current.empty()) {
+      sections[current] += line + "\r\n";
+    }
+  }
+  return sections;
 }
 
 }  // namespace orv::test
