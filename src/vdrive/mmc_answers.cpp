@@ -19,7 +19,11 @@ constexpr uint8_t kStructureList = 0xFF;
 constexpr SenseCode kSenseSavingNotSupported{kSenseIllegalRequest, 0x39, 0x00};
 constexpr SenseCode kSenseKeyNotEstablished{kSenseIllegalRequest, 0x6F, 0x02};
 
-void Append(std::vector<uint8_t>& to, std::span<const uint8_t> bytes) { to.insert(to.end(), bytes.begin(), bytes.end()); }
+void Append(std::vector<uint8_t>& to, std::span<const uint8_t> bytes) {
+  const size_t at = to.size();
+  to.resize(at + bytes.size());
+  std::copy(bytes.begin(), bytes.end(), to.begin() + static_cast<std::ptrdiff_t>(at));
+}
 
 // ---- MODE SENSE ----
 
