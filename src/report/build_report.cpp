@@ -124,12 +124,19 @@ int GatherDriveReport(Ui& ui, DriveReport& report, DeviceHandle& device, const D
   device.Close();
   if (device.Open(drive.path.c_str(), kOpenSharedReadWrite) != 0) return -1;
   const ProgressBoxSpec spec{"デバイス情報を取得しています。", "Orvane - DVD-RAM Utility", "キャンセル", false, 0};
+  // Cancelled by the box's button or by the program being asked to quit; the worker reads the
+  // stop flag once the drive commands are done, and the runner's join makes that visible here.
   bool cancelled = false;
+  bool stopped = false;
   const int rc = RunWorkerWithProgress(
-      ui, spec, [&](WorkerContext&) { BuildDriveReport(report, device, drive); },
+      ui, spec,
+      [&](WorkerContext& context) {
+        BuildDriveReport(report, device, drive);
+        stopped = context.StopRequested();
+      },
       [&cancelled] { cancelled = true; });
   if (rc != 0) return -1;
-  if (cancelled) {
+  if (cancelled || stopped) {
     report.Clear();
     return 1;
   }

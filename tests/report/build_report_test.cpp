@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "report_test_util.h"
+#include "toolkit/scripted_ui.h"
 #include "virtual_report.h"
 
 namespace orv {
@@ -194,6 +195,34 @@ TEST(BuildDriveReport, RebuildingStartsFromAnEmptyReport) {
   const size_t rows = report.RowCount();
   ASSERT_EQ(drive.Build(report), 0);
   EXPECT_EQ(report.RowCount(), rows);
+}
+
+TEST(GatherDriveReport, BuildsBehindTheProgressBox) {
+  VirtualReport drive("hdd");
+  const DriveRecord record = drive.Record();
+  drive.Device().Close();
+  ScriptedUi ui;
+  DriveReport report;
+  ASSERT_EQ(GatherDriveReport(ui, report, drive.Device(), record), 0);
+  EXPECT_EQ(report.RowCount(), 9u);
+  EXPECT_TRUE(drive.Device().IsOpen());
+  const std::vector<RecordedProgress> boxes = ui.ProgressBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].spec.message, "デバイス情報を取得しています。");
+  EXPECT_EQ(boxes[0].spec.caption, "Orvane - DVD-RAM Utility");
+  EXPECT_EQ(boxes[0].spec.buttonLabel, "キャンセル");
+  EXPECT_TRUE(boxes[0].closed);
+}
+
+TEST(GatherDriveReport, DriveThatDoesNotOpenShowsNothing) {
+  VirtualReport drive("hdd");
+  DriveRecord record = drive.Record();
+  record.path = "\\\\.\\Q:";
+  ScriptedUi ui;
+  DriveReport report;
+  EXPECT_EQ(GatherDriveReport(ui, report, drive.Device(), record), -1);
+  EXPECT_EQ(report.RowCount(), 0u);
+  EXPECT_TRUE(ui.ProgressBoxes().empty());
 }
 
 TEST(DriveReport, ChosenRowShowsItsTextOrItsTitle) {

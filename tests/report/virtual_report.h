@@ -32,15 +32,22 @@ class VirtualReport {
   void SetContent(const MmcContent& content) { InstallMmcAnswers(*drive_, std::make_shared<const MmcContent>(content)); }
   MmcContent Content() const { return MmcContentFor(drive_->Preset()); }
 
-  // Opens the drive, reads its identification and capacity as the scan does, and gathers.
-  int Build(DriveReport& report) {
-    device_->Close();
-    if (device_->Open("\\\\.\\E:", kOpenSharedReadWrite) != 0) return -2;
+  // The drive's record as the scan makes it: identification and capacity. Leaves the drive open.
+  DriveRecord Record() {
     DriveRecord record;
     record.name = "E:";
     record.path = "\\\\.\\E:";
-    if (InquiryUnit(*device_, 0, 0, 0, record.unit) != 0) return -2;
+    device_->Close();
+    if (device_->Open(record.path.c_str(), kOpenSharedReadWrite) != 0) return record;
+    if (InquiryUnit(*device_, 0, 0, 0, record.unit) != 0) return record;
     if (ReadCapacity(*device_, 0, 0, 0, 8, record.capacity.data()) != 0) record.capacity.fill(0);
+    return record;
+  }
+
+  // Opens the drive, reads its identification and capacity as the scan does, and gathers.
+  int Build(DriveReport& report) {
+    const DriveRecord record = Record();
+    if (record.unit.inquiryData.empty()) return -2;
     return BuildDriveReport(report, *device_, record);
   }
 
