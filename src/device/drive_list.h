@@ -72,9 +72,6 @@ class DriveList {
   // device. 0, or -1 when READ CAPACITY failed (the capacity is then all zero).
   int Refresh(DriveRecord& record);
 
-  // Appends a record found by other means (a device path named on a command line).
-  void Add(DriveRecord record) { records_.push_back(std::move(record)); }
-
  private:
   void Append(DriveRecord& working);
 
@@ -82,10 +79,10 @@ class DriveList {
   DeviceHandle device_;
 };
 
-// The whole user-visible scan: clears the list, shows the progress box ("デバイスを検索して
-// います。", "Scan Device...", one button "キャンセル", a bar), runs the walk on a worker thread
-// and returns when the walk has ended and the box is closed. 0, or -1 when the box could not be
-// opened (the list is then empty).
+// The whole user-visible scan: clears the list, shows the progress box (message
+// "デバイスを検索しています。", caption "Scan Device...", one button "キャンセル", a bar, 400
+// pixels wide), runs the walk on a worker thread and returns when the walk has ended and the box
+// is closed. 0, or -1 when the box could not be opened (the list is then empty).
 int RunScan(Ui& ui, DriveList& list);
 
 }  // namespace orv

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <set>
 
-#include "device/drive_list.h"
-#include "device/scsi_commands.h"
 #include "toolkit/endian.h"
 
 namespace orv {
@@ -87,6 +85,9 @@ constexpr PartitionTypeNameEntry kPartitionTypeNames[] = {
 constexpr size_t kTableOffset = 0x1BE;  // four 16-byte slots
 constexpr size_t kSlotLength = 16;
 constexpr size_t kTableBlockBytes = 512;  // what counts of a table block, whatever its length
+// No drive has blocks larger than this; a READ CAPACITY answer that says so is garbage, and
+// believing it would mean a buffer of up to 4 GiB.
+constexpr uint32_t kMaxBlockLength = 65536;
 
 }  // namespace
 
@@ -100,9 +101,10 @@ const char* PartitionTypeName(uint8_t type) {
 int ReadPartitionTable(const BlockReader& read, uint64_t blockCount, uint32_t blockLength,
                        PartitionList& list) {
   list.clear();
-  if (blockCount == 0 || blockLength < kTableBlockBytes) return -1;
+  if (blockCount == 0 || blockLength < kTableBlockBytes || blockLength > kMaxBlockLength) return -1;
 
   std::vector<uint8_t> block(blockLength);
+  std::vector<uint8_t> firstBlock(blockLength);
   auto readBlock = [&](uint64_t lba, std::vector<uint8_t>& into) {
     return read(lba, std::span<uint8_t>(into)) == static_cast<int>(blockLength);
   };
@@ -149,10 +151,7 @@ int ReadPartitionTable(const BlockReader& read, uint64_t blockCount, uint32_t bl
       }
       entry.depth = extended ? ++linkCount : 0;
       highestEnd = std::max(highestEnd, entry.start + entry.sectorCount);
-      if (entry.depth == 0) {
-        entry.firstBlock.resize(blockLength);
-        if (!readBlock(entry.start, entry.firstBlock)) return -1;
-      }
+      if (entry.depth == 0 && !readBlock(entry.start, firstBlock)) return -1;
       if (extended) {
         haveLink = true;
         linkRelativeStart = relativeStart;
@@ -184,19 +183,6 @@ int ReadPartitionTable(const BlockReader& read, uint64_t blockCount, uint32_t bl
     list.push_back(std::move(space));
   }
   return static_cast<int>(list.size());
-}
-
-int ReadPartitions(DeviceHandle& device, const DriveRecord& record, PartitionList& list) {
-  list.clear();
-  device.Close();
-  if (device.Open(record.path.c_str(), kOpenSharedReadWrite) != 0) return -1;
-  const BlockReader read = [&](uint64_t lba, std::span<uint8_t> block) {
-    return Read10(device, record.PathId(), record.TargetId(), record.Lun(), lba, 1,
-                  static_cast<uint32_t>(block.size()), block.data());
-  };
-  const int result = ReadPartitionTable(read, record.BlockCount(), record.BlockLength(), list);
-  device.Close();
-  return result;
 }
 
 }  // namespace orv

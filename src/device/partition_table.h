@@ -28,8 +28,9 @@ struct PartitionEntry {
   uint64_t tableBlock = 0;   // LBA of the block holding this slot
   uint64_t start = 0;        // absolute start LBA: table block + relative start
   uint64_t sectorCount = 0;
-  // Data slots only: the partition's first block as read from the medium.
-  std::vector<uint8_t> firstBlock;
+  // A data slot's first block is read during the walk (a partition whose start cannot be read
+  // fails the walk) but not kept: nothing shows it, and a long chain would hold one block per
+  // partition.
 
   uint8_t Type() const { return raw[4]; }
   bool Bootable() const { return raw[0] != 0; }
@@ -50,7 +51,8 @@ const char* PartitionTypeName(uint8_t type);
 // fills `list` (cleared first). Returns the number of entries, or -1 on any failure: a short
 // read, no 55h AAh signature or a volume boot sector in block 0, two extended slots in one
 // table, an outermost extended partition of size 0, a chain that comes back to a table block it
-// has already read, a block count of 0 or a block length below 512. After a failure `list` may
+// has already read, a block count of 0, a block length below 512 or above 64 KiB (no drive has
+// such blocks; a capacity answer saying so is garbage). After a failure `list` may
 // hold the entries read before it.
 int ReadPartitionTable(const BlockReader& read, uint64_t blockCount, uint32_t blockLength,
                        PartitionList& list);

@@ -98,7 +98,10 @@ class ConsoleUi::Box : public ProgressBox {
 
   void Draw() {
     if (closed_ || !draw_) return;
-    std::string line = "\r\x1b[K" + ConsoleText(spec_.caption);
+    // The box's message says what runs ("デバイスを検索しています。"); the caption is the
+    // window title and stands in only when there is no message.
+    std::string line = "\r\x1b[K";
+    line.append(ConsoleText(spec_.message.empty() ? spec_.caption : spec_.message));
     if (!status_.empty()) line += "  " + ConsoleText(status_);
     if (spec_.progressBar && range_ > 0) {
       const uint32_t shown = position_ > range_ ? range_ : position_;
@@ -143,7 +146,7 @@ uint32_t ConsoleUi::ShowBox(const MessageBoxSpec& box) {
   {
     std::lock_guard lock(shared_->mutex);
     std::string text;
-    if (!box.caption.empty()) text += "[" + ConsoleText(box.caption) + "] ";
+    if (!box.caption.empty()) text.append("[").append(ConsoleText(box.caption)).append("] ");
     text += ConsoleText(box.text);
     if (text.empty() || text.back() != '\n') text += '\n';
     if (!box.note.empty()) text += ConsoleText(box.note) + "\n";

@@ -35,6 +35,7 @@ struct Disk {
   uint64_t blockCount;
   std::map<uint64_t, std::vector<uint8_t>> blocks;
   int reads = 0;
+  std::vector<uint64_t> readLbas;  // every block asked for, in order
   uint64_t shortReadAt = ~uint64_t{0};
 
   Disk(uint32_t length, uint64_t count) : blockLength(length), blockCount(count) {}
@@ -66,6 +67,7 @@ struct Disk {
   // Stops answering after 1000 reads, so a reader that loops fails instead of hanging.
   BlockReader Reader() {
     return [this](uint64_t lba, std::span<uint8_t> out) -> int {
+      readLbas.push_back(lba);
       if (++reads > 1000 || lba >= blockCount || out.size() != blockLength) return -1;
       auto it = blocks.find(lba);
       for (size_t i = 0; i < out.size(); ++i) out[i] = it == blocks.end() ? 0 : it->second[i];

@@ -32,7 +32,7 @@ TEST(PartitionTable, SingleFat32WithFreeSpaceAfterIt) {
   EXPECT_EQ(list[0].depth, 0);
   EXPECT_EQ(list[0].start, 63u);
   EXPECT_EQ(list[0].sectorCount, 999937u);
-  EXPECT_EQ(list[0].firstBlock.size(), 512u);  // the partition's first block was read
+  EXPECT_EQ(disk.readLbas, (std::vector<uint64_t>{0, 63}));  // the table, the partition's first block
   EXPECT_EQ(list[1].number, -1);
   EXPECT_EQ(list[1].start, 1000000u);
   EXPECT_EQ(list[1].sectorCount, 1000000u);
@@ -52,6 +52,8 @@ TEST(PartitionTable, ExtendedChainNumbersLogicalsFromFour) {
       {0, 0, 0, 63, 1000},       {1, 1, 0, 2048, 10000},  {4, 0, 2048, 2111, 3000},
       {0, 2, 2048, 6144, 5000},  {5, 0, 6144, 6207, 4000}, {-1, 0, 0, 12048, 7952},
   };
+  // Tables and data partitions' first blocks in chain order; extended slots are not read.
+  EXPECT_EQ(disk.readLbas, (std::vector<uint64_t>{0, 63, 2048, 2111, 6144, 6207}));
   for (size_t i = 0; i < list.size(); ++i) {
     EXPECT_EQ(list[i].number, want[i].number) << "entry " << i;
     EXPECT_EQ(list[i].depth, want[i].depth) << "entry " << i;
@@ -89,7 +91,7 @@ TEST(PartitionTable, LargeBlocksUseOnlyTheFirst512Bytes) {
   PartitionList list;
   ASSERT_EQ(ReadPartitionTable(disk.Reader(), disk.blockCount, disk.blockLength, list), 1);
   EXPECT_EQ(list[0].start, 16u);
-  EXPECT_EQ(list[0].firstBlock.size(), 2048u);
+  EXPECT_EQ(disk.readLbas, (std::vector<uint64_t>{0, 16}));
 }
 
 TEST(PartitionTable, FailuresReturnMinusOne) {
@@ -135,6 +137,9 @@ TEST(PartitionTable, NoMediumOrSmallBlocksFailWithoutReading) {
   PartitionList list;
   EXPECT_EQ(ReadPartitionTable(disk.Reader(), 0, 512, list), -1);
   EXPECT_EQ(ReadPartitionTable(disk.Reader(), 1000, 256, list), -1);
+  // A capacity answer claiming 4 GiB blocks must not become a 4 GiB buffer.
+  EXPECT_EQ(ReadPartitionTable(disk.Reader(), 1000, 0xFFFFFFFF, list), -1);
+  EXPECT_EQ(ReadPartitionTable(disk.Reader(), 1000, 65537, list), -1);
   EXPECT_EQ(disk.reads, 0);
 }
 

@@ -1,0 +1,62 @@
+// The working state of the LH5 encoder and decoder, shared by the files that implement them.
+// Not part of the codec's interface.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "image/lh5_constants.h"
+#include "image/lh5_match_finder.h"
+
+namespace orv::lh5 {
+
+struct EncoderState {
+  MatchFinder finder;
+  uint32_t positionSymbols = kMaxNP;  // window bits + 1
+  int64_t lookahead = 0;              // bytes of input at and after the current position
+  bool inputEnded = false;
+  uint64_t limit = 0;                 // output limit, 0 = none
+  uint64_t bytesRead = 0;
+  uint64_t bytesWritten = 0;
+
+  // Pending symbols of one Huffman block: groups of 8, each after a flag byte whose bits (most
+  // significant first) say literal (0, one byte) or match (1, three bytes).
+  std::unique_ptr<uint8_t[]> symbols;
+  uint32_t symbolsSize = 0;
+  uint32_t symbolsPos = 0;
+  uint32_t flagPos = 0;
+  uint32_t flagMask = 0;
+
+  std::array<uint32_t, kNC> literalFreq{};
+  std::array<uint32_t, kMaxNP> positionFreq{};
+  std::array<uint32_t, kNT> codeLengthFreq{};
+  std::array<uint8_t, kNC> literalLength{};
+  std::array<uint16_t, kNC> literalCode{};
+  std::array<uint8_t, kNT> smallLength{};  // code-length code, then position code
+  std::array<uint16_t, kNT> smallCode{};
+
+  uint32_t bitBuffer = 0;  // bits not yet forming a whole byte, right-aligned
+  int bitCount = 0;
+};
+
+struct DecoderState {
+  std::unique_ptr<uint8_t[]> ring;  // kDecodeRingBytes, 0x20 before the first byte
+  uint32_t writePos = 0;
+  uint32_t blockLeft = 0;            // symbols left in the current Huffman block
+  uint32_t positionSymbols = kMaxNP;
+
+  std::array<uint8_t, kNC> literalLength{};
+  std::array<uint16_t, 1u << kLiteralTableBits> literalTable{};
+  std::array<uint8_t, kNT> smallLength{};
+  std::array<uint16_t, 1u << kSmallTableBits> smallTable{};
+  std::array<uint16_t, 2 * kNC> left{};
+  std::array<uint16_t, 2 * kNC> right{};
+
+  uint64_t bitBuffer = 0;  // left-aligned: the next bit of the stream is bit 63
+  int bitCount = 0;
+  uint64_t inputLeft = 0;  // compressed bytes it may still read
+  uint32_t padBytes = 0;   // bytes shifted in past the compressed data
+};
+
+}  // namespace orv::lh5

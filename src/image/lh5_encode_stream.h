@@ -1,0 +1,55 @@
+// Lh5EncodeStream runs the LH5 encoder on a worker thread of its own: the caller writes a
+// block's bytes into a 64 KiB ring, the worker takes them a whole window (8 KiB) at a time,
+// except at the end, and writes the compressed stream to the output file. Started once per
+// block, closed at the end of the block.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+#include "image/byte_ring.h"
+#include "image/lh5_codec.h"
+
+namespace orv {
+
+class Lh5EncodeStream : public Lh5Codec {
+ public:
+  Lh5EncodeStream() = default;
+  // A stream destroyed while running is abandoned: the worker stops without writing more.
+  ~Lh5EncodeStream() override;
+
+  // Allocates the ring and starts the worker. 0 or -1.
+  int Start();
+  // Copies into the ring, waiting for room. Fewer than count only once the worker has stopped.
+  uint64_t Write(uint64_t count, const uint8_t* data);
+  // Marks the end of input, waits for the worker to write the rest of the stream, frees the
+  // ring. The output file is then positioned right after the stream's last byte and
+  // compressedSize holds the stream's length. Returns 0.
+  int Close();
+  // 0 when the last run wrote a whole stream, else what ended it (a Fail code, or -1 when the
+  // encoder could not get its memory). Valid after Close.
+  int RunResult() const { return runResult_; }
+
+ protected:
+  int64_t ReadInput(BinaryFile* handle, uint8_t* buffer, uint32_t count) override;
+  int64_t WriteOutput(BinaryFile* handle, const uint8_t* buffer, uint32_t count) override;
+  int Fail(int code) override;
+
+ private:
+  void Worker();
+
+  std::mutex mutex_;
+  std::condition_variable dataAdded_;
+  std::condition_variable roomMade_;
+  ByteRing ring_;
+  bool running_ = false;
+  bool closed_ = false;
+  std::atomic<bool> abandoned_{false};
+  int runResult_ = 0;
+  std::thread thread_;
+};
+
+}  // namespace orv

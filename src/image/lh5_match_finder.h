@@ -1,0 +1,62 @@
+// The encoder's match finder: a digital search tree over the last D text positions, its
+// children reached through a hash of (node, next byte). All arrays use 16-bit node numbers and
+// are allocated once per stream; nothing is allocated per symbol.
+//
+// Node numbers: 0 is none; 1..D-1 are internal nodes (taken from a free list); D + c is the root
+// of the strings starting with byte c; text positions, kept in D..2D-1 by the slide, are leaves.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+namespace orv::lh5 {
+
+class MatchFinder {
+ public:
+  // Allocates the text buffer and the tree for a 2^dictionaryBits window (12 or 13 bits) and
+  // matches of up to maxMatch bytes. Returns false when memory cannot be had.
+  bool Allocate(int dictionaryBits, int maxMatch);
+  void Free();
+
+  // Empties the tree: roots of level 1 with no position, no parents, every hash slot empty, free
+  // list 1..D-1.
+  void Init();
+  // Adds `position` to the tree and leaves in matchLength/matchPosition the longest earlier
+  // string that matches the text there (up to maxMatch; the most recent one of that length).
+  void Insert();
+  // Removes the leaf `position`, which holds the text D bytes back.
+  void Delete();
+
+  uint32_t DictionarySize() const { return dictSize_; }
+  uint32_t MaxMatch() const { return maxMatch_; }
+  uint8_t* Text() { return text_.get(); }
+  uint32_t TextSize() const { return 2 * dictSize_ + maxMatch_; }
+
+  uint32_t position = 0;       // current text position, D..2D-1
+  uint32_t matchLength = 0;
+  uint32_t matchPosition = 0;  // text index of the match, below `position`
+
+ private:
+  static constexpr uint16_t kPositionFlag = 0x8000;  // position to be refreshed on the next pass
+
+  uint16_t Hash(uint32_t node, uint8_t c) const {
+    return static_cast<uint16_t>(node + (uint32_t{c} << hashShift_) + 2 * dictSize_);
+  }
+  uint16_t Child(uint16_t node, uint8_t c);
+  void MakeChild(uint16_t parentNode, uint8_t c, uint16_t child);
+  void Split(uint16_t old);
+
+  uint32_t dictSize_ = 0;
+  uint32_t maxMatch_ = 0;
+  int hashShift_ = 0;
+  uint16_t avail_ = 0;  // head of the free list of internal nodes
+  std::unique_ptr<uint8_t[]> text_;
+  std::unique_ptr<uint8_t[]> level_;       // D + 256: string length of internal nodes and roots
+  std::unique_ptr<uint8_t[]> childCount_;  // D + 256
+  std::unique_ptr<uint16_t[]> position_;   // D + 256: most recent text position below the node
+  std::unique_ptr<uint16_t[]> parent_;     // 2D
+  std::unique_ptr<uint16_t[]> prev_;       // 2D: sibling chain, back
+  std::unique_ptr<uint16_t[]> next_;       // hash size + 1: sibling chain, forward, from the hash slot
+};
+
+}  // namespace orv::lh5

@@ -1,0 +1,132 @@
+#include "image_test_support.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+namespace orv::test {
+
+Bytes TextCorpus(size_t size, uint32_t seed) {
+  static const char* const kWords[] = {
+      "the", "drive", "sector", "block", "image", "erase", "backup", "write", "read", "disc",
+      "capacity", "of", "and", "to", "a", "is", "in", "that", "with", "format", "DVD-RAM",
+      "partition", "table", "command", "transfer", "length", "buffer", "error", "status", "unit"};
+  std::mt19937 rng(seed);
+  std::string text;
+  text.reserve(size + 64);
+  int wordsInLine = 0;
+  while (text.size() < size) {
+    text += kWords[rng() % std::size(kWords)];
+    if (++wordsInLine > 8 + static_cast<int>(rng() % 6)) {
+      text += rng() % 5 == 0 ? ".\r\n\r\n" : ".\r\n";
+      wordsInLine = 0;
+    } else {
+      text += rng() % 11 == 0 ? ", " : " ";
+    }
+    if (rng() % 37 == 0) text += std::to_string(rng() % 100000);
+  }
+  text.resize(size);
+  return Bytes(text.begin(), text.end());
+}
+
+Bytes BinaryCorpus(size_t size, uint32_t seed) {
+  std::mt19937 rng(seed);
+  Bytes out;
+  out.reserve(size + 64);
+  uint32_t address = 0x401000;
+  while (out.size() < size) {
+    switch (rng() % 4) {
+      case 0:  // a little-endian record with a growing address
+        address += 4 * (rng() % 16);
+        for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(address >> (8 * i)));
+        out.push_back(static_cast<uint8_t>(rng() % 8));
+        out.push_back(0);
+        break;
+      case 1:  // opcodes from a small set
+        for (int i = 0; i < 8; ++i) {
+          static const uint8_t kOps[] = {0x8B, 0x89, 0xE8, 0x55, 0x5D, 0xC3, 0x48, 0x83, 0xFF, 0x0F};
+          out.push_back(kOps[rng() % std::size(kOps)]);
+        }
+        break;
+      case 2:  // a short run of padding
+        out.insert(out.end(), 1 + rng() % 24, rng() % 3 == 0 ? 0xCC : 0x00);
+        break;
+      default:  // noise
+        for (int i = 0; i < 6; ++i) out.push_back(static_cast<uint8_t>(rng()));
+        break;
+    }
+  }
+  out.resize(size);
+  return out;
+}
+
+Bytes RandomCorpus(size_t size, uint32_t seed) {
+  std::mt19937 rng(seed);
+  Bytes out(size);
+  for (auto& b : out) b = static_cast<uint8_t>(rng() >> 24);
+  return out;
+}
+
+Bytes ZeroCorpus(size_t size) { return Bytes(size, 0); }
+
+int64_t MemoryCodec::ReadInput(BinaryFile*, uint8_t* buffer, uint32_t count) {
+  ++readCalls;
+  bytesAsked += count;
+  const size_t n = std::min<size_t>(count, input.size() - inputPos);
+  std::memcpy(buffer, input.data() + inputPos, n);
+  inputPos += n;
+  return static_cast<int64_t>(n);
+}
+
+int64_t MemoryCodec::WriteOutput(BinaryFile*, const uint8_t* buffer, uint32_t count) {
+  size_t n = count;
+  if (failWritesAfter >= 0) n = std::min<size_t>(n, static_cast<size_t>(failWritesAfter) - std::min<size_t>(output.size(), static_cast<size_t>(failWritesAfter)));
+  output.insert(output.end(), buffer, buffer + n);
+  return static_cast<int64_t>(n);
+}
+
+Bytes Lh5Encode(const Bytes& data) {
+  MemoryCodec codec;
+  codec.input = data;
+  if (codec.EncodeAlloc(5) != 5) return {};
+  codec.Encode();
+  codec.EncodeFree();
+  return codec.output;
+}
+
+Bytes Lh5Decode(const Bytes& stream, uint64_t uncompressedSize, int* failCode, int64_t compressedSize) {
+  MemoryCodec codec;
+  codec.input = stream;
+  codec.uncompressedSize = uncompressedSize;
+  codec.compressedSize = compressedSize < 0 ? stream.size() : static_cast<uint64_t>(compressedSize);
+  if (codec.DecodeSetup() != 0) return {};
+  const int result = codec.Decode();
+  if (failCode != nullptr) *failCode = result;
+  return codec.output;
+}
+
+std::filesystem::path TempDir(const std::string& name) {
+  const char* binary = std::getenv("ORVANE_BINARY_DIR");
+  std::filesystem::path base = binary != nullptr ? std::filesystem::path(binary) / "test-files"
+                                                 : std::filesystem::temp_directory_path() / "orvane-test-files";
+  std::filesystem::path dir = base / name;
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+Bytes ReadWholeFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteWholeFile(const std::filesystem::path& path, const Bytes& data) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+}
+
+}  // namespace orv::test
