@@ -7,6 +7,7 @@
 
 #include "app/cli/drive_commands.h"
 #include "app/cli/image_commands.h"
+#include "app/cli/info_command.h"
 
 namespace orv {
 
@@ -24,7 +25,8 @@ int RunCli(const std::vector<std::string>& args, CliSession& session) {
 
   AddDriveCommands(app, session);
   AddImageCommands(app, session.exitCode);
-  // Subcommands of later subsystems join here, one call each: info, bench, erase, write.
+  AddInfoCommand(app, session);
+  // Subcommands of later subsystems join here, one call each: bench, erase, write.
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
