@@ -63,6 +63,8 @@ class DlgBox : public Window {
   std::string inputInitial;
 
   static const char* DefaultLabel(int slot);
+  // The icon the box shows: the one set, else the system icon of the style's icon kind.
+  HICON ShownIcon() const;
 
  protected:
   const MessageTable& Messages() const override { return ClassMessages(); }
@@ -87,7 +89,6 @@ class DlgBox : public Window {
   void Place(HWND ownerWindow, int& x, int& y) const;
   void DrawStatus(HDC dc);
   COLORREF Background() const;
-  HICON ShownIcon() const;
   int ButtonCount() const;
 
   uint32_t result_ = kClosedWithoutButton;
