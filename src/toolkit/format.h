@@ -7,7 +7,24 @@
 // characters copied whole, and a hard limit on the bytes written.
 //
 // Arguments are captured with their types (FormatArg), so a conversion that does not fit its
-// argument prints a defined text instead of reading a stack slot that is not there.
+// argument prints a defined text instead of reading a stack slot that is not there:
+//   - past the last argument, integer conversions (and '*') read 0, 'f' 'e' 'E' read 0.0 and
+//     's' reads a null string;
+//   - 's' of anything but a string, and of a null string, prints "(null)";
+//   - integer conversions of a string or a double read 0; of a pointer, its address;
+//     'f' 'e' 'E' of an integer print its value.
+//
+// Choices where the language leaves room:
+//   - A conversion character outside the language is written as text and reads no argument
+//     ("%i" writes i); a Shift-JIS character there is copied whole.
+//   - Grouping applies to the integer digits only ("%.1,f" of 1234567.25 gives 1,234,567.2;
+//     "%,I64k" gives 1,234.5T); the fill zeros of zero-pad are not grouped.
+//   - 'k' of 10^15 bytes or more and 'K' of 2^50 or more stay in T with a larger integer part
+//     (10^15 gives 1000.0T with 'k', 2^50 gives 1024.0T with 'K').
+//   - A negative '*' width means no width; a negative '*' precision means none.
+//   - 'f' 'e' 'E' keep at most 60 decimals and round to nearest; "inf" and "nan" for
+//     non-finite values; the exponent has three digits ("1.5e+003").
+//   - A limit of 0 or a null destination writes nothing and returns 0.
 #pragma once
 
 #include <cstdint>

@@ -14,10 +14,12 @@ constexpr bool IsSjisLeadByte(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b
 constexpr bool IsSjisTrailByte(uint8_t b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
 
 // Conversions of CP932 text. Bytes that are not valid CP932 become U+FFFD; the rest of the
-// text is still converted.
+// text is still converted. A lead byte without its trail byte (also at the very end) is one
+// U+FFFD, and the byte after it starts a new character; an unassigned pair is one U+FFFD.
 std::string SjisToUtf8(std::string_view sjis);
 std::u16string SjisToUtf16(std::string_view sjis);
-// UTF-8 to CP932, for text a user typed on a UTF-8 terminal. Characters CP932 lacks become '?'.
+// UTF-8 to CP932, for text a user typed on a UTF-8 terminal. Characters CP932 lacks, and each
+// byte of malformed UTF-8, become '?'.
 std::string Utf8ToSjis(std::string_view utf8);
 
 }  // namespace orv

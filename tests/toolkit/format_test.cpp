@@ -1,0 +1,282 @@
+#include "toolkit/format.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace orv {
+namespace {
+
+struct FormatCase {
+  const char* format;
+  std::vector<FormatArg> args;
+  std::string expected;
+};
+
+std::string FormatCaseText(const char* format, const std::vector<FormatArg>& args) {
+  return FormatToString(format, FormatArgs(args.data(), args.size()));
+}
+
+// Every case names its format text when it fails.
+void ExpectCases(const std::vector<FormatCase>& cases) {
+  for (const FormatCase& c : cases) {
+    EXPECT_EQ(FormatCaseText(c.format, c.args), c.expected) << "format \"" << c.format << "\"";
+  }
+}
+
+// FormatV into a buffer guarded by canary bytes: the text, the count and whether a terminator
+// (and nothing else) was stored after it.
+struct Limited {
+  std::string text;
+  uint32_t count;
+  bool terminated;
+  bool canaryIntact;
+};
+
+constexpr char kCanary = '\x7F';
+
+Limited RunLimited(uint32_t limit, const char* format, const std::vector<FormatArg>& args) {
+  std::vector<char> buffer(limit + 16, kCanary);
+  const uint32_t count = FormatV(limit, buffer.data(), format, FormatArgs(args.data(), args.size()));
+  Limited r{std::string(buffer.data(), count < buffer.size() ? count : 0), count, false, true};
+  if (count < limit) r.terminated = buffer[count] == '\0';
+  for (size_t i = count + (r.terminated ? 1 : 0); i < buffer.size(); ++i) {
+    if (buffer[i] != kCanary) r.canaryIntact = false;
+  }
+  return r;
+}
+
+TEST(FormatV, DigitGroupingCountsTowardWidth) {
+  ExpectCases({
+      {"%,u", {0}, "0"},
+      {"%,u", {999}, "999"},
+      {"%,u", {1000}, "1,000"},
+      {"%,u", {100000}, "100,000"},
+      {"%,u", {1234567}, "1,234,567"},
+      {"%8,u", {1234}, "   1,234"},
+      {"%*,u", {12, 1000}, "       1,000"},
+      {"%*,d", {8, -1234}, "  -1,234"},
+      {"%,I64u", {uint64_t{1000000000000}}, "1,000,000,000,000"},
+      {"%-10,u|", {1234}, "1,234     |"},
+      {"%+,d", {1234567}, "+1,234,567"},
+      {"%#,x", {0x12345}, "0x12,345"},
+      {"%_u", {1234567}, "1_234_567"},
+      {"%|4u", {12345678}, "1234|5678"},
+      {"%,*u", {2, 12345}, "1,23,45"},
+      {"%,*u", {0, 12345}, "12345"},
+      {"%,*u", {-1, 12345}, "12345"},
+      {"%,0u", {1234}, "1,234"},
+      {"%,1u", {123}, "1,2,3"},
+      // Zero fill is not grouped.
+      {"%010,u", {1234}, "000001,234"},
+  });
+}
+
+TEST(FormatV, FlagsWidthAndPrecision) {
+  ExpectCases({
+      {"%+u", {5}, "5"},
+      {"%+d", {5}, "+5"},
+      {"% d", {5}, " 5"},
+      {"%+ d", {5}, "+5"},
+      {"%#x", {0}, "0"},
+      {"%#x", {255}, "0xff"},
+      {"%#06X", {255}, "0X00FF"},
+      {"%02X", {10}, "0A"},
+      {"%5.2u", {7}, "    7"},
+      {"%05d", {-42}, "-0042"},
+      {"%-05d|", {3}, "3    |"},
+      {"%-5d|", {-3}, "-3   |"},
+      {"%0d", {7}, "7"},
+      {"%*d|", {-5, 3}, "3|"},
+      {"%.3s", {"abcdef"}, "abc"},
+      {"%5.0s|", {"abc"}, "     |"},
+      {"%-6s|", {"ab"}, "ab    |"},
+      {"%06s", {"ab"}, "    ab"},
+      {"%.*s", {2, "abc"}, "ab"},
+      {"%.*s", {-1, "abc"}, "abc"},
+      {"%c%c", {'A', 0x142}, "AB"},
+      {"%5c|", {'A'}, "A|"},
+  });
+}
+
+TEST(FormatV, LengthPrefixSelectsArgumentWidth) {
+  ExpectCases({
+      {"%hu", {70000}, "4464"},
+      {"%hd", {65535}, "-1"},
+      {"%hx", {0x12345678}, "5678"},
+      {"%u", {-1}, "4294967295"},
+      {"%d", {4294967295u}, "-1"},
+      {"%u", {(uint64_t{1} << 32) + 5}, "5"},
+      {"%I64u", {std::numeric_limits<uint64_t>::max()}, "18446744073709551615"},
+      {"%I64d", {std::numeric_limits<int64_t>::min()}, "-9223372036854775808"},
+      {"%i64d", {int64_t{-5000000000}}, "-5000000000"},
+      {"%llX", {uint64_t{0x0123456789ABCDEF}}, "123456789ABCDEF"},
+      {"%I64x", {-1}, "ffffffffffffffff"},
+      // 'I' without "64" is not a length: it is written as text, the rest follows as text.
+      {"%I32u", {7}, "I32u"},
+      {"%I6", {7}, "I6"},
+  });
+}
+
+TEST(FormatV, SizeUnitSwitchPoints) {
+  ExpectCases({
+      {"%k", {999}, "999.0B"},
+      {"%K", {999}, "999.0B"},
+      {"%k", {1000}, "1.0k"},
+      {"%K", {1000}, "1000.0B"},
+      {"%K", {1023}, "1023.0B"},
+      {"%K", {1024}, "1.0k"},
+      {"%k|%K", {1536, 1536}, "1.5k|1.5k"},
+      {"%.0k|%.0K|%.K", {1536, 1536, 1536}, "1k|1k|1k"},
+      {"%k", {999999}, "999.9k"},
+      {"%K", {999999}, "976.5k"},
+      {"%k", {1000000}, "1.0M"},
+      {"%K", {1000000}, "0.9M"},
+      {"%k|%K", {1048576, 1048576}, "1.0M|1.0M"},
+      {"%.2K", {(1 << 30) - 1}, "1023.99M"},
+      {"%.2K", {1 << 30}, "1.00G"},
+      {"%I64k", {uint64_t{4700372992}}, "4.7G"},
+      {"%I64k", {uint64_t{999999999999999}}, "999.9T"},
+      {"%I64K", {(uint64_t{1} << 50) - 1}, "1023.9T"},
+      // Past the last unit the integer part grows.
+      {"%I64k", {uint64_t{1000000000000000}}, "1000.0T"},
+      {"%I64K", {uint64_t{1} << 50}, "1024.0T"},
+      {"%I64k", {int64_t{-1536}}, "-1.5k"},
+      {"%I64K", {std::numeric_limits<int64_t>::min()}, "-8388608.0T"},
+      {"%k", {-1}, "4.2G"},
+      {"%hk", {70000}, "4.4k"},
+      {"%.3k", {1234567}, "1.234M"},
+      {"%.11I64K", {uint64_t{1} << 40}, "1.00000000000T"},
+      {"%.20k", {1}, "1.00000000000B"},
+      {"%.11I64K", {(uint64_t{1} << 50) - 1}, "1023.99999999999T"},
+      {"%8k|%-8K|", {1536, 1536}, "    1.5k|1.5k    |"},
+      {"%,I64k", {uint64_t{1234567000000000}}, "1,234.5T"},
+  });
+}
+
+TEST(FormatV, EscapesAndPlainText) {
+  ExpectCases({
+      {"a\\nb\\r\\tc", {}, "a\nb\r\tc"},
+      {"\\\\", {}, "\\"},
+      {"\\q\\%", {}, "q%"},
+      {"ab\\", {}, "ab"},
+      {"%%", {}, "%"},
+      {"100%%!", {}, "100%!"},
+      {"ab%", {}, "ab"},
+      {"ab%-5", {1}, "ab"},
+      // Escapes act on the format only, not on inserted text.
+      {"%s", {"a\\nb"}, "a\\nb"},
+      // A conversion character outside the language is written as text and reads no argument.
+      {"%i", {}, "i"},
+      {"%w%d", {7}, "w7"},
+      {"%5%", {}, "%"},
+      {"%y\\n", {}, "y\n"},
+  });
+}
+
+TEST(FormatV, ShiftJisCharactersAreCopiedWhole) {
+  // "表" and "ソ" end in 5Ch: as a pair they are one character, not a backslash escape.
+  const std::string hyou = "表";
+  ASSERT_EQ(hyou, "\x95\x5C");
+  ExpectCases({
+      {"表示", {}, "表示"},
+      {"表n", {}, "表n"},
+      {"ソ\\n", {}, "ソ\n"},
+      {"\\表", {}, "表"},
+      {"%表", {}, "表"},
+      {"%d表%d", {1, 2}, "1表2"},
+      {"\x81 x", {}, "\x81 x"},  // a lead byte without a trail byte is a single byte
+      {"ab\x81", {}, "ab\x81"},
+  });
+}
+
+TEST(FormatV, LimitCutsAnywhere) {
+  struct LimitCase {
+    uint32_t limit;
+    const char* format;
+    std::vector<FormatArg> args;
+    std::string expected;
+    bool terminated;
+  };
+  const std::vector<LimitCase> cases = {
+      {5, "%,u", {1234567}, "1,234", false},
+      {6, "%,u", {1234567}, "1,234,", false},
+      {4, "%8u", {1}, "    ", false},
+      {3, "%-6s", {"ab"}, "ab ", false},
+      {3, "%#x", {255}, "0xf", false},
+      {2, "%d", {-123}, "-1", false},
+      {3, "abc", {}, "abc", false},
+      {4, "abc", {}, "abc", true},
+      {10, "%*s", {1000000000, "x"}, "          ", false},
+      {2, "\\n\\n\\n", {}, "\n\n", false},
+      // One byte of room left: the double-byte character is not started.
+      {3, "a表", {}, "a表", false},
+      {2, "a表", {}, "a", true},
+      {3, "ab表", {}, "ab", true},
+      {1, "表", {}, "", true},
+  };
+  for (const LimitCase& c : cases) {
+    const Limited r = RunLimited(c.limit, c.format, c.args);
+    EXPECT_EQ(r.text, c.expected) << "limit " << c.limit << " format \"" << c.format << "\"";
+    EXPECT_EQ(r.count, c.expected.size()) << "limit " << c.limit << " format \"" << c.format << "\"";
+    EXPECT_EQ(r.terminated, c.terminated) << "limit " << c.limit << " format \"" << c.format << "\"";
+    EXPECT_TRUE(r.canaryIntact) << "limit " << c.limit << " format \"" << c.format << "\"";
+  }
+}
+
+TEST(FormatV, ZeroLimitWritesNothing) {
+  char buffer[4] = {kCanary, kCanary, kCanary, kCanary};
+  EXPECT_EQ(FormatV(0, buffer, "abc", {}), 0u);
+  EXPECT_EQ(buffer[0], kCanary);
+  EXPECT_EQ(FormatV(4, nullptr, "abc", {}), 0u);
+}
+
+TEST(FormatV, FormatStringStopsAt4096) {
+  std::vector<char> buffer(4200, kCanary);
+  const std::string big(5000, 'x');
+  EXPECT_EQ(FormatString(buffer.data(), "%s", big), 4096u);
+  EXPECT_EQ(buffer[4096], kCanary);
+  EXPECT_EQ(Format("%s", big).size(), 4096u);
+  EXPECT_EQ(Format("%s-%d", "a", 5), "a-5");
+}
+
+TEST(FormatV, MismatchedArgumentsPrintDefinedText) {
+  ExpectCases({
+      {"%d|%u|%x", {}, "0|0|0"},
+      {"%s", {}, "(null)"},
+      {"%s", {nullptr}, "(null)"},
+      {"%s", {5}, "(null)"},
+      {"%d", {"abc"}, "0"},
+      {"%d", {2.5}, "0"},
+      {"%f", {}, "0.000000"},
+      {"%f", {3}, "3.000000"},
+      {"%d %s %d", {1}, "1 (null) 0"},
+      {"%*d", {}, "0"},
+  });
+}
+
+TEST(FormatV, FloatingPoint) {
+  ExpectCases({
+      {"%f", {1.5}, "1.500000"},
+      {"%.2f", {3.14159}, "3.14"},
+      {"%8.1f", {-2.26}, "    -2.3"},
+      {"%010.3f", {-1.5}, "-00001.500"},
+      {"%.1,f", {1234567.25}, "1,234,567.2"},
+      {"%e", {12345.678}, "1.234568e+004"},
+      {"%E", {0.00012}, "1.200000E-004"},
+      {"%.0e", {5.0}, "5e+000"},
+      {"%.2e", {1e-300}, "1.00e-300"},
+      {"%f", {HUGE_VAL}, "inf"},
+      {"%f", {-HUGE_VAL}, "-inf"},
+  });
+  // The widest double fits the scratch area.
+  EXPECT_EQ(FormatCaseText("%.60f", {std::numeric_limits<double>::max()}).size(), 309u + 1 + 60);
+}
+
+}  // namespace
+}  // namespace orv

@@ -1,0 +1,97 @@
+#include "toolkit/sjis.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace orv {
+namespace {
+
+// UTF-8 text of a u8 literal (narrow literals of this program are CP932).
+std::string Utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
+const std::string kReplacementUtf8 = "\xEF\xBF\xBD";
+
+TEST(SjisToUtf8, ValidText) {
+  struct Case {
+    std::string sjis;
+    std::string utf8;
+  };
+  const std::vector<Case> cases = {
+      {"ドライブ検索", Utf8(u8"ドライブ検索")},
+      {"表ソ", Utf8(u8"表ソ")},  // trail byte 5Ch
+      {"\\~", "\\~"},            // CP932 keeps ASCII, no yen sign or overline
+      {"\xB1\xDF", Utf8(u8"ｱﾟ")},
+      {"\x87\x40\x81\x60", Utf8(u8"①～")},
+      {"Orvane - DVD-RAM Utility", "Orvane - DVD-RAM Utility"},
+      {std::string("a\0b", 3), std::string("a\0b", 3)},
+      {"", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SjisToUtf8(c.sjis), c.utf8) << "input " << c.sjis;
+}
+
+TEST(SjisToUtf8, InvalidBytesBecomeReplacementAndTheRestSurvives) {
+  const std::string r = kReplacementUtf8;
+  struct Case {
+    std::string sjis;
+    std::string utf8;
+  };
+  const std::vector<Case> cases = {
+      {"a\x80z", "a" + r + "z"},
+      {"a\xA0z", "a" + r + "z"},
+      {"\xFD\xFE\xFF", r + r + r},
+      {"\x81 x", r + " x"},             // lead byte before a byte that cannot trail
+      {"ab\x81", "ab" + r},              // lone lead byte at the end
+      {"\x81\x7F\x81\x40", r + "\x7F" + Utf8(u8"\u3000")},  // 7Fh cannot trail
+      {"\x85\x40z", r + "z"},            // a pair the code page leaves unassigned
+      {"表\x82", Utf8(u8"表") + r},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SjisToUtf8(c.sjis), c.utf8) << "input " << c.sjis;
+}
+
+TEST(SjisToUtf16, ValidAndInvalid) {
+  EXPECT_EQ(SjisToUtf16("A表"), u"A\u8868");
+  EXPECT_EQ(SjisToUtf16("\x83"), u"\uFFFD");
+  EXPECT_EQ(SjisToUtf16("\xDF\xE0"), u"\uFF9F\uFFFD");
+}
+
+TEST(Utf8ToSjis, ConvertsAndMarksWhatCp932Lacks) {
+  struct Case {
+    std::string utf8;
+    std::string sjis;
+  };
+  const std::vector<Case> cases = {
+      {Utf8(u8"ディスク消去"), "ディスク消去"},
+      {Utf8(u8"表示 OK"), "表示 OK"},
+      {Utf8(u8"ｱ"), "\xB1"},
+      {Utf8(u8"a😀b"), "a?b"},      // outside the BMP
+      {Utf8(u8"a\u0E01b"), "a?b"},  // a Thai letter CP932 lacks
+      {"a\xFF" "b", "a?b"},         // not UTF-8
+      {"a\xE3\x83", "a??"},         // cut sequence
+      {"\xC0\xAF", "??"},           // overlong '/'
+      {"\xED\xA0\x80", "???"},      // encoded surrogate
+  };
+  for (const Case& c : cases) EXPECT_EQ(Utf8ToSjis(c.utf8), c.sjis) << "input " << c.utf8;
+}
+
+// The JIS level 1 and 2 kanji rows have one Unicode character per pair, so every assigned pair
+// must survive the way there and back; a wrong byte order or table would break most of them.
+TEST(Sjis, KanjiRowsRoundTrip) {
+  int assigned = 0;
+  for (int lead = 0x88; lead <= 0x9F; ++lead) {
+    for (int trail = 0x40; trail <= 0xFC; ++trail) {
+      if (trail == 0x7F) continue;
+      const std::string pair = {static_cast<char>(lead), static_cast<char>(trail)};
+      const std::string utf8 = SjisToUtf8(pair);
+      if (utf8 == kReplacementUtf8) continue;
+      ++assigned;
+      EXPECT_EQ(Utf8ToSjis(utf8), pair) << std::hex << lead << " " << trail;
+    }
+  }
+  // Rows 88h-9Fh hold 4,418 assigned kanji (the start of row 88h is empty).
+  EXPECT_GT(assigned, 4000);
+}
+
+}  // namespace
+}  // namespace orv
