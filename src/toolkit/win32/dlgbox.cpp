@@ -311,14 +311,24 @@ void DlgBox::SetStatusText(const char* text, bool redrawNow) {
     std::lock_guard<std::mutex> lock(statusLock_);
     if (text) statusText_ = text;
   }
-  HWND h = hwnd();
-  if (redrawNow && h) {
-    HDC dc = GetDC(h);
-    if (dc) {
-      DrawStatus(dc);
+  if (!redrawNow) return;
+  std::lock_guard<std::mutex> lock(statusLock_);
+  if (HWND h = liveWindow_) {
+    if (HDC dc = GetDC(h)) {
+      DrawStatus(dc, statusText_);
       ReleaseDC(h, dc);
     }
   }
+}
+
+void DlgBox::PostProgressRange(uint32_t maximum) {
+  std::lock_guard<std::mutex> lock(statusLock_);
+  if (liveProgress_) PostMessageW(liveProgress_, PBM_SETRANGE32, 0, static_cast<LPARAM>(maximum));
+}
+
+void DlgBox::PostProgressPosition(uint32_t position) {
+  std::lock_guard<std::mutex> lock(statusLock_);
+  if (liveProgress_) PostMessageW(liveProgress_, PBM_SETPOS, position, 0);
 }
 
 std::string DlgBox::StatusText() const {
@@ -335,8 +345,8 @@ std::string DlgBox::InputText() const {
   return Narrow(text);
 }
 
-void DlgBox::DrawStatus(HDC dc) {
-  const std::wstring text = Widen(StatusText());
+void DlgBox::DrawStatus(HDC dc, const std::string& status) {
+  const std::wstring text = Widen(status);
   theme::Fill(dc, statusBand_, Background());
   HGDIOBJ old = SelectObject(dc, theme::UiFont());
   SetBkMode(dc, TRANSPARENT);
@@ -368,6 +378,9 @@ LRESULT DlgBox::OnCreate(UINT, WPARAM, LPARAM) {
                                progressRect_.top, progressRect_.right - progressRect_.left,
                                progressRect_.bottom - progressRect_.top, hwnd(), kIdProgress);
   }
+  std::lock_guard<std::mutex> lock(statusLock_);
+  liveWindow_ = hwnd();
+  liveProgress_ = progress_.hwnd();
   return 0;
 }
 
@@ -395,7 +408,7 @@ LRESULT DlgBox::OnPaint(UINT, WPARAM, LPARAM) {
   DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &mr,
             textFormat | DT_WORDBREAK | DT_EXPANDTABS);
   SelectObject(dc, oldFont);
-  DrawStatus(dc);
+  DrawStatus(dc, StatusText());
   theme::Frame(dc, client, RGB(0x6B, 0x76, 0x85));
   EndPaint(hwnd(), &ps);
   return 0;
@@ -442,6 +455,11 @@ LRESULT DlgBox::OnClose(UINT, WPARAM, LPARAM) {
 }
 
 LRESULT DlgBox::OnDestroy(UINT, WPARAM, LPARAM) {
+  {
+    std::lock_guard<std::mutex> lock(statusLock_);
+    liveWindow_ = nullptr;
+    liveProgress_ = nullptr;
+  }
   for (PushButton& b : buttons_) b.Destroy();
   if (input_.hwnd()) inputText_ = InputText();
   input_.Destroy();

@@ -54,6 +54,10 @@ class DlgBox : public Window {
   // redrawNow, draws the status band at once.
   void SetStatusText(const char* text, bool redrawNow);
   std::string StatusText() const;
+  // Safe to call from a worker thread: the progress bar's range (0 to maximum) and position,
+  // posted so that a worker never waits for the user-interface thread.
+  void PostProgressRange(uint32_t maximum);
+  void PostProgressPosition(uint32_t position);
 
   uint32_t result() const { return result_; }
   HWND progressBarWindow() const { return progress_.hwnd(); }
@@ -87,7 +91,7 @@ class DlgBox : public Window {
  private:
   void Measure();
   void Place(HWND ownerWindow, int& x, int& y) const;
-  void DrawStatus(HDC dc);
+  void DrawStatus(HDC dc, const std::string& status);
   COLORREF Background() const;
   int ButtonCount() const;
 
@@ -95,8 +99,12 @@ class DlgBox : public Window {
   HWND owner_ = nullptr;
   bool ownerWasEnabled_ = false;
 
-  mutable std::mutex statusLock_;  // the status text is written by workers, read by paints
+  // Guards what workers reach: the status text and the window handles they draw on or post to,
+  // which the user-interface thread clears when the window goes.
+  mutable std::mutex statusLock_;
   std::string statusText_;
+  HWND liveWindow_ = nullptr;
+  HWND liveProgress_ = nullptr;
   std::string inputText_;  // the input field's text, kept when the box closes
 
   // Layout, measured before the window is created (client coordinates).

@@ -59,7 +59,8 @@ int FileDialog::Run(bool save, HWND owner, const std::string& title,
   ofn.Flags = flags ? flags : (save ? kSaveFlags : kOpenFlags);
   const BOOL chosen = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
   if (!chosen) return -1;
-  path = Narrow(file.c_str());
+  chosenPath = file.c_str();
+  path = Narrow(chosenPath);
   fileTitle = Narrow(name.c_str());
   return 0;
 }

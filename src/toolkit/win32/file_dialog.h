@@ -18,6 +18,7 @@ class FileDialog {
   std::vector<std::pair<std::string, std::string>> filters;  // (description, pattern)
   std::string initialDirectory;  // empty: where the system last left off
   std::string fileTitle;         // the chosen file's name alone
+  std::wstring chosenPath;       // the chosen path as the system gave it (any character)
   DWORD flags = 0;
 
   // 0 when the user chose a file (its full path is written to `path`, which also gives the

@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "toolkit/scripted_ui.h"
+#include "toolkit/worker.h"
+
+namespace orv {
+namespace {
+
+ProgressBoxSpec ScanLikeSpec() { return {"デバイスを検索しています。", "Scan Device...", "キャンセル", true, 400}; }
+
+// A walk over ten steps that reports each and stops when asked, like the scan.
+int Walk(WorkerContext& ctx, std::vector<int>& done) {
+  ctx.SetStatus("");
+  ctx.SetRange(10);
+  for (int i = 0; i < 10; ++i) {
+    ctx.SetStatus("step " + std::to_string(i));
+    ctx.SetPosition(static_cast<uint32_t>(i));
+    if (ctx.StopRequested()) return -1;
+    done.push_back(i);
+  }
+  ctx.SetStatus("");
+  ctx.SetPosition(10);
+  return 0;
+}
+
+TEST(Worker, RunsToTheEndAndClosesTheBox) {
+  ScriptedUi ui;
+  std::vector<int> done;
+  ASSERT_EQ(RunWorkerWithProgress(ui, ScanLikeSpec(), [&](WorkerContext& ctx) { Walk(ctx, done); }), 0);
+  EXPECT_EQ(done.size(), 10u);
+  const auto boxes = ui.ProgressBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].spec.caption, "Scan Device...");
+  EXPECT_EQ(boxes[0].spec.buttonLabel, "キャンセル");
+  EXPECT_EQ(boxes[0].range, 10u);
+  EXPECT_EQ(boxes[0].position, 10u);
+  EXPECT_FALSE(boxes[0].closeRequested);
+  EXPECT_TRUE(boxes[0].closed);
+  EXPECT_EQ(boxes[0].events.back(), "closed");
+}
+
+TEST(Worker, ButtonPressStopsTheWorkerAtItsNextCheck) {
+  ScriptedUi ui;
+  ui.PressProgressButtonOnStatus("step 4");
+  std::vector<int> done;
+  int calls = 0;
+  ASSERT_EQ(RunWorkerWithProgress(
+                ui, ScanLikeSpec(), [&](WorkerContext& ctx) { Walk(ctx, done); }, [&] { ++calls; }),
+            0);
+  // The press lands while step 4 reports, so the check right after sees it.
+  EXPECT_EQ(done, (std::vector<int>{0, 1, 2, 3}));
+  EXPECT_EQ(calls, 1);
+  const auto boxes = ui.ProgressBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_TRUE(boxes[0].closeRequested);
+  // Nothing the worker reports after the close reaches the box.
+  const std::vector<std::string> tail(boxes[0].events.end() - 3, boxes[0].events.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"status step 4", "close request", "closed"}));
+}
+
+TEST(Worker, QuitRequestStopsTheWorker) {
+  ScriptedUi ui;
+  ui.QuitOnProcessCall(1);
+  bool sawStop = false;
+  ASSERT_EQ(RunWorkerWithProgress(ui, ScanLikeSpec(),
+                                  [&](WorkerContext& ctx) {
+                                    // Wait for the stop the quit request sets.
+                                    while (!ctx.StopRequested()) std::this_thread::yield();
+                                    sawStop = true;
+                                  }),
+            0);
+  EXPECT_TRUE(sawStop);
+}
+
+TEST(Worker, ExceptionOfTheWorkIsRethrownOnTheCaller) {
+  ScriptedUi ui;
+  EXPECT_THROW(RunWorkerWithProgress(ui, ScanLikeSpec(),
+                                     [](WorkerContext&) { throw std::runtime_error("disk"); }),
+               std::runtime_error);
+  EXPECT_TRUE(ui.ProgressBoxes()[0].closed);
+}
+
+// A Ui whose progress box cannot be opened: the work must not start.
+class NoBoxUi : public ScriptedUi {
+ public:
+  std::unique_ptr<ProgressBox> OpenProgress(const ProgressBoxSpec&, std::function<void()>) override {
+    return nullptr;
+  }
+};
+
+TEST(Worker, NoBoxNoWork) {
+  NoBoxUi ui;
+  bool ran = false;
+  EXPECT_EQ(RunWorkerWithProgress(ui, ScanLikeSpec(), [&](WorkerContext&) { ran = true; }), -1);
+  EXPECT_FALSE(ran);
+}
+
+TEST(Worker, ProgressOnTheOpeningThreadIsHandledAtOnce) {
+  // An operation that runs on the user-interface thread (no worker) still gets the press.
+  ScriptedUi ui;
+  ui.PressProgressButtonOnStatus("now");
+  bool requested = false;
+  auto box = ui.OpenProgress(ScanLikeSpec(), [&] { requested = true; });
+  box->SetStatus("now");
+  EXPECT_TRUE(requested);
+  EXPECT_FALSE(box->IsOpen());
+}
+
+}  // namespace
+}  // namespace orv
