@@ -74,6 +74,12 @@ const MessageTable& MainWindow::ClassMessages() {
     t.Add(WM_COMMAND, Thunk<MainWindow, &MainWindow::OnCommand>);
     t.Add(WM_CLOSE, Thunk<MainWindow, &MainWindow::OnClose>);
     t.Add(WM_DESTROY, Thunk<MainWindow, &MainWindow::OnDestroy>);
+    // The keyboard starts in the drive list whenever the window gets the focus back.
+    t.Add(WM_SETFOCUS, [](Window& w, UINT, WPARAM, LPARAM) -> LRESULT {
+      auto& self = static_cast<MainWindow&>(w);
+      if (self.list_.hwnd()) SetFocus(self.list_.hwnd());
+      return 0;
+    });
     t.Add(WM_CTLCOLOREDIT, Thunk<MainWindow, &MainWindow::OnCtlColor>);
     t.Add(WM_CTLCOLORSTATIC, Thunk<MainWindow, &MainWindow::OnCtlColor>);
     return t;
