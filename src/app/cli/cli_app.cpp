@@ -1,0 +1,47 @@
+#include "app/cli/cli_app.h"
+
+#include <CLI/CLI.hpp>
+
+#include <exception>
+#include <sstream>
+
+#include "app/cli/drive_commands.h"
+
+namespace orv {
+
+int RunCli(const std::vector<std::string>& args, CliSession& session) {
+  CLI::App app{"Orvane, the DVD-RAM drive utility, on the console.", "orvane-cli"};
+  app.require_subcommand(1);
+  // Options of the program may stand after the subcommand too.
+  app.fallthrough();
+  app.add_option("--virtual", session.virtualDrives,
+                 "Add virtual drives: LETTER=PRESET[:IMAGE],... as in ORVANE_VIRTUAL_DRIVES "
+                 "(presets dvdram, dvdrom, hdd, nodisc; a missing image file is created)")
+      ->type_name("LIST");
+  app.add_flag("--virtual-only", session.virtualOnly,
+               "Leave the computer's own drives alone: only virtual drives are listed and opened");
+
+  AddDriveCommands(app, session);
+  // Subcommands of later subsystems join here, one call each:
+  //   AddImageCommands(app, session.exitCode);   (the image subsystem's own file)
+  //   info, bench, erase, write
+
+  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::ParseError& e) {
+    std::ostringstream out, err;
+    const int code = app.exit(e, out, err);
+    session.PrintText(out.str(), err.str());
+    return code == 0 ? 0 : 1;
+  } catch (const CliError& e) {
+    session.PrintError(e.what());
+    return 1;
+  } catch (const std::exception& e) {
+    session.PrintError(std::string("unexpected failure: ") + e.what());
+    return 1;
+  }
+  return session.exitCode;
+}
+
+}  // namespace orv

@@ -1,0 +1,66 @@
+// What every subcommand of the console front end shares: the console Ui, the drive list with
+// the program's port (the OS drives plus the virtual ones), finding a drive by the name the user
+// gave, and writing the program's CP932 text to a UTF-8 terminal.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "device/drive_list.h"
+#include "toolkit/console_ui.h"
+
+namespace orv {
+
+// A failure the user caused or has to act on; main prints its one-line message (UTF-8) and
+// ends with exit code 1.
+class CliError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class CliSession {
+ public:
+  // Output goes to `out`, errors, boxes and progress to `err`, answers come from `in`.
+  explicit CliSession(std::FILE* out = stdout, std::FILE* err = stderr, std::FILE* in = stdin);
+  ~CliSession();
+
+  // --virtual LIST, added after the drives of ORVANE_VIRTUAL_DRIVES.
+  std::string virtualDrives;
+  // --virtual-only: the computer's own drives are left alone.
+  bool virtualOnly = false;
+  // Set by a subcommand that failed without throwing (main returns it).
+  int exitCode = 0;
+
+  ConsoleUi& Ui() { return ui_; }
+  // The drive list, made on first use. Throws CliError when the virtual drive list is malformed
+  // or an image of it cannot be opened.
+  DriveList& Drives();
+
+  // The drive named `name`: "E:", "e:", "E" or a device path. Only that drive is probed. Throws
+  // CliError when it is not there, cannot be opened (with the system's reason) or does not
+  // answer. The record stays valid until the next FindDrive or scan.
+  const DriveRecord& FindDrive(const std::string& name);
+
+  // Writes the program's text to the output as UTF-8 with LF line ends.
+  void Print(std::string_view sjis);
+  // Writes UTF-8 text as it is to the output and to the error stream (help and usage texts).
+  void PrintText(const std::string& out, const std::string& err);
+  // Writes one line of UTF-8 text to the error stream.
+  void PrintError(std::string_view utf8);
+
+ private:
+  [[noreturn]] void FailToOpen(const std::string& shown, const std::string& path);
+
+  std::FILE* out_;
+  std::FILE* err_;
+  ConsoleUi ui_;
+  std::unique_ptr<DriveList> drives_;
+};
+
+// A record found by a device path the user named rather than by a drive letter.
+inline constexpr uint32_t kSourceDevicePath = 1;
+
+}  // namespace orv

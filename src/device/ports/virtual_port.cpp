@@ -1,0 +1,267 @@
+#include "device/ports/virtual_port.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include "device/device_handle.h"
+#include "toolkit/endian.h"
+#include "vdrive/drive_config.h"
+
+namespace orv {
+
+struct VirtualPort::OpenEntry {
+  PortHandle osHandle = kNoPortHandle;     // an OS path
+  std::shared_ptr<VirtualDrive> drive;     // a virtual drive
+  char letter = 0;
+  uint8_t flags = 0;
+};
+
+namespace {
+
+char UpperLetter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Windows sharing: a new open must be allowed by every open handle's share mode, and must
+// itself allow what those handles already do.
+bool SharingAllows(uint8_t existing, uint8_t wanted) {
+  if ((wanted & kOpenRead) && !(existing & kOpenShareRead)) return false;
+  if ((wanted & kOpenWrite) && !(existing & kOpenShareWrite)) return false;
+  if ((existing & kOpenRead) && !(wanted & kOpenShareRead)) return false;
+  if ((existing & kOpenWrite) && !(wanted & kOpenShareWrite)) return false;
+  return true;
+}
+
+}  // namespace
+
+VirtualPort::VirtualPort(std::unique_ptr<DevicePort> osPort) : os_(std::move(osPort)) {}
+
+VirtualPort::~VirtualPort() {
+  for (auto& [handle, entry] : open_)
+    if (entry->osHandle != kNoPortHandle) os_->Close(entry->osHandle);
+}
+
+void VirtualPort::AddDrive(char letter, std::shared_ptr<VirtualDrive> drive) {
+  drives_[UpperLetter(letter)] = std::move(drive);
+}
+
+std::shared_ptr<VirtualDrive> VirtualPort::Drive(char letter) const {
+  auto it = drives_.find(UpperLetter(letter));
+  return it == drives_.end() ? nullptr : it->second;
+}
+
+bool VirtualPort::Fail(PortError error) {
+  lastError_ = os_->ErrorCode(error);
+  return false;
+}
+
+PortHandle VirtualPort::Open(const char* path, uint8_t flags) {
+  auto entry = std::make_unique<OpenEntry>();
+  entry->flags = flags;
+  std::shared_ptr<VirtualDrive> drive;
+  if (path != nullptr && ClassifyDevicePath(path) == kPathDriveLetter) drive = Drive(path[4]);
+  if (drive) {
+    if (drive->Vanished()) return Fail(PortError::kFileNotFound), kNoPortHandle;
+    for (const auto& [handle, other] : open_)
+      if (other->drive == drive && !SharingAllows(other->flags, flags))
+        return Fail(PortError::kSharingViolation), kNoPortHandle;
+    entry->drive = std::move(drive);
+    entry->letter = UpperLetter(path[4]);
+  } else {
+    entry->osHandle = os_->Open(path, flags);
+    if (entry->osHandle == kNoPortHandle) {
+      lastError_ = os_->LastError();
+      return kNoPortHandle;
+    }
+  }
+  const PortHandle handle = nextHandle_++;
+  open_[handle] = std::move(entry);
+  return handle;
+}
+
+int VirtualPort::Close(PortHandle handle) {
+  auto it = open_.find(handle);
+  if (it == open_.end()) return Fail(PortError::kInvalidHandle), -1;
+  int rc = 0;
+  if (it->second->osHandle != kNoPortHandle) {
+    rc = os_->Close(it->second->osHandle);
+    if (rc != 0) lastError_ = os_->LastError();
+  }
+  open_.erase(it);
+  return rc;
+}
+
+uint32_t VirtualPort::GetFileType(PortHandle handle) {
+  auto it = open_.find(handle);
+  if (it == open_.end()) return Fail(PortError::kInvalidHandle), kFileTypeUnknown;
+  if (it->second->drive) return it->second->drive->Face().fileType;
+  const uint32_t type = os_->GetFileType(it->second->osHandle);
+  if (type == kFileTypeUnknown) lastError_ = os_->LastError();
+  return type;
+}
+
+bool VirtualPort::IoControl(PortHandle handle, uint32_t code, const void* in, uint32_t inLength, void* out,
+                            uint32_t outLength, uint32_t* bytesReturned) {
+  if (bytesReturned != nullptr) *bytesReturned = 0;
+  auto it = open_.find(handle);
+  if (it == open_.end()) return Fail(PortError::kInvalidHandle);
+  OpenEntry& entry = *it->second;
+  if (entry.drive) return VirtualIoControl(entry, code, in, inLength, out, outLength, bytesReturned);
+  const bool ok = os_->IoControl(entry.osHandle, code, in, inLength, out, outLength, bytesReturned);
+  if (!ok) lastError_ = os_->LastError();
+  return ok;
+}
+
+namespace {
+
+// What a port driver does with IOCTL_SCSI_PASS_THROUGH(_DIRECT): validate the request in the
+// system buffer, run the command, put status, sense and the bytes moved back. Returns 0 or the
+// PortError that fails the call; `returned` counts the bytes of the system buffer given back.
+std::optional<PortError> RunPassThrough(VirtualDrive& drive, bool direct, std::vector<uint8_t>& system,
+                                        uint32_t inLength, uint32_t outLength, uint32_t& returned) {
+  ScsiPassThroughHeader h;
+  std::memcpy(&h, system.data(), sizeof h);
+  if (h.length != kRequestHeaderSize || h.cdbLength == 0 || h.cdbLength > sizeof h.cdb)
+    return PortError::kInvalidParameter;
+  if (h.senseInfoLength != 0 && (h.senseInfoOffset < kRequestHeaderSize || h.senseInfoOffset > outLength ||
+                                 outLength - h.senseInfoOffset < h.senseInfoLength))
+    return PortError::kInvalidParameter;
+  DataDirection direction = DataDirection::kNone;
+  if (h.dataTransferLength != 0) direction = h.dataIn == kScsiDataOut ? DataDirection::kOut : DataDirection::kIn;
+  uint8_t* data = nullptr;
+  if (h.dataTransferLength != 0) {
+    if (direct) {
+      if (h.dataBuffer == 0 || (h.dataBuffer & drive.Face().alignmentMask) != 0) return PortError::kInvalidParameter;
+      data = reinterpret_cast<uint8_t*>(h.dataBuffer);
+    } else {
+      const uint32_t limit = direction == DataDirection::kOut ? inLength : outLength;
+      if (h.dataBuffer < kRequestHeaderSize || h.dataBuffer > limit || limit - h.dataBuffer < h.dataTransferLength)
+        return PortError::kInvalidParameter;
+      data = system.data() + h.dataBuffer;
+    }
+  }
+  const CommandOutcome outcome =
+      drive.Execute(std::span<const uint8_t>(h.cdb, h.cdbLength), direction, data, h.dataTransferLength);
+  h.scsiStatus = outcome.status;
+  h.dataTransferLength = std::min(outcome.transferred, h.dataTransferLength);
+  const uint32_t sense = outcome.status == kScsiStatusGood ? 0 : std::min<uint32_t>(outcome.senseLength, h.senseInfoLength);
+  if (sense != 0) std::memcpy(system.data() + h.senseInfoOffset, outcome.sense.data(), sense);
+  h.senseInfoLength = static_cast<uint8_t>(sense);
+  std::memcpy(system.data(), &h, sizeof h);
+  if (!direct && direction == DataDirection::kIn && h.dataTransferLength != 0)
+    returned = static_cast<uint32_t>(h.dataBuffer) + h.dataTransferLength;
+  else if (sense != 0)
+    returned = h.senseInfoOffset + sense;
+  else
+    returned = kRequestHeaderSize;
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool VirtualPort::VirtualIoControl(OpenEntry& entry, uint32_t code, const void* in, uint32_t inLength, void* out,
+                                   uint32_t outLength, uint32_t* bytesReturned) {
+  VirtualDrive& drive = *entry.drive;
+  if (drive.Vanished()) return Fail(PortError::kDeviceGone);
+  const VirtualDriveFace& face = drive.Face();
+  auto* answer = static_cast<uint8_t*>(out);
+  uint32_t returned = 0;
+  switch (code) {
+    case kIoctlDiskGetDriveGeometry: {
+      if (answer == nullptr || outLength < kDiskGeometrySize) return Fail(PortError::kBufferTooSmall);
+      Medium* medium = drive.GetMedium();
+      if (medium == nullptr) return Fail(PortError::kNotReady);
+      // The optical class driver's fixed shape: 64 tracks of 32 sectors per cylinder.
+      DiskGeometry g;
+      g.mediaType = drive.Preset().geometryMediaType;
+      g.tracksPerCylinder = 64;
+      g.sectorsPerTrack = 32;
+      g.bytesPerSector = medium->BlockLength();
+      g.cylinders = medium->BlockCount() / (64 * 32);
+      EncodeDiskGeometry(g, answer);
+      returned = kDiskGeometrySize;
+      break;
+    }
+    case kIoctlScsiGetAddress:
+      if (!face.hasScsiAddress) return Fail(PortError::kInvalidFunction);
+      if (answer == nullptr || outLength < kScsiAddressSize) return Fail(PortError::kBufferTooSmall);
+      PutLe32(answer, kScsiAddressSize);
+      answer[4] = face.portNumber;
+      answer[5] = face.pathId;
+      answer[6] = face.targetId;
+      answer[7] = face.lun;
+      returned = kScsiAddressSize;
+      break;
+    case kIoctlScsiGetInquiryData:
+      if (face.adapterInquiry.empty()) return Fail(PortError::kInvalidFunction);
+      if (answer == nullptr || outLength < face.adapterInquiry.size()) return Fail(PortError::kBufferTooSmall);
+      std::memcpy(answer, face.adapterInquiry.data(), face.adapterInquiry.size());
+      returned = static_cast<uint32_t>(face.adapterInquiry.size());
+      break;
+    case kIoctlScsiPassThrough:
+    case kIoctlScsiPassThroughDirect: {
+      if (in == nullptr || answer == nullptr || inLength < kRequestHeaderSize || outLength < kRequestHeaderSize)
+        return Fail(PortError::kInvalidParameter);
+      // The driver works on a system buffer: the input copied in, `returned` bytes copied out.
+      std::vector<uint8_t> system(std::max(inLength, outLength), 0);
+      std::memcpy(system.data(), in, inLength);
+      if (auto error = RunPassThrough(drive, code == kIoctlScsiPassThroughDirect, system, inLength, outLength,
+                                      returned))
+        return Fail(*error);
+      returned = std::min(returned, outLength);
+      std::memcpy(answer, system.data(), returned);
+      break;
+    }
+    default:
+      return Fail(PortError::kInvalidFunction);
+  }
+  if (bytesReturned != nullptr) *bytesReturned = returned;
+  return true;
+}
+
+uint32_t VirtualPort::DriveType(const char* rootPath) {
+  if (rootPath != nullptr && rootPath[0] != 0 && rootPath[1] == ':') {
+    if (auto drive = Drive(rootPath[0])) return drive->Face().driveType;
+  }
+  return os_->DriveType(rootPath);
+}
+
+std::vector<DriveCandidate> VirtualPort::DriveCandidates() {
+  std::vector<DriveCandidate> candidates;
+  for (DriveCandidate& c : os_->DriveCandidates())
+    if (!Drive(c.letter)) candidates.push_back(std::move(c));
+  for (const auto& [letter, drive] : drives_) {
+    char path[8];
+    std::snprintf(path, sizeof path, "\\\\.\\%c:", letter);
+    candidates.push_back({letter, path});
+  }
+  std::stable_sort(candidates.begin(), candidates.end(),
+                   [](const DriveCandidate& a, const DriveCandidate& b) { return a.letter < b.letter; });
+  return candidates;
+}
+
+int MakeProgramPort(std::string_view virtualDrives, std::unique_ptr<DevicePort>& port, std::string& error) {
+  std::vector<VirtualDriveSpec> specs;
+  if (ParseVirtualDriveSpecs(virtualDrives, specs, error) != 0) return -1;
+  if (specs.empty()) {
+    port = MakeOsPort();
+    return 0;
+  }
+  auto virtualPort = std::make_unique<VirtualPort>(MakeOsPort());
+  for (const VirtualDriveSpec& spec : specs) {
+    std::shared_ptr<VirtualDrive> drive = MakeVirtualDrive(spec, error);
+    if (!drive) return -1;
+    virtualPort->AddDrive(spec.letter, std::move(drive));
+  }
+  port = std::move(virtualPort);
+  return 0;
+}
+
+int MakeProgramPort(std::unique_ptr<DevicePort>& port, std::string& error) {
+  const char* value = std::getenv(kVirtualDrivesVariable);
+  return MakeProgramPort(value != nullptr ? std::string_view(value) : std::string_view(), port, error);
+}
+
+}  // namespace orv

@@ -1,0 +1,124 @@
+#include "vdrive/drive_config.h"
+
+#include <filesystem>
+#include <string>
+
+#include "vdrive/preset_partitions.h"
+
+namespace orv {
+
+namespace {
+
+std::string EntryError(size_t index, std::string_view entry, const std::string& why) {
+  return std::string(kVirtualDrivesVariable) + ": entry " + std::to_string(index + 1) + " \"" +
+         std::string(entry) + "\": " + why;
+}
+
+std::string PresetNames() {
+  std::string names;
+  for (const DrivePreset& p : DrivePresets()) {
+    if (!names.empty()) names += ", ";
+    names += p.name;
+  }
+  return names;
+}
+
+}  // namespace
+
+int ParseVirtualDriveSpecs(std::string_view text, std::vector<VirtualDriveSpec>& specs, std::string& error) {
+  std::vector<VirtualDriveSpec> parsed;
+  if (text.empty()) {
+    specs.clear();
+    return 0;
+  }
+  size_t index = 0;
+  size_t start = 0;
+  while (true) {
+    const size_t comma = text.find(',', start);
+    const std::string_view entry = text.substr(start, comma == std::string_view::npos ? std::string_view::npos
+                                                                                      : comma - start);
+    if (entry.empty()) {
+      error = EntryError(index, entry, "empty entry (expected LETTER=PRESET[:IMAGE])");
+      return -1;
+    }
+    const size_t eq = entry.find('=');
+    if (eq != 1) {
+      error = EntryError(index, entry, "expected a drive letter and '=' (LETTER=PRESET[:IMAGE])");
+      return -1;
+    }
+    char letter = entry[0];
+    if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+    if (letter < 'A' || letter > 'Z') {
+      error = EntryError(index, entry, "the drive letter must be A to Z");
+      return -1;
+    }
+    for (const VirtualDriveSpec& s : parsed) {
+      if (s.letter == letter) {
+        error = EntryError(index, entry, std::string("drive ") + letter + ": is configured twice");
+        return -1;
+      }
+    }
+    const std::string_view rest = entry.substr(eq + 1);
+    // The image path follows the first ':' and may itself hold colons (C:\disc.img).
+    const size_t colon = rest.find(':');
+    VirtualDriveSpec spec;
+    spec.letter = letter;
+    spec.preset = std::string(rest.substr(0, colon));
+    if (colon != std::string_view::npos) {
+      spec.image = std::string(rest.substr(colon + 1));
+      if (spec.image.empty()) {
+        error = EntryError(index, entry, "empty image path after ':'");
+        return -1;
+      }
+    }
+    const DrivePreset* preset = FindDrivePreset(spec.preset);
+    if (preset == nullptr) {
+      error = EntryError(index, entry, "unknown preset \"" + spec.preset + "\" (known: " + PresetNames() + ")");
+      return -1;
+    }
+    if (!preset->hasMedium && !spec.image.empty()) {
+      error = EntryError(index, entry, "preset \"" + spec.preset + "\" has no disc, so it takes no image file");
+      return -1;
+    }
+    parsed.push_back(std::move(spec));
+    ++index;
+    if (comma == std::string_view::npos) break;
+    start = comma + 1;
+  }
+  specs = std::move(parsed);
+  return 0;
+}
+
+std::unique_ptr<VirtualDrive> MakeVirtualDrive(const VirtualDriveSpec& spec, std::string& error) {
+  const DrivePreset* preset = FindDrivePreset(spec.preset);
+  if (preset == nullptr) {
+    error = "unknown virtual drive preset \"" + spec.preset + "\"";
+    return nullptr;
+  }
+  if (spec.image.empty() || !preset->hasMedium) {
+    auto drive = MakeVirtualDrive(*preset);
+    // A medium made now is a new one: it gets the preset's partition tables.
+    if (drive->GetMedium() != nullptr) WritePresetPartitions(*preset, *drive->GetMedium());
+    return drive;
+  }
+  std::error_code ec;
+  const bool created = !std::filesystem::exists(spec.image, ec);
+  std::string why;
+  auto medium = OpenImageMedium(spec.image, preset->blockLength, preset->blockCount, preset->readOnly, why);
+  if (medium == nullptr) {
+    error = std::string(kVirtualDrivesVariable) + ": drive " + spec.letter + ": " + why;
+    return nullptr;
+  }
+  // An image file created now gets the preset's partition tables; an existing one is the
+  // user's disc and is never written here.
+  if (created) WritePresetPartitions(*preset, *medium);
+  return std::make_unique<VirtualDrive>(*preset, std::move(medium));
+}
+
+std::unique_ptr<VirtualDrive> MakeVirtualDrive(const DrivePreset& preset) {
+  std::unique_ptr<Medium> medium;
+  if (preset.hasMedium) medium = MakeMemoryMedium(preset.blockLength, preset.blockCount, preset.readOnly);
+  return std::make_unique<VirtualDrive>(preset, std::move(medium));
+}
+
+}  // namespace orv

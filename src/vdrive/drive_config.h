@@ -1,0 +1,35 @@
+// Virtual drives for the programs, configured by the environment variable
+// ORVANE_VIRTUAL_DRIVES: comma-separated LETTER=PRESET[:IMAGE], for example
+// "E=dvdram:/tmp/disc.img,F=dvdrom,G=hdd:/tmp/disk.img,H=nodisc". Without an image the medium
+// lives in memory; a missing image file is created sparse at the preset's size; an existing
+// one gives the medium its size.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "vdrive/virtual_drive.h"
+
+namespace orv {
+
+inline constexpr const char* kVirtualDrivesVariable = "ORVANE_VIRTUAL_DRIVES";
+
+struct VirtualDriveSpec {
+  char letter = 0;     // 'A'-'Z'
+  std::string preset;  // a DrivePreset name
+  std::string image;   // image file path, "" for memory
+};
+
+// Parses the whole value; 0, or -1 with a message naming the faulty entry (nothing is kept
+// from a value with any fault). An empty value is no drives.
+int ParseVirtualDriveSpecs(std::string_view text, std::vector<VirtualDriveSpec>& specs, std::string& error);
+
+// Builds the drive of one entry (creating its image file when missing); null with a message.
+std::unique_ptr<VirtualDrive> MakeVirtualDrive(const VirtualDriveSpec& spec, std::string& error);
+
+// A drive of a preset with a memory medium, for tests.
+std::unique_ptr<VirtualDrive> MakeVirtualDrive(const DrivePreset& preset);
+
+}  // namespace orv

@@ -1,0 +1,226 @@
+#include "vdrive/virtual_drive.h"
+
+#include <algorithm>
+#include <cmath>
+#include <thread>
+
+#include "toolkit/endian.h"
+
+namespace orv {
+
+namespace {
+
+constexpr size_t kCdbLogLength = 64;
+constexpr uint8_t kOpInquiry = 0x12;
+constexpr uint8_t kOpRequestSense = 0x03;
+
+VirtualDriveFace FaceOf(const DrivePreset& preset) {
+  VirtualDriveFace face;
+  face.driveType = preset.driveType;
+  return face;
+}
+
+// Blocks addressed by a READ/WRITE/SEEK/VERIFY(10), for the timing model.
+bool BlockRange(std::span<const uint8_t> cdb, uint64_t& lba, uint32_t& blocks) {
+  if (cdb.size() < 10) return false;
+  switch (cdb[0]) {
+    case 0x28: case 0x2A: case 0x2B: case 0x2F:
+      lba = GetBe32(cdb.data() + 2);
+      blocks = cdb[0] == 0x2B ? 0 : GetBe16(cdb.data() + 7);
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+VirtualDrive::VirtualDrive(const DrivePreset& preset, std::unique_ptr<Medium> medium)
+    : preset_(preset), face_(FaceOf(preset)), medium_(std::move(medium)), handlers_(256), overrides_(256) {
+  InstallStandardCommands(*this);
+}
+
+VirtualDrive::~VirtualDrive() = default;
+
+CommandOutcome VirtualDrive::Execute(std::span<const uint8_t> cdb, DataDirection direction, uint8_t* buffer,
+                                     uint32_t length) {
+  double delayMs = 0;
+  CommandContext command;
+  {
+    std::lock_guard lock(mutex_);
+    command.cdb = cdb;
+    command.direction = direction;
+    command.buffer = buffer;
+    command.bufferLength = buffer == nullptr ? 0 : length;
+    LogCdb(cdb);
+    ++commandCount_;
+    if (cdb.empty()) {
+      command.Fail(kSenseInvalidOpcode);
+      return command.outcome;
+    }
+    if (TakeInjectedFault(command)) return command.outcome;
+    const uint8_t opcode = cdb[0];
+    // A changed medium is reported once, to the first command that is not INQUIRY or
+    // REQUEST SENSE (which never report a unit attention).
+    if (mediumChanged_ && opcode != kOpInquiry && opcode != kOpRequestSense) {
+      mediumChanged_ = false;
+      command.Fail(kSenseMediumChanged);
+      return command.outcome;
+    }
+    if (overrides_[opcode]) {
+      command.SendData(*overrides_[opcode], command.bufferLength);
+    } else if (!(hook_ && hook_(*this, command))) {
+      if (handlers_[opcode])
+        handlers_[opcode](*this, command);
+      else
+        command.Fail(kSenseInvalidOpcode);
+    }
+    if (timing_) {
+      const TimingModel& t = preset_.timing;
+      delayMs = t.commandOverheadMs;
+      uint64_t lba = 0;
+      uint32_t blocks = 0;
+      if (!command.Failed() && medium_ && BlockRange(cdb, lba, blocks)) {
+        const uint64_t distance = lba > headLba_ ? lba - headLba_ : headLba_ - lba;
+        if (distance != 0) {
+          const double fraction = double(distance) / double(std::max<uint64_t>(medium_->BlockCount(), 1));
+          delayMs += t.trackToTrackSeekMs + (t.fullStrokeSeekMs - t.trackToTrackSeekMs) * std::sqrt(fraction);
+          if (t.rotationsPerMinute > 0) delayMs += 0.5 * 60000.0 / t.rotationsPerMinute;
+        }
+        if (t.transferMBps > 0) delayMs += double(blocks) * medium_->BlockLength() / (t.transferMBps * 1000.0);
+        headLba_ = lba + blocks;
+      }
+    }
+  }
+  if (delayMs > 0) std::this_thread::sleep_for(std::chrono::microseconds(static_cast<int64_t>(delayMs * 1000.0)));
+  return command.outcome;
+}
+
+bool VirtualDrive::TakeInjectedFault(CommandContext& command) {
+  if (unitAttentions_ > 0) {
+    --unitAttentions_;
+    command.Fail(SenseCode{kSenseUnitAttention, unitAttentionAsc_, 0});
+    return true;
+  }
+  if (failure_ && (!failureOpcode_ || *failureOpcode_ == command.Opcode())) {
+    command.Fail(*failure_);
+    failure_.reset();
+    failureOpcode_.reset();
+    return true;
+  }
+  if (shortTransfer_ && command.direction != DataDirection::kNone && command.bufferLength != 0) {
+    // The handler sees a smaller buffer and moves what fits in it.
+    command.bufferLength = std::min(command.bufferLength, *shortTransfer_);
+    shortTransfer_.reset();
+  }
+  return false;
+}
+
+void VirtualDrive::LogCdb(std::span<const uint8_t> cdb) {
+  cdbLog_.emplace_back(cdb.begin(), cdb.end());
+  if (cdbLog_.size() > kCdbLogLength) cdbLog_.pop_front();
+}
+
+void VirtualDrive::SetHandler(uint8_t opcode, CommandHandler handler) {
+  std::lock_guard lock(mutex_);
+  handlers_[opcode] = std::move(handler);
+}
+
+void VirtualDrive::SetAnswerOverride(uint8_t opcode, std::vector<uint8_t> answer) {
+  std::lock_guard lock(mutex_);
+  overrides_[opcode] = std::move(answer);
+}
+
+void VirtualDrive::SetAnswerHook(std::function<bool(VirtualDrive&, CommandContext&)> hook) {
+  std::lock_guard lock(mutex_);
+  hook_ = std::move(hook);
+}
+
+void VirtualDrive::ClearAnswerOverrides() {
+  std::lock_guard lock(mutex_);
+  for (auto& o : overrides_) o.reset();
+  hook_ = nullptr;
+}
+
+void VirtualDrive::ChangeMedium(std::unique_ptr<Medium> medium) {
+  std::lock_guard lock(mutex_);
+  medium_ = std::move(medium);
+  mediumChanged_ = true;
+}
+
+std::vector<uint8_t> VirtualDrive::StandardInquiry() const {
+  std::vector<uint8_t> d(96, 0);
+  d[0] = preset_.peripheralType & 0x1F;
+  d[1] = preset_.removable ? 0x80 : 0x00;
+  d[2] = preset_.version;
+  d[3] = preset_.responseFormat;
+  d[4] = static_cast<uint8_t>(d.size() - 5);  // additional length
+  auto put = [&d](size_t at, const char* text, size_t width) {
+    for (size_t i = 0; i < width; ++i) d[at + i] = ' ';
+    for (size_t i = 0; i < width && text[i] != 0; ++i) d[at + i] = static_cast<uint8_t>(text[i]);
+  };
+  put(8, preset_.vendor, 8);
+  put(16, preset_.product, 16);
+  put(32, preset_.revision, 4);
+  return d;
+}
+
+void VirtualDrive::SetTimingEnabled(bool enabled) {
+  std::lock_guard lock(mutex_);
+  timing_ = enabled;
+}
+
+bool VirtualDrive::TimingEnabled() const {
+  std::lock_guard lock(mutex_);
+  return timing_;
+}
+
+std::vector<std::vector<uint8_t>> VirtualDrive::LastCdbs() const {
+  std::lock_guard lock(mutex_);
+  return {cdbLog_.begin(), cdbLog_.end()};
+}
+
+std::vector<uint8_t> VirtualDrive::LastCdb() const {
+  std::lock_guard lock(mutex_);
+  return cdbLog_.empty() ? std::vector<uint8_t>{} : cdbLog_.back();
+}
+
+uint64_t VirtualDrive::CommandCount() const {
+  std::lock_guard lock(mutex_);
+  return commandCount_;
+}
+
+void VirtualDrive::ClearCommandLog() {
+  std::lock_guard lock(mutex_);
+  cdbLog_.clear();
+  commandCount_ = 0;
+}
+
+void VirtualDrive::InjectUnitAttention(int times, uint8_t asc) {
+  std::lock_guard lock(mutex_);
+  unitAttentions_ = times;
+  unitAttentionAsc_ = asc;
+}
+
+void VirtualDrive::InjectFailure(SenseCode sense, std::optional<uint8_t> opcode) {
+  std::lock_guard lock(mutex_);
+  failure_ = sense;
+  failureOpcode_ = opcode;
+}
+
+void VirtualDrive::InjectShortTransfer(uint32_t bytes) {
+  std::lock_guard lock(mutex_);
+  shortTransfer_ = bytes;
+}
+
+void VirtualDrive::SetVanished(bool vanished) {
+  std::lock_guard lock(mutex_);
+  vanished_ = vanished;
+}
+
+bool VirtualDrive::Vanished() const {
+  std::lock_guard lock(mutex_);
+  return vanished_;
+}
+
+}  // namespace orv
