@@ -1,5 +1,6 @@
 // The Windows port: CreateFileA, DeviceIoControl, GetFileType, GetDriveTypeA, FormatMessageA.
 #include <windows.h>
+#include <winioctl.h>
 #include <ntddscsi.h>
 
 #include <cstddef>

@@ -1,0 +1,135 @@
+// The adapter inquiry answer is outside data: counts and offsets may lie, and the parser must
+// never read outside the bytes the driver returned.
+#include <gtest/gtest.h>
+
+#include "device/adapter_inquiry.h"
+#include "device/device_handle.h"
+#include "device/fake_port.h"
+#include "toolkit/endian.h"
+
+namespace orv::test {
+namespace {
+
+// Builds a SCSI_ADAPTER_BUS_INFO answer.
+class BusInfo {
+ public:
+  explicit BusInfo(size_t size = 4096) : bytes_(size, 0) {}
+  void Bus(size_t index, uint8_t unitCountByte, uint8_t initiator, uint32_t firstOffset) {
+    bytes_[0] = static_cast<uint8_t>(std::max<size_t>(bytes_[0], index + 1));
+    uint8_t* e = bytes_.data() + 4 + index * 8;
+    e[0] = unitCountByte;
+    e[1] = initiator;
+    PutLe32(e + 4, firstOffset);
+  }
+  void Record(uint32_t offset, uint8_t path, uint8_t target, uint8_t lun, uint8_t claimed,
+              std::vector<uint8_t> data, uint32_t next, std::optional<uint32_t> lengthField = {}) {
+    uint8_t* r = bytes_.data() + offset;
+    r[0] = path;
+    r[1] = target;
+    r[2] = lun;
+    r[3] = claimed;
+    PutLe32(r + 4, lengthField ? *lengthField : static_cast<uint32_t>(data.size()));
+    PutLe32(r + 8, next);
+    std::copy(data.begin(), data.end(), r + 12);
+  }
+  std::vector<uint8_t>& bytes() { return bytes_; }
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
+
+TEST(AdapterInquiry, SeveralBusesAndABusWithoutUnits) {
+  BusInfo info;
+  info.Bus(0, 9 /* lies */, 7, 0x100);
+  info.Bus(1, 3 /* lies */, 6, 0);
+  info.Bus(2, 0 /* lies */, 5, 0x300);
+  info.Record(0x100, 0, 0, 0, 1, {0x05, 0x80, 'A'}, 0x200);
+  info.Record(0x200, 0, 1, 0, 0, {0x00}, 0);
+  info.Record(0x300, 2, 4, 1, 0, std::vector<uint8_t>(36, 0x41), 0);
+  auto parsed = ParseAdapterInquiry(info.bytes());
+  ASSERT_NE(parsed, nullptr);
+  ASSERT_EQ(parsed->BusCount(), 3u);
+  EXPECT_EQ(parsed->buses[0].initiatorBusId, 7u);
+  ASSERT_EQ(parsed->buses[0].UnitCount(), 2u);
+  EXPECT_EQ(parsed->buses[0].units[0].claimed, 1u);
+  EXPECT_EQ(parsed->buses[0].units[0].inquiryData, (std::vector<uint8_t>{0x05, 0x80, 'A'}));
+  EXPECT_EQ(parsed->buses[0].units[1].targetId, 1u);
+  EXPECT_EQ(parsed->buses[1].UnitCount(), 0u);
+  EXPECT_EQ(parsed->buses[1].initiatorBusId, 6u);
+  ASSERT_EQ(parsed->buses[2].UnitCount(), 1u);
+  const ScsiUnit& u = parsed->buses[2].units[0];
+  EXPECT_EQ(u.pathId, 2u);
+  EXPECT_EQ(u.targetId, 4u);
+  EXPECT_EQ(u.lun, 1u);
+  EXPECT_EQ(u.InquiryLength(), 36u);
+}
+
+TEST(AdapterInquiry, LyingOffsetsStayInsideTheAnswer) {
+  struct Case {
+    const char* name;
+    std::function<void(BusInfo&)> build;
+    size_t size;
+    std::vector<uint32_t> unitsPerBus;
+    std::vector<uint32_t> dataLengths;  // of bus 0's units
+  };
+  const Case cases[] = {
+      {"first_offset_past_end", [](BusInfo& b) { b.Bus(0, 1, 0, 5000); }, 4096, {0}, {}},
+      {"record_straddles_end", [](BusInfo& b) { b.Bus(0, 1, 0, 4090); }, 4096, {0}, {}},
+      {"next_offset_past_end",
+       [](BusInfo& b) { b.Bus(0, 1, 0, 0x40); b.Record(0x40, 0, 0, 0, 0, {1}, 0xFFFFFFF0); }, 4096, {1}, {1}},
+      {"data_length_past_end",
+       [](BusInfo& b) { b.Bus(0, 1, 0, 0x40); b.Record(0x40, 0, 0, 0, 0, {1, 2}, 0, 0xFFFFFFFF); }, 4096, {1},
+       {4096 - 0x40 - 12}},
+      {"chain_loops_on_itself",
+       [](BusInfo& b) { b.Bus(0, 1, 0, 0x40); b.Record(0x40, 0, 0, 0, 0, {}, 0x40); }, 4096, {4096 / 12}, {}},
+      {"bus_table_past_end_of_short_answer",
+       [](BusInfo& b) { b.bytes()[0] = 200; }, 20, {0, 0}, {}},
+      {"answer_shorter_than_its_offsets",
+       [](BusInfo& b) { b.Bus(0, 1, 0, 12); }, 16, {0}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    BusInfo info(4096);
+    c.build(info);
+    // The parser gets exactly `size` bytes in a buffer of its own, so a read beyond shows up
+    // under the address sanitizer.
+    std::vector<uint8_t> answer(info.bytes().begin(), info.bytes().begin() + c.size);
+    auto parsed = ParseAdapterInquiry(answer);
+    ASSERT_NE(parsed, nullptr);
+    ASSERT_EQ(parsed->BusCount(), c.unitsPerBus.size());
+    for (size_t i = 0; i < c.unitsPerBus.size(); ++i) EXPECT_EQ(parsed->buses[i].UnitCount(), c.unitsPerBus[i]);
+    for (size_t i = 0; i < c.dataLengths.size(); ++i)
+      EXPECT_EQ(parsed->buses[0].units[i].InquiryLength(), c.dataLengths[i]);
+  }
+}
+
+TEST(AdapterInquiry, EmptyAnswerIsNoData) { EXPECT_EQ(ParseAdapterInquiry({}), nullptr); }
+
+TEST(AdapterInquiry, HandleAsksForFourKilobytesAndParsesWhatCameBack) {
+  FakePort* port = new FakePort;
+  DeviceHandle device{std::unique_ptr<DevicePort>(port)};
+  ASSERT_EQ(device.Open("\\\\.\\E:", kOpenSharedReadWrite), 0);
+  BusInfo info(64);
+  info.Bus(0, 1, 7, 12);
+  info.Record(12, 0, 3, 0, 0, {0x05}, 0);
+  port->replies = {Answer(info.bytes()), Failure(), Answer({})};
+  auto parsed = device.GetInquiryData();
+  ASSERT_NE(parsed, nullptr);
+  EXPECT_EQ(port->calls[0].code, kIoctlScsiGetInquiryData);
+  EXPECT_EQ(port->calls[0].outLength, 4096u);
+  ASSERT_EQ(parsed->buses.at(0).UnitCount(), 1u);
+  EXPECT_EQ(parsed->buses[0].units[0].targetId, 3u);
+  EXPECT_EQ(device.GetInquiryData(), nullptr);  // the call fails
+  EXPECT_EQ(device.GetInquiryData(), nullptr);  // no bytes returned
+}
+
+TEST(AdapterInquiry, UnitsCopyTheirData) {
+  ScsiUnit a;
+  a.inquiryData = {1, 2, 3};
+  ScsiUnit b = a;
+  b.inquiryData[0] = 9;
+  EXPECT_EQ(a.inquiryData[0], 1);
+}
+
+}  // namespace
+}  // namespace orv::test

@@ -1,0 +1,153 @@
+// What of the Linux port can be checked without a drive: the translation of a request into
+// SG_IO and back, and the candidate list from a sysfs tree.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+
+#include "device/ports/linux_drives.h"
+#include "device/ports/linux_sg.h"
+#include "device/ports/pass_through.h"
+
+namespace orv::test {
+namespace {
+
+PassThroughRequest ReadCapacityRequest() {
+  PassThroughRequest r{};
+  r.header.length = kRequestHeaderSize;
+  r.header.cdbLength = 10;
+  r.header.cdb[0] = 0x25;
+  r.header.senseInfoLength = kRequestSenseLength;
+  r.header.senseInfoOffset = kRequestSenseOffset;
+  r.header.dataIn = kScsiDataIn;
+  r.header.dataTransferLength = 8;
+  r.header.timeOutValue = 10;
+  r.header.dataBuffer = kRequestDataOffset;
+  return r;
+}
+
+uint8_t* Bytes(PassThroughRequest& r) { return reinterpret_cast<uint8_t*>(&r); }
+
+TEST(LinuxSg, BufferedRequestBecomesSgIo) {
+  PassThroughRequest r = ReadCapacityRequest();
+  sg_io_hdr_t io;
+  ASSERT_EQ(BuildSgIo(Bytes(r), kRequestHeaderSize, kRequestDataOffset + 8, false, io), 0);
+  EXPECT_EQ(io.interface_id, 'S');
+  EXPECT_EQ(io.dxfer_direction, SG_DXFER_FROM_DEV);
+  EXPECT_EQ(io.cmd_len, 10);
+  EXPECT_EQ(io.cmdp, r.header.cdb);
+  EXPECT_EQ(io.dxferp, r.data);
+  EXPECT_EQ(io.dxfer_len, 8u);
+  EXPECT_EQ(io.sbp, r.sense);
+  EXPECT_EQ(io.mx_sb_len, kRequestSenseLength);
+  EXPECT_EQ(io.timeout, 10000u);
+}
+
+TEST(LinuxSg, DirectionsAndTheDirectBuffer) {
+  uint8_t data[512];
+  struct Case {
+    uint8_t dataIn;
+    uint32_t length;
+    int direction;
+  };
+  for (const Case& c : {Case{kScsiDataOut, 512, SG_DXFER_TO_DEV}, Case{kScsiDataIn, 512, SG_DXFER_FROM_DEV},
+                        Case{kScsiDataIn, 0, SG_DXFER_NONE}, Case{kScsiDataOut, 0, SG_DXFER_NONE}}) {
+    PassThroughRequest r = ReadCapacityRequest();
+    r.header.dataIn = c.dataIn;
+    r.header.dataTransferLength = c.length;
+    r.header.dataBuffer = reinterpret_cast<uintptr_t>(data);
+    sg_io_hdr_t io;
+    ASSERT_EQ(BuildSgIo(Bytes(r), kRequestHeaderSize, kRequestDataOffset, true, io), 0);
+    EXPECT_EQ(io.dxfer_direction, c.direction);
+    if (c.length != 0) {
+      EXPECT_EQ(io.dxferp, data);
+    }
+  }
+}
+
+TEST(LinuxSg, MalformedRequestsAreRefused) {
+  const std::pair<const char*, std::function<void(PassThroughRequest&, uint32_t&, bool&)>> cases[] = {
+      {"length_field", [](PassThroughRequest& r, uint32_t&, bool&) { r.header.length = 3; }},
+      {"cdb_too_long", [](PassThroughRequest& r, uint32_t&, bool&) { r.header.cdbLength = 17; }},
+      {"data_outside_output", [](PassThroughRequest&, uint32_t& out, bool&) { out = kRequestDataOffset + 7; }},
+      {"sense_outside_output", [](PassThroughRequest& r, uint32_t&, bool&) { r.header.senseInfoOffset = 4000; }},
+      {"direct_null_buffer", [](PassThroughRequest& r, uint32_t&, bool& direct) { direct = true; r.header.dataBuffer = 0; }},
+      {"data_offset_in_header", [](PassThroughRequest& r, uint32_t&, bool&) { r.header.dataBuffer = 4; }},
+  };
+  for (const auto& [name, spoil] : cases) {
+    SCOPED_TRACE(name);
+    PassThroughRequest r = ReadCapacityRequest();
+    uint32_t out = kRequestDataOffset + 8;
+    bool direct = false;
+    spoil(r, out, direct);
+    sg_io_hdr_t io;
+    EXPECT_EQ(BuildSgIo(Bytes(r), kRequestHeaderSize, out, direct, io), EINVAL);
+  }
+}
+
+TEST(LinuxSg, TimeoutDoesNotOverflow) {
+  PassThroughRequest r = ReadCapacityRequest();
+  r.header.timeOutValue = 0xFFFFFFFF;
+  sg_io_hdr_t io;
+  ASSERT_EQ(BuildSgIo(Bytes(r), kRequestHeaderSize, kRequestDataOffset + 8, false, io), 0);
+  EXPECT_EQ(io.timeout, 0xFFFFFFFFu);
+}
+
+TEST(LinuxSg, OutcomeComesBackLikeTheWindowsDriverFillsIt) {
+  PassThroughRequest r = ReadCapacityRequest();
+  sg_io_hdr_t io;
+  ASSERT_EQ(BuildSgIo(Bytes(r), kRequestHeaderSize, kRequestDataOffset + 8, false, io), 0);
+  io.status = 0x02;
+  io.sb_len_wr = 18;  // more than the request has room for
+  io.resid = 3;
+  uint32_t returned = 0;
+  ASSERT_EQ(CompleteSgIo(io, Bytes(r), false, returned), 0);
+  EXPECT_EQ(r.header.scsiStatus, 0x02);
+  EXPECT_EQ(r.header.dataTransferLength, 5u);
+  EXPECT_EQ(r.header.senseInfoLength, kRequestSenseLength);
+  EXPECT_EQ(returned, kRequestDataOffset + 5);
+
+  for (auto [host, driver] : {std::pair{1, 0}, std::pair{0, 6}}) {
+    sg_io_hdr_t failed = io;
+    failed.host_status = static_cast<unsigned short>(host);
+    failed.driver_status = static_cast<unsigned short>(driver);
+    EXPECT_EQ(CompleteSgIo(failed, Bytes(r), false, returned), EIO);
+  }
+  sg_io_hdr_t senseOnly = io;
+  senseOnly.driver_status = 0x08;  // DRIVER_SENSE: sense present, no failure
+  EXPECT_EQ(CompleteSgIo(senseOnly, Bytes(r), false, returned), 0);
+}
+
+TEST(LinuxDrives, DisksThenOpticalDrivesLetteredFromC) {
+  const std::filesystem::path root =
+      std::filesystem::temp_directory_path() / ("orv-sysfs-" + std::to_string(::getpid()));
+  std::filesystem::remove_all(root);
+  auto make = [&](const std::string& name, int type, int removable) {
+    std::filesystem::create_directories(root / name / "device");
+    std::ofstream(root / name / "device" / "type") << type << "\n";
+    std::ofstream(root / name / "removable") << removable << "\n";
+  };
+  make("sr0", 5, 1);
+  make("sdb", 0, 1);
+  make("sda", 0, 0);
+  make("sdaa", 0, 0);
+  make("loop0", 0, 0);
+  make("nvme0n1", 0, 0);
+  const auto drives = ListLinuxDrives(root, "/dev");
+  ASSERT_EQ(drives.size(), 4u);
+  EXPECT_EQ(drives[0].letter, 'C');
+  EXPECT_EQ(drives[0].path, "/dev/sda");
+  EXPECT_EQ(drives[1].path, "/dev/sdb");
+  EXPECT_EQ(drives[2].path, "/dev/sdaa");
+  EXPECT_EQ(drives[3].letter, 'F');
+  EXPECT_EQ(drives[3].path, "/dev/sr0");
+  EXPECT_EQ(LinuxDriveType(root, "sr0"), 5u);
+  EXPECT_EQ(LinuxDriveType(root, "sdb"), 2u);
+  EXPECT_EQ(LinuxDriveType(root, "sda"), 3u);
+  EXPECT_EQ(LinuxDriveType(root, "sdq"), 1u);
+  std::filesystem::remove_all(root);
+}
+
+}  // namespace
+}  // namespace orv::test
