@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "app/drive_list_rules.h"
+#include "toolkit/endian.h"
+
+namespace orv {
+namespace {
+
+// A record with 36 bytes of inquiry data and the given capacity.
+DriveRecord Record(uint8_t peripheral, bool removable, uint8_t version, uint32_t driveType,
+                   uint32_t blocks, uint32_t blockLength) {
+  DriveRecord record;
+  record.sourceKind = kSourceDriveLetter;
+  record.name = "E:";
+  record.driveType = driveType;
+  std::vector<uint8_t>& inquiry = record.unit.inquiryData;
+  inquiry.assign(36, ' ');
+  inquiry[0] = peripheral;
+  inquiry[1] = removable ? 0x80 : 0x00;
+  inquiry[2] = version;
+  std::memcpy(inquiry.data() + 8, "MAKER   DVD-RAM DRIVE   A100", 28);
+  PutBe32(record.capacity.data(), blocks);
+  PutBe32(record.capacity.data() + 4, blockLength);
+  return record;
+}
+
+TEST(DriveListRules, TypeColumnFollowsTheInquiryVersion) {
+  struct Case {
+    uint8_t peripheral, version;
+    uint32_t driveType;
+    const char* text;
+  } cases[] = {
+      {5, 0, 5, "CD/DVD-ROM Drive"},      // ATAPI: the system's drive type
+      {5, 2, 5, "CD/DVD-ROM device"},     // SCSI-2: the device type name
+      {5, 1, 5, "CD/DVD-ROM device"},
+      {0, 3, 3, "Direct access device"},
+      {0, 4, 3, "Fixed Drive"},           // neither low bit set
+      {0x25, 2, 3, "CD/DVD-ROM device"},  // qualifier bits do not count
+      {0x1F, 2, 0, "Unkown 1F"},
+      {5, 0, 2, "Removable Drive"},
+      {5, 0, 4, "Remove/Network Drive"},
+      {5, 0, 6, "RAM DISK Drive"},
+      {5, 0, 1, ""},
+      {5, 0, 7, ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(DeviceOrDriveTypeText(Record(c.peripheral, true, c.version, c.driveType, 1, 2048)), c.text)
+        << "type " << int{c.peripheral} << " version " << int{c.version} << " drive " << c.driveType;
+  }
+}
+
+TEST(DriveListRules, RowTexts) {
+  // 2,295,104 blocks of 2048 bytes: 4.70 x 10^9 bytes.
+  const DriveRowText row = DriveRow(Record(5, true, 0, 5, 2295104, 2048));
+  EXPECT_EQ(row.name, "E:");
+  EXPECT_EQ(row.identification, "MAKER    DVD-RAM DRIVE    A100");
+  EXPECT_EQ(row.type, "CD/DVD-ROM Drive");
+  EXPECT_EQ(row.removable, "RMB");
+  EXPECT_EQ(row.size, "   4.7G");
+
+  EXPECT_EQ(DriveRow(Record(0, false, 2, 3, 1000, 512)).removable, "FIX");
+  EXPECT_EQ(DriveRow(Record(5, true, 0, 5, 0, 2048)).size, "");  // no medium
+  EXPECT_EQ(DriveRow(Record(5, true, 0, 5, 100, 0)).size, "");
+}
+
+TEST(DriveListRules, IdentificationStopsAtFieldEndsZerosAndTheDataEnd) {
+  std::vector<uint8_t> inquiry(36, 'x');
+  std::memcpy(inquiry.data() + 8, "LONGVEND", 8);  // no terminator within the 8 bytes
+  std::memcpy(inquiry.data() + 16, "PRODUCT\0garbage!", 16);
+  std::memcpy(inquiry.data() + 32, "1.0A", 4);
+  EXPECT_EQ(IdentificationText(inquiry), "LONGVEND PRODUCT 1.0A");
+
+  inquiry.resize(20);  // adapter inquiry data may be short: show what is there
+  EXPECT_EQ(IdentificationText(inquiry), "LONGVEND PROD ");
+  inquiry.resize(5);
+  EXPECT_EQ(IdentificationText(inquiry), "  ");
+  EXPECT_EQ(IdentificationText({}), "  ");
+}
+
+TEST(DriveListRules, ShortInquiryDataReadsNoFurther) {
+  DriveRecord record = Record(5, true, 2, 5, 1, 2048);
+  record.unit.inquiryData.resize(2);  // byte 2 (version) missing: counts as ATAPI
+  EXPECT_EQ(DeviceOrDriveTypeText(record), "CD/DVD-ROM Drive");
+  EXPECT_EQ(RemovableText(record), std::string("RMB"));
+  record.unit.inquiryData.clear();
+  EXPECT_EQ(RemovableText(record), std::string("FIX"));
+}
+
+TEST(DriveListRules, CommandsAChosenDriveAllows) {
+  struct Case {
+    const char* what;
+    bool chosen, removable;
+    uint32_t blocks, blockLength;
+    DriveCommandState want;
+  } cases[] = {
+      {"nothing chosen", false, true, 1000, 2048, {true, false, false, false, false}},
+      {"removable with disc", true, true, 2295104, 2048, {true, true, true, true, true}},
+      {"fixed disk", true, false, 16777216, 512, {true, true, false, false, true}},
+      {"empty drive", true, true, 0, 0, {true, true, false, false, false}},
+      {"block length 0", true, true, 100, 0, {true, true, false, false, false}},
+  };
+  for (const Case& c : cases) {
+    const DriveRecord record = Record(5, c.removable, 0, 5, c.blocks, c.blockLength);
+    const DriveCommandState state = CommandState(c.chosen ? &record : nullptr);
+    EXPECT_EQ(state.search, c.want.search) << c.what;
+    EXPECT_EQ(state.information, c.want.information) << c.what;
+    EXPECT_EQ(state.imageWrite, c.want.imageWrite) << c.what;
+    EXPECT_EQ(state.erase, c.want.erase) << c.what;
+    EXPECT_EQ(state.benchmark, c.want.benchmark) << c.what;
+  }
+}
+
+}  // namespace
+}  // namespace orv
