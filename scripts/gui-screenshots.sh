@@ -12,7 +12,12 @@ if [ -z "${ORVANE_IN_XVFB:-}" ]; then
 fi
 mkdir -p "$out"
 export ORVANE_VIRTUAL_DRIVES=${ORVANE_VIRTUAL_DRIVES:-E=dvdram,F=dvdrom,G=hdd,H=nodisc}
+# A prefix of its own, where Wine draws the window frames itself: a virtual display has no
+# window manager to draw title bars, and the screenshots should show the window as a user does.
+export WINEPREFIX=${ORVANE_GUI_PREFIX:-$PWD/build/wine-gui}
 bash scripts/wine-prefix.sh
+WINEDEBUG=-all /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+/usr/lib/wine/wineserver -w 2>/dev/null || true
 title="Orvane - DVD-RAM Utility"
 
 scripts/wine-run.sh "$exe" &
@@ -29,7 +34,15 @@ window=$(xdotool search --name "^$title\$" | head -1)
 sleep 1
 wait_for bash -c '! xdotool search --name "^Scan Device...$"'
 sleep 1
-shot() { import -window root "$out/$1.png"; echo "gui: wrote $out/$1.png"; }
+# The screen around the program's windows is cut away.
+shot() {
+  local geometry
+  geometry=$(xdotool getwindowgeometry --shell "$window")
+  local X Y WIDTH HEIGHT
+  eval "$geometry"
+  import -window root -crop "$((WIDTH + 40))x$((HEIGHT + 40))+$((X > 20 ? X - 20 : 0))+$((Y > 20 ? Y - 20 : 0))" +repage "$out/$1.png"
+  echo "gui: wrote $out/$1.png"
+}
 shot main-after-scan
 
 # Choose the first drive: the list has the focus after the scan; Down chooses its first row.

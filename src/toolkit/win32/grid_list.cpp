@@ -11,7 +11,8 @@ namespace orv {
 
 namespace {
 constexpr wchar_t kClassName[] = L"mokit_nlstbox";
-constexpr int kCellPadding = 6;  // pixels between a cell's edge and its text
+constexpr int kCellPadding = 3;  // pixels between a cell's edge and its text: half a character, so
+                                 // a column one character wider than its text shows it whole
 }  // namespace
 
 const MessageTable& GridList::ClassMessages() {
