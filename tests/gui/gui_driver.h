@@ -12,22 +12,24 @@
 
 namespace orv::test {
 
-// Top-level windows of a thread with the given class, in z-order.
+struct ClassQuery {
+  const wchar_t* className;
+  bool visibleOnly;
+  std::vector<HWND> found;
+};
+
+inline BOOL CALLBACK CollectByClass(HWND h, LPARAM p) {
+  auto* q = reinterpret_cast<ClassQuery*>(p);
+  wchar_t name[64] = {};
+  GetClassNameW(h, name, 64);
+  if (lstrcmpiW(name, q->className) == 0 && (!q->visibleOnly || IsWindowVisible(h))) q->found.push_back(h);
+  return TRUE;
+}
+
+// Visible top-level windows of a thread with the given class, in z-order.
 inline std::vector<HWND> ThreadWindows(DWORD thread, const wchar_t* className) {
-  struct Query {
-    const wchar_t* className;
-    std::vector<HWND> found;
-  } query{className, {}};
-  EnumThreadWindows(
-      thread,
-      [](HWND h, LPARAM p) -> BOOL {
-        auto* q = reinterpret_cast<Query*>(p);
-        wchar_t name[64] = {};
-        GetClassNameW(h, name, 64);
-        if (lstrcmpiW(name, q->className) == 0 && IsWindowVisible(h)) q->found.push_back(h);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&query));
+  ClassQuery query{className, true, {}};
+  EnumThreadWindows(thread, CollectByClass, reinterpret_cast<LPARAM>(&query));
   return query.found;
 }
 
@@ -83,20 +85,8 @@ inline std::wstring WindowText(HWND h) {
 
 // Child windows of a class, in order.
 inline std::vector<HWND> Children(HWND parent, const wchar_t* className) {
-  struct Query {
-    const wchar_t* className;
-    std::vector<HWND> found;
-  } query{className, {}};
-  EnumChildWindows(
-      parent,
-      [](HWND h, LPARAM p) -> BOOL {
-        auto* q = reinterpret_cast<Query*>(p);
-        wchar_t name[64] = {};
-        GetClassNameW(h, name, 64);
-        if (lstrcmpiW(name, q->className) == 0) q->found.push_back(h);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&query));
+  ClassQuery query{className, false, {}};
+  EnumChildWindows(parent, CollectByClass, reinterpret_cast<LPARAM>(&query));
   return query.found;
 }
 
