@@ -182,9 +182,17 @@ void DlgBox::Measure() {
   } else {
     progressRect_ = {};
   }
-  y += 6;
-  statusBand_ = {kMargin, y, kMargin + inner, y + lineHeight + 8};
-  y = statusBand_.bottom + 6;
+  // A message box run modally has no status to show unless one was set; a progress window
+  // always keeps the band for its worker's lines.
+  if (modal_ && StatusText().empty()) {
+    y += 8;
+    statusBand_ = {kMargin, y, kMargin + inner, y};
+    y += 12;
+  } else {
+    y += 6;
+    statusBand_ = {kMargin, y, kMargin + inner, y + lineHeight + 8};
+    y = statusBand_.bottom + 6;
+  }
   // Buttons centred in their row, in slot order.
   int x = (boxWidth - buttonsWidth) / 2;
   for (int slot = 0; slot < 5; ++slot) {
@@ -286,7 +294,10 @@ void DlgBox::CloseModeless() {
 
 uint32_t DlgBox::RunModal(HWND ownerWindow, const std::string& text,
                           const std::string& captionText, uint32_t styleBits) {
-  if (OpenModeless(ownerWindow, text, captionText, styleBits) != 0) return kClosedWithoutButton;
+  modal_ = true;
+  const int opened = OpenModeless(ownerWindow, text, captionText, styleBits);
+  modal_ = false;
+  if (opened != 0) return kClosedWithoutButton;
   while (hwnd()) {
     MSG msg;
     if (!PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {

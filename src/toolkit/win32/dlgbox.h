@@ -96,6 +96,7 @@ class DlgBox : public Window {
   int ButtonCount() const;
 
   uint32_t result_ = kClosedWithoutButton;
+  bool modal_ = false;  // opening for RunModal
   HWND owner_ = nullptr;
   bool ownerWasEnabled_ = false;
 
