@@ -182,5 +182,27 @@ TEST_F(MainWindowTest, AboutBoxShowsTheVersion) {
   EXPECT_EQ(MainWindow::ExitQuestion(), "　　Orvane - DVD-RAM Utility を終了しますか？　　");
 }
 
+TEST_F(MainWindowTest, AltHOpensTheHelpMenuFromTheKeyboard) {
+  std::wstring caption;
+  const int code = WithDriver(
+      [&](DWORD ui) {
+        // Alt+H as the keyboard sends it to the window with the focus.
+        PostMessageW(list().hwnd(), WM_SYSKEYDOWN, 'H', 1 | (1 << 29));
+        HWND popup = WaitForWindow(ui, L"#32768");
+        ASSERT_NE(popup, nullptr);
+        // Second item: "Orvaneについて..."
+        for (WPARAM key : {VK_DOWN, VK_DOWN, VK_RETURN}) PostMessageW(popup, WM_KEYDOWN, key, 1);
+        HWND about = WaitForWindow(ui, L"dlgbox");
+        ASSERT_NE(about, nullptr);
+        caption = WindowText(about);
+        PressButton(about, DlgBox::kIdOk);
+        test::WaitFor([&] { return !IsWindow(about); });
+        PostThreadMessageW(ui, WM_QUIT, 7, 0);
+      },
+      [&] { return app->Run(); });
+  EXPECT_EQ(caption, L"Orvane - DVD-RAM Utility について");
+  EXPECT_EQ(code, 7);
+}
+
 }  // namespace
 }  // namespace orv
