@@ -14,10 +14,8 @@ mkdir -p "$out"
 export ORVANE_VIRTUAL_DRIVES=${ORVANE_VIRTUAL_DRIVES:-E=dvdram,F=dvdrom,G=hdd,H=nodisc}
 # A prefix of its own, where Wine draws the window frames itself: a virtual display has no
 # window manager to draw title bars, and the screenshots should show the window as a user does.
-export WINEPREFIX=${ORVANE_GUI_PREFIX:-$PWD/build/wine-gui}
-bash scripts/wine-prefix.sh
-WINEDEBUG=-all /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-/usr/lib/wine/wineserver -w 2>/dev/null || true
+export WINEPREFIX=${ORVANE_GUI_PREFIX:-$PWD/build/win64/wine-gui}
+bash scripts/gui-prefix.sh "$WINEPREFIX"
 title="Orvane - DVD-RAM Utility"
 
 scripts/wine-run.sh "$exe" &
@@ -56,8 +54,8 @@ xdotool key --window "$window" alt+F4
 wait_for xdotool search --name "^確認\$" || { echo "gui: the exit question did not appear" >&2; exit 1; }
 sleep 1
 shot exit-question
-question=$(xdotool search --name "^確認\$" | head -1)
-xdotool key --window "$question" Return
+# Yes has the focus in the question.
+xdotool key Return
 for _ in $(seq 50); do kill -0 $program 2>/dev/null || break; sleep 0.2; done
 if kill -0 $program 2>/dev/null; then echo "gui: the program did not end after Yes" >&2; exit 1; fi
 trap - EXIT
