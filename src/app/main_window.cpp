@@ -94,8 +94,9 @@ std::string MainWindow::AboutText() {
 }
 
 int MainWindow::CreateMain() {
+  static const HBRUSH background = CreateSolidBrush(theme::kWindow);
   const WindowClass wc{kMainClass, CS_HREDRAW | CS_VREDRAW, app_.icon32, app_.icon16, nullptr,
-                       CreateSolidBrush(theme::kWindow)};
+                       background};
   wc.Register();
   HWND desktop = GetDesktopWindow();
   HDC dc = GetDC(desktop);
