@@ -19,11 +19,11 @@ using test::WithDriver;
 
 TEST(WinUi, ShowBoxReturnsThePressedButton) {
   WinUi ui;
-  MessageBoxSpec spec;
-  spec.text = "ディスクを消去しますか？";
-  spec.caption = "ディスク消去";
-  spec.style = kBoxYesNo | kBoxIconWarning;
-  spec.note = "※ 元に戻せません。";
+  MessageBoxSpec request;
+  request.text = "ディスクを消去しますか？";
+  request.caption = "ディスク消去";
+  request.style = kBoxYesNo | kBoxIconWarning;
+  request.note = "※ 元に戻せません。";
   std::wstring caption;
   const uint32_t result = WithDriver(
       [&](DWORD thread) {
@@ -32,19 +32,19 @@ TEST(WinUi, ShowBoxReturnsThePressedButton) {
         caption = test::WindowText(box);
         PressButton(box, kIdNo);
       },
-      [&] { return ui.ShowBox(spec); });
+      [&] { return ui.ShowBox(request); });
   EXPECT_EQ(result, kIdNo);
   EXPECT_EQ(caption, L"ディスク消去");
 }
 
 TEST(WinUi, ProgressButtonStopsTheWorkerAndTellsTheOperation) {
   WinUi ui;
-  ProgressBoxSpec spec;
-  spec.message = "デバイスを検索しています。";
-  spec.caption = "Scan Device...";
-  spec.buttonLabel = "キャンセル";
-  spec.progressBar = true;
-  spec.width = 400;
+  ProgressBoxSpec request;
+  request.message = "デバイスを検索しています。";
+  request.caption = "Scan Device...";
+  request.buttonLabel = "キャンセル";
+  request.progressBar = true;
+  request.width = 400;
   std::atomic<int> steps{0};
   bool closeRequested = false;
   std::wstring label;
@@ -62,7 +62,7 @@ TEST(WinUi, ProgressButtonStopsTheWorkerAndTellsTheOperation) {
       },
       [&] {
         return RunWorkerWithProgress(
-            ui, spec,
+            ui, request,
             [&](WorkerContext& context) {
               context.SetRange(26);
               // Works until stopped, reporting as the scan does; bounded so a broken stop

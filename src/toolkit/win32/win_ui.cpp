@@ -41,12 +41,12 @@ class ProgressDialog : public DlgBox, public ProgressBox {
 
 }  // namespace
 
-uint32_t WinUi::ShowBox(const MessageBoxSpec& spec) {
+uint32_t WinUi::ShowBox(const MessageBoxSpec& request) {
   DlgBox box;
-  box.width = spec.width;
-  std::string text = spec.text;
-  if (!spec.note.empty()) text += "\r\n\r\n" + spec.note;
-  return box.RunModal(owner_, text, spec.caption, spec.style);
+  box.width = request.width;
+  std::string text = request.text;
+  if (!request.note.empty()) text += "\r\n\r\n" + request.note;
+  return box.RunModal(owner_, text, request.caption, request.style);
 }
 
 int WinUi::ChooseFile(bool save, const FileChoiceSpec& choice, std::filesystem::path& path) {
@@ -79,13 +79,13 @@ int WinUi::ChooseSaveFile(const FileChoiceSpec& choice, std::filesystem::path& p
   return ChooseFile(true, choice, path);
 }
 
-std::unique_ptr<ProgressBox> WinUi::OpenProgress(const ProgressBoxSpec& spec,
+std::unique_ptr<ProgressBox> WinUi::OpenProgress(const ProgressBoxSpec& request,
                                                  std::function<void()> onCloseRequest) {
   auto box = std::make_unique<ProgressDialog>(std::move(onCloseRequest));
-  box->labels[0] = spec.buttonLabel;
-  box->progressBar = spec.progressBar;
-  box->width = spec.width;
-  if (box->OpenModeless(owner_, spec.message, spec.caption, kBoxOk) != 0) return nullptr;
+  box->labels[0] = request.buttonLabel;
+  box->progressBar = request.progressBar;
+  box->width = request.width;
+  if (box->OpenModeless(owner_, request.message, request.caption, kBoxOk) != 0) return nullptr;
   return box;
 }
 

@@ -17,7 +17,7 @@ class WinUi : public Ui {
   uint32_t ShowBox(const MessageBoxSpec& box) override;
   int ChooseOpenFile(const FileChoiceSpec& choice, std::filesystem::path& path) override;
   int ChooseSaveFile(const FileChoiceSpec& choice, std::filesystem::path& path) override;
-  std::unique_ptr<ProgressBox> OpenProgress(const ProgressBoxSpec& spec,
+  std::unique_ptr<ProgressBox> OpenProgress(const ProgressBoxSpec& request,
                                             std::function<void()> onCloseRequest) override;
   bool ProcessMessages(uint32_t idleMs) override;
 
