@@ -49,6 +49,17 @@ xdotool key --window "$window" Down
 sleep 1.5
 shot main-drive-chosen
 
+# The about box, from the keyboard: Alt+H, second item.
+xdotool key --window "$window" alt+h
+sleep 0.7
+xdotool key Down Down Return
+if wait_for xdotool search --name "について\$"; then
+  sleep 1
+  shot about
+  xdotool key Return
+  sleep 1
+fi
+
 # The close box asks the exit question.
 xdotool key --window "$window" alt+F4
 wait_for xdotool search --name "^確認\$" || { echo "gui: the exit question did not appear" >&2; exit 1; }

@@ -1,6 +1,7 @@
 #include "app/app_shell.h"
 
 #include <ctime>
+#include <new>
 
 #include "app/main_window.h"
 #include "device/drive_list.h"
@@ -12,7 +13,9 @@
 namespace orv {
 
 OrvaneApp::OrvaneApp() {
-  mainWindow = std::make_unique<MainWindow>(*this);
+  // A window object that cannot be made leaves the pointer null: start-up then shows the fatal
+  // error box instead of ending without a word.
+  mainWindow.reset(new (std::nothrow) MainWindow(*this));
   imageOpenDialog.filters = {{"イメージファイル(*,ovi;*.img;*.iso)", "*.ovi;*.img;*.iso"},
                              {"すべて", "*.*"}};
   backupSaveDialog.filters = {{"イメージファイル(*.ovi)", "*.ovi"}, {"すべて", "*.*"}};

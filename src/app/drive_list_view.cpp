@@ -66,7 +66,10 @@ void MainWindow::RowChosen(int row) {
   if (list_.GetItemData(row, kRecordColumn, index) != 0) return;
   const auto& records = app_.driveList->Records();
   if (index >= records.size()) return;
+  // The partition table is read from the medium: a drive spinning up takes a moment.
+  HCURSOR previous = SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)));  // IDC_WAIT
   const std::string summary = DriveSummary(app_.driveList->Device(), records[index]);
+  SetCursor(previous);
   pane_.SetText(summary.c_str());
   UpdateCommandState(true);
 }

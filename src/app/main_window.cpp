@@ -38,7 +38,7 @@ constexpr MenuRow kMenuRows[] = {
     {2, kCmdAbout, "Orvaneについて..."},
 };
 
-constexpr char kNotice[] = "DVD-RAM and disk drive utility. No warranty: back up your discs.";
+constexpr char kNotice[] = "本ソフトウェアは無保証です。大切なディスクは前もってバックアップしてください。";
 
 int AverageCharWidth(HDC dc, HFONT font) {
   HGDIOBJ old = SelectObject(dc, font);
