@@ -143,7 +143,7 @@ uint32_t ConsoleUi::ShowBox(const MessageBoxSpec& box) {
   {
     std::lock_guard lock(shared_->mutex);
     std::string text;
-    if (!box.caption.empty()) text += "[" + ConsoleText(box.caption) + "] ";
+    if (!box.caption.empty()) text.append("[").append(ConsoleText(box.caption)).append("] ");
     text += ConsoleText(box.text);
     if (text.empty() || text.back() != '\n') text += '\n';
     if (!box.note.empty()) text += ConsoleText(box.note) + "\n";

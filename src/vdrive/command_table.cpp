@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "toolkit/endian.h"
+#include "vdrive/mmc_answers.h"
 #include "vdrive/virtual_drive.h"
 
 namespace orv {
@@ -155,6 +156,7 @@ constexpr CommandEntry kStandardCommands[] = {
 
 void InstallStandardCommands(VirtualDrive& drive) {
   for (const CommandEntry& entry : kStandardCommands) drive.SetHandler(entry.opcode, entry.handler);
+  InstallMmcAnswers(drive);
 }
 
 }  // namespace orv

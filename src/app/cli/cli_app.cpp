@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "app/cli/drive_commands.h"
+#include "app/cli/info_command.h"
 
 namespace orv {
 
@@ -22,6 +23,7 @@ int RunCli(const std::vector<std::string>& args, CliSession& session) {
                "Leave the computer's own drives alone: only virtual drives are listed and opened");
 
   AddDriveCommands(app, session);
+  AddInfoCommand(app, session);
   // Subcommands of later subsystems join here, one call each:
   //   AddImageCommands(app, session.exitCode);   (the image subsystem's own file)
   //   info, bench, erase, write

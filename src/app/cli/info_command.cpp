@@ -1,0 +1,77 @@
+#include "app/cli/info_command.h"
+
+#include <CLI/CLI.hpp>
+
+#include <memory>
+
+#include "report/build_report.h"
+
+namespace orv {
+namespace {
+
+// A section's text always ends its last line; a title shown in its place gets a line end.
+std::string EndedLine(std::string_view text) {
+  std::string line(text);
+  if (line.size() < 2 || line.compare(line.size() - 2, 2, "\r\n") != 0) line += "\r\n";
+  return line;
+}
+
+struct InfoOptions {
+  std::string drive;
+  bool list = false;
+  size_t section = 0;  // 0: every section
+};
+
+void RunInfoCommand(CliSession& session, const InfoOptions& options) {
+  const DriveRecord& record = session.FindDrive(options.drive);
+  DeviceHandle& device = session.Drives().Device();
+  DriveReport report;
+  const int rc = GatherDriveReport(session.Ui(), report, device, record);
+  device.Close();
+  if (rc < 0) throw CliError("cannot open drive " + options.drive);
+  if (rc > 0) throw CliError("cancelled");
+
+  if (options.list) {
+    session.Print(ReportTitles(report));
+  } else if (options.section != 0) {
+    if (options.section > report.RowCount()) {
+      throw CliError("no section " + std::to_string(options.section) + ": the report has " +
+                     std::to_string(report.RowCount()));
+    }
+    session.Print(ReportSectionText(report, options.section));
+  } else {
+    session.Print(ReportText(report));
+  }
+}
+
+}  // namespace
+
+std::string ReportSectionText(const DriveReport& report, size_t row) {
+  return EndedLine(report.RowTitle(row - 1)) + EndedLine(report.RowDisplayText(row - 1));
+}
+
+std::string ReportText(const DriveReport& report) {
+  std::string text = EndedLine(report.Identification());
+  for (size_t row = 1; row <= report.RowCount(); ++row) text += "\r\n" + ReportSectionText(report, row);
+  return text;
+}
+
+std::string ReportTitles(const DriveReport& report) {
+  std::string text;
+  for (size_t row = 0; row < report.RowCount(); ++row) text += EndedLine(report.RowTitle(row));
+  return text;
+}
+
+void AddInfoCommand(CLI::App& app, CliSession& session) {
+  auto options = std::make_shared<InfoOptions>();
+  CLI::App* info = app.add_subcommand(
+      "info", "Show a drive's information report: identification, capacity, mode pages, features, DVD structures");
+  info->add_option("DRIVE", options->drive, "The drive: E:, e:, E, or a device path")->required();
+  info->add_flag("--list", options->list, "Print only the section titles, in report order");
+  info->add_option("--section", options->section, "Print only section N (counting from 1, as --list shows them)")
+      ->check(CLI::PositiveNumber)
+      ->type_name("N");
+  info->callback([&session, options] { RunInfoCommand(session, *options); });
+}
+
+}  // namespace orv

@@ -1,0 +1,139 @@
+#include "report/build_report.h"
+
+#include <algorithm>
+#include <new>
+#include <vector>
+
+#include "device/scsi_commands.h"
+#include "report/capacity_section.h"
+#include "report/configuration.h"
+#include "report/dvd_structure.h"
+#include "report/mode_sense.h"
+#include "toolkit/endian.h"
+#include "toolkit/worker.h"
+
+namespace orv {
+namespace {
+
+// Answer buffers, as large as the commands may fill them.
+constexpr uint32_t kModeSense6Length = 255;
+constexpr uint32_t kModeSense10Length = 4096;
+constexpr uint32_t kConfigurationLength = 4096;
+constexpr uint32_t kStructureListLength = 1028;
+constexpr uint32_t kStructureLength = 4096;
+
+constexpr uint8_t kAllModePages = 0x3F;
+constexpr uint8_t kStructureList = 0xFF;
+
+uint8_t Byte(uint32_t v) { return static_cast<uint8_t>(v); }
+
+}  // namespace
+
+void AddCapacityGeometrySection(DriveReport& report, DeviceHandle& device, std::span<const uint8_t> capacity) {
+  uint8_t raw[24] = {};
+  if (device.GetDriveGeometry(raw) != 0) {
+    AddCapacitySection(report, capacity, nullptr);
+    return;
+  }
+  const DiskGeometry g = DecodeDiskGeometry(raw);
+  const ReportGeometry geometry{g.cylinders,      g.mediaType, g.tracksPerCylinder, g.sectorsPerTrack,
+                                g.bytesPerSector, MediaTypeName(g.mediaType)};
+  AddCapacitySection(report, capacity, &geometry);
+}
+
+int AddModeSenseSections(DriveReport& report, DeviceHandle& device, const ScsiUnit& unit) {
+  // Every page, current values, without block descriptors: MODE SENSE(6) first, as every
+  // drive knows it, then MODE SENSE(10) for drives that refuse it or answer it emptily.
+  std::vector<uint8_t> buffer(kModeSense10Length, 0);
+  int commandLength = 6;
+  std::span<const uint8_t> answer(buffer.data(), kModeSense6Length);
+  if (ModeSense(device, Byte(unit.pathId), Byte(unit.targetId), Byte(unit.lun), true, 0, kAllModePages,
+                kModeSense6Length, buffer.data()) != 0 ||
+      ModeSense6AnswerIsEmpty(answer)) {
+    std::fill(buffer.begin(), buffer.end(), 0);
+    if (ModeSense(device, Byte(unit.pathId), Byte(unit.targetId), Byte(unit.lun), true, 0, kAllModePages,
+                  kModeSense10Length, buffer.data()) != 0) {
+      return -1;
+    }
+    commandLength = 10;
+    answer = buffer;
+  }
+  AddModeSenseAnswer(report, commandLength, answer, unit.inquiryData);
+  return 0;
+}
+
+int AddConfigurationSections(DriveReport& report, DeviceHandle& device, const ScsiUnit& unit) {
+  std::vector<uint8_t> buffer(kConfigurationLength, 0);
+  if (GetConfiguration(device, Byte(unit.pathId), Byte(unit.targetId), Byte(unit.lun), 0, 0, kConfigurationLength,
+                       buffer.data()) != 0) {
+    return -1;
+  }
+  AddConfigurationAnswer(report, buffer);
+  return 0;
+}
+
+int AddDvdStructureSections(DriveReport& report, DeviceHandle& device, const ScsiUnit& unit, uint32_t blockLength) {
+  std::vector<uint8_t> list(kStructureListLength);
+  std::vector<uint8_t> structure(kStructureLength);
+  // The physical format information of each layer tells how many layers there are; the walk
+  // goes on while it learns of more (at most four: the field has two bits).
+  uint32_t layers = 1;
+  for (uint32_t layer = 0; layer < layers; ++layer) {
+    std::fill(list.begin(), list.end(), 0);
+    if (ReadDvdStructure(device, Byte(unit.pathId), Byte(unit.targetId), Byte(unit.lun), 0, kStructureList,
+                         Byte(layer), kStructureListLength, list.data()) != 0) {
+      return -1;
+    }
+    if (!AddDvdLayerHead(report, Byte(layer), layer == 0 ? kSectionHead : kSectionChild, list)) continue;
+
+    for (const DvdListedFormat& entry : DvdStructureList(list)) {
+      if (entry.format == kStructureList) continue;
+      if (layer > 0 && !DvdStructureIsPerLayer(entry.format)) continue;
+      const uint32_t allocation = std::min<uint32_t>(uint32_t{entry.length} + 4, kStructureLength);
+      std::fill(structure.begin(), structure.end(), 0);
+      // A format the drive refuses (a key format without authentication) has no section.
+      if (ReadDvdStructure(device, Byte(unit.pathId), Byte(unit.targetId), Byte(unit.lun), 0, entry.format,
+                           Byte(layer), allocation, structure.data()) != 0) {
+        continue;
+      }
+      const uint32_t mediumLayers = AddDvdStructureSection(
+          report, entry.format, Byte(layer), std::span<const uint8_t>(structure.data(), allocation), blockLength);
+      layers = std::max(layers, mediumLayers);
+    }
+  }
+  return 0;
+}
+
+int BuildDriveReport(DriveReport& report, DeviceHandle& device, const DriveRecord& drive) {
+  // The gathering runs on a worker thread: running out of memory ends it with -1 here rather
+  // than letting the exception cross the thread's boundary.
+  try {
+    report.Clear();
+    report.SetIdentification(IdentificationLine(drive.name, drive.unit.inquiryData));
+    AddCapacityGeometrySection(report, device, drive.capacity);
+    AddModeSenseSections(report, device, drive.unit);
+    AddConfigurationSections(report, device, drive.unit);
+    AddDvdStructureSections(report, device, drive.unit, drive.BlockLength());
+  } catch (const std::bad_alloc&) {
+    return -1;
+  }
+  return 0;
+}
+
+int GatherDriveReport(Ui& ui, DriveReport& report, DeviceHandle& device, const DriveRecord& drive) {
+  device.Close();
+  if (device.Open(drive.path.c_str(), kOpenSharedReadWrite) != 0) return -1;
+  const ProgressBoxSpec spec{"デバイス情報を取得しています。", "Orvane - DVD-RAM Utility", "キャンセル", false, 0};
+  bool cancelled = false;
+  const int rc = RunWorkerWithProgress(
+      ui, spec, [&](WorkerContext&) { BuildDriveReport(report, device, drive); },
+      [&cancelled] { cancelled = true; });
+  if (rc != 0) return -1;
+  if (cancelled) {
+    report.Clear();
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace orv

@@ -1,0 +1,191 @@
+// The console front end run in-process on virtual drives, asserting the exact output a user
+// sees (UTF-8, LF line ends) and the exit codes.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/cli/cli_app.h"
+
+namespace orv {
+namespace {
+
+namespace fs = std::filesystem;
+
+// UTF-8 text from a u8 literal (plain literals are CP932 in this build).
+std::string U8(const char8_t* text) { return std::string(reinterpret_cast<const char*>(text)); }
+
+struct Outcome {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadAll(std::FILE* file) {
+  std::string text;
+  std::rewind(file);
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+  return text;
+}
+
+class Cli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("orvane-e2e-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  Outcome Exec(std::vector<std::string> args) {
+    const fs::path outPath = dir_ / "out.txt";
+    const fs::path errPath = dir_ / "err.txt";
+    std::FILE* out = std::fopen(outPath.string().c_str(), "w+b");
+    std::FILE* err = std::fopen(errPath.string().c_str(), "w+b");
+    Outcome run;
+    {
+      CliSession session(out, err, nullptr);
+      run.code = RunCli(args, session);
+    }
+    run.out = ReadAll(out);
+    run.err = ReadAll(err);
+    std::fclose(out);
+    std::fclose(err);
+    return run;
+  }
+
+  // Only the virtual drives: the computer's own drives never reach the output.
+  Outcome Exec(const std::string& drives, std::vector<std::string> args) {
+    args.insert(args.begin(), {"--virtual-only", "--virtual", drives});
+    return Exec(args);
+  }
+
+  fs::path dir_;
+};
+
+const char kPresets[] = "E=dvdram,F=dvdrom,G=hdd,H=nodisc";
+
+TEST_F(Cli, ScanListsTheVirtualPresets) {
+  const Outcome run = Exec(kPresets, {"scan"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out,
+            "Drive   Identification                  Type                    RMB     Size\n"
+            "E:      ORVANE   VIRTUAL DVD-RAM  1.01  CD/DVD-ROM Drive        RMB     4.7G\n"
+            "F:      ORVANE   VIRTUAL DVD-ROM  1.01  CD/DVD-ROM Drive        RMB     8.5G\n"
+            "G:      ORVANE   VIRTUAL DISK     1.01  Direct access device    FIX     8.5G\n"
+            "H:      ORVANE   VIRTUAL DVD-RAM  1.01  CD/DVD-ROM Drive        RMB\n");
+  EXPECT_EQ(run.err, "");  // no progress drawn when the error stream is not a terminal
+}
+
+TEST_F(Cli, ScanWithoutDrives) {
+  const Outcome run = Exec({"--virtual-only", "scan"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out, "No drives found.\n");
+}
+
+TEST_F(Cli, SummaryOfTheDvdRamDisc) {
+  const std::string want = U8(
+      u8"E: ORVANE   VIRTUAL DVD-RAM  1.01\n"
+      u8"    容量 2,295,104×2,048 = 4,700,372,992バイト (   4.7G)\n"
+      u8" No [開始 CHS - 終了 CHS] 開始セクタ   セクタ数 HH:パーティション\n"
+      u8"  1 [000 01 01-08E DC 0E]         63    2295041 0C:FAT32 LBA               4.7G\n");
+  for (const char* name : {"E:", "e:", "E", "e", "\\\\.\\E:"}) {
+    const Outcome run = Exec(kPresets, {"summary", name});
+    EXPECT_EQ(run.code, 0) << name;
+    EXPECT_EQ(run.out, want) << name;
+    EXPECT_EQ(run.err, "") << name;
+  }
+}
+
+TEST_F(Cli, SummaryOfTheHardDisk) {
+  const Outcome run = Exec(kPresets, {"summary", "G:"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out,
+            U8(u8"G: ORVANE   VIRTUAL DISK     1.01\n"
+               u8"    容量 16,777,216×512 = 8,589,934,592バイト (   8.5G)\n"
+               u8" No [開始 CHS - 終了 CHS] 開始セクタ   セクタ数 HH:パーティション\n"
+               u8"* 1 [000 20 21-105 35 30]       2048    4194304 0C:FAT32 LBA               2.1G\n"
+               u8"  2 [105 35 31-20A 4B 01]    4196352    4194304 83:Linix native            2.1G\n"
+               u8"  3 [20A 4B 02-391 EA 19]    8390656    6291456 0F:Extended LBA            3.2G\n"
+               u8"  5 [20A 6B 22-28C F5 29]    8392704    2097152 07:NTFS                    1.0G\n"
+               u8"  6 [28D 17 0B-30F A1 12]   10491904    2097152 82:Linux swap/Solaris86    1.0G\n"
+               u8"                            14682112    2095104   :（未使用）\n"));
+}
+
+TEST_F(Cli, SummaryWithoutTableOrMedium) {
+  Outcome run = Exec(kPresets, {"summary", "F"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out, U8(u8"F: ORVANE   VIRTUAL DVD-ROM  1.01\n"
+                        u8"    容量 4,171,712×2,048 = 8,543,666,176バイト (   8.5G)\n"));
+  run = Exec(kPresets, {"summary", "H:"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out, "H: ORVANE   VIRTUAL DVD-RAM  1.01\n");
+}
+
+TEST_F(Cli, NewImageGetsTablesAndAnExistingOneIsNeverWritten) {
+  const fs::path created = dir_ / "disc.img";
+  Outcome run = Exec("E=dvdram:" + created.string(), {"summary", "E:"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("0C:FAT32 LBA"), std::string::npos);
+  ASSERT_TRUE(fs::exists(created));
+
+  // A blank image of the user's: shown as it is, not given a table.
+  const fs::path blank = dir_ / "blank.img";
+  { std::ofstream(blank, std::ios::binary) << std::string(2048 * 100, '\0'); }
+  run = Exec("E=dvdram:" + blank.string(), {"summary", "E:"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, U8(u8"E: ORVANE   VIRTUAL DVD-RAM  1.01\n"
+                        u8"    容量 100×2,048 = 204,800バイト ( 204.8k)\n"));
+  std::ifstream in(blank, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(bytes, std::string(2048 * 100, '\0'));
+}
+
+TEST_F(Cli, ErrorsAreOneLineWithExitCodeOne) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{"--virtual-only", "--virtual", kPresets, "summary", "Q:"}, "orvane-cli: drive Q: not found\n"},
+      {{"--virtual-only", "--virtual", kPresets, "summary", "\\\\.\\PhysicalDrive9"},
+       "orvane-cli: cannot open drive \\\\.\\PhysicalDrive9"},
+      {{"--virtual-only", "--virtual", "E=bogus", "scan"},
+       "orvane-cli: --virtual: entry 1 \"E=bogus\": unknown preset \"bogus\" (known: dvdram, dvdrom, hdd, "
+       "nodisc)\n"},
+      {{"--virtual-only", "--virtual", "E=hdd,E=dvdram", "scan"}, "orvane-cli: --virtual: "},
+  };
+  for (const Case& c : cases) {
+    const Outcome run = Exec(c.args);
+    EXPECT_EQ(run.code, 1) << c.err;
+    EXPECT_EQ(run.out, "") << c.err;
+    EXPECT_EQ(run.err.substr(0, c.err.size()), c.err);
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
+  }
+}
+
+TEST_F(Cli, UsageErrorsAndHelp) {
+  Outcome run = Exec({});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.err.find("A subcommand is required"), std::string::npos);
+  run = Exec({"summary"});
+  EXPECT_EQ(run.code, 1);
+  run = Exec({"frobnicate"});
+  EXPECT_EQ(run.code, 1);
+  for (const char* command : {"scan", "summary"}) {
+    run = Exec({command, "--help"});
+    EXPECT_EQ(run.code, 0) << command;
+    EXPECT_NE(run.out.find(std::string("Usage: orvane-cli ") + command), std::string::npos) << run.out;
+  }
+  run = Exec({"--help"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_NE(run.out.find("--virtual"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orv

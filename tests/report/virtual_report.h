@@ -1,0 +1,52 @@
+// A report gathered from a virtual drive through the whole device path (DeviceHandle, the
+// SCSI command set, the virtual port), for the tests of the gatherers.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "device/adapter_inquiry.h"
+#include "device/device_handle.h"
+#include "device/ports/virtual_port.h"
+#include "device/scsi_commands.h"
+#include "report/build_report.h"
+#include "vdrive/drive_config.h"
+#include "vdrive/mmc_answers.h"
+
+namespace orv::test {
+
+class VirtualReport {
+ public:
+  explicit VirtualReport(const char* presetName) {
+    drive_ = MakeVirtualDrive(*FindDrivePreset(presetName));
+    auto port = std::make_unique<VirtualPort>(MakeOsPort());
+    port->AddDrive('E', drive_);
+    device_ = std::make_unique<DeviceHandle>(std::move(port));
+  }
+
+  VirtualDrive& Drive() { return *drive_; }
+  DeviceHandle& Device() { return *device_; }
+
+  // Replaces the drive's MODE SENSE, GET CONFIGURATION and READ DVD STRUCTURE content.
+  void SetContent(const MmcContent& content) { InstallMmcAnswers(*drive_, std::make_shared<const MmcContent>(content)); }
+  MmcContent Content() const { return MmcContentFor(drive_->Preset()); }
+
+  // Opens the drive, reads its identification and capacity as the scan does, and gathers.
+  int Build(DriveReport& report) {
+    device_->Close();
+    if (device_->Open("\\\\.\\E:", kOpenSharedReadWrite) != 0) return -2;
+    DriveRecord record;
+    record.name = "E:";
+    record.path = "\\\\.\\E:";
+    if (InquiryUnit(*device_, 0, 0, 0, record.unit) != 0) return -2;
+    if (ReadCapacity(*device_, 0, 0, 0, 8, record.capacity.data()) != 0) record.capacity.fill(0);
+    return BuildDriveReport(report, *device_, record);
+  }
+
+ private:
+  std::shared_ptr<VirtualDrive> drive_;
+  std::unique_ptr<DeviceHandle> device_;
+};
+
+}  // namespace orv::test

@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include "vdrive/drive_config.h"
+
+namespace orv {
+namespace {
+
+TEST(DriveConfig, WellFormedValues) {
+  struct Case {
+    const char* text;
+    std::vector<std::tuple<char, std::string, std::string>> expected;
+  };
+  const Case cases[] = {
+      {"", {}},
+      {"E=dvdram", {{'E', "dvdram", ""}}},
+      {"E=dvdram:/tmp/disc.img,F=dvdrom,G=hdd:/tmp/disk.img,H=nodisc",
+       {{'E', "dvdram", "/tmp/disc.img"}, {'F', "dvdrom", ""}, {'G', "hdd", "/tmp/disk.img"}, {'H', "nodisc", ""}}},
+      {"e=hdd:C:\\images\\disk.img", {{'E', "hdd", "C:\\images\\disk.img"}}},
+      {"Z=dvdrom:/a b/c:d.iso", {{'Z', "dvdrom", "/a b/c:d.iso"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::vector<VirtualDriveSpec> specs;
+    std::string error;
+    ASSERT_EQ(ParseVirtualDriveSpecs(c.text, specs, error), 0) << error;
+    ASSERT_EQ(specs.size(), c.expected.size());
+    for (size_t i = 0; i < specs.size(); ++i) {
+      EXPECT_EQ(specs[i].letter, std::get<0>(c.expected[i]));
+      EXPECT_EQ(specs[i].preset, std::get<1>(c.expected[i]));
+      EXPECT_EQ(specs[i].image, std::get<2>(c.expected[i]));
+    }
+  }
+}
+
+TEST(DriveConfig, MalformedValuesAreRejectedWhole) {
+  struct Case {
+    const char* text;
+    const char* mentions;
+  };
+  const Case cases[] = {
+      {"E=dvdram,", "entry 2"},
+      {",E=dvdram", "entry 1"},
+      {"E=dvdram,,F=hdd", "empty entry"},
+      {"E", "LETTER=PRESET"},
+      {"EF=hdd", "LETTER=PRESET"},
+      {"=hdd", "LETTER=PRESET"},
+      {"1=hdd", "A to Z"},
+      {"E=", "unknown preset \"\""},
+      {"E=cdrom", "unknown preset \"cdrom\""},
+      {"E=DVDRAM", "unknown preset"},
+      {"E=hdd:", "empty image path"},
+      {"E=hdd,e=dvdram", "configured twice"},
+      {"H=nodisc:/tmp/x.img", "no disc"},
+      {"E=dvdram F=hdd", "unknown preset"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::vector<VirtualDriveSpec> specs = {{'Q', "hdd", ""}};
+    std::string error;
+    EXPECT_EQ(ParseVirtualDriveSpecs(c.text, specs, error), -1);
+    EXPECT_NE(error.find(c.mentions), std::string::npos) << error;
+    EXPECT_NE(error.find("ORVANE_VIRTUAL_DRIVES"), std::string::npos) << error;
+    ASSERT_EQ(specs.size(), 1u);  // nothing kept from a faulty value
+    EXPECT_EQ(specs[0].letter, 'Q');
+  }
+}
+
+}  // namespace
+}  // namespace orv

@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <unistd.h>
+
+#include "vdrive/drive_config.h"
+#include "vdrive/medium.h"
+
+namespace orv {
+namespace {
+
+class TempDir {
+ public:
+  TempDir() : path_(std::filesystem::temp_directory_path() / ("orv-medium-" + std::to_string(::getpid()))) {
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
+  }
+  ~TempDir() { std::filesystem::remove_all(path_); }
+  std::filesystem::path operator/(const char* name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+TEST(ImageMedium, MissingFileIsCreatedAtThePresetSize) {
+  TempDir dir;
+  std::string error;
+  auto medium = OpenImageMedium(dir / "disc.img", 2048, 2295104, false, error);
+  ASSERT_NE(medium, nullptr) << error;
+  EXPECT_EQ(std::filesystem::file_size(dir / "disc.img"), 2295104ull * 2048);
+  EXPECT_EQ(medium->BlockCount(), 2295104u);
+}
+
+TEST(ImageMedium, WritesLandInTheFileAtTheirBlock) {
+  TempDir dir;
+  std::string error;
+  auto medium = OpenImageMedium(dir / "disk.img", 512, 16, false, error);
+  ASSERT_NE(medium, nullptr) << error;
+  std::vector<uint8_t> block(1024, 0xA5);
+  ASSERT_EQ(medium->Write(3, 2, block.data()), 0);
+  std::ifstream in(dir / "disk.img", std::ios::binary);
+  std::vector<char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(file.size(), 16u * 512);
+  for (size_t i = 0; i < file.size(); ++i)
+    ASSERT_EQ(uint8_t(file[i]), (i >= 3 * 512 && i < 5 * 512) ? 0xA5 : 0) << i;
+  std::vector<uint8_t> back(1536, 1);
+  ASSERT_EQ(medium->Read(2, 3, back.data()), 0);
+  EXPECT_EQ(back[511], 0);
+  EXPECT_EQ(back[512], 0xA5);
+}
+
+TEST(ImageMedium, ExistingFileGivesTheSize) {
+  TempDir dir;
+  { std::ofstream(dir / "raw.img", std::ios::binary) << std::string(5 * 2048 + 100, 'x'); }
+  std::string error;
+  auto medium = OpenImageMedium(dir / "raw.img", 2048, 2295104, true, error);
+  ASSERT_NE(medium, nullptr) << error;
+  EXPECT_EQ(medium->BlockCount(), 5u);  // the partial tail is not a block
+  EXPECT_TRUE(medium->ReadOnly());
+  EXPECT_EQ(std::filesystem::file_size(dir / "raw.img"), 5u * 2048 + 100);  // left as it is
+}
+
+TEST(ImageMedium, UnusableFilesAreReported) {
+  TempDir dir;
+  { std::ofstream(dir / "tiny.img", std::ios::binary) << "abc"; }
+  std::string error;
+  EXPECT_EQ(OpenImageMedium(dir / "tiny.img", 2048, 10, false, error), nullptr);
+  EXPECT_NE(error.find("smaller than one block"), std::string::npos) << error;
+  error.clear();
+  EXPECT_EQ(OpenImageMedium(dir / "no-such-dir" / "x.img", 2048, 10, false, error), nullptr);
+  EXPECT_FALSE(error.empty());
+}
+
+TEST(MemoryMedium, SparseAndReadBack) {
+  auto medium = MakeMemoryMedium(2048, 4171712, true);
+  std::vector<uint8_t> block(2048, 7);
+  ASSERT_EQ(medium->Read(4171711, 1, block.data()), 0);
+  EXPECT_EQ(block, std::vector<uint8_t>(2048, 0));
+}
+
+TEST(DriveConfig, ImageBackedDriveFromTheVariable) {
+  TempDir dir;
+  std::vector<VirtualDriveSpec> specs;
+  std::string error;
+  const std::string text = "G=hdd:" + (dir / "disk.img").string();
+  ASSERT_EQ(ParseVirtualDriveSpecs(text, specs, error), 0) << error;
+  auto drive = MakeVirtualDrive(specs.at(0), error);
+  ASSERT_NE(drive, nullptr) << error;
+  EXPECT_EQ(std::filesystem::file_size(dir / "disk.img"), 16777216ull * 512);
+  std::vector<uint8_t> data(512, 0x3C);
+  const uint8_t write[10] = {0x2A, 0, 0, 0, 0, 1, 0, 0, 1, 0};
+  ASSERT_EQ(drive->Execute(write, DataDirection::kOut, data.data(), 512).status, kStatusGood);
+  std::ifstream in(dir / "disk.img", std::ios::binary);
+  in.seekg(512);
+  EXPECT_EQ(in.get(), 0x3C);
+}
+
+}  // namespace
+}  // namespace orv
