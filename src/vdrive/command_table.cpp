@@ -36,6 +36,14 @@ bool InRange(VirtualDrive& drive, CommandContext& c, uint64_t lba, uint64_t coun
 
 void TestUnitReadyCommand(VirtualDrive& drive, CommandContext& c) { NeedMedium(drive, c); }
 
+// REQUEST SENSE: sense of a failed command already went back with it (autosense), so what is
+// left to report is the drive's standing condition: no disc, or nothing.
+void RequestSenseCommand(VirtualDrive& drive, CommandContext& c) {
+  if (!CdbAtLeast(c, 6)) return;
+  const SenseData sense = MakeFixedSense(drive.HasMedium() ? SenseCode{} : kSenseMediumNotPresent);
+  c.SendData(sense, c.cdb[4]);
+}
+
 void InquiryCommand(VirtualDrive& drive, CommandContext& c) {
   if (!CdbAtLeast(c, 6)) return;
   const bool evpd = (c.cdb[1] & 0x01) != 0;
@@ -82,11 +90,12 @@ void ReadCommand(VirtualDrive& drive, CommandContext& c) {
   const uint32_t blocks = GetBe16(c.cdb.data() + 7);
   if (!InRange(drive, c, lba, blocks)) return;
   Medium& m = *drive.GetMedium();
-  if (c.direction != DataDirection::kIn && blocks != 0) return c.Fail(kSenseInvalidFieldInCdb);
-  // The initiator's buffer bounds the transfer: whole blocks go straight in, a last partial
-  // block goes through a block-sized copy.
+  // The initiator's buffer bounds the transfer (an initiator that offers none gets nothing, as
+  // an adapter reports an overrun): whole blocks go straight in, a last partial block goes
+  // through a block-sized copy.
+  const uint64_t offered = c.direction == DataDirection::kIn ? c.bufferLength : 0;
   const uint64_t wanted = uint64_t{blocks} * m.BlockLength();
-  const uint32_t bytes = static_cast<uint32_t>(std::min<uint64_t>(wanted, c.bufferLength));
+  const uint32_t bytes = static_cast<uint32_t>(std::min<uint64_t>(wanted, offered));
   const uint32_t whole = bytes / m.BlockLength();
   if (whole != 0 && m.Read(lba, whole, c.buffer) != 0) return c.Fail(kSenseUnrecoveredReadError);
   const uint32_t rest = bytes - whole * m.BlockLength();
@@ -105,10 +114,10 @@ void WriteCommand(VirtualDrive& drive, CommandContext& c) {
   const uint64_t lba = GetBe32(c.cdb.data() + 2);
   const uint32_t blocks = GetBe16(c.cdb.data() + 7);
   if (!InRange(drive, c, lba, blocks)) return;
-  if (c.direction != DataDirection::kOut && blocks != 0) return c.Fail(kSenseInvalidFieldInCdb);
-  // Only whole blocks the initiator actually sent are written.
+  // Only whole blocks the initiator actually sent are written; nothing when it sent no data.
+  const uint64_t offered = c.direction == DataDirection::kOut ? c.bufferLength : 0;
   const uint64_t wanted = uint64_t{blocks} * m.BlockLength();
-  const uint32_t whole = static_cast<uint32_t>(std::min<uint64_t>(wanted, c.bufferLength) / m.BlockLength());
+  const uint32_t whole = static_cast<uint32_t>(std::min<uint64_t>(wanted, offered) / m.BlockLength());
   if (whole != 0 && m.Write(lba, whole, c.buffer) != 0) return c.Fail(kSenseWriteError);
   c.outcome.transferred = whole * m.BlockLength();
 }
@@ -144,6 +153,7 @@ struct CommandEntry {
 
 constexpr CommandEntry kStandardCommands[] = {
     {0x00, TestUnitReadyCommand},  // TEST UNIT READY
+    {0x03, RequestSenseCommand},   // REQUEST SENSE
     {0x12, InquiryCommand},        // INQUIRY
     {0x25, ReadCapacityCommand},   // READ CAPACITY(10)
     {0x28, ReadCommand},           // READ(10)

@@ -89,6 +89,19 @@ int ParseVirtualDriveSpecs(std::string_view text, std::vector<VirtualDriveSpec>&
   return 0;
 }
 
+int ParseVirtualTiming(std::string_view text, bool& enabled, std::string& error) {
+  if (text.empty() || text == "0") {
+    enabled = false;
+    return 0;
+  }
+  if (text == "1") {
+    enabled = true;
+    return 0;
+  }
+  error = std::string(kVirtualTimingVariable) + ": \"" + std::string(text) + "\" is neither 0 nor 1";
+  return -1;
+}
+
 std::unique_ptr<VirtualDrive> MakeVirtualDrive(const VirtualDriveSpec& spec, std::string& error) {
   const DrivePreset* preset = FindDrivePreset(spec.preset);
   if (preset == nullptr) {

@@ -15,6 +15,8 @@
 namespace orv {
 
 inline constexpr const char* kVirtualDrivesVariable = "ORVANE_VIRTUAL_DRIVES";
+// "1" turns the timing model of every virtual drive on (for demos); "0" or unset leaves it off.
+inline constexpr const char* kVirtualTimingVariable = "ORVANE_VIRTUAL_TIMING";
 
 struct VirtualDriveSpec {
   char letter = 0;     // 'A'-'Z'
@@ -25,6 +27,9 @@ struct VirtualDriveSpec {
 // Parses the whole value; 0, or -1 with a message naming the faulty entry (nothing is kept
 // from a value with any fault). An empty value is no drives.
 int ParseVirtualDriveSpecs(std::string_view text, std::vector<VirtualDriveSpec>& specs, std::string& error);
+
+// Reads the value of ORVANE_VIRTUAL_TIMING: 0 with `enabled` set, or -1 with a message.
+int ParseVirtualTiming(std::string_view text, bool& enabled, std::string& error);
 
 // Builds the drive of one entry (creating its image file when missing); null with a message.
 std::unique_ptr<VirtualDrive> MakeVirtualDrive(const VirtualDriveSpec& spec, std::string& error);

@@ -1,10 +1,10 @@
 #include "vdrive/virtual_drive.h"
 
 #include <algorithm>
-#include <cmath>
 #include <thread>
 
 #include "toolkit/endian.h"
+#include "vdrive/timing.h"
 
 namespace orv {
 
@@ -76,20 +76,11 @@ CommandOutcome VirtualDrive::Execute(std::span<const uint8_t> cdb, DataDirection
         command.Fail(kSenseInvalidOpcode);
     }
     if (timing_) {
-      const TimingModel& t = preset_.timing;
-      delayMs = t.commandOverheadMs;
       uint64_t lba = 0;
       uint32_t blocks = 0;
-      if (!command.Failed() && medium_ && BlockRange(cdb, lba, blocks)) {
-        const uint64_t distance = lba > headLba_ ? lba - headLba_ : headLba_ - lba;
-        if (distance != 0) {
-          const double fraction = double(distance) / double(std::max<uint64_t>(medium_->BlockCount(), 1));
-          delayMs += t.trackToTrackSeekMs + (t.fullStrokeSeekMs - t.trackToTrackSeekMs) * std::sqrt(fraction);
-          if (t.rotationsPerMinute > 0) delayMs += 0.5 * 60000.0 / t.rotationsPerMinute;
-        }
-        if (t.transferMBps > 0) delayMs += double(blocks) * medium_->BlockLength() / (t.transferMBps * 1000.0);
-        headLba_ = lba + blocks;
-      }
+      const bool addressed = !command.Failed() && medium_ && BlockRange(cdb, lba, blocks);
+      delayMs = CommandDelayMs(preset_.timing, medium_ ? medium_->BlockCount() : 0,
+                               medium_ ? medium_->BlockLength() : 0, head_, addressed, lba, blocks);
     }
   }
   if (delayMs > 0) std::this_thread::sleep_for(std::chrono::microseconds(static_cast<int64_t>(delayMs * 1000.0)));
@@ -146,6 +137,14 @@ void VirtualDrive::ChangeMedium(std::unique_ptr<Medium> medium) {
   std::lock_guard lock(mutex_);
   medium_ = std::move(medium);
   mediumChanged_ = true;
+}
+
+bool VirtualDrive::MediumSize(uint32_t& blockLength, uint64_t& blockCount) const {
+  std::lock_guard lock(mutex_);
+  if (!medium_) return false;
+  blockLength = medium_->BlockLength();
+  blockCount = medium_->BlockCount();
+  return true;
 }
 
 std::vector<uint8_t> VirtualDrive::StandardInquiry() const {

@@ -20,6 +20,7 @@
 #include "vdrive/medium.h"
 #include "vdrive/presets.h"
 #include "vdrive/scsi_target.h"
+#include "vdrive/timing.h"
 
 namespace orv {
 
@@ -75,6 +76,9 @@ class VirtualDrive {
   // --- the medium (handlers run with the drive locked and use these directly)
   Medium* GetMedium() { return medium_.get(); }
   bool HasMedium() const { return medium_ != nullptr; }
+  // Block length and count of the disc, taken under the drive's lock (for callers outside a
+  // handler); false without a disc.
+  bool MediumSize(uint32_t& blockLength, uint64_t& blockCount) const;
   // Puts in a new disc (null: takes the disc out); the next command gets one UNIT ATTENTION,
   // medium may have changed (28h).
   void ChangeMedium(std::unique_ptr<Medium> medium);
@@ -124,7 +128,7 @@ class VirtualDrive {
   std::optional<uint32_t> shortTransfer_;
   bool vanished_ = false;
   bool timing_ = false;
-  uint64_t headLba_ = 0;  // where the timing model's head rests
+  HeadPosition head_;  // where the timing model's head rests
 };
 
 // Installs the handlers of the default command table (command_table.cpp) into `drive`.

@@ -105,24 +105,6 @@ TEST(AdapterInquiry, LyingOffsetsStayInsideTheAnswer) {
 
 TEST(AdapterInquiry, EmptyAnswerIsNoData) { EXPECT_EQ(ParseAdapterInquiry({}), nullptr); }
 
-TEST(AdapterInquiry, HandleAsksForFourKilobytesAndParsesWhatCameBack) {
-  FakePort* port = new FakePort;
-  DeviceHandle device{std::unique_ptr<DevicePort>(port)};
-  ASSERT_EQ(device.Open("\\\\.\\E:", kOpenSharedReadWrite), 0);
-  BusInfo info(64);
-  info.Bus(0, 1, 7, 12);
-  info.Record(12, 0, 3, 0, 0, {0x05}, 0);
-  port->replies = {Answer(info.bytes()), Failure(), Answer({})};
-  auto parsed = device.GetInquiryData();
-  ASSERT_NE(parsed, nullptr);
-  EXPECT_EQ(port->calls[0].code, kIoctlScsiGetInquiryData);
-  EXPECT_EQ(port->calls[0].outLength, 4096u);
-  ASSERT_EQ(parsed->buses.at(0).UnitCount(), 1u);
-  EXPECT_EQ(parsed->buses[0].units[0].targetId, 3u);
-  EXPECT_EQ(device.GetInquiryData(), nullptr);  // the call fails
-  EXPECT_EQ(device.GetInquiryData(), nullptr);  // no bytes returned
-}
-
 TEST(AdapterInquiry, UnitsCopyTheirData) {
   ScsiUnit a;
   a.inquiryData = {1, 2, 3};

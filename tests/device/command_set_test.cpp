@@ -271,30 +271,6 @@ TEST(CommandSet, UnalignedDirectBuffersTravelThroughAnAlignedCopy) {
   EXPECT_EQ(f.port->calls[1].dataOut, std::vector<uint8_t>(out, out + 8));
 }
 
-TEST(CommandSet, InquiryUnitFillsTheUnitOrLeavesIt) {
-  Fixture f;
-  std::vector<uint8_t> answer(40, 'x');
-  answer[0] = 0x05;
-  f.port->replies = {WithData(answer)};
-  ScsiUnit unit;
-  unit.claimed = 1;
-  unit.inquiryData = {9, 9};
-  ASSERT_EQ(InquiryUnit(f.device, 4, 5, 6, unit), 0);
-  EXPECT_EQ(unit.pathId, 4u);
-  EXPECT_EQ(unit.targetId, 5u);
-  EXPECT_EQ(unit.lun, 6u);
-  EXPECT_EQ(unit.claimed, 0u);
-  EXPECT_EQ(unit.inquiryData, answer);
-  EXPECT_EQ(f.port->calls[0].header.cdb[4], 40);
-  EXPECT_EQ(f.port->calls[0].header.cdb[1], 6 << 5);
-
-  ScsiUnit before = unit;
-  f.port->replies = {CheckCondition(Sense(0x5, 0x20))};
-  EXPECT_EQ(InquiryUnit(f.device, 7, 7, 7, unit), -1);
-  EXPECT_EQ(unit.pathId, before.pathId);
-  EXPECT_EQ(unit.inquiryData, before.inquiryData);
-}
-
 TEST(CommandSet, ClosedHandleFailsWithoutACall) {
   FakePort* port = new FakePort;
   DeviceHandle device{std::unique_ptr<DevicePort>(port)};

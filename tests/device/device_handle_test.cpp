@@ -9,39 +9,6 @@
 namespace orv::test {
 namespace {
 
-TEST(DeviceHandle, PathKinds) {
-  struct Case {
-    const char* path;
-    DevicePathKind kind;
-  };
-  const Case cases[] = {
-      {"\\\\.\\PhysicalDrive0", kPathPhysicalDrive},
-      {"\\\\.\\PHYSICALDRIVE1", kPathPhysicalDrive},
-      {"\\\\.\\physicaldrive12", kPathPhysicalDrive},
-      {"\\\\.\\PhysicalDrive", kPathPhysicalDrive},
-      {"\\\\.\\E:", kPathDriveLetter},
-      {"\\\\.\\e:", kPathDriveLetter},
-      {"\\\\.\\E:\\", kPathOther},
-      {"\\\\.\\EE:", kPathOther},
-      {"\\\\.\\1:", kPathOther},
-      {"\\\\.\\E", kPathOther},
-      {"\\\\.\\Scsi1:", kPathScsiPort},
-      {"\\\\.\\SCSI", kPathScsiPort},
-      {"\\\\.\\Sc", kPathOther},
-      {"E:", kPathOther},
-      {"", kPathOther},
-      {"/dev/sr0", kPathOther},
-      // A CP932 double-byte character whose trail byte is 5Ch ('\') must not pass for the
-      // separator: "\\.\" + "ソ" (83 5C) + ":".
-      {"\\\\.\x83\x5C" "E:", kPathOther},
-      {"\\\\\x83\x5C\\E:", kPathOther},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.path);
-    EXPECT_EQ(ClassifyDevicePath(c.path), c.kind);
-  }
-}
-
 struct Fixture {
   FakePort* port = new FakePort;
   DeviceHandle device{std::unique_ptr<DevicePort>(port)};

@@ -114,7 +114,7 @@ class FakePort : public DevicePort {
     }
     auto* o = static_cast<uint8_t*>(out);
     if (code != kIoctlScsiPassThrough && code != kIoctlScsiPassThroughDirect) {
-      std::memcpy(o, reply.answer.data(), std::min<size_t>(reply.answer.size(), outLength));
+      if (!reply.answer.empty()) std::memcpy(o, reply.answer.data(), std::min<size_t>(reply.answer.size(), outLength));
       if (bytesReturned) *bytesReturned = static_cast<uint32_t>(std::min<size_t>(reply.answer.size(), outLength));
       return true;
     }
@@ -122,9 +122,10 @@ class FakePort : public DevicePort {
     std::memcpy(&h, o, sizeof h);
     h.scsiStatus = reply.status;
     const size_t senseBytes = std::min<size_t>(reply.sense.size(), h.senseInfoLength);
-    std::memcpy(o + h.senseInfoOffset, reply.sense.data(), senseBytes);
+    if (senseBytes != 0) std::memcpy(o + h.senseInfoOffset, reply.sense.data(), senseBytes);
     uint8_t* data = code == kIoctlScsiPassThroughDirect ? reinterpret_cast<uint8_t*>(h.dataBuffer) : o + h.dataBuffer;
-    std::memcpy(data, reply.data.data(), std::min<size_t>(reply.data.size(), h.dataTransferLength));
+    const size_t dataBytes = std::min<size_t>(reply.data.size(), h.dataTransferLength);
+    if (dataBytes != 0) std::memcpy(data, reply.data.data(), dataBytes);
     if (reply.moved) h.dataTransferLength = *reply.moved;
     std::memcpy(o, &h, sizeof h);
     if (bytesReturned) *bytesReturned = outLength;

@@ -65,5 +65,25 @@ TEST(DriveConfig, MalformedValuesAreRejectedWhole) {
   }
 }
 
+TEST(DriveConfig, TimingSwitch) {
+  struct Case {
+    const char* text;
+    int result;
+    bool enabled;
+  };
+  for (const Case& c : {Case{"", 0, false}, Case{"0", 0, false}, Case{"1", 0, true}, Case{"yes", -1, false},
+                        Case{"10", -1, false}}) {
+    SCOPED_TRACE(c.text);
+    bool enabled = !c.enabled;
+    std::string error;
+    EXPECT_EQ(ParseVirtualTiming(c.text, enabled, error), c.result);
+    if (c.result == 0) {
+      EXPECT_EQ(enabled, c.enabled);
+    } else {
+      EXPECT_NE(error.find("ORVANE_VIRTUAL_TIMING"), std::string::npos);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace orv

@@ -49,6 +49,25 @@ TEST(ImageMedium, WritesLandInTheFileAtTheirBlock) {
   EXPECT_EQ(back[512], 0xA5);
 }
 
+TEST(ImageMedium, BlocksBeyondFourGigabytesLandAtTheirOffset) {
+  TempDir dir;
+  std::string error;
+  auto medium = OpenImageMedium(dir / "disc.img", 2048, 2295104, false, error);
+  ASSERT_NE(medium, nullptr) << error;
+  // Block 2295103 starts at 4,700,370,944: past 2^32, where a 32-bit offset would wrap.
+  std::vector<uint8_t> block(2048, 0x6B);
+  ASSERT_EQ(medium->Write(2295103, 1, block.data()), 0);
+  std::ifstream in(dir / "disc.img", std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(2295103ull * 2048 - 1));
+  EXPECT_EQ(in.get(), 0);
+  EXPECT_EQ(in.get(), 0x6B);
+  in.seekg(static_cast<std::streamoff>(2295103ull * 2048 - 0x100000000ull));
+  EXPECT_EQ(in.get(), 0);  // not wrapped onto a low block
+  std::vector<uint8_t> back(2048);
+  ASSERT_EQ(medium->Read(2295103, 1, back.data()), 0);
+  EXPECT_EQ(back, block);
+}
+
 TEST(ImageMedium, ExistingFileGivesTheSize) {
   TempDir dir;
   { std::ofstream(dir / "raw.img", std::ios::binary) << std::string(5 * 2048 + 100, 'x'); }

@@ -5,6 +5,7 @@
 
 #include "toolkit/endian.h"
 #include "vdrive/drive_config.h"
+#include "vdrive/timing.h"
 #include "vdrive/virtual_drive.h"
 
 namespace orv {
@@ -194,6 +195,19 @@ TEST(VirtualDrive, FaultInjection) {
   EXPECT_EQ(shortRead.outcome.transferred, 100u);
   EXPECT_EQ(shortRead.data[100], 0xEE);
   EXPECT_EQ(Send(*drive, Cdb10(0x28, 0, 1), DataDirection::kIn, 2048).outcome.transferred, 2048u);
+}
+
+TEST(VirtualDrive, RequestSenseReportsTheStandingCondition) {
+  for (const char* preset : {"dvdram", "nodisc"}) {
+    SCOPED_TRACE(preset);
+    auto drive = Drive(preset);
+    const Sent s = Send(*drive, {0x03, 0, 0, 0, 252, 0}, DataDirection::kIn, 252);
+    ASSERT_EQ(s.outcome.status, kStatusGood);
+    EXPECT_EQ(s.outcome.transferred, 18u);
+    EXPECT_EQ(s.data[0], 0x70);
+    EXPECT_EQ(s.data[7], 10);
+    EXPECT_EQ(s.data[12], drive->HasMedium() ? 0x00 : 0x3A);
+  }
 }
 
 TEST(VirtualDrive, CommandLog) {

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "device/device_handle.h"
 #include "device/ports/device_port.h"
@@ -134,13 +135,17 @@ class LinuxPort : public DevicePort {
   static int PassThrough(int fd, bool direct, const void* in, uint32_t inLength, void* out, uint32_t outLength,
                          uint32_t& returned) {
     if (in == nullptr || out == nullptr) return EINVAL;
-    // The request travels in and out of the same memory, as the driver's system buffer does.
-    auto* request = static_cast<uint8_t*>(out);
-    if (in != out) std::memmove(request, in, inLength < outLength ? inLength : outLength);
+    // Like the Windows driver, work on a system buffer holding the input and room for the
+    // output, and give back only the bytes the answer fills.
+    std::vector<uint8_t> system(inLength > outLength ? inLength : outLength, 0);
+    std::memcpy(system.data(), in, inLength);
     sg_io_hdr_t io;
-    if (const int err = BuildSgIo(request, inLength, outLength, direct, io); err != 0) return err;
+    if (const int err = BuildSgIo(system.data(), inLength, outLength, direct, io); err != 0) return err;
     if (::ioctl(fd, SG_IO, &io) != 0) return errno;
-    return CompleteSgIo(io, request, direct, returned);
+    if (const int err = CompleteSgIo(io, system.data(), direct, returned); err != 0) return err;
+    if (returned > outLength) returned = outLength;
+    std::memcpy(out, system.data(), returned);
+    return 0;
   }
 
   static int Geometry(int fd, void* out, uint32_t outLength, uint32_t& returned) {

@@ -21,7 +21,6 @@ int BuildSgIo(uint8_t* request, uint32_t inLength, uint32_t outLength, bool dire
   if (request == nullptr || inLength < kRequestHeaderSize) return EINVAL;
   const ScsiPassThroughHeader h = ReadHeader(request);
   if (h.length != kRequestHeaderSize || h.cdbLength == 0 || h.cdbLength > sizeof h.cdb) return EINVAL;
-  const uint32_t room = inLength > outLength ? inLength : outLength;
   if (h.senseInfoLength != 0 &&
       (h.senseInfoOffset < kRequestHeaderSize || h.senseInfoOffset > outLength ||
        outLength - h.senseInfoOffset < h.senseInfoLength))
@@ -51,7 +50,7 @@ int BuildSgIo(uint8_t* request, uint32_t inLength, uint32_t outLength, bool dire
     } else {
       // The data area must lie inside the request: in the output for data in, the input for
       // data out.
-      const uint32_t limit = h.dataIn == kScsiDataOut ? inLength : room;
+      const uint32_t limit = h.dataIn == kScsiDataOut ? inLength : outLength;
       if (h.dataBuffer < kRequestHeaderSize || h.dataBuffer > limit || limit - h.dataBuffer < h.dataTransferLength)
         return EINVAL;
       io.dxferp = request + h.dataBuffer;

@@ -171,15 +171,16 @@ bool VirtualPort::VirtualIoControl(OpenEntry& entry, uint32_t code, const void* 
   switch (code) {
     case kIoctlDiskGetDriveGeometry: {
       if (answer == nullptr || outLength < kDiskGeometrySize) return Fail(PortError::kBufferTooSmall);
-      Medium* medium = drive.GetMedium();
-      if (medium == nullptr) return Fail(PortError::kNotReady);
+      uint32_t blockLength = 0;
+      uint64_t blockCount = 0;
+      if (!drive.MediumSize(blockLength, blockCount)) return Fail(PortError::kNotReady);
       // The optical class driver's fixed shape: 64 tracks of 32 sectors per cylinder.
       DiskGeometry g;
       g.mediaType = drive.Preset().geometryMediaType;
       g.tracksPerCylinder = 64;
       g.sectorsPerTrack = 32;
-      g.bytesPerSector = medium->BlockLength();
-      g.cylinders = medium->BlockCount() / (64 * 32);
+      g.bytesPerSector = blockLength;
+      g.cylinders = blockCount / (64 * 32);
       EncodeDiskGeometry(g, answer);
       returned = kDiskGeometrySize;
       break;
@@ -243,6 +244,11 @@ std::vector<DriveCandidate> VirtualPort::DriveCandidates() {
 }
 
 int MakeProgramPort(std::string_view virtualDrives, std::unique_ptr<DevicePort>& port, std::string& error) {
+  return MakeProgramPort(virtualDrives, false, port, error);
+}
+
+int MakeProgramPort(std::string_view virtualDrives, bool timing, std::unique_ptr<DevicePort>& port,
+                    std::string& error) {
   std::vector<VirtualDriveSpec> specs;
   if (ParseVirtualDriveSpecs(virtualDrives, specs, error) != 0) return -1;
   if (specs.empty()) {
@@ -253,6 +259,7 @@ int MakeProgramPort(std::string_view virtualDrives, std::unique_ptr<DevicePort>&
   for (const VirtualDriveSpec& spec : specs) {
     std::shared_ptr<VirtualDrive> drive = MakeVirtualDrive(spec, error);
     if (!drive) return -1;
+    drive->SetTimingEnabled(timing);
     virtualPort->AddDrive(spec.letter, std::move(drive));
   }
   port = std::move(virtualPort);
@@ -260,8 +267,11 @@ int MakeProgramPort(std::string_view virtualDrives, std::unique_ptr<DevicePort>&
 }
 
 int MakeProgramPort(std::unique_ptr<DevicePort>& port, std::string& error) {
-  const char* value = std::getenv(kVirtualDrivesVariable);
-  return MakeProgramPort(value != nullptr ? std::string_view(value) : std::string_view(), port, error);
+  const char* drives = std::getenv(kVirtualDrivesVariable);
+  const char* timingValue = std::getenv(kVirtualTimingVariable);
+  bool timing = false;
+  if (ParseVirtualTiming(timingValue != nullptr ? timingValue : "", timing, error) != 0) return -1;
+  return MakeProgramPort(drives != nullptr ? std::string_view(drives) : std::string_view(), timing, port, error);
 }
 
 }  // namespace orv
