@@ -182,6 +182,57 @@ TEST_F(MainWindowTest, AboutBoxShowsTheVersion) {
   EXPECT_EQ(MainWindow::ExitQuestion(), "　　Orvane - DVD-RAM Utility を終了しますか？　　");
 }
 
+// The window is measured once: its client area holds the list, the pane and the buttons where
+// the layout puts them, and is wide enough for 73 list characters and 80 pane characters.
+TEST_F(MainWindowTest, LayoutPlacesEveryPartInsideTheMeasuredClientArea) {
+  RECT client;
+  GetClientRect(window->hwnd(), &client);
+  auto at = [&](HWND child) {
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, window->hwnd(), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+  };
+  HDC dc = GetDC(window->hwnd());
+  TEXTMETRICW tm{};
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(window->pane().hwnd(), WM_GETFONT, 0, 0)));
+  GetTextMetricsW(dc, &tm);
+  SelectObject(dc, old);
+  ReleaseDC(window->hwnd(), dc);
+  EXPECT_GE(client.right, 512);
+  EXPECT_GE(client.right, 80 * tm.tmAveCharWidth + 32);
+
+  const RECT list = at(window->list().hwnd()), pane = at(window->pane().hwnd());
+  const int y0 = list.top - 2;
+  EXPECT_EQ(list.left, 2);
+  EXPECT_EQ(list.right, client.right - 2);
+  EXPECT_EQ(list.bottom - list.top, 220);
+  EXPECT_EQ(pane.top, y0 + 230);
+  EXPECT_EQ(pane.bottom - pane.top, 140);
+  EXPECT_EQ(pane.right, client.right - 2);
+  const RECT first = at(window->button(0).hwnd());
+  const int step = first.right - first.left + 8;
+  for (int i = 0; i < 5; ++i) {
+    const RECT b = at(window->button(i).hwnd());
+    EXPECT_EQ(b.left, 6 + step * i) << i;
+    EXPECT_EQ(b.top, y0 + 378) << i;
+    EXPECT_LE(b.right, client.right) << i;
+    EXPECT_EQ(client.bottom - b.bottom, 14) << i;  // client height = y0 + 376 + height + 16
+    EXPECT_TRUE(IsWindowVisible(window->button(i).hwnd())) << i;
+  }
+}
+
+TEST_F(MainWindowTest, TabLeavesTheListForTheFirstButtonThatCanBePressed) {
+  SetFocus(list().hwnd());
+  SendMessageW(list().hwnd(), WM_KEYDOWN, VK_TAB, 1);
+  EXPECT_EQ(GetFocus(), window->button(0).hwnd());
+  ClickRow(2);  // fixed disk: information and benchmark
+  SendMessageW(window->button(0).hwnd(), WM_KEYDOWN, VK_TAB, 1);
+  EXPECT_EQ(GetFocus(), window->button(1).hwnd());
+  SendMessageW(window->button(1).hwnd(), WM_KEYDOWN, VK_TAB, 1);
+  EXPECT_EQ(GetFocus(), window->button(4).hwnd());  // the disabled two are passed over
+}
+
 TEST_F(MainWindowTest, AltHOpensTheHelpMenuFromTheKeyboard) {
   std::wstring caption;
   const int code = WithDriver(
