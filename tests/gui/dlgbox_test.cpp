@@ -148,6 +148,21 @@ TEST(DlgBox, EscapeClosesWithCancelNotYes) {
   EXPECT_EQ(result, static_cast<uint32_t>(DlgBox::kIdCancel));
 }
 
+TEST(DlgBox, QuitEndsTheBoxAndStillReachesTheApplicationLoop) {
+  DlgBox box;
+  const uint32_t result = WithDriver(
+      [&](DWORD ui) {
+        ASSERT_NE(WaitForWindow(ui, L"dlgbox"), nullptr);
+        PostThreadMessageW(ui, WM_QUIT, 3, 0);
+      },
+      [&] { return box.RunModal(nullptr, "終了しますか？", "確認", 0x24); });
+  EXPECT_EQ(result, static_cast<uint32_t>(DlgBox::kClosedWithoutButton));
+  EXPECT_EQ(box.hwnd(), nullptr);
+  MSG msg;
+  ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 3u);
+}
+
 // An owner window of a plain class for the placement and owner tests.
 HWND MakeOwner(int x, int y, int w, int h) {
   static const bool registered = [] {

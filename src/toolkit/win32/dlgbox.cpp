@@ -304,7 +304,12 @@ uint32_t DlgBox::RunModal(HWND ownerWindow, const std::string& text,
       WaitMessage();
       continue;
     }
-    if (GetMessageW(&msg, nullptr, 0, 0) <= 0) break;  // WM_QUIT ends the box's loop
+    if (GetMessageW(&msg, nullptr, 0, 0) <= 0) {
+      // A quit ends the box, and is put back for the application's loop: eaten here, it would
+      // leave the program running with no window to end it from.
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
