@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Runs the Windows program under Wine on a virtual display (Xvfb) with virtual drives and saves
+# three screenshots into the build folder: the main window after the start-up scan, the same
+# with a drive chosen, and the exit question. Usage: gui-screenshots.sh [orvane.exe] [out dir]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+exe=${1:-build/win64/src/app/orvane.exe}
+out=${2:-build/win64/screenshots}
+if [ -z "${ORVANE_IN_XVFB:-}" ]; then
+  export ORVANE_IN_XVFB=1
+  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$exe" "$out"
+fi
+mkdir -p "$out"
+export ORVANE_VIRTUAL_DRIVES=${ORVANE_VIRTUAL_DRIVES:-E=dvdram,F=dvdrom,G=hdd,H=nodisc}
+# A prefix of its own, where Wine draws the window frames itself: a virtual display has no
+# window manager to draw title bars, and the screenshots should show the window as a user does.
+export WINEPREFIX=${ORVANE_GUI_PREFIX:-$PWD/build/win64/wine-gui}
+bash scripts/gui-prefix.sh "$WINEPREFIX"
+title="Orvane - DVD-RAM Utility"
+
+scripts/wine-run.sh "$exe" &
+program=$!
+trap 'kill $program 2>/dev/null || true' EXIT
+
+wait_for() {  # wait_for COMMAND...: up to 30 s
+  for _ in $(seq 150); do "$@" >/dev/null 2>&1 && return 0; sleep 0.2; done
+  return 1
+}
+wait_for xdotool search --name "^$title\$" || { echo "gui: the main window did not appear" >&2; exit 1; }
+window=$(xdotool search --name "^$title\$" | head -1)
+# The scan's progress box closes when the walk is done.
+sleep 1
+wait_for bash -c '! xdotool search --name "^Scan Device...$"'
+sleep 1
+# The screen around the program's windows is cut away.
+shot() {
+  local geometry
+  geometry=$(xdotool getwindowgeometry --shell "$window")
+  local X Y WIDTH HEIGHT
+  eval "$geometry"
+  import -window root -crop "$((WIDTH + 40))x$((HEIGHT + 40))+$((X > 20 ? X - 20 : 0))+$((Y > 20 ? Y - 20 : 0))" +repage "$out/$1.png"
+  echo "gui: wrote $out/$1.png"
+}
+shot main-after-scan
+
+# Choose the first drive: the list has the focus after the scan; Down chooses its first row.
+xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus "$window" || true
+xdotool key --window "$window" Down
+sleep 1.5
+shot main-drive-chosen
+
+# The about box, from the keyboard: Alt+H, second item.
+xdotool key --window "$window" alt+h
+sleep 0.7
+xdotool key Down Down Return
+if wait_for xdotool search --name "について\$"; then
+  sleep 1
+  shot about
+  xdotool key Return
+  sleep 1
+fi
+
+# The close box asks the exit question.
+xdotool key --window "$window" alt+F4
+wait_for xdotool search --name "^確認\$" || { echo "gui: the exit question did not appear" >&2; exit 1; }
+sleep 1
+shot exit-question
+# Yes has the focus in the question.
+xdotool key Return
+for _ in $(seq 50); do kill -0 $program 2>/dev/null || break; sleep 0.2; done
+if kill -0 $program 2>/dev/null; then echo "gui: the program did not end after Yes" >&2; exit 1; fi
+trap - EXIT
+wait $program

@@ -1,0 +1,104 @@
+// Drives real windows the way a user would: finds a window by class on the user-interface
+// thread and presses its buttons with mouse messages. A test runs the user-interface code on
+// its own thread and the driver's steps on a helper thread.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace orv::test {
+
+struct ClassQuery {
+  const wchar_t* className;
+  bool visibleOnly;
+  std::vector<HWND> found;
+};
+
+inline BOOL CALLBACK CollectByClass(HWND h, LPARAM p) {
+  auto* q = reinterpret_cast<ClassQuery*>(p);
+  wchar_t name[64] = {};
+  GetClassNameW(h, name, 64);
+  if (lstrcmpiW(name, q->className) == 0 && (!q->visibleOnly || IsWindowVisible(h))) q->found.push_back(h);
+  return TRUE;
+}
+
+// Visible top-level windows of a thread with the given class, in z-order.
+inline std::vector<HWND> ThreadWindows(DWORD thread, const wchar_t* className) {
+  ClassQuery query{className, true, {}};
+  EnumThreadWindows(thread, CollectByClass, reinterpret_cast<LPARAM>(&query));
+  return query.found;
+}
+
+// Polls until the condition holds or five seconds have passed.
+inline bool WaitFor(const std::function<bool()>& condition, int milliseconds = 5000) {
+  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
+  while (GetTickCount64() < end) {
+    if (condition()) return true;
+    Sleep(20);
+  }
+  return condition();
+}
+
+// Waits for a window of the class on the thread, other than those in `known`.
+inline HWND WaitForWindow(DWORD thread, const wchar_t* className, const std::vector<HWND>& known = {}) {
+  HWND found = nullptr;
+  WaitFor([&] {
+    for (HWND h : ThreadWindows(thread, className)) {
+      bool old = false;
+      for (HWND k : known) old = old || k == h;
+      if (!old) {
+        found = h;
+        return true;
+      }
+    }
+    return false;
+  });
+  return found;
+}
+
+// A click in the middle of a control: press and release, as the mouse sends them.
+inline void Click(HWND control, int x = -1, int y = -1) {
+  RECT r;
+  GetClientRect(control, &r);
+  if (x < 0) x = r.right / 2;
+  if (y < 0) y = r.bottom / 2;
+  PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+  PostMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+inline bool PressButton(HWND box, int id) {
+  HWND button = GetDlgItem(box, id);
+  if (!button) return false;
+  Click(button);
+  return true;
+}
+
+inline std::wstring WindowText(HWND h) {
+  wchar_t text[1024] = {};
+  GetWindowTextW(h, text, 1024);
+  return text;
+}
+
+// Child windows of a class, in order.
+inline std::vector<HWND> Children(HWND parent, const wchar_t* className) {
+  ClassQuery query{className, false, {}};
+  EnumChildWindows(parent, CollectByClass, reinterpret_cast<LPARAM>(&query));
+  return query.found;
+}
+
+// Runs `steps` on a helper thread while the calling (user-interface) thread runs `ui`; returns
+// what `ui` returned. The helper gets the user-interface thread's id.
+template <class Ui>
+auto WithDriver(std::function<void(DWORD uiThread)> steps, Ui ui) {
+  const DWORD uiThread = GetCurrentThreadId();
+  std::thread driver([&] { steps(uiThread); });
+  auto result = ui();
+  driver.join();
+  return result;
+}
+
+}  // namespace orv::test

@@ -1,0 +1,259 @@
+// The main window over virtual drives, driven as a user drives it: rows clicked, buttons
+// pressed, the close box answered.
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "app/app_shell.h"
+#include "app/drive_summary.h"
+#include "app/main_window.h"
+#include "device/drive_list.h"
+#include "gui_driver.h"
+#include "toolkit/win32/dlgbox.h"
+#include "toolkit/win32/wide.h"
+
+namespace orv {
+namespace {
+
+using test::Click;
+using test::PressButton;
+using test::WaitForWindow;
+using test::WindowText;
+using test::WithDriver;
+
+constexpr char kDrives[] = "E=dvdram,F=dvdrom,G=hdd,H=nodisc";
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+class MainWindowTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    app = std::make_unique<OrvaneApp>();
+    app->virtualDrives = kDrives;
+    ASSERT_EQ(app->Initialise(GetModuleHandleW(nullptr)), 0);
+    window = app->mainWindow.get();
+    Pump();
+  }
+  void TearDown() override {
+    if (window && window->hwnd()) window->Destroy();
+    Pump();
+    app.reset();
+  }
+  GridList& list() { return window->list(); }
+  void ClickRow(int row) {
+    const RECT r = list().RowRect(row);
+    Click(list().hwnd(), 40, (r.top + r.bottom) / 2);
+    Pump();
+  }
+  std::array<bool, 5> Enabled() {
+    std::array<bool, 5> on{};
+    for (int i = 0; i < 5; ++i) on[static_cast<size_t>(i)] = window->button(i).IsEnabled() == 1;
+    return on;
+  }
+
+  std::unique_ptr<OrvaneApp> app;
+  MainWindow* window = nullptr;
+};
+
+TEST_F(MainWindowTest, StartUpListsEveryVirtualDriveWithItsCells) {
+  const std::array<const char*, 5> expected[] = {
+      {"E:", "ORVANE   VIRTUAL DVD-RAM  1.01", "CD/DVD-ROM Drive", "RMB", "   4.7G"},
+      {"F:", "ORVANE   VIRTUAL DVD-ROM  1.01", "CD/DVD-ROM Drive", "RMB", "   8.5G"},
+      {"G:", "ORVANE   VIRTUAL DISK     1.01", "Direct access device", "FIX", "   8.5G"},
+      {"H:", "ORVANE   VIRTUAL DVD-RAM  1.01", "CD/DVD-ROM Drive", "RMB", ""},
+  };
+  ASSERT_EQ(list().RowCount(), 4);
+  for (int row = 0; row < 4; ++row) {
+    for (int c = 0; c < 5; ++c) {
+      EXPECT_EQ(list().CellText(row, c), expected[row][static_cast<size_t>(c)]) << row << "," << c;
+      EXPECT_EQ(list().CellAttributeB(row, c), c == 0 ? 0x01u : 0x41u) << row << "," << c;
+    }
+  }
+  // Column widths in list-font characters: 7, 31, 23, 4, 8.
+  const int unit = list().ColumnWidth(0) / 7;
+  EXPECT_GT(unit, 0);
+  const int chars[5] = {7, 31, 23, 4, 8};
+  for (int c = 0; c < 5; ++c) EXPECT_EQ(list().ColumnWidth(c), chars[c] * unit) << c;
+  // Nothing is chosen after the scan: only the drive search can be pressed.
+  EXPECT_EQ(list().selectedRow(), -1);
+  EXPECT_EQ(Enabled(), (std::array<bool, 5>{true, false, false, false, false}));
+  EXPECT_TRUE(IsWindowEnabled(window->hwnd()));
+}
+
+TEST_F(MainWindowTest, ChoosingARowShowsItsSummaryAndTheCommandsItAllows) {
+  struct {
+    int row;
+    std::array<bool, 5> enabled;
+  } cases[] = {
+      {0, {true, true, true, true, true}},     // removable with a disc: everything
+      {2, {true, true, false, false, true}},   // fixed disk: information and benchmark
+      {3, {true, true, false, false, false}},  // no disc: information only
+      {1, {true, true, true, true, true}},
+  };
+  for (const auto& c : cases) {
+    ClickRow(c.row);
+    EXPECT_EQ(list().selectedRow(), c.row);
+    EXPECT_EQ(Enabled(), c.enabled) << "row " << c.row;
+    const DriveRecord& record = app->driveList->Records()[static_cast<size_t>(c.row)];
+    EXPECT_EQ(window->pane().Text(), DriveSummary(app->driveList->Device(), record)) << "row " << c.row;
+  }
+  // The pane shows the text as the user reads it, Japanese included.
+  ClickRow(0);
+  const std::wstring shown = WindowText(window->pane().hwnd());
+  EXPECT_EQ(shown.substr(0, shown.find(L"\r\n")), L"E: ORVANE   VIRTUAL DVD-RAM  1.01");
+  EXPECT_NE(shown.find(L"容量 2,295,104×2,048 = 4,700,372,992バイト (   4.7G)"), std::wstring::npos) << Narrow(shown);
+}
+
+TEST_F(MainWindowTest, RemovingTheChoiceDisablesTheDriveCommandsAndKeepsThePane) {
+  ClickRow(0);
+  const std::string summary = window->pane().Text();
+  ASSERT_FALSE(summary.empty());
+  const RECT below = list().RowRect(list().RowCount());
+  Click(list().hwnd(), 40, below.top + 4);
+  Pump();
+  EXPECT_EQ(list().selectedRow(), -1);
+  EXPECT_EQ(Enabled(), (std::array<bool, 5>{true, false, false, false, false}));
+  EXPECT_EQ(window->pane().Text(), summary);
+  // A drive command without a choice does nothing.
+  SendMessageW(window->hwnd(), WM_COMMAND, MAKEWPARAM(kCmdDriveInfo, 1), 0);
+  EXPECT_EQ(window->ChosenRecord(), nullptr);
+}
+
+TEST_F(MainWindowTest, DriveSearchRescansAndClearsTheChoice) {
+  ClickRow(2);
+  ASSERT_EQ(list().selectedRow(), 2);
+  Click(window->button(0).hwnd());
+  Pump();
+  EXPECT_EQ(list().RowCount(), 4);
+  EXPECT_EQ(list().selectedRow(), -1);
+  EXPECT_EQ(list().CellText(2, 0), "G:");
+  EXPECT_EQ(Enabled(), (std::array<bool, 5>{true, false, false, false, false}));
+  EXPECT_TRUE(IsWindowEnabled(window->hwnd()));  // the scan box gave the window back
+}
+
+TEST_F(MainWindowTest, CloseAsksFirstNoKeepsRunningYesEndsTheLoop) {
+  std::wstring caption;
+  bool aliveAfterNo = false;
+  const int code = WithDriver(
+      [&](DWORD ui) {
+        PostMessageW(window->hwnd(), WM_CLOSE, 0, 0);
+        HWND question = WaitForWindow(ui, L"dlgbox");
+        ASSERT_NE(question, nullptr);
+        caption = WindowText(question);
+        PressButton(question, DlgBox::kIdNo);
+        test::WaitFor([&] { return !IsWindow(question); });
+        test::WaitFor([&] { return IsWindowEnabled(window->hwnd()) != FALSE; });
+        aliveAfterNo = IsWindow(window->hwnd()) && IsWindowVisible(window->hwnd());
+        // The menu's exit item asks the same question.
+        PostMessageW(window->hwnd(), WM_COMMAND, MAKEWPARAM(kCmdExit, 0), 0);
+        question = WaitForWindow(ui, L"dlgbox");
+        ASSERT_NE(question, nullptr);
+        PressButton(question, DlgBox::kIdYes);
+      },
+      [&] { return app->Run(); });
+  EXPECT_EQ(caption, L"確認");
+  EXPECT_TRUE(aliveAfterNo);
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(window->hwnd(), nullptr);
+}
+
+TEST_F(MainWindowTest, AboutBoxShowsTheVersion) {
+  std::wstring caption;
+  std::vector<HWND> buttons;
+  WithDriver(
+      [&](DWORD ui) {
+        HWND about = WaitForWindow(ui, L"dlgbox");
+        ASSERT_NE(about, nullptr);
+        caption = WindowText(about);
+        buttons = test::Children(about, L"mokit_nbtn");
+        PressButton(about, DlgBox::kIdOk);
+      },
+      [&] { return SendMessageW(window->hwnd(), WM_COMMAND, MAKEWPARAM(kCmdAbout, 0), 0); });
+  EXPECT_EQ(caption, L"Orvane - DVD-RAM Utility について");
+  EXPECT_EQ(buttons.size(), 1u);
+  const std::string about = MainWindow::AboutText();
+  EXPECT_EQ(about.substr(0, about.find("\r\n")), "Orvane - DVD-RAM Utility  Version 1.01a#03");
+  EXPECT_EQ(MainWindow::ExitQuestion(), "　　Orvane - DVD-RAM Utility を終了しますか？　　");
+}
+
+// The window is measured once: its client area holds the list, the pane and the buttons where
+// the layout puts them, and is wide enough for 73 list characters and 80 pane characters.
+TEST_F(MainWindowTest, LayoutPlacesEveryPartInsideTheMeasuredClientArea) {
+  RECT client;
+  GetClientRect(window->hwnd(), &client);
+  auto at = [&](HWND child) {
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, window->hwnd(), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+  };
+  HDC dc = GetDC(window->hwnd());
+  TEXTMETRICW tm{};
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(window->pane().hwnd(), WM_GETFONT, 0, 0)));
+  GetTextMetricsW(dc, &tm);
+  SelectObject(dc, old);
+  ReleaseDC(window->hwnd(), dc);
+  EXPECT_GE(client.right, 512);
+  EXPECT_GE(client.right, 80 * tm.tmAveCharWidth + 32);
+
+  const RECT list = at(window->list().hwnd()), pane = at(window->pane().hwnd());
+  const int y0 = list.top - 2;
+  EXPECT_EQ(list.left, 2);
+  EXPECT_EQ(list.right, client.right - 2);
+  EXPECT_EQ(list.bottom - list.top, 220);
+  EXPECT_EQ(pane.top, y0 + 230);
+  EXPECT_EQ(pane.bottom - pane.top, 140);
+  EXPECT_EQ(pane.right, client.right - 2);
+  const RECT first = at(window->button(0).hwnd());
+  const int step = first.right - first.left + 8;
+  for (int i = 0; i < 5; ++i) {
+    const RECT b = at(window->button(i).hwnd());
+    EXPECT_EQ(b.left, 6 + step * i) << i;
+    EXPECT_EQ(b.top, y0 + 378) << i;
+    EXPECT_LE(b.right, client.right) << i;
+    EXPECT_EQ(client.bottom - b.bottom, 14) << i;  // client height = y0 + 376 + height + 16
+    EXPECT_TRUE(IsWindowVisible(window->button(i).hwnd())) << i;
+  }
+}
+
+TEST_F(MainWindowTest, TabLeavesTheListForTheFirstButtonThatCanBePressed) {
+  SetFocus(list().hwnd());
+  SendMessageW(list().hwnd(), WM_KEYDOWN, VK_TAB, 1);
+  EXPECT_EQ(GetFocus(), window->button(0).hwnd());
+  ClickRow(2);  // fixed disk: information and benchmark
+  SendMessageW(window->button(0).hwnd(), WM_KEYDOWN, VK_TAB, 1);
+  EXPECT_EQ(GetFocus(), window->button(1).hwnd());
+  SendMessageW(window->button(1).hwnd(), WM_KEYDOWN, VK_TAB, 1);
+  EXPECT_EQ(GetFocus(), window->button(4).hwnd());  // the disabled two are passed over
+}
+
+TEST_F(MainWindowTest, AltHOpensTheHelpMenuFromTheKeyboard) {
+  std::wstring caption;
+  const int code = WithDriver(
+      [&](DWORD ui) {
+        // Alt+H as the keyboard sends it to the window with the focus.
+        PostMessageW(list().hwnd(), WM_SYSKEYDOWN, 'H', 1 | (1 << 29));
+        HWND popup = WaitForWindow(ui, L"#32768");
+        ASSERT_NE(popup, nullptr);
+        // Second item: "Orvaneについて..."
+        for (WPARAM key : {VK_DOWN, VK_DOWN, VK_RETURN}) PostMessageW(popup, WM_KEYDOWN, key, 1);
+        HWND about = WaitForWindow(ui, L"dlgbox");
+        ASSERT_NE(about, nullptr);
+        caption = WindowText(about);
+        PressButton(about, DlgBox::kIdOk);
+        test::WaitFor([&] { return !IsWindow(about); });
+        PostThreadMessageW(ui, WM_QUIT, 7, 0);
+      },
+      [&] { return app->Run(); });
+  EXPECT_EQ(caption, L"Orvane - DVD-RAM Utility について");
+  EXPECT_EQ(code, 7);
+}
+
+}  // namespace
+}  // namespace orv
