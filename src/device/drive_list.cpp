@@ -147,8 +147,8 @@ int DriveList::Refresh(DriveRecord& record) {
 
 int RunScan(Ui& ui, DriveList& list) {
   list.Clear();
-  const ProgressBoxSpec spec{"デバイスを検索しています。", "Scan Device...", "キャンセル", true, 400};
-  return RunWorkerWithProgress(ui, spec, [&list](WorkerContext& context) { list.Scan(&context); });
+  const ProgressBoxSpec boxSpec{"デバイスを検索しています。", "Scan Device...", "キャンセル", true, 400};
+  return RunWorkerWithProgress(ui, boxSpec, [&list](WorkerContext& context) { list.Scan(&context); });
 }
 
 }  // namespace orv

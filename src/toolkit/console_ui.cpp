@@ -45,8 +45,8 @@ struct ConsoleUi::Shared {
 
 class ConsoleUi::Box : public ProgressBox {
  public:
-  Box(ConsoleUi& ui, const ProgressBoxSpec& spec, std::function<void()> onCloseRequest)
-      : ui_(ui), spec_(spec), onCloseRequest_(std::move(onCloseRequest)),
+  Box(ConsoleUi& ui, const ProgressBoxSpec& boxSpec, std::function<void()> onCloseRequest)
+      : ui_(ui), spec_(boxSpec), onCloseRequest_(std::move(onCloseRequest)),
         draw_(IsTerminal(ui.err_)) {
     g_interrupted = 0;
     previous_ = std::signal(SIGINT, OnInterrupt);
@@ -218,9 +218,9 @@ int ConsoleUi::ChooseSaveFile(const FileChoiceSpec& choice, std::filesystem::pat
   return ChooseFile(choice, path);
 }
 
-std::unique_ptr<ProgressBox> ConsoleUi::OpenProgress(const ProgressBoxSpec& spec,
+std::unique_ptr<ProgressBox> ConsoleUi::OpenProgress(const ProgressBoxSpec& boxSpec,
                                                      std::function<void()> onCloseRequest) {
-  auto box = std::make_unique<Box>(*this, spec, std::move(onCloseRequest));
+  auto box = std::make_unique<Box>(*this, boxSpec, std::move(onCloseRequest));
   std::lock_guard lock(shared_->mutex);
   shared_->open = box.get();
   return box;

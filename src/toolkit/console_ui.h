@@ -23,7 +23,7 @@ class ConsoleUi : public Ui {
   uint32_t ShowBox(const MessageBoxSpec& box) override;
   int ChooseOpenFile(const FileChoiceSpec& choice, std::filesystem::path& path) override;
   int ChooseSaveFile(const FileChoiceSpec& choice, std::filesystem::path& path) override;
-  std::unique_ptr<ProgressBox> OpenProgress(const ProgressBoxSpec& spec,
+  std::unique_ptr<ProgressBox> OpenProgress(const ProgressBoxSpec& boxSpec,
                                             std::function<void()> onCloseRequest) override;
   bool ProcessMessages(uint32_t idleMs) override;
 

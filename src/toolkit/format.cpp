@@ -167,43 +167,43 @@ size_t LeadingDigits(const char* text, size_t len) {
 // Lays out one number: grouping, sign, 0x prefix, fill and justification. `groupable` is the
 // length of the leading run of `text` that grouping applies to (the integer digits). The fill
 // zeros of zero-pad are not grouped.
-void EmitNumberField(Sink& sink, const FieldSpec& spec, const char* text, size_t len,
+void EmitNumberField(Sink& sink, const FieldSpec& fieldSpec, const char* text, size_t len,
                      size_t groupable, bool negative) {
-  const bool hex = spec.conversion == 'x' || spec.conversion == 'X';
-  const size_t groupSize = spec.groupSize > 0 ? static_cast<size_t>(spec.groupSize) : 0;
+  const bool hex = fieldSpec.conversion == 'x' || fieldSpec.conversion == 'X';
+  const size_t groupSize = fieldSpec.groupSize > 0 ? static_cast<size_t>(fieldSpec.groupSize) : 0;
   const size_t separators = groupSize != 0 && groupable > 0 ? (groupable - 1) / groupSize : 0;
-  const bool signPosition = negative || spec.plus || spec.space;
-  const bool prefix = spec.alternate && hex;
+  const bool signPosition = negative || fieldSpec.plus || fieldSpec.space;
+  const bool prefix = fieldSpec.alternate && hex;
 
   const size_t fieldLength = len + separators + (signPosition ? 1 : 0) + (prefix ? 2 : 0);
-  const size_t width = spec.width > 0 && static_cast<size_t>(spec.width) > fieldLength
-                           ? static_cast<size_t>(spec.width)
+  const size_t width = fieldSpec.width > 0 && static_cast<size_t>(fieldSpec.width) > fieldLength
+                           ? static_cast<size_t>(fieldSpec.width)
                            : fieldLength;
-  const bool zeroPad = spec.zeroPad && !spec.leftJustify;
+  const bool zeroPad = fieldSpec.zeroPad && !fieldSpec.leftJustify;
 
-  if (!zeroPad && !spec.leftJustify) sink.PutFill(' ', width - fieldLength);
+  if (!zeroPad && !fieldSpec.leftJustify) sink.PutFill(' ', width - fieldLength);
   if (negative) {
     sink.Put('-');
-  } else if (spec.plus) {
+  } else if (fieldSpec.plus) {
     sink.Put('+');
-  } else if (spec.space) {
+  } else if (fieldSpec.space) {
     sink.Put(' ');
   }
   if (prefix) {
     sink.Put('0');
-    sink.Put(spec.conversion);
+    sink.Put(fieldSpec.conversion);
   }
   if (zeroPad) sink.PutFill('0', width - fieldLength);
   if (separators == 0) {
     sink.PutRun(text, len);
   } else {
     for (size_t i = 0; i < groupable; ++i) {
-      if (i != 0 && (groupable - i) % groupSize == 0) sink.Put(spec.groupChar);
+      if (i != 0 && (groupable - i) % groupSize == 0) sink.Put(fieldSpec.groupChar);
       sink.Put(text[i]);
     }
     sink.PutRun(text + groupable, len - groupable);
   }
-  if (spec.leftJustify) sink.PutFill(' ', width - fieldLength);
+  if (fieldSpec.leftJustify) sink.PutFill(' ', width - fieldLength);
 }
 
 // A byte count with a unit letter: the integer part, `precision` decimals cut (not rounded) and
@@ -283,18 +283,18 @@ size_t FloatText(char* out, double magnitude, int precision, char conversion) {
   return static_cast<size_t>(e + 5 - out);
 }
 
-void EmitString(Sink& sink, const FieldSpec& spec, const char* text) {
+void EmitString(Sink& sink, const FieldSpec& fieldSpec, const char* text) {
   if (text == nullptr) text = "(null)";
   // Never reads past the precision: the text may be a fixed field without a terminator.
-  const size_t most = spec.precision >= 0 ? static_cast<size_t>(spec.precision) : SIZE_MAX;
+  const size_t most = fieldSpec.precision >= 0 ? static_cast<size_t>(fieldSpec.precision) : SIZE_MAX;
   size_t len = 0;
   while (len < most && text[len] != '\0') ++len;
-  const size_t pad = spec.width > 0 && static_cast<size_t>(spec.width) > len
-                         ? static_cast<size_t>(spec.width) - len
+  const size_t pad = fieldSpec.width > 0 && static_cast<size_t>(fieldSpec.width) > len
+                         ? static_cast<size_t>(fieldSpec.width) - len
                          : 0;
-  if (!spec.leftJustify) sink.PutFill(' ', pad);
+  if (!fieldSpec.leftJustify) sink.PutFill(' ', pad);
   sink.PutRun(text, len);
-  if (spec.leftJustify) sink.PutFill(' ', pad);
+  if (fieldSpec.leftJustify) sink.PutFill(' ', pad);
 }
 
 // The integer argument as 'u', 'x', 'X' read it: zero-extended from the length.
@@ -315,18 +315,18 @@ uint64_t UnsignedArg(ArgCursor& args, Length length) {
 // Parses one conversion specification starting after its '%' and writes its text. Returns where
 // the format continues.
 const uint8_t* Convert(Sink& sink, const uint8_t* p, ArgCursor& args) {
-  FieldSpec spec;
+  FieldSpec fieldSpec;
   for (;; ++p) {
     if (*p == '-') {
-      spec.leftJustify = true;
+      fieldSpec.leftJustify = true;
     } else if (*p == '0') {
-      spec.zeroPad = true;
+      fieldSpec.zeroPad = true;
     } else if (*p == '+') {
-      spec.plus = true;
+      fieldSpec.plus = true;
     } else if (*p == ' ') {
-      spec.space = true;
+      fieldSpec.space = true;
     } else if (*p == '#') {
-      spec.alternate = true;
+      fieldSpec.alternate = true;
     } else {
       break;
     }
@@ -340,46 +340,46 @@ const uint8_t* Convert(Sink& sink, const uint8_t* p, ArgCursor& args) {
   } else {
     width = ReadDigits(p);
   }
-  spec.width = width > 0 ? width : -1;
+  fieldSpec.width = width > 0 ? width : -1;
 
   if (*p == '.') {
     ++p;
     if (*p == '*') {
       ++p;
       const int32_t precision = args.NextInt();
-      spec.precision = precision >= 0 ? precision : -1;
+      fieldSpec.precision = precision >= 0 ? precision : -1;
     } else {
-      spec.precision = ReadDigits(p);
+      fieldSpec.precision = ReadDigits(p);
     }
   }
 
   if (*p == ',' || *p == '_' || *p == '|') {
-    spec.groupChar = static_cast<char>(*p++);
-    spec.groupSize = 3;
+    fieldSpec.groupChar = static_cast<char>(*p++);
+    fieldSpec.groupSize = 3;
     if (*p == '*') {
       ++p;
-      spec.groupSize = args.NextInt();
+      fieldSpec.groupSize = args.NextInt();
     } else if (IsDigit(*p)) {
       const int32_t size = ReadDigits(p);
-      if (size != 0) spec.groupSize = size;
+      if (size != 0) fieldSpec.groupSize = size;
     }
   }
 
   if ((*p == 'I' || *p == 'i') && p[1] == '6' && p[2] == '4') {
-    spec.length = Length::k64;
+    fieldSpec.length = Length::k64;
     p += 3;
   } else if (*p == 'l' && p[1] == 'l') {
-    spec.length = Length::k64;
+    fieldSpec.length = Length::k64;
     p += 2;
   } else if (*p == 'l') {
-    spec.length = Length::kLong;
+    fieldSpec.length = Length::kLong;
     ++p;
   } else if (*p == 'h') {
-    spec.length = Length::k16;
+    fieldSpec.length = Length::k16;
     ++p;
   }
 
-  spec.conversion = static_cast<char>(*p);
+  fieldSpec.conversion = static_cast<char>(*p);
   char scratch[kScratchSize];
   switch (*p) {
     case '\0':
@@ -388,9 +388,9 @@ const uint8_t* Convert(Sink& sink, const uint8_t* p, ArgCursor& args) {
     case 'd': {
       const uint64_t bits = args.NextBits();
       int64_t value;
-      if (spec.length == Length::k64) {
+      if (fieldSpec.length == Length::k64) {
         value = static_cast<int64_t>(bits);
-      } else if (spec.length == Length::k16) {
+      } else if (fieldSpec.length == Length::k16) {
         value = static_cast<int16_t>(static_cast<uint16_t>(bits));
       } else {
         value = static_cast<int32_t>(static_cast<uint32_t>(bits));
@@ -398,44 +398,44 @@ const uint8_t* Convert(Sink& sink, const uint8_t* p, ArgCursor& args) {
       const bool negative = value < 0;
       const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
       const size_t n = PutDecimal(scratch, magnitude);
-      EmitNumberField(sink, spec, scratch, n, n, negative);
+      EmitNumberField(sink, fieldSpec, scratch, n, n, negative);
       break;
     }
     case 'u':
     case 'x':
     case 'X': {
-      const uint64_t value = UnsignedArg(args, spec.length);
-      spec.plus = false;
+      const uint64_t value = UnsignedArg(args, fieldSpec.length);
+      fieldSpec.plus = false;
       size_t n;
       if (*p == 'u') {
         n = PutDecimal(scratch, value);
       } else {
-        if (value == 0) spec.alternate = false;
+        if (value == 0) fieldSpec.alternate = false;
         n = PutDigits(scratch, value, 16, *p == 'x' ? "0123456789abcdef" : "0123456789ABCDEF");
       }
-      EmitNumberField(sink, spec, scratch, n, n, false);
+      EmitNumberField(sink, fieldSpec, scratch, n, n, false);
       break;
     }
     case 'c':
       sink.Put(static_cast<char>(args.NextBits()));
       break;
     case 's':
-      EmitString(sink, spec, args.NextString());
+      EmitString(sink, fieldSpec, args.NextString());
       break;
     case 'k':
     case 'K': {
       uint64_t magnitude;
       bool negative = false;
-      if (spec.length == Length::k64) {
+      if (fieldSpec.length == Length::k64) {
         const int64_t value = static_cast<int64_t>(args.NextBits());
         negative = value < 0;
         magnitude = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
       } else {
-        magnitude = UnsignedArg(args, spec.length);
+        magnitude = UnsignedArg(args, fieldSpec.length);
       }
-      const int precision = spec.precision < 0 ? 1 : spec.precision;
+      const int precision = fieldSpec.precision < 0 ? 1 : fieldSpec.precision;
       const size_t n = SizeText(scratch, magnitude, precision, *p == 'K');
-      EmitNumberField(sink, spec, scratch, n, LeadingDigits(scratch, n), negative);
+      EmitNumberField(sink, fieldSpec, scratch, n, LeadingDigits(scratch, n), negative);
       break;
     }
     case 'f':
@@ -443,8 +443,8 @@ const uint8_t* Convert(Sink& sink, const uint8_t* p, ArgCursor& args) {
     case 'E': {
       const double value = args.NextDouble();
       const bool negative = std::signbit(value) && !std::isnan(value);
-      const size_t n = FloatText(scratch, std::fabs(value), spec.precision, *p);
-      EmitNumberField(sink, spec, scratch, n, LeadingDigits(scratch, n), negative);
+      const size_t n = FloatText(scratch, std::fabs(value), fieldSpec.precision, *p);
+      EmitNumberField(sink, fieldSpec, scratch, n, LeadingDigits(scratch, n), negative);
       break;
     }
     default:

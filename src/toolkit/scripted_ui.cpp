@@ -190,11 +190,11 @@ int ScriptedUi::ChooseSaveFile(const FileChoiceSpec& choice, std::filesystem::pa
   return ChooseFile(true, choice, path);
 }
 
-std::unique_ptr<ProgressBox> ScriptedUi::OpenProgress(const ProgressBoxSpec& spec,
+std::unique_ptr<ProgressBox> ScriptedUi::OpenProgress(const ProgressBoxSpec& boxSpec,
                                                       std::function<void()> onCloseRequest) {
   std::lock_guard lock(state_->mutex);
   RecordedProgress rec;
-  rec.spec = spec;
+  rec.boxSpec = boxSpec;
   state_->progress.push_back(std::move(rec));
   state_->live.push_back({std::move(onCloseRequest), std::this_thread::get_id(), false});
   return std::make_unique<Box>(state_, state_->progress.size() - 1);

@@ -30,7 +30,7 @@ struct RecordedFileChoice {
 };
 
 struct RecordedProgress {
-  ProgressBoxSpec spec;
+  ProgressBoxSpec boxSpec;
   // Every call in order: "status TEXT", "range N", "pos N"; then "close request" when the
   // scripted user pressed the button and "closed" when the box was closed.
   std::vector<std::string> events;
@@ -66,7 +66,7 @@ class ScriptedUi : public Ui {
   uint32_t ShowBox(const MessageBoxSpec& box) override;
   int ChooseOpenFile(const FileChoiceSpec& choice, std::filesystem::path& path) override;
   int ChooseSaveFile(const FileChoiceSpec& choice, std::filesystem::path& path) override;
-  std::unique_ptr<ProgressBox> OpenProgress(const ProgressBoxSpec& spec,
+  std::unique_ptr<ProgressBox> OpenProgress(const ProgressBoxSpec& boxSpec,
                                             std::function<void()> onCloseRequest) override;
   bool ProcessMessages(uint32_t idleMs) override;
 

@@ -123,7 +123,7 @@ class Ui {
   // Opens a progress box over the main window, which stays disabled while the box is open.
   // When the user asks the box to close, `onCloseRequest` runs on the user-interface thread
   // (inside ProcessMessages) and the box is closed. Returns null when the box cannot be opened.
-  virtual std::unique_ptr<ProgressBox> OpenProgress(const ProgressBoxSpec& spec,
+  virtual std::unique_ptr<ProgressBox> OpenProgress(const ProgressBoxSpec& boxSpec,
                                                     std::function<void()> onCloseRequest) = 0;
 
   // Handles the messages that are waiting (user input, repaints, close requests). When none

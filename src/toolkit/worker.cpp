@@ -37,11 +37,11 @@ void WorkerContext::SetBox(ProgressSink* box) {
   box_ = box;
 }
 
-int RunWorkerWithProgress(Ui& ui, const ProgressBoxSpec& spec,
+int RunWorkerWithProgress(Ui& ui, const ProgressBoxSpec& boxSpec,
                           const std::function<void(WorkerContext&)>& work,
                           const std::function<void()>& onCloseRequest) {
   WorkerContext context;
-  std::unique_ptr<ProgressBox> box = ui.OpenProgress(spec, [&context, &onCloseRequest] {
+  std::unique_ptr<ProgressBox> box = ui.OpenProgress(boxSpec, [&context, &onCloseRequest] {
     context.RequestStop();
     if (onCloseRequest) onCloseRequest();
   });

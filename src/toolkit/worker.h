@@ -1,7 +1,7 @@
 // The worker-with-progress runner: one operation's work on a worker thread while the
 // user-interface thread keeps a progress box alive.
 //
-//   int rc = RunWorkerWithProgress(ui, spec, [&](WorkerContext& ctx) {
+//   int rc = RunWorkerWithProgress(ui, boxSpec, [&](WorkerContext& ctx) {
 //     ctx.SetRange(26);
 //     for (...) {
 //       ctx.SetStatus(text); ctx.SetPosition(i);
@@ -57,7 +57,7 @@ class WorkerContext : public ProgressSink {
 // Returns 0 when the work ran (whatever it did), -1 when the box could not be opened (the work
 // has not started) or the thread could not be started. An exception thrown by the work is
 // carried over and rethrown here, on the calling thread, after the join.
-int RunWorkerWithProgress(Ui& ui, const ProgressBoxSpec& spec,
+int RunWorkerWithProgress(Ui& ui, const ProgressBoxSpec& boxSpec,
                           const std::function<void(WorkerContext&)>& work,
                           const std::function<void()>& onCloseRequest = {});
 

@@ -25,10 +25,10 @@ std::string PresetNames() {
 
 }  // namespace
 
-int ParseVirtualDriveSpecs(std::string_view text, std::vector<VirtualDriveSpec>& specs, std::string& error) {
+int ParseVirtualDriveSpecs(std::string_view text, std::vector<VirtualDriveSpec>& driveSpecs, std::string& error) {
   std::vector<VirtualDriveSpec> parsed;
   if (text.empty()) {
-    specs.clear();
+    driveSpecs.clear();
     return 0;
   }
   size_t index = 0;
@@ -61,31 +61,31 @@ int ParseVirtualDriveSpecs(std::string_view text, std::vector<VirtualDriveSpec>&
     const std::string_view rest = entry.substr(eq + 1);
     // The image path follows the first ':' and may itself hold colons (C:\disc.img).
     const size_t colon = rest.find(':');
-    VirtualDriveSpec spec;
-    spec.letter = letter;
-    spec.preset = std::string(rest.substr(0, colon));
+    VirtualDriveSpec driveSpec;
+    driveSpec.letter = letter;
+    driveSpec.preset = std::string(rest.substr(0, colon));
     if (colon != std::string_view::npos) {
-      spec.image = std::string(rest.substr(colon + 1));
-      if (spec.image.empty()) {
+      driveSpec.image = std::string(rest.substr(colon + 1));
+      if (driveSpec.image.empty()) {
         error = EntryError(index, entry, "empty image path after ':'");
         return -1;
       }
     }
-    const DrivePreset* preset = FindDrivePreset(spec.preset);
+    const DrivePreset* preset = FindDrivePreset(driveSpec.preset);
     if (preset == nullptr) {
-      error = EntryError(index, entry, "unknown preset \"" + spec.preset + "\" (known: " + PresetNames() + ")");
+      error = EntryError(index, entry, "unknown preset \"" + driveSpec.preset + "\" (known: " + PresetNames() + ")");
       return -1;
     }
-    if (!preset->hasMedium && !spec.image.empty()) {
-      error = EntryError(index, entry, "preset \"" + spec.preset + "\" has no disc, so it takes no image file");
+    if (!preset->hasMedium && !driveSpec.image.empty()) {
+      error = EntryError(index, entry, "preset \"" + driveSpec.preset + "\" has no disc, so it takes no image file");
       return -1;
     }
-    parsed.push_back(std::move(spec));
+    parsed.push_back(std::move(driveSpec));
     ++index;
     if (comma == std::string_view::npos) break;
     start = comma + 1;
   }
-  specs = std::move(parsed);
+  driveSpecs = std::move(parsed);
   return 0;
 }
 
@@ -102,24 +102,24 @@ int ParseVirtualTiming(std::string_view text, bool& enabled, std::string& error)
   return -1;
 }
 
-std::unique_ptr<VirtualDrive> MakeVirtualDrive(const VirtualDriveSpec& spec, std::string& error) {
-  const DrivePreset* preset = FindDrivePreset(spec.preset);
+std::unique_ptr<VirtualDrive> MakeVirtualDrive(const VirtualDriveSpec& driveSpec, std::string& error) {
+  const DrivePreset* preset = FindDrivePreset(driveSpec.preset);
   if (preset == nullptr) {
-    error = "unknown virtual drive preset \"" + spec.preset + "\"";
+    error = "unknown virtual drive preset \"" + driveSpec.preset + "\"";
     return nullptr;
   }
-  if (spec.image.empty() || !preset->hasMedium) {
+  if (driveSpec.image.empty() || !preset->hasMedium) {
     auto drive = MakeVirtualDrive(*preset);
     // A medium made now is a new one: it gets the preset's partition tables.
     if (drive->GetMedium() != nullptr) WritePresetPartitions(*preset, *drive->GetMedium());
     return drive;
   }
   std::error_code ec;
-  const bool created = !std::filesystem::exists(spec.image, ec);
+  const bool created = !std::filesystem::exists(driveSpec.image, ec);
   std::string why;
-  auto medium = OpenImageMedium(spec.image, preset->blockLength, preset->blockCount, preset->readOnly, why);
+  auto medium = OpenImageMedium(driveSpec.image, preset->blockLength, preset->blockCount, preset->readOnly, why);
   if (medium == nullptr) {
-    error = std::string(kVirtualDrivesVariable) + ": drive " + spec.letter + ": " + why;
+    error = std::string(kVirtualDrivesVariable) + ": drive " + driveSpec.letter + ": " + why;
     return nullptr;
   }
   // An image file created now gets the preset's partition tables; an existing one is the

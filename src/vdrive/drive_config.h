@@ -26,13 +26,13 @@ struct VirtualDriveSpec {
 
 // Parses the whole value; 0, or -1 with a message naming the faulty entry (nothing is kept
 // from a value with any fault). An empty value is no drives.
-int ParseVirtualDriveSpecs(std::string_view text, std::vector<VirtualDriveSpec>& specs, std::string& error);
+int ParseVirtualDriveSpecs(std::string_view text, std::vector<VirtualDriveSpec>& driveSpecs, std::string& error);
 
 // Reads the value of ORVANE_VIRTUAL_TIMING: 0 with `enabled` set, or -1 with a message.
 int ParseVirtualTiming(std::string_view text, bool& enabled, std::string& error);
 
 // Builds the drive of one entry (creating its image file when missing); null with a message.
-std::unique_ptr<VirtualDrive> MakeVirtualDrive(const VirtualDriveSpec& spec, std::string& error);
+std::unique_ptr<VirtualDrive> MakeVirtualDrive(const VirtualDriveSpec& driveSpec, std::string& error);
 
 // A drive of a preset with a memory medium, for tests.
 std::unique_ptr<VirtualDrive> MakeVirtualDrive(const DrivePreset& preset);

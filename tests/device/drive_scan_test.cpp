@@ -223,11 +223,11 @@ TEST(DriveScan, ScanWindowRunsTheWalkUnderAProgressBox) {
   EXPECT_EQ(bench.list->Count(), 2u);
   const auto boxes = ui.ProgressBoxes();
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].spec.message, "デバイスを検索しています。");
-  EXPECT_EQ(boxes[0].spec.caption, "Scan Device...");
-  EXPECT_EQ(boxes[0].spec.buttonLabel, "キャンセル");
-  EXPECT_TRUE(boxes[0].spec.progressBar);
-  EXPECT_EQ(boxes[0].spec.width, 400);
+  EXPECT_EQ(boxes[0].boxSpec.message, "デバイスを検索しています。");
+  EXPECT_EQ(boxes[0].boxSpec.caption, "Scan Device...");
+  EXPECT_EQ(boxes[0].boxSpec.buttonLabel, "キャンセル");
+  EXPECT_TRUE(boxes[0].boxSpec.progressBar);
+  EXPECT_EQ(boxes[0].boxSpec.width, 400);
   EXPECT_EQ(boxes[0].position, 26u);
   EXPECT_TRUE(boxes[0].closed);
 

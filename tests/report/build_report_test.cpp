@@ -208,9 +208,9 @@ TEST(GatherDriveReport, BuildsBehindTheProgressBox) {
   EXPECT_TRUE(drive.Device().IsOpen());
   const std::vector<RecordedProgress> boxes = ui.ProgressBoxes();
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].spec.message, "デバイス情報を取得しています。");
-  EXPECT_EQ(boxes[0].spec.caption, "Orvane - DVD-RAM Utility");
-  EXPECT_EQ(boxes[0].spec.buttonLabel, "キャンセル");
+  EXPECT_EQ(boxes[0].boxSpec.message, "デバイス情報を取得しています。");
+  EXPECT_EQ(boxes[0].boxSpec.caption, "Orvane - DVD-RAM Utility");
+  EXPECT_EQ(boxes[0].boxSpec.buttonLabel, "キャンセル");
   EXPECT_TRUE(boxes[0].closed);
 }
 

@@ -34,8 +34,8 @@ TEST(Worker, RunsToTheEndAndClosesTheBox) {
   EXPECT_EQ(done.size(), 10u);
   const auto boxes = ui.ProgressBoxes();
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].spec.caption, "Scan Device...");
-  EXPECT_EQ(boxes[0].spec.buttonLabel, "キャンセル");
+  EXPECT_EQ(boxes[0].boxSpec.caption, "Scan Device...");
+  EXPECT_EQ(boxes[0].boxSpec.buttonLabel, "キャンセル");
   EXPECT_EQ(boxes[0].range, 10u);
   EXPECT_EQ(boxes[0].position, 10u);
   EXPECT_FALSE(boxes[0].closeRequested);
@@ -79,8 +79,8 @@ TEST(Worker, QuitRequestStopsTheWorker) {
 // A Ui whose box vanishes without the close request (a window destroyed by other means).
 class VanishingBoxUi : public ScriptedUi {
  public:
-  std::unique_ptr<ProgressBox> OpenProgress(const ProgressBoxSpec& spec, std::function<void()>) override {
-    auto box = ScriptedUi::OpenProgress(spec, nullptr);
+  std::unique_ptr<ProgressBox> OpenProgress(const ProgressBoxSpec& boxSpec, std::function<void()>) override {
+    auto box = ScriptedUi::OpenProgress(boxSpec, nullptr);
     box->Close();
     return box;
   }

@@ -20,14 +20,14 @@ TEST(DriveConfig, WellFormedValues) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    std::vector<VirtualDriveSpec> specs;
+    std::vector<VirtualDriveSpec> driveSpecs;
     std::string error;
-    ASSERT_EQ(ParseVirtualDriveSpecs(c.text, specs, error), 0) << error;
-    ASSERT_EQ(specs.size(), c.expected.size());
-    for (size_t i = 0; i < specs.size(); ++i) {
-      EXPECT_EQ(specs[i].letter, std::get<0>(c.expected[i]));
-      EXPECT_EQ(specs[i].preset, std::get<1>(c.expected[i]));
-      EXPECT_EQ(specs[i].image, std::get<2>(c.expected[i]));
+    ASSERT_EQ(ParseVirtualDriveSpecs(c.text, driveSpecs, error), 0) << error;
+    ASSERT_EQ(driveSpecs.size(), c.expected.size());
+    for (size_t i = 0; i < driveSpecs.size(); ++i) {
+      EXPECT_EQ(driveSpecs[i].letter, std::get<0>(c.expected[i]));
+      EXPECT_EQ(driveSpecs[i].preset, std::get<1>(c.expected[i]));
+      EXPECT_EQ(driveSpecs[i].image, std::get<2>(c.expected[i]));
     }
   }
 }
@@ -55,13 +55,13 @@ TEST(DriveConfig, MalformedValuesAreRejectedWhole) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    std::vector<VirtualDriveSpec> specs = {{'Q', "hdd", ""}};
+    std::vector<VirtualDriveSpec> driveSpecs = {{'Q', "hdd", ""}};
     std::string error;
-    EXPECT_EQ(ParseVirtualDriveSpecs(c.text, specs, error), -1);
+    EXPECT_EQ(ParseVirtualDriveSpecs(c.text, driveSpecs, error), -1);
     EXPECT_NE(error.find(c.mentions), std::string::npos) << error;
     EXPECT_NE(error.find("ORVANE_VIRTUAL_DRIVES"), std::string::npos) << error;
-    ASSERT_EQ(specs.size(), 1u);  // nothing kept from a faulty value
-    EXPECT_EQ(specs[0].letter, 'Q');
+    ASSERT_EQ(driveSpecs.size(), 1u);  // nothing kept from a faulty value
+    EXPECT_EQ(driveSpecs[0].letter, 'Q');
   }
 }
 

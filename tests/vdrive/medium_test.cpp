@@ -99,11 +99,11 @@ TEST(MemoryMedium, SparseAndReadBack) {
 
 TEST(DriveConfig, ImageBackedDriveFromTheVariable) {
   TempDir dir;
-  std::vector<VirtualDriveSpec> specs;
+  std::vector<VirtualDriveSpec> driveSpecs;
   std::string error;
   const std::string text = "G=hdd:" + (dir / "disk.img").string();
-  ASSERT_EQ(ParseVirtualDriveSpecs(text, specs, error), 0) << error;
-  auto drive = MakeVirtualDrive(specs.at(0), error);
+  ASSERT_EQ(ParseVirtualDriveSpecs(text, driveSpecs, error), 0) << error;
+  auto drive = MakeVirtualDrive(driveSpecs.at(0), error);
   ASSERT_NE(drive, nullptr) << error;
   EXPECT_EQ(std::filesystem::file_size(dir / "disk.img"), 16777216ull * 512);
   std::vector<uint8_t> data(512, 0x3C);

@@ -38,8 +38,8 @@ CliSession::~CliSession() = default;
 
 namespace {
 
-// Adds the drives of one list to `specs`; a fault names where the list came from.
-void AddVirtualDrives(const std::string& list, const char* source, std::vector<VirtualDriveSpec>& specs) {
+// Adds the drives of one list to `driveSpecs`; a fault names where the list came from.
+void AddVirtualDrives(const std::string& list, const char* source, std::vector<VirtualDriveSpec>& driveSpecs) {
   std::vector<VirtualDriveSpec> parsed;
   std::string error;
   if (ParseVirtualDriveSpecs(list, parsed, error) != 0) {
@@ -47,26 +47,26 @@ void AddVirtualDrives(const std::string& list, const char* source, std::vector<V
     if (error.compare(0, prefix.size(), prefix) == 0) error.erase(0, prefix.size());
     throw CliError(std::string(source) + ": " + ConsoleText(error));
   }
-  specs.insert(specs.end(), parsed.begin(), parsed.end());
+  driveSpecs.insert(driveSpecs.end(), parsed.begin(), parsed.end());
 }
 
 }  // namespace
 
 DriveList& CliSession::Drives() {
   if (drives_) return *drives_;
-  std::vector<VirtualDriveSpec> specs;
-  if (const char* env = std::getenv(kVirtualDrivesVariable)) AddVirtualDrives(env, kVirtualDrivesVariable, specs);
-  AddVirtualDrives(virtualDrives, "--virtual", specs);
+  std::vector<VirtualDriveSpec> driveSpecs;
+  if (const char* env = std::getenv(kVirtualDrivesVariable)) AddVirtualDrives(env, kVirtualDrivesVariable, driveSpecs);
+  AddVirtualDrives(virtualDrives, "--virtual", driveSpecs);
 
   std::unique_ptr<DevicePort> port = MakeOsPort();
   if (virtualOnly) port = MakeClosedPort(std::move(port));
-  if (!specs.empty()) {
+  if (!driveSpecs.empty()) {
     auto virtualPort = std::make_unique<VirtualPort>(std::move(port));
-    for (const VirtualDriveSpec& spec : specs) {
+    for (const VirtualDriveSpec& driveSpec : driveSpecs) {
       std::string error;
-      std::shared_ptr<VirtualDrive> drive = MakeVirtualDrive(spec, error);
+      std::shared_ptr<VirtualDrive> drive = MakeVirtualDrive(driveSpec, error);
       if (!drive) throw CliError(ConsoleText(error));
-      virtualPort->AddDrive(spec.letter, std::move(drive));
+      virtualPort->AddDrive(driveSpec.letter, std::move(drive));
     }
     port = std::move(virtualPort);
   }

@@ -249,18 +249,18 @@ int MakeProgramPort(std::string_view virtualDrives, std::unique_ptr<DevicePort>&
 
 int MakeProgramPort(std::string_view virtualDrives, bool timing, std::unique_ptr<DevicePort>& port,
                     std::string& error) {
-  std::vector<VirtualDriveSpec> specs;
-  if (ParseVirtualDriveSpecs(virtualDrives, specs, error) != 0) return -1;
-  if (specs.empty()) {
+  std::vector<VirtualDriveSpec> driveSpecs;
+  if (ParseVirtualDriveSpecs(virtualDrives, driveSpecs, error) != 0) return -1;
+  if (driveSpecs.empty()) {
     port = MakeOsPort();
     return 0;
   }
   auto virtualPort = std::make_unique<VirtualPort>(MakeOsPort());
-  for (const VirtualDriveSpec& spec : specs) {
-    std::shared_ptr<VirtualDrive> drive = MakeVirtualDrive(spec, error);
+  for (const VirtualDriveSpec& driveSpec : driveSpecs) {
+    std::shared_ptr<VirtualDrive> drive = MakeVirtualDrive(driveSpec, error);
     if (!drive) return -1;
     drive->SetTimingEnabled(timing);
-    virtualPort->AddDrive(spec.letter, std::move(drive));
+    virtualPort->AddDrive(driveSpec.letter, std::move(drive));
   }
   port = std::move(virtualPort);
   return 0;
