@@ -19,7 +19,7 @@ class MemoryCodec : public orv::Lh5Codec {
  protected:
   int64_t ReadInput(orv::BinaryFile*, uint8_t* buffer, uint32_t count) override {
     const size_t n = count < inSize - inPos ? count : inSize - inPos;
-    std::memcpy(buffer, in + inPos, n);
+    if (n != 0) std::memcpy(buffer, in + inPos, n);
     inPos += n;
     return static_cast<int64_t>(n);
   }

@@ -105,7 +105,7 @@ class MemoryCodec : public orv::Lh5Codec {
  protected:
   int64_t ReadInput(orv::BinaryFile*, uint8_t* buffer, uint32_t count) override {
     const size_t n = std::min<size_t>(count, in->size() - inPos);
-    std::memcpy(buffer, in->data() + inPos, n);
+    if (n != 0) std::memcpy(buffer, in->data() + inPos, n);
     inPos += n;
     return static_cast<int64_t>(n);
   }

@@ -30,6 +30,7 @@ class ByteRing {
   // Copies in as much as there is room for, in at most two pieces; returns the count.
   uint32_t Put(const uint8_t* data, uint64_t count) {
     uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(count, size_ - fill_));
+    if (n == 0) return 0;
     uint32_t first = std::min(n, size_ - writePos_);
     std::memcpy(buffer_.get() + writePos_, data, first);
     std::memcpy(buffer_.get(), data + first, n - first);
@@ -40,6 +41,7 @@ class ByteRing {
   // Copies out as much as is there, up to count; returns the count.
   uint32_t Take(uint8_t* data, uint64_t count) {
     uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(count, fill_));
+    if (n == 0) return 0;
     uint32_t first = std::min(n, size_ - readPos_);
     std::memcpy(data, buffer_.get() + readPos_, first);
     std::memcpy(data + first, buffer_.get(), n - first);

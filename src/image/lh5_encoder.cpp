@@ -40,7 +40,10 @@ int Lh5Codec::EncodeAlloc(int encodeMethod) {
 void Lh5Codec::EncodeFree() { enc_.reset(); }
 
 int Lh5Codec::Encode() {
-  if (!enc_) return Fail(kFailNoDictionary), kFailNoDictionary;
+  if (!enc_) {
+    Fail(kFailNoDictionary);
+    return kFailNoDictionary;
+  }
   int result = 0;
   try {
     RunEncode();

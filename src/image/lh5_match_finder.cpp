@@ -58,47 +58,48 @@ void MatchFinder::Init() {
   matchPosition = 0;
 }
 
-uint16_t MatchFinder::Child(uint16_t node, uint8_t c) {
-  uint16_t r = next_[Hash(node, c)];
-  parent_[0] = node;  // sentinel: the walk ends at 0 when no child matches
-  while (parent_[r] != node) r = next_[r];
+inline uint16_t MatchFinder::Child(const Arrays& a, uint16_t node, uint8_t c) const {
+  uint16_t r = a.next[Hash(node, c)];
+  a.parent[0] = node;  // sentinel: the walk ends at 0 when no child matches
+  while (a.parent[r] != node) r = a.next[r];
   return r;
 }
 
-void MatchFinder::MakeChild(uint16_t parentNode, uint8_t c, uint16_t child) {
+inline void MatchFinder::MakeChild(const Arrays& a, uint16_t parentNode, uint8_t c, uint16_t child) const {
   const uint16_t h = Hash(parentNode, c);
-  const uint16_t t = next_[h];
-  next_[h] = child;
-  next_[child] = t;
-  prev_[t] = child;
-  prev_[child] = h;
-  parent_[child] = parentNode;
-  ++childCount_[parentNode];
+  const uint16_t t = a.next[h];
+  a.next[h] = child;
+  a.next[child] = t;
+  a.prev[t] = child;
+  a.prev[child] = h;
+  a.parent[child] = parentNode;
+  ++a.childCount[parentNode];
 }
 
 // Puts a new internal node of level matchLength above `old`, with `old` and the current
 // position as its two children.
-void MatchFinder::Split(uint16_t old) {
+void MatchFinder::Split(const Arrays& a, uint16_t old) {
   const uint16_t node = avail_;
-  avail_ = next_[node];
-  childCount_[node] = 0;
-  uint16_t t = prev_[old];
-  prev_[node] = t;
-  next_[t] = node;
-  t = next_[old];
-  next_[node] = t;
-  prev_[t] = node;
-  parent_[node] = parent_[old];
-  level_[node] = static_cast<uint8_t>(matchLength);
-  position_[node] = static_cast<uint16_t>(position);
-  const uint8_t* text = text_.get();
-  MakeChild(node, text[matchPosition + matchLength], old);
-  MakeChild(node, text[position + matchLength], static_cast<uint16_t>(position));
+  avail_ = a.next[node];
+  a.childCount[node] = 0;
+  uint16_t t = a.prev[old];
+  a.prev[node] = t;
+  a.next[t] = node;
+  t = a.next[old];
+  a.next[node] = t;
+  a.prev[t] = node;
+  a.parent[node] = a.parent[old];
+  a.level[node] = static_cast<uint8_t>(matchLength);
+  a.position[node] = static_cast<uint16_t>(position);
+  const uint8_t* text = a.text;
+  MakeChild(a, node, text[matchPosition + matchLength], old);
+  MakeChild(a, node, text[position + matchLength], static_cast<uint16_t>(position));
 }
 
 void MatchFinder::Insert() {
+  const Arrays a = Raw();
   const uint32_t d = dictSize_;
-  const uint8_t* text = text_.get();
+  const uint8_t* text = a.text;
   uint16_t q;
   uint16_t r;
   // The previous position matched at least 4 bytes: the string one byte further on matches at
@@ -109,23 +110,23 @@ void MatchFinder::Insert() {
   if (matchLength >= 4 && ((matchPosition + 1) | d) != position) {
     --matchLength;
     r = static_cast<uint16_t>((matchPosition + 1) | d);
-    while ((q = parent_[r]) == 0) r = next_[r];  // a replaced leaf points at its successor
-    while (level_[q] >= matchLength) {
+    while ((q = a.parent[r]) == 0) r = a.next[r];  // a replaced leaf points at its successor
+    while (a.level[q] >= matchLength) {
       r = q;
-      q = parent_[q];
+      q = a.parent[q];
     }
     uint16_t t = q;
-    while (position_[t] & kPositionFlag) {
-      position_[t] = static_cast<uint16_t>(position);
-      t = parent_[t];
+    while (a.position[t] & kPositionFlag) {
+      a.position[t] = static_cast<uint16_t>(position);
+      t = a.parent[t];
     }
-    if (t < d) position_[t] = static_cast<uint16_t>(position | kPositionFlag);
+    if (t < d) a.position[t] = static_cast<uint16_t>(position | kPositionFlag);
   } else {
     q = static_cast<uint16_t>(text[position] + d);
     const uint8_t c = text[position + 1];
-    r = Child(q, c);
+    r = Child(a, q, c);
     if (r == 0) {
-      MakeChild(q, c, static_cast<uint16_t>(position));
+      MakeChild(a, q, c, static_cast<uint16_t>(position));
       matchLength = 1;
       return;
     }
@@ -138,25 +139,25 @@ void MatchFinder::Insert() {
       end = maxMatch_;
       matchPosition = r;
     } else {
-      end = level_[r];
-      matchPosition = position_[r] & ~kPositionFlag;
+      end = a.level[r];
+      matchPosition = a.position[r] & ~kPositionFlag;
     }
     if (matchPosition >= position) matchPosition -= d;
-    const uint8_t* a = text + position;
-    const uint8_t* b = text + matchPosition;
+    const uint8_t* here = text + position;
+    const uint8_t* there = text + matchPosition;
     while (matchLength < end) {
-      if (a[matchLength] != b[matchLength]) {
-        Split(r);
+      if (here[matchLength] != there[matchLength]) {
+        Split(a, r);
         return;
       }
       ++matchLength;
     }
     if (matchLength >= maxMatch_) break;
-    position_[r] = static_cast<uint16_t>(position);
+    a.position[r] = static_cast<uint16_t>(position);
     q = r;
-    r = Child(q, a[matchLength]);
+    r = Child(a, q, here[matchLength]);
     if (r == 0) {
-      MakeChild(q, a[matchLength], static_cast<uint16_t>(position));
+      MakeChild(a, q, here[matchLength], static_cast<uint16_t>(position));
       return;
     }
     ++matchLength;
@@ -165,62 +166,63 @@ void MatchFinder::Insert() {
   // A full-length match: the new position takes the old leaf's place in the chain; the old leaf
   // keeps a link to it so that a later Insert starting from it finds its way into the tree.
   const uint16_t p = static_cast<uint16_t>(position);
-  uint16_t t = prev_[r];
-  prev_[p] = t;
-  next_[t] = p;
-  t = next_[r];
-  next_[p] = t;
-  prev_[t] = p;
-  parent_[p] = q;
-  parent_[r] = 0;
-  next_[r] = p;
+  uint16_t t = a.prev[r];
+  a.prev[p] = t;
+  a.next[t] = p;
+  t = a.next[r];
+  a.next[p] = t;
+  a.prev[t] = p;
+  a.parent[p] = q;
+  a.parent[r] = 0;
+  a.next[r] = p;
 }
 
 void MatchFinder::Delete() {
+  const Arrays a = Raw();
   const uint32_t d = dictSize_;
   const uint16_t p = static_cast<uint16_t>(position);
-  if (parent_[p] == 0) return;
-  uint16_t r = prev_[p];
-  uint16_t s = next_[p];
-  next_[r] = s;
-  prev_[s] = r;
-  r = parent_[p];
-  parent_[p] = 0;
-  if (r >= d || --childCount_[r] > 1) return;
+  if (a.parent[p] == 0) return;
+  uint16_t r = a.prev[p];
+  uint16_t s = a.next[p];
+  a.next[r] = s;
+  a.prev[s] = r;
+  r = a.parent[p];
+  a.parent[p] = 0;
+  if (r >= d || --a.childCount[r] > 1) return;
 
   // r is an internal node left with one child: splice the child into r's place, and pass the
   // newest position of the subtree up through the flagged ancestors.
-  uint32_t t = position_[r] & ~kPositionFlag;
+  uint32_t t = a.position[r] & ~kPositionFlag;
   if (t >= position) t -= d;
   uint32_t newest = t;
-  uint16_t q = parent_[r];
+  uint16_t q = a.parent[r];
   uint32_t u;
-  while ((u = position_[q]) & kPositionFlag) {
+  while ((u = a.position[q]) & kPositionFlag) {
     u &= ~kPositionFlag;
     if (u >= position) u -= d;
     if (u > newest) newest = u;
-    position_[q] = static_cast<uint16_t>(newest | d);
-    q = parent_[q];
+    a.position[q] = static_cast<uint16_t>(newest | d);
+    q = a.parent[q];
   }
   if (q < d) {
     if (u >= position) u -= d;
     if (u > newest) newest = u;
-    position_[q] = static_cast<uint16_t>(newest | d | kPositionFlag);
+    a.position[q] = static_cast<uint16_t>(newest | d | kPositionFlag);
   }
-  s = Child(r, text_[t + level_[r]]);
-  uint16_t a = prev_[s];
-  uint16_t b = next_[s];
-  next_[a] = b;
-  prev_[b] = a;
-  a = prev_[r];
-  next_[a] = s;
-  prev_[s] = a;
-  a = next_[r];
-  prev_[a] = s;
-  next_[s] = a;
-  parent_[s] = parent_[r];
-  parent_[r] = 0;
-  next_[r] = avail_;
+  s = Child(a, r, a.text[t + a.level[r]]);
+  uint16_t x = a.prev[s];
+  uint16_t y = a.next[s];
+  a.next[x] = y;
+  a.prev[y] = x;
+  x = a.prev[r];
+  a.next[x] = s;
+  a.prev[s] = x;
+  x = a.next[r];
+  a.prev[x] = s;
+  a.next[s] = x;
+  a.parent[s] = a.parent[r];
+  a.parent[r] = 0;
+  a.next[r] = avail_;
   avail_ = r;
 }
 

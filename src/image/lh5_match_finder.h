@@ -42,9 +42,23 @@ class MatchFinder {
   uint16_t Hash(uint32_t node, uint8_t c) const {
     return static_cast<uint16_t>(node + (uint32_t{c} << hashShift_) + 2 * dictSize_);
   }
-  uint16_t Child(uint16_t node, uint8_t c);
-  void MakeChild(uint16_t parentNode, uint8_t c, uint16_t child);
-  void Split(uint16_t old);
+  // The arrays as plain pointers, copied into a local at the top of each hot function: stores
+  // through the byte arrays could otherwise alias the members and force reloads.
+  struct Arrays {
+    uint8_t* text;
+    uint8_t* level;
+    uint8_t* childCount;
+    uint16_t* position;
+    uint16_t* parent;
+    uint16_t* prev;
+    uint16_t* next;
+  };
+  Arrays Raw() const {
+    return {text_.get(), level_.get(), childCount_.get(), position_.get(), parent_.get(), prev_.get(), next_.get()};
+  }
+  uint16_t Child(const Arrays& a, uint16_t node, uint8_t c) const;
+  void MakeChild(const Arrays& a, uint16_t parentNode, uint8_t c, uint16_t child) const;
+  void Split(const Arrays& a, uint16_t old);
 
   uint32_t dictSize_ = 0;
   uint32_t maxMatch_ = 0;

@@ -231,9 +231,9 @@ TEST(ImageFile, DamagedBlockFailsAndTheNextIsStillReachable) {
     size_t offset;  // byte to change
     uint8_t xorMask;
   };
-  const uint64_t stored0 = GetLe64(&file[12]);
+  const size_t stored0 = static_cast<size_t>(GetLe64(&file[12]));
   const size_t second = 60 + stored0;
-  const size_t third = second + 60 + GetLe64(&file[second + 12]);
+  const size_t third = second + 60 + static_cast<size_t>(GetLe64(&file[second + 12]));
   const Case cases[] = {
       {"compressed byte of block 1", 60 + stored0 / 2, 0x01},
       {"CRC field of block 1", 48, 0x80},

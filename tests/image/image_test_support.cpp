@@ -76,7 +76,7 @@ int64_t MemoryCodec::ReadInput(BinaryFile*, uint8_t* buffer, uint32_t count) {
   ++readCalls;
   bytesAsked += count;
   const size_t n = std::min<size_t>(count, input.size() - inputPos);
-  std::memcpy(buffer, input.data() + inputPos, n);
+  if (n != 0) std::memcpy(buffer, input.data() + inputPos, n);
   inputPos += n;
   return static_cast<int64_t>(n);
 }

@@ -104,8 +104,8 @@ class DecodeStreamTest : public ::testing::Test {
   void Prepare(const Bytes& data) {
     data_ = data;
     stream_ = Lh5Encode(data);
-    Bytes content(10, 0xEE);
-    content.insert(content.end(), stream_.begin(), stream_.end());
+    Bytes content(10 + stream_.size(), 0xEE);
+    std::copy(stream_.begin(), stream_.end(), content.begin() + 10);
     path_ = TempDir("streams-decode") / "in.bin";
     WriteWholeFile(path_, content);
     ASSERT_EQ(file_.Open(path_, BinaryFile::Mode::kRead), 0);
