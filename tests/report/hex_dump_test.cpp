@@ -7,15 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "report_test_util.h"
+
 namespace orv {
 namespace {
 
-const char kAddressedHeading[] =
-    "ADDRESS    +0 +1 +2 +3 +4 +5 +6 +7 - +8 +9 +A +B +C +D +E +F  ----------------\r\n";
-const char kOffsetsHeading[] =
-    "          OFFS +0 +1 +2 +3 +4 +5 +6 +7 +8 +9 +A +B +C +D +E +F ----------------\r\n";
+using test::Lines;
 
-std::string Blanks(size_t n) { return std::string(n, ' '); }
+const char kAddressed[] = "ADDRESS    +0 +1 +2 +3 +4 +5 +6 +7 - +8 +9 +A +B +C +D +E +F  ----------------";
+const char kOffsets[] = "          OFFS +0 +1 +2 +3 +4 +5 +6 +7 +8 +9 +A +B +C +D +E +F ----------------";
 
 std::vector<uint8_t> Counting(size_t n, uint8_t first) {
   std::vector<uint8_t> bytes(n);
@@ -23,89 +23,52 @@ std::vector<uint8_t> Counting(size_t n, uint8_t first) {
   return bytes;
 }
 
-TEST(HexDumpAddressed, EmptyDataAppendsNothing) {
+std::string Addressed(uint32_t base, const std::vector<uint8_t>& data) {
   std::string text;
-  HexDumpAddressed(text, 0, {});
-  EXPECT_EQ(text, "");
+  HexDumpAddressed(text, base, data);
+  return text;
 }
 
-TEST(HexDumpAddressed, PartialSecondRowIsPaddedWithBlanks) {
+std::string Offsets(uint32_t base, size_t start, size_t end, const std::vector<uint8_t>& data) {
   std::string text;
-  HexDumpAddressed(text, 0, Counting(20, 0x41));
-  EXPECT_EQ(text, std::string(kAddressedHeading) +
-                      "0000-0000  41 42 43 44 45 46 47 48 - 49 4A 4B 4C 4D 4E 4F 50  ABCDEFGHIJKLMNOP\r\n"
-                      "0000-0010  51 52 53 54" + Blanks(4 * 3) + " -" + Blanks(8 * 3) + "  QRST" + Blanks(12) + "\r\n");
+  HexDumpOffsets(text, base, start, end, data);
+  return text;
 }
 
-TEST(HexDumpAddressed, HeadingColumnsStandOverTheirBytes) {
-  std::string text;
-  HexDumpAddressed(text, 0, Counting(16, 0));
-  const size_t rowStart = text.find("\r\n") + 2;
-  const std::string heading = text.substr(0, rowStart);
-  const std::string row = text.substr(rowStart);
-  const char* labels[] = {"+0", "+1", "+2", "+3", "+4", "+5", "+6", "+7", "+8", "+9", "+A", "+B", "+C", "+D", "+E", "+F"};
-  const char* bytes[] = {"00", "01", "02", "03", "04", "05", "06", "07", "08", "09", "0A", "0B", "0C", "0D", "0E", "0F"};
-  for (int i = 0; i < 16; ++i) EXPECT_EQ(heading.find(labels[i]), row.find(std::string(" ") + bytes[i]) + 1) << i;
-}
-
-TEST(HexDumpAddressed, AddressShowsBothHalvesOfBasePlusOffset) {
-  std::string text;
-  HexDumpAddressed(text, 0x10000, Counting(17, 0x30));
-  EXPECT_NE(text.find("\r\n0001-0000  30"), std::string::npos);
-  EXPECT_NE(text.find("\r\n0001-0010  40 "), std::string::npos);
+TEST(HexDumpAddressed, RowLayoutsAndAddresses) {
+  EXPECT_EQ(Addressed(0, {}), "");
+  EXPECT_EQ(Addressed(0, Counting(20, 0x41)),
+            Lines({kAddressed, "0000-0000  41 42 43 44 45 46 47 48 - 49 4A 4B 4C 4D 4E 4F 50  ABCDEFGHIJKLMNOP",
+                   "0000-0010  51 52 53 54             -                          QRST            "}));
+  // Both halves of base + offset.
+  EXPECT_EQ(Addressed(0x10000, Counting(17, 0x30)),
+            Lines({kAddressed, "0001-0000  30 31 32 33 34 35 36 37 - 38 39 3A 3B 3C 3D 3E 3F  0123456789:;<=>?",
+                   "0001-0010  40                      -                          @               "}));
 }
 
 TEST(HexDumpAddressed, PrintableRuleOfCodePage932) {
-  const struct {
-    uint8_t byte;
-    char shown;
-  } cases[] = {
-      {0x1F, '.'}, {0x20, ' '}, {0x41, 'A'}, {0x7E, '~'}, {0x7F, '.'}, {0x80, '.'},
-      {0xA0, '.'}, {0xA1, '\xA1'}, {0xB1, '\xB1'}, {0xDF, '\xDF'}, {0xE0, '.'}, {0x81, '.'}, {0xFF, '.'},
-  };
-  for (const auto& c : cases) {
-    std::string text;
-    HexDumpAddressed(text, 0, std::vector<uint8_t>{c.byte});
-    const std::string row = text.substr(text.find("\r\n") + 2);
-    EXPECT_EQ(row[row.size() - 18], c.shown) << std::hex << int{c.byte};
-  }
+  // Printable: 20h-7Eh and the half-width katakana A1h-DFh.
+  EXPECT_EQ(Addressed(0, {0x1F, 0x20, 0x41, 0x7E, 0x7F, 0x80, 0xA0, 0xA1, 0xB1, 0xDF, 0xE0, 0x81, 0xFF}),
+            Lines({kAddressed,
+                   "0000-0000  1F 20 41 7E 7F 80 A0 A1 - B1 DF E0 81 FF           . A~...\xA1\xB1\xDF...   "}));
 }
 
-TEST(HexDumpOffsets, WindowInsideOneRowBlanksTheOtherPositions) {
-  std::string text;
-  HexDumpOffsets(text, 0, 5, 9, Counting(32, 0x61));
-  EXPECT_EQ(text, std::string(kOffsetsHeading) +
-                      "          0000" + Blanks(5 * 3) + " 66 67 68 69" + Blanks(7 * 3) + " " + Blanks(5) + "fghi" +
-                      Blanks(7) + "\r\n");
-}
-
-TEST(HexDumpOffsets, RowsStartAtTheRowHoldingStart) {
-  std::string text;
-  HexDumpOffsets(text, 0, 17, 35, Counting(40, 0x30));
-  EXPECT_EQ(text, std::string(kOffsetsHeading) +
-                      "          0010    41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F  ABCDEFGHIJKLMNO\r\n"
-                      "          0020 50 51 52" + Blanks(13 * 3) + " PQR" + Blanks(13) + "\r\n");
-}
-
-TEST(HexDumpOffsets, OffsetShowsOnlyTheLow16BitsOfBasePlusRow) {
-  std::string text;
-  HexDumpOffsets(text, 0xFFF0, 0, 32, Counting(32, 0));
-  EXPECT_NE(text.find("\r\n          FFF0 00"), std::string::npos);
-  EXPECT_NE(text.find("\r\n          0000 10"), std::string::npos);
-}
-
-TEST(HexDumpOffsets, EndBeyondTheDataIsCutAtTheData) {
-  std::string text;
-  HexDumpOffsets(text, 0, 0, 1000, Counting(3, 0x41));
-  EXPECT_EQ(text, std::string(kOffsetsHeading) +
-                      "          0000 41 42 43" + Blanks(13 * 3) + " ABC" + Blanks(13) + "\r\n");
-}
-
-TEST(HexDumpOffsets, NoRowAppendsNothing) {
-  std::string text;
-  HexDumpOffsets(text, 0, 16, 16, Counting(32, 0));
-  HexDumpOffsets(text, 0, 40, 50, Counting(32, 0));
-  EXPECT_EQ(text, "");
+TEST(HexDumpOffsets, WindowRowsAndOffsets) {
+  // A window inside one row: the other positions are blank.
+  EXPECT_EQ(Offsets(0, 5, 9, Counting(32, 0x61)),
+            Lines({kOffsets, "          0000                66 67 68 69                           fghi       "}));
+  // Rows start at the row holding the start.
+  EXPECT_EQ(Offsets(0, 17, 35, Counting(40, 0x30)),
+            Lines({kOffsets, "          0010    41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F  ABCDEFGHIJKLMNO",
+                   "          0020 50 51 52                                        PQR             "}));
+  // Only the low 16 bits of base + row are shown.
+  EXPECT_EQ(Offsets(0xFFF0, 0, 32, Counting(32, 0x40)),
+            Lines({kOffsets, "          FFF0 40 41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F @ABCDEFGHIJKLMNO",
+                   "          0000 50 51 52 53 54 55 56 57 58 59 5A 5B 5C 5D 5E 5F PQRSTUVWXYZ[\\]^_"}));
+  // An end beyond the data is cut at the data; no row at all appends nothing.
+  EXPECT_EQ(Offsets(0, 0, 1000, Counting(3, 0x41)),
+            Lines({kOffsets, "          0000 41 42 43                                        ABC             "}));
+  EXPECT_EQ(Offsets(0, 16, 16, Counting(32, 0)) + Offsets(0, 40, 50, Counting(32, 0)), "");
 }
 
 }  // namespace

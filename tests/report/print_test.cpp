@@ -9,53 +9,24 @@
 namespace orv {
 namespace {
 
-TEST(AppendColumns, PadsEachItemToItsColumnAndEndsTheLine) {
-  std::string text;
-  AppendColumns(text, {{0, "Label"}, {10, "value"}, {16, "unit"}});
-  EXPECT_EQ(text, "Label     value unit\r\n");
+std::string Columns(std::string text, std::initializer_list<ColumnItem> items, LineEnd end = LineEnd::kClose) {
+  AppendColumns(text, items, end);
+  return text;
 }
 
-TEST(AppendColumns, ItemPastItsColumnFollowsDirectly) {
-  std::string text;
-  AppendColumns(text, {{0, "A label longer than ten"}, {10, "v"}});
-  EXPECT_EQ(text, "A label longer than tenv\r\n");
-}
-
-TEST(AppendColumns, ColumnsCountFromWhatThisCallAppends) {
-  std::string text = "before ";
-  AppendColumns(text, {{4, "x"}});
-  EXPECT_EQ(text, "before     x\r\n");
-}
-
-TEST(AppendColumns, NegativeFirstColumnAppendsNothing) {
-  std::string text;
-  AppendColumns(text, {{-1, "never"}, {10, "shown"}});
-  EXPECT_EQ(text, "");
-}
-
-TEST(AppendColumns, OpenLineGetsNoLineEnd) {
-  std::string text;
-  AppendColumns(text, {{0, "a"}, {3, "b"}}, LineEnd::kOpen);
-  EXPECT_EQ(text, "a  b");
-}
-
-TEST(AppendColumns, HeadingWithItsOwnLineEndIsFollowedByAnEmptyLine) {
-  std::string text;
-  AppendColumns(text, {{0, "Heading\r\n"}});
-  EXPECT_EQ(text, "Heading\r\n\r\n");
-}
-
-TEST(AppendColumns, NothingAppendedGivesNoEmptyLine) {
-  std::string text;
-  AppendColumns(text, {{0, ""}});
-  EXPECT_EQ(text, "");
+TEST(AppendColumns, ItemsStandAtTheirColumnsOfWhatThisCallAppends) {
+  EXPECT_EQ(Columns("", {{0, "Label"}, {10, "value"}, {16, "unit"}}), "Label     value unit\r\n");
+  EXPECT_EQ(Columns("", {{0, "A label longer than ten"}, {10, "v"}}), "A label longer than tenv\r\n");
+  EXPECT_EQ(Columns("before ", {{4, "x"}}), "before     x\r\n");
+  EXPECT_EQ(Columns("", {{0, "a"}, {3, "b"}}, LineEnd::kOpen), "a  b");
+  EXPECT_EQ(Columns("", {{0, "Heading\r\n"}}), "Heading\r\n\r\n");
+  // A negative first column, or nothing appended, adds no line.
+  EXPECT_EQ(Columns("", {{-1, "never"}, {10, "shown"}}), "");
+  EXPECT_EQ(Columns("", {{0, ""}}), "");
 }
 
 TEST(FormatGrouped, GroupsOfThreeFromTheRight) {
-  const struct {
-    int64_t value;
-    const char* expected;
-  } cases[] = {
+  const std::pair<int64_t, const char*> cases[] = {
       {0, "0"},
       {999, "999"},
       {1000, "1,000"},
@@ -66,13 +37,10 @@ TEST(FormatGrouped, GroupsOfThreeFromTheRight) {
       {std::numeric_limits<int64_t>::max(), "9,223,372,036,854,775,807"},
       {std::numeric_limits<int64_t>::min(), "-9,223,372,036,854,775,808"},
   };
-  for (const auto& c : cases) {
+  for (const auto& [value, expected] : cases) {
     std::string text = "old content";
-    EXPECT_EQ(FormatGrouped(text, c.value), c.expected) << c.value;
+    EXPECT_EQ(FormatGrouped(text, value), expected) << value;
   }
-}
-
-TEST(FormatGroupedRight, RightAlignsWithoutCutting) {
   std::string text;
   EXPECT_EQ(FormatGroupedRight(10, text, 1234567), " 1,234,567");
   EXPECT_EQ(FormatGroupedRight(4, text, 1234567), "1,234,567");
