@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "report_test_util.h"
+#include "toolkit/format.h"
 
 namespace orv {
 namespace {
@@ -72,17 +73,16 @@ TEST(AddDvdStructureSection, EveryFormatAsItsGoldenText) {
 }
 
 TEST(DvdStructureList, EntriesInListOrderWithinTheListLength) {
-  const std::vector<uint8_t> answer = {0x00, 0x0E, 0, 0, 0x00, 0x40, 0x08, 0x04, 0x08, 0x40,
-                                       0x08, 0x00, 0xFF, 0x40, 0x00, 0x28, 0x0A, 0x40, 0x00, 0x10};
-  const std::vector<DvdListedFormat> list = DvdStructureList(answer);
-  ASSERT_EQ(list.size(), 3u);
-  EXPECT_EQ(list[0].format, 0x00);
-  EXPECT_EQ(list[0].length, 0x0804);
-  EXPECT_EQ(list[1].format, 0x08);
-  EXPECT_EQ(list[2].format, 0xFF);
-  EXPECT_EQ(list[2].length, 0x28);
+  const auto formats = [](const std::vector<uint8_t>& answer) {
+    std::string text;
+    for (const DvdListedFormat& entry : DvdStructureList(answer)) text += Format("%02X:%04X ", entry.format, entry.length);
+    return text;
+  };
+  EXPECT_EQ(formats({0x00, 0x0E, 0, 0, 0x00, 0x40, 0x08, 0x04, 0x08, 0x40, 0x08, 0x00, 0xFF, 0x40, 0x00, 0x28, 0x0A,
+                     0x40, 0x00, 0x10}),
+            "00:0804 08:0800 FF:0028 ");
   // A length that claims more than was received stops at the last whole entry.
-  EXPECT_EQ(DvdStructureList(std::vector<uint8_t>{0x04, 0x02, 0, 0, 0x00, 0x40, 0x08, 0x04, 0x08, 0x40}).size(), 1u);
+  EXPECT_EQ(formats({0x04, 0x02, 0, 0, 0x00, 0x40, 0x08, 0x04, 0x08, 0x40}), "00:0804 ");
 }
 
 TEST(AddDvdLayerHead, HeadSectionDumpsTheListAndShortListsAddNothing) {

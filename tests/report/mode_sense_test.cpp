@@ -23,12 +23,16 @@ const std::vector<uint8_t> kSixByteAnswer = {
     0x0D, 0x06, 0x00, 0x03, 0x00, 0x3C, 0x00, 0x4B,  // page 0Dh
     0x00, 0x00, 0x00};                               // past the answer's own length
 
+// Header and block descriptor only.
+const std::vector<uint8_t> kDescriptorOnly = {0x0B, 0x00, 0x90, 0x08, 0x10, 0x00, 0x10, 0x00, 0x00, 0x00, 0x08, 0x00};
+
 // The sections of each answer; the expected texts are in golden/mode_sense.txt.
 TEST(AddModeSenseAnswer, HeaderFormsDescriptorsAndPages) {
   const struct {
     const char* name;
     int command;
     std::vector<uint8_t> answer;
+    std::vector<uint8_t> inquiry = kDirectAccessInquiry;
   } cases[] = {
       {"SixByteHeader", 6, kSixByteAnswer},
       // Two block descriptors (only the first is shown), pages 08h and 1Ah.
@@ -42,40 +46,24 @@ TEST(AddModeSenseAnswer, HeaderFormsDescriptorsAndPages) {
       {"PageRunningPastTheAnswer", 6, {0x20, 0, 0, 0, 0x1A, 0x0A, 0x03, 0x00, 0x00, 0x00, 0x0B}},
       {"PageLengthZeroEndsTheWalk", 6, {0x0F, 0, 0, 0, 0x08, 0x00, 0x0D, 0x06, 0, 0, 0, 0, 0, 0, 0, 0}},
       {"PageLengthByteOutsideTheAnswer", 6, {0x04, 0, 0, 0, 0x08}},
+      // Write protect and DPO/FUA only for a direct-access device: bits 5-0 of INQUIRY byte 1.
+      {"DescriptorPeripheralQualifierSet", 6, kDescriptorOnly, {0x05, 0x80}},
+      {"DescriptorNotDirectAccess", 6, kDescriptorOnly, {0x00, 0x01}},
+      {"DescriptorShortInquiry", 6, kDescriptorOnly, {0x00}},
+      {"DescriptorNoInquiry", 6, kDescriptorOnly, {}},
+      // No section for a mode data length of 0 or above 4096, or an answer shorter than its header.
+      {"ModeDataLength0", 6, {0x00, 0x00, 0x00, 0x00}},
+      {"ModeDataLength4097", 10, test::Placed(16, 0, {0x10, 0x01})},
+      {"ModeDataLengthFFFF", 10, test::Placed(16, 0, {0xFF, 0xFF})},
+      {"ShorterThanTheHeader", 10, {0x00, 0x10, 0x00}},
   };
   test::NamedTexts texts;
   for (const auto& c : cases) {
     DriveReport report;
-    AddModeSenseAnswer(report, c.command, c.answer, kDirectAccessInquiry);
+    AddModeSenseAnswer(report, c.command, c.answer, c.inquiry);
     texts.emplace_back(c.name, test::Rendered(report));
   }
   test::ExpectGoldenCases("mode_sense.txt", texts);
-}
-
-TEST(AddModeSenseAnswer, DeviceSpecificLinesOnlyForDirectAccessInquiry) {
-  // Bits 5-0 of INQUIRY byte 1 are what counts.
-  const std::vector<std::pair<std::vector<uint8_t>, bool>> cases = {
-      {kDirectAccessInquiry, true}, {{0x05, 0x80}, true}, {{0x00, 0x01}, false}, {{0x00}, false}, {{}, false}};
-  for (const auto& [inquiry, shown] : cases) {
-    DriveReport report;
-    AddModeSenseAnswer(report, 6, kSixByteAnswer, inquiry);
-    ASSERT_GE(report.RowCount(), 2u);
-    EXPECT_EQ(report.Row(1).text.find("Write Protect") != std::string::npos, shown) << inquiry.size();
-  }
-}
-
-TEST(AddModeSenseAnswer, NoSectionForModeDataLengthZeroOrAbove4096) {
-  const std::vector<std::pair<int, std::vector<uint8_t>>> cases = {
-      {6, {0x00, 0x00, 0x00, 0x00}},
-      {10, test::Placed(16, 0, {0x10, 0x01})},  // 4097
-      {10, test::Placed(16, 0, {0xFF, 0xFF})},
-      {10, {0x00, 0x10, 0x00}},  // shorter than its header
-  };
-  for (const auto& [command, answer] : cases) {
-    DriveReport report;
-    AddModeSenseAnswer(report, command, answer, kDirectAccessInquiry);
-    EXPECT_EQ(report.RowCount(), 0u);
-  }
 }
 
 TEST(ModeSense6AnswerIsEmpty, FallsBackOnlyForLongAnswersWithAnEmptyFirstPage) {
