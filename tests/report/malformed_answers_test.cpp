@@ -2,6 +2,7 @@
 // outside its buffers; the sanitizer builds run these tests to prove the second part.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -17,57 +18,47 @@
 namespace orv {
 namespace {
 
-constexpr uint8_t kOpModeSense6 = 0x1A;
-constexpr uint8_t kOpModeSense10 = 0x5A;
-constexpr uint8_t kOpGetConfiguration = 0x46;
-constexpr uint8_t kOpReadDvdStructure = 0xAD;
-
 std::vector<uint8_t> RandomBytes(std::mt19937& random, size_t maximum) {
   std::vector<uint8_t> bytes(random() % (maximum + 1));
   for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());
   return bytes;
 }
 
-// Random bytes under a header whose lengths claim far more than follows.
-std::vector<uint8_t> LyingAnswer(std::mt19937& random, uint8_t opcode) {
-  std::vector<uint8_t> bytes = RandomBytes(random, 64);
-  bytes.resize(std::max<size_t>(bytes.size(), 12));
-  switch (opcode) {
-    case kOpModeSense6:
-      bytes[0] = 0xFF;
-      bytes[3] = static_cast<uint8_t>(random() % 2 ? 0xF8 : 0x08);
-      break;
-    case kOpModeSense10:
-      bytes[0] = 0x0F;
-      bytes[1] = 0xFF;
-      bytes[6] = 0x0F;
-      break;
-    case kOpGetConfiguration:
-      bytes[0] = bytes[1] = bytes[2] = bytes[3] = 0xFF;
-      bytes[11] = 0xFF;
-      break;
-    case kOpReadDvdStructure:
-      bytes[0] = bytes[1] = 0xFF;
-      bytes[4] = static_cast<uint8_t>(random() % 2 ? 0x00 : 0x0A);
-      break;
-  }
-  return bytes;
-}
-
 void ExpectWholeLines(const DriveReport& report, int iteration) {
   for (size_t row = 0; row < report.RowCount(); ++row) {
     const std::string& text = report.Row(row).text;
-    if (text.empty()) continue;
-    EXPECT_EQ(text.substr(text.size() - 2), "\r\n") << iteration << " row " << row;
+    if (!text.empty()) {
+      EXPECT_EQ(text.substr(text.size() - 2), "\r\n") << iteration << " row " << row;
+    }
   }
 }
 
 TEST(MalformedAnswers, RandomAnswersFromTheDriveAreSafe) {
+  // Each command's answer: random bytes, or (every third drive) a header whose lengths claim far
+  // more than follows: these bytes, one of the two values at random, over at least 12 random ones.
+  struct Lie {
+    size_t at;
+    uint8_t value[2];
+  };
+  const struct {
+    uint8_t opcode;
+    std::vector<Lie> lies;
+  } commands[] = {
+      {0x1A, {{0, {0xFF, 0xFF}}, {3, {0xF8, 0x08}}}},                  // MODE SENSE(6)
+      {0x5A, {{0, {0x0F, 0x0F}}, {1, {0xFF, 0xFF}}, {6, {0x0F, 0x0F}}}},  // MODE SENSE(10)
+      {0x46, {{0, {0xFF, 0xFF}}, {1, {0xFF, 0xFF}}, {2, {0xFF, 0xFF}}, {3, {0xFF, 0xFF}}, {11, {0xFF, 0xFF}}}},  // GET CONFIGURATION
+      {0xAD, {{0, {0xFF, 0xFF}}, {1, {0xFF, 0xFF}}, {4, {0x00, 0x0A}}}},  // READ DVD STRUCTURE
+  };
   std::mt19937 random(20261206);
   for (int i = 0; i < 150; ++i) {
     test::VirtualReport drive(i % 2 ? "dvdram" : "dvdrom");
-    for (uint8_t opcode : {kOpModeSense6, kOpModeSense10, kOpGetConfiguration, kOpReadDvdStructure}) {
-      drive.Drive().SetAnswerOverride(opcode, i % 3 == 0 ? LyingAnswer(random, opcode) : RandomBytes(random, 600));
+    for (const auto& c : commands) {
+      std::vector<uint8_t> answer = RandomBytes(random, i % 3 == 0 ? 64 : 600);
+      if (i % 3 == 0) {
+        answer.resize(std::max<size_t>(answer.size(), 12));
+        for (const Lie& lie : c.lies) answer[lie.at] = lie.value[random() % 2];
+      }
+      drive.Drive().SetAnswerOverride(c.opcode, answer);
     }
     DriveReport report;
     ASSERT_EQ(drive.Build(report), 0) << i;
@@ -84,8 +75,7 @@ TEST(MalformedAnswers, RandomBytesIntoEveryDecoderAreSafe) {
     AddConfigurationAnswer(report, bytes);
     AddDvdLayerHead(report, 0, kSectionHead, bytes);
     DvdStructureList(bytes);
-    const uint8_t format = bytes.empty() ? 0 : bytes[0] % 16;
-    AddDvdStructureSection(report, format, 0, bytes, static_cast<uint32_t>(random()));
+    AddDvdStructureSection(report, bytes.empty() ? 0 : bytes[0] % 16, 0, bytes, static_cast<uint32_t>(random()));
     AddCapacitySection(report, bytes, nullptr);
     std::string text;
     DecodeModePage(text, bytes);
