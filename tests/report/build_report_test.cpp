@@ -122,13 +122,5 @@ TEST(GatherDriveReport, DriveThatDoesNotOpenShowsNothing) {
   EXPECT_TRUE(ui.ProgressBoxes().empty());
 }
 
-TEST(DriveReport, ChosenRowShowsItsTextOrItsTitle) {
-  DriveReport report;
-  report.AddSection(kSectionModeSense, kSectionChild, "  empty").text = "";
-  report.AddSection(kSectionModeSense, kSectionChild, "  full").text = "line\r\n";
-  EXPECT_EQ(report.RowDisplayText(0), "  empty");
-  EXPECT_EQ(report.RowDisplayText(1), "line\r\n");
-}
-
 }  // namespace
 }  // namespace orv

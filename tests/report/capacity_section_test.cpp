@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -11,14 +13,12 @@
 namespace orv {
 namespace {
 
-using test::Lines;
-
 // Standard INQUIRY data with the vendor, product and revision fields written from their start.
 std::vector<uint8_t> Inquiry(const std::string& vendor, const std::string& product, const std::string& revision) {
   std::vector<uint8_t> data(36, ' ');
-  for (size_t i = 0; i < vendor.size(); ++i) data[8 + i] = static_cast<uint8_t>(vendor[i]);
-  for (size_t i = 0; i < product.size(); ++i) data[16 + i] = static_cast<uint8_t>(product[i]);
-  for (size_t i = 0; i < revision.size(); ++i) data[32 + i] = static_cast<uint8_t>(revision[i]);
+  std::copy(vendor.begin(), vendor.end(), data.begin() + 8);
+  std::copy(product.begin(), product.end(), data.begin() + 16);
+  std::copy(revision.begin(), revision.end(), data.begin() + 32);
   return data;
 }
 
@@ -26,36 +26,38 @@ TEST(IdentificationLine, FieldsKeepTheirPaddingAndEndAtANul) {
   EXPECT_EQ(IdentificationLine("E:", Inquiry("ORVANE", "DVD-RAM DRIVE", "1.01")), "E: ORVANE   DVD-RAM DRIVE    1.01");
   EXPECT_EQ(IdentificationLine("F:", Inquiry(std::string("AB\0CD", 5), std::string("X\0", 2), "1")), "F: AB X 1   ");
   // A short INQUIRY answer has no product or revision.
-  std::vector<uint8_t> shortData = Inquiry("ORVANE", "DVD", "1.01");
-  shortData.resize(20);
-  EXPECT_EQ(IdentificationLine("", shortData), " ORVANE   DVD  ");
+  EXPECT_EQ(IdentificationLine("", std::span<const uint8_t>(Inquiry("ORVANE", "DVD", "1.01")).first(20)),
+            " ORVANE   DVD  ");
 }
 
+// The expected sections are in golden/capacity.txt.
 TEST(AddCapacitySection, NumbersThenMediaTypeAndGeometry) {
-  const uint8_t capacity[8] = {0x00, 0x23, 0x05, 0x40, 0x00, 0x00, 0x08, 0x00};
   const ReportGeometry geometry{1120, 0x0B, 64, 32, 2048, "Removable"};
-  DriveReport report;
-  AddCapacitySection(report, capacity, &geometry);
-  ASSERT_EQ(report.RowCount(), 1u);
-  const ReportSection& section = report.Row(0);
-  EXPECT_EQ(section.title, "Capacity/Geometory");
-  EXPECT_EQ(section.kind, kSectionCapacity);
-  EXPECT_EQ(section.subKind, kSectionHead);
-  EXPECT_EQ(section.valueA, 2295104u);
-  EXPECT_EQ(section.valueB, 2048u);
-  EXPECT_EQ(section.text, Lines({"Logical Block Address                          2,295,104",
-                                 "Block Length                                       2,048",
-                                 "Total Capacity                             4,700,372,992",
-                                 "Media Type                                            0BH Removable",
-                                 "Cylinder/Track/Sector:Size             1120/64/32 : 2048  (4,697,620,480)"}));
-
-  // Without geometry only the numbers; the 64-bit product of two 32-bit fields is not cut.
-  DriveReport largest;
-  AddCapacitySection(largest, std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x10, 0x00}, nullptr);
-  ASSERT_EQ(largest.RowCount(), 1u);
-  EXPECT_EQ(largest.Row(0).text, Lines({"Logical Block Address                      4,294,967,295",
-                                        "Block Length                                       4,096",
-                                        "Total Capacity                          17,592,186,040,320"}));
+  const struct {
+    const char* name;
+    std::vector<uint8_t> capacity;
+    const ReportGeometry* geometry;
+    uint64_t blocks = 0, blockLength = 0;  // the section's values
+  } cases[] = {
+      {"WithGeometry", {0x00, 0x23, 0x05, 0x40, 0x00, 0x00, 0x08, 0x00}, &geometry, 2295104, 2048},
+      // The 64-bit product of two 32-bit fields, wider than its 16 columns, is not cut.
+      {"LargestWithoutGeometry", {0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x10, 0x00}, nullptr, 4294967295u, 4096},
+      // No section without blocks, without a block length, or with a short field.
+      {"NoBlocks", {0, 0, 0, 0, 0, 0, 8, 0}, &geometry},
+      {"NoBlockLength", {0, 0, 0, 1, 0, 0, 0, 0}, &geometry},
+      {"ShortField", {0, 0, 0, 1, 0, 0, 8}, &geometry},
+  };
+  test::NamedTexts texts;
+  for (const auto& c : cases) {
+    DriveReport report;
+    AddCapacitySection(report, c.capacity, c.geometry);
+    texts.emplace_back(c.name, test::Rendered(report));
+    if (report.RowCount() == 1) {
+      EXPECT_EQ(report.Row(0).valueA, c.blocks) << c.name;
+      EXPECT_EQ(report.Row(0).valueB, c.blockLength) << c.name;
+    }
+  }
+  test::ExpectGoldenCases("capacity.txt", texts);
 }
 
 TEST(AddCapacitySection, LongGeometryFollowsTheLabelDirectly) {
@@ -68,16 +70,5 @@ TEST(AddCapacitySection, LongGeometryFollowsTheLabelDirectly) {
       << text;
 }
 
-TEST(AddCapacitySection, NoSectionWithoutBlocksOrBlockLength) {
-  const std::vector<std::vector<uint8_t>> fields = {
-      {0, 0, 0, 0, 0, 0, 8, 0}, {0, 0, 0, 1, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 1, 0, 0, 8}};
-  for (const std::vector<uint8_t>& field : fields) {
-    DriveReport report;
-    AddCapacitySection(report, field, nullptr);
-    EXPECT_EQ(report.RowCount(), 0u);
-  }
-}
-
 }  // namespace
 }  // namespace orv
-

@@ -14,13 +14,13 @@
 namespace orv {
 namespace {
 
-// Everything written to a stream.
-std::string Contents(std::FILE* file) {
+// Everything written to a stream, which is then closed.
+std::string Drain(std::FILE* file) {
   std::string text;
-  std::rewind(file);
   char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+  std::rewind(file);
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+  std::fclose(file);
   return text;
 }
 
@@ -30,22 +30,18 @@ struct CliRun {
   std::string err;
 };
 
-CliRun RunInfo(const char* preset, std::vector<std::string> extra = {}) {
-  std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
-  std::FILE* in = std::tmpfile();
+// `info E:` on a virtual drive of `preset`, run in-process.
+CliRun RunInfo(const char* preset, std::vector<std::string> options = {}) {
   std::vector<std::string> args = {"--virtual-only", "--virtual", std::string("E=") + preset, "info", "E:"};
-  args.insert(args.end(), extra.begin(), extra.end());
+  args.insert(args.end(), options.begin(), options.end());
+  std::FILE *out = std::tmpfile(), *err = std::tmpfile(), *in = std::tmpfile();
   int code;
   {
     CliSession session(out, err, in);
     code = RunCli(args, session);
   }
-  CliRun run{code, Contents(out), Contents(err)};
-  std::fclose(out);
-  std::fclose(err);
   std::fclose(in);
-  return run;
+  return {code, Drain(out), Drain(err)};
 }
 
 TEST(InfoCommand, WholeReportOfEveryPreset) {

@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -57,35 +57,20 @@ inline std::string Golden(const std::string& name, const std::string& actual) {
   return text.str();
 }
 
-// Named texts (CR LF lines) against a golden file of them: each starts with a line "== name"
-// and its lines follow, written there with LF. The file holds exactly the named cases.
+// Named texts (CR LF lines) against a golden file of them, which holds each as a line "== name"
+// followed by its lines, written there with LF.
 using NamedTexts = std::vector<std::pair<std::string, std::string>>;
-inline void ExpectGoldenCases(const std::string& name, const NamedTexts& actual) {
-  std::string file;
-  for (const auto& [caseName, text] : actual) {
-    file += "== " + caseName + "\n";
-    for (size_t at = 0, end; at < text.size(); at = end + 2) {
-      end = text.find("\r\n", at);
-      ASSERT_NE(end, std::string::npos) << caseName << ": a line without CR LF";
-      file += text.substr(at, end - at) + "\n";
-    }
-  }
-  std::map<std::string, std::string> expected;
-  std::istringstream in(Golden(name, file));
-  std::string line, current;
-  while (std::getline(in, line)) {
-    if (line.rfind("== ", 0) == 0) {
-      current = line.substr(3);
-      expected[current];
-    } else if (!current.empty()) {
-      expected[current] += line + "\r\n";
-    }
-  }
-  EXPECT_EQ(expected.size(), actual.size()) << name;
-  for (const auto& [caseName, text] : actual) {
-    ASSERT_EQ(expected.count(caseName), 1u) << name << ": no case " << caseName;
-    EXPECT_EQ(text, expected.at(caseName)) << name << ": " << caseName;
-  }
+inline void ExpectGoldenCases(const std::string& name, const NamedTexts& texts) {
+  const auto replaced = [](std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) text.replace(at, from.size(), to);
+    return text;
+  };
+  std::string actual;
+  for (const auto& [caseName, text] : texts) actual += "== " + caseName + "\r\n" + text;
+  const std::string expected = replaced(Golden(name, replaced(actual, "\r\n", "\n")), "\n", "\r\n");
+  const size_t differ = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end()).first - actual.begin();
+  const size_t caseAt = actual.empty() ? 0 : actual.rfind("== ", differ);
+  EXPECT_EQ(actual, expected) << name << ", case " << actual.substr(caseAt, actual.find('\r', caseAt) - caseAt);
 }
 
 }  // namespace orv::test

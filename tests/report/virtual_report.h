@@ -2,9 +2,7 @@
 // SCSI command set, the virtual port), for the tests of the gatherers.
 #pragma once
 
-#include <cstdint>
 #include <memory>
-#include <string>
 
 #include "device/adapter_inquiry.h"
 #include "device/device_handle.h"
@@ -18,8 +16,7 @@ namespace orv::test {
 
 class VirtualReport {
  public:
-  explicit VirtualReport(const char* presetName) {
-    drive_ = MakeVirtualDrive(*FindDrivePreset(presetName));
+  explicit VirtualReport(const char* presetName) : drive_(MakeVirtualDrive(*FindDrivePreset(presetName))) {
     auto port = std::make_unique<VirtualPort>(MakeOsPort());
     port->AddDrive('E', drive_);
     device_ = std::make_unique<DeviceHandle>(std::move(port));
@@ -28,9 +25,9 @@ class VirtualReport {
   VirtualDrive& Drive() { return *drive_; }
   DeviceHandle& Device() { return *device_; }
 
-  // Replaces the drive's MODE SENSE, GET CONFIGURATION and READ DVD STRUCTURE content.
-  void SetContent(const MmcContent& content) { InstallMmcAnswers(*drive_, std::make_shared<const MmcContent>(content)); }
+  // The preset's MODE SENSE, GET CONFIGURATION and READ DVD STRUCTURE content, and replacing it.
   MmcContent Content() const { return MmcContentFor(drive_->Preset()); }
+  void SetContent(const MmcContent& content) { InstallMmcAnswers(*drive_, std::make_shared<const MmcContent>(content)); }
 
   // The drive's record as the scan makes it: identification and capacity. Leaves the drive open.
   DriveRecord Record() {
@@ -47,8 +44,7 @@ class VirtualReport {
   // Opens the drive, reads its identification and capacity as the scan does, and gathers.
   int Build(DriveReport& report) {
     const DriveRecord record = Record();
-    if (record.unit.inquiryData.empty()) return -2;
-    return BuildDriveReport(report, *device_, record);
+    return record.unit.inquiryData.empty() ? -2 : BuildDriveReport(report, *device_, record);
   }
 
  private:
