@@ -11,46 +11,39 @@
 namespace orv {
 namespace {
 
-// A parent window that records the list's WM_COMMAND notifications as (row, code).
-class Recorder : public Window {
- public:
-  std::vector<std::pair<int, int>> heard;
-  HWND listWindow = nullptr;
+// What the list's owner heard through WM_COMMAND, as (row, code).
+std::vector<std::pair<int, int>> heard;
 
-  int Open() {
-    static const WindowClass wc{L"orvtestrecorder"};
-    wc.Register();
-    return Create(0, L"orvtestrecorder", "recorder", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 500,
-                  300, nullptr, nullptr);
-  }
-
- protected:
-  const MessageTable& Messages() const override {
-    static const MessageTable table = [] {
-      MessageTable t(Window::ClassMessages());
-      t.Add(WM_COMMAND, [](Window& w, UINT, WPARAM wp, LPARAM lp) -> LRESULT {
-        auto& self = static_cast<Recorder&>(w);
-        if (reinterpret_cast<HWND>(lp) == self.listWindow) self.heard.emplace_back(LOWORD(wp), HIWORD(wp));
-        return 0;
-      });
-      return t;
-    }();
-    return table;
-  }
-};
+LRESULT CALLBACK RecordingOwner(HWND h, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_COMMAND && lp) heard.emplace_back(LOWORD(wp), HIWORD(wp));
+  return DefWindowProcW(h, m, wp, lp);
+}
 
 using test::Pump;
 
 class GridListTest : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(owner.Open(), 0);
-    ASSERT_EQ(list.Create(owner.hwnd(), 103, 0, 0, 480, 200, 0x11, nullptr), 0);
-    owner.listWindow = list.hwnd();
+    static const bool registered = [] {
+      WNDCLASSW wc{};
+      wc.lpfnWndProc = RecordingOwner;
+      wc.hInstance = GetModuleHandleW(nullptr);
+      wc.lpszClassName = L"orvtestrecorder";
+      return RegisterClassW(&wc) != 0;
+    }();
+    ASSERT_TRUE(registered);
+    owner = CreateWindowExW(0, L"orvtestrecorder", L"recorder", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50,
+                            500, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_EQ(list.Create(owner, 103, 0, 0, 480, 200, 0x11, nullptr), 0);
     list.Show(SW_SHOW);
     for (int c = 0; c < 3; ++c) list.SetColumnWidth(c, 100);
     for (int r = 0; r < 3; ++r)
       for (int c = 0; c < 3; ++c) list.SetCellText(r, c, "cell");
+    heard.clear();
+  }
+  void TearDown() override {
+    list.Destroy();
+    DestroyWindow(owner);
   }
   // A press and release in the middle of a row, as the mouse sends them.
   void ClickRow(int row, WPARAM keys = 0) {
@@ -60,7 +53,7 @@ class GridListTest : public testing::Test {
     SendMessageW(list.hwnd(), WM_LBUTTONUP, keys, at);
     Pump();
   }
-  Recorder owner;
+  HWND owner = nullptr;
   GridList list;
 };
 
@@ -79,9 +72,9 @@ TEST_F(GridListTest, ClicksSendSelectionChangesAndTheClick) {
       {"ctrl on the chosen row removes it", 0, MK_CONTROL, {{0, 5}}},
   };
   for (const Step& s : steps) {
-    owner.heard.clear();
+    heard.clear();
     ClickRow(s.row, s.keys);
-    EXPECT_EQ(owner.heard, s.expected) << s.what;
+    EXPECT_EQ(heard, s.expected) << s.what;
   }
   EXPECT_EQ(list.selectedRow(), -1);
 }
@@ -89,17 +82,17 @@ TEST_F(GridListTest, ClicksSendSelectionChangesAndTheClick) {
 TEST_F(GridListTest, DoubleClickAndKeysChooseRowsButSetSelectionSendsNothing) {
   const RECT r = list.RowRect(2);
   SendMessageW(list.hwnd(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(250, (r.top + r.bottom) / 2));
-  EXPECT_EQ(owner.heard, (std::vector<std::pair<int, int>>{{2, 6}, {2, 4}}));
+  EXPECT_EQ(heard, (std::vector<std::pair<int, int>>{{2, 6}, {2, 4}}));
   EXPECT_EQ(list.selectedColumn(), 2);
-  owner.heard.clear();
+  heard.clear();
   SendMessageW(list.hwnd(), WM_KEYDOWN, VK_UP, 0);
   SendMessageW(list.hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
-  EXPECT_EQ(owner.heard, (std::vector<std::pair<int, int>>{{2, 5}, {1, 6}, {1, 5}}));
-  owner.heard.clear();
+  EXPECT_EQ(heard, (std::vector<std::pair<int, int>>{{2, 5}, {1, 6}, {1, 5}}));
+  heard.clear();
   list.SetSelection(1, 0);
   list.SetSelection(-1, -1);
   Pump();
-  EXPECT_TRUE(owner.heard.empty());
+  EXPECT_TRUE(heard.empty());
 }
 
 TEST_F(GridListTest, CellsThatDoNotExistRefuseDataAndAttributes) {
