@@ -42,6 +42,9 @@ TEST(LinuxSg, BufferedRequestBecomesSgIo) {
   EXPECT_EQ(io.sbp, r.sense);
   EXPECT_EQ(io.mx_sb_len, kRequestSenseLength);
   EXPECT_EQ(io.timeout, 10000u);
+  r.header.timeOutValue = 0xFFFFFFFF;  // seconds to milliseconds must not overflow
+  ASSERT_EQ(BuildSgIo(Bytes(r), kRequestHeaderSize, kRequestDataOffset + 8, false, io), 0);
+  EXPECT_EQ(io.timeout, 0xFFFFFFFFu);
 }
 
 TEST(LinuxSg, DirectionsAndTheDirectBuffer) {
@@ -60,9 +63,7 @@ TEST(LinuxSg, DirectionsAndTheDirectBuffer) {
     sg_io_hdr_t io;
     ASSERT_EQ(BuildSgIo(Bytes(r), kRequestHeaderSize, kRequestDataOffset, true, io), 0);
     EXPECT_EQ(io.dxfer_direction, c.direction);
-    if (c.length != 0) {
-      EXPECT_EQ(io.dxferp, data);
-    }
+    if (c.length != 0) { EXPECT_EQ(io.dxferp, data); }
   }
 }
 
@@ -84,14 +85,6 @@ TEST(LinuxSg, MalformedRequestsAreRefused) {
     sg_io_hdr_t io;
     EXPECT_EQ(BuildSgIo(Bytes(r), kRequestHeaderSize, out, direct, io), EINVAL);
   }
-}
-
-TEST(LinuxSg, TimeoutDoesNotOverflow) {
-  PassThroughRequest r = ReadCapacityRequest();
-  r.header.timeOutValue = 0xFFFFFFFF;
-  sg_io_hdr_t io;
-  ASSERT_EQ(BuildSgIo(Bytes(r), kRequestHeaderSize, kRequestDataOffset + 8, false, io), 0);
-  EXPECT_EQ(io.timeout, 0xFFFFFFFFu);
 }
 
 TEST(LinuxSg, OutcomeComesBackLikeTheWindowsDriverFillsIt) {
@@ -134,18 +127,11 @@ TEST(LinuxDrives, DisksThenOpticalDrivesLetteredFromC) {
   make("sdaa", 0, 0);
   make("loop0", 0, 0);
   make("nvme0n1", 0, 0);
-  const auto drives = ListLinuxDrives(root, "/dev");
-  ASSERT_EQ(drives.size(), 4u);
-  EXPECT_EQ(drives[0].letter, 'C');
-  EXPECT_EQ(drives[0].path, "/dev/sda");
-  EXPECT_EQ(drives[1].path, "/dev/sdb");
-  EXPECT_EQ(drives[2].path, "/dev/sdaa");
-  EXPECT_EQ(drives[3].letter, 'F');
-  EXPECT_EQ(drives[3].path, "/dev/sr0");
-  EXPECT_EQ(LinuxDriveType(root, "sr0"), 5u);
-  EXPECT_EQ(LinuxDriveType(root, "sdb"), 2u);
-  EXPECT_EQ(LinuxDriveType(root, "sda"), 3u);
-  EXPECT_EQ(LinuxDriveType(root, "sdq"), 1u);
+  std::string listed;
+  for (const auto& drive : ListLinuxDrives(root, "/dev")) listed += std::string(1, drive.letter) + "=" + drive.path + " ";
+  EXPECT_EQ(listed, "C=/dev/sda D=/dev/sdb E=/dev/sdaa F=/dev/sr0 ");
+  for (const auto& [name, type] : {std::pair{"sr0", 5u}, {"sdb", 2u}, {"sda", 3u}, {"sdq", 1u}})
+    EXPECT_EQ(LinuxDriveType(root, name), type) << name;
   std::filesystem::remove_all(root);
 }
 
