@@ -6,29 +6,21 @@ namespace orv {
 namespace {
 
 TEST(DriveConfig, WellFormedValues) {
-  struct Case {
-    const char* text;
-    std::vector<std::tuple<char, std::string, std::string>> expected;
-  };
-  const Case cases[] = {
-      {"", {}},
-      {"E=dvdram", {{'E', "dvdram", ""}}},
+  const std::pair<const char*, const char*> cases[] = {
+      {"", ""},
+      {"E=dvdram", "E dvdram ''\n"},
       {"E=dvdram:/tmp/disc.img,F=dvdrom,G=hdd:/tmp/disk.img,H=nodisc",
-       {{'E', "dvdram", "/tmp/disc.img"}, {'F', "dvdrom", ""}, {'G', "hdd", "/tmp/disk.img"}, {'H', "nodisc", ""}}},
-      {"e=hdd:C:\\images\\disk.img", {{'E', "hdd", "C:\\images\\disk.img"}}},
-      {"Z=dvdrom:/a b/c:d.iso", {{'Z', "dvdrom", "/a b/c:d.iso"}}},
+       "E dvdram '/tmp/disc.img'\nF dvdrom ''\nG hdd '/tmp/disk.img'\nH nodisc ''\n"},
+      {"e=hdd:C:\\images\\disk.img", "E hdd 'C:\\images\\disk.img'\n"},
+      {"Z=dvdrom:/a b/c:d.iso", "Z dvdrom '/a b/c:d.iso'\n"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
+  for (const auto& [text, expected] : cases) {
+    SCOPED_TRACE(text);
     std::vector<VirtualDriveSpec> driveSpecs;
-    std::string error;
-    ASSERT_EQ(ParseVirtualDriveSpecs(c.text, driveSpecs, error), 0) << error;
-    ASSERT_EQ(driveSpecs.size(), c.expected.size());
-    for (size_t i = 0; i < driveSpecs.size(); ++i) {
-      EXPECT_EQ(driveSpecs[i].letter, std::get<0>(c.expected[i]));
-      EXPECT_EQ(driveSpecs[i].preset, std::get<1>(c.expected[i]));
-      EXPECT_EQ(driveSpecs[i].image, std::get<2>(c.expected[i]));
-    }
+    std::string error, listed;
+    ASSERT_EQ(ParseVirtualDriveSpecs(text, driveSpecs, error), 0) << error;
+    for (const VirtualDriveSpec& d : driveSpecs) listed += std::string(1, d.letter) + " " + d.preset + " '" + d.image + "'\n";
+    EXPECT_EQ(listed, expected);
   }
 }
 
