@@ -10,36 +10,18 @@ namespace orv::test {
 namespace {
 
 TEST(DeviceHandle, PathKinds) {
-  struct Case {
-    const char* path;
-    DevicePathKind kind;
-  };
-  const Case cases[] = {
-      {"\\\\.\\PhysicalDrive0", kPathPhysicalDrive},
-      {"\\\\.\\PHYSICALDRIVE1", kPathPhysicalDrive},
-      {"\\\\.\\physicaldrive12", kPathPhysicalDrive},
-      {"\\\\.\\PhysicalDrive", kPathPhysicalDrive},
-      {"\\\\.\\E:", kPathDriveLetter},
-      {"\\\\.\\e:", kPathDriveLetter},
-      {"\\\\.\\E:\\", kPathOther},
-      {"\\\\.\\EE:", kPathOther},
-      {"\\\\.\\1:", kPathOther},
-      {"\\\\.\\E", kPathOther},
-      {"\\\\.\\Scsi1:", kPathScsiPort},
-      {"\\\\.\\SCSI", kPathScsiPort},
-      {"\\\\.\\Sc", kPathOther},
-      {"E:", kPathOther},
-      {"", kPathOther},
-      {"/dev/sr0", kPathOther},
+  const std::pair<const char*, DevicePathKind> cases[] = {
+      {"\\\\.\\PhysicalDrive0", kPathPhysicalDrive}, {"\\\\.\\PHYSICALDRIVE1", kPathPhysicalDrive},
+      {"\\\\.\\physicaldrive12", kPathPhysicalDrive}, {"\\\\.\\PhysicalDrive", kPathPhysicalDrive},
+      {"\\\\.\\E:", kPathDriveLetter}, {"\\\\.\\e:", kPathDriveLetter}, {"\\\\.\\E:\\", kPathOther},
+      {"\\\\.\\EE:", kPathOther}, {"\\\\.\\1:", kPathOther}, {"\\\\.\\E", kPathOther},
+      {"\\\\.\\Scsi1:", kPathScsiPort}, {"\\\\.\\SCSI", kPathScsiPort}, {"\\\\.\\Sc", kPathOther},
+      {"E:", kPathOther}, {"", kPathOther}, {"/dev/sr0", kPathOther},
       // A CP932 double-byte character whose trail byte is 5Ch ('\') must not pass for the
       // separator: "\\.\" + "ソ" (83 5C) + ":".
-      {"\\\\.\x83\x5C" "E:", kPathOther},
-      {"\\\\\x83\x5C\\E:", kPathOther},
+      {"\\\\.\x83\x5C" "E:", kPathOther}, {"\\\\\x83\x5C\\E:", kPathOther},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.path);
-    EXPECT_EQ(ClassifyDevicePath(c.path), c.kind);
-  }
+  for (const auto& [path, kind] : cases) EXPECT_EQ(ClassifyDevicePath(path), kind) << path;
 }
 
 struct Fixture {
@@ -123,20 +105,12 @@ TEST(DeviceHandle, ControlsAskForTheirLengthsAndReportTheSystemResult) {
 }
 
 TEST(DeviceHandle, MediaTypeNames) {
-  struct Case {
-    std::vector<uint32_t> types;
-    const char* name;
+  const std::pair<std::vector<uint32_t>, const char*> cases[] = {
+      {{1, 6, 7, 8, 9, 10, 15, 16, 19}, "5.25 floppy"}, {{2, 3, 4, 5, 13, 14, 17, 18, 20, 21, 23, 24, 25}, "3.5 floppy"},
+      {{11}, "Removable"}, {{12}, "Fixed"}, {{22}, "8 floppy"}, {{0, 26, 0xFFFFFFFF}, "Unknown"},
   };
-  const Case cases[] = {
-      {{1, 6, 7, 8, 9, 10, 15, 16, 19}, "5.25 floppy"},
-      {{2, 3, 4, 5, 13, 14, 17, 18, 20, 21, 23, 24, 25}, "3.5 floppy"},
-      {{11}, "Removable"},
-      {{12}, "Fixed"},
-      {{22}, "8 floppy"},
-      {{0, 26, 0xFFFFFFFF}, "Unknown"},
-  };
-  for (const Case& c : cases)
-    for (uint32_t t : c.types) EXPECT_STREQ(MediaTypeName(t), c.name) << "type " << t;
+  for (const auto& [types, name] : cases)
+    for (uint32_t t : types) EXPECT_STREQ(MediaTypeName(t), name) << "type " << t;
 }
 
 }  // namespace
