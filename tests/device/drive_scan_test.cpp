@@ -17,6 +17,15 @@
 namespace orv {
 namespace {
 
+// Records what the walk reports, in order.
+class RecordingSink : public ProgressSink {
+ public:
+  std::vector<std::string> events;
+  void SetStatus(std::string_view text) override { events.push_back("status " + std::string(text)); }
+  void SetRange(uint32_t maximum) override { events.push_back("range " + std::to_string(maximum)); }
+  void SetPosition(uint32_t position) override { events.push_back("pos " + std::to_string(position)); }
+};
+
 // Virtual drives only: the computer's own drives never take part.
 struct Bench {
   VirtualPort* port = nullptr;
@@ -32,15 +41,19 @@ struct Bench {
     port->AddDrive(letter, drive);
     return drive;
   }
-};
-
-// Records what the walk reports, in order.
-class RecordingSink : public ProgressSink {
- public:
-  std::vector<std::string> events;
-  void SetStatus(std::string_view text) override { events.push_back("status " + std::string(text)); }
-  void SetRange(uint32_t maximum) override { events.push_back("range " + std::to_string(maximum)); }
-  void SetPosition(uint32_t position) override { events.push_back("pos " + std::to_string(position)); }
+  std::shared_ptr<VirtualDrive> Add(char letter, const char* preset, uint8_t path, uint8_t target, uint8_t lun) {
+    auto drive = Add(letter, preset);
+    VirtualDriveFace& face = drive->Face();
+    face.hasScsiAddress = true, face.pathId = path, face.targetId = target, face.lun = lun;
+    return drive;
+  }
+  // A scan whose progress is recorded.
+  void Scan() {
+    context.SetBox(&sink);
+    list->Scan(&context);
+  }
+  WorkerContext context;
+  RecordingSink sink;
 };
 
 ScsiUnit Unit(uint32_t path, uint32_t target, uint32_t lun, const char* product) {
@@ -83,11 +96,7 @@ TEST(DriveScan, UnitsWithoutAddressAreListedUnnamedAfterTheFirst) {
 
 TEST(DriveScan, AddressMatchesTargetAndLunOnEveryBus) {
   Bench bench;
-  auto drive = bench.Add('F', "dvdram");
-  drive->Face().hasScsiAddress = true;
-  drive->Face().pathId = 0;
-  drive->Face().targetId = 1;
-  drive->Face().lun = 0;
+  auto drive = bench.Add('F', "dvdram", 0, 1, 0);
   AdapterInquiry inquiry;
   inquiry.buses = {{7, {Unit(0, 0, 0, "DISK"), Unit(0, 1, 0, "BUS0"), Unit(0, 1, 1, "LUN1")}},
                    {7, {}},
@@ -100,11 +109,7 @@ TEST(DriveScan, AddressMatchesTargetAndLunOnEveryBus) {
 
 TEST(DriveScan, InquiryFallbackWhenTheAdapterGivesNoData) {
   Bench bench;
-  auto withAddress = bench.Add('G', "hdd");
-  withAddress->Face().hasScsiAddress = true;
-  withAddress->Face().pathId = 1;
-  withAddress->Face().targetId = 3;
-  withAddress->Face().lun = 2;
+  bench.Add('G', "hdd", 1, 3, 2);
   bench.Add('H', "dvdram")->Face().hasScsiAddress = false;
   bench.Add('I', "dvdram")->Face().fileType = kFileTypeChar;  // not a disk: gives nothing
   bench.list->Scan(nullptr);
@@ -137,32 +142,26 @@ TEST(DriveScan, ProgressNamesEachLetterAtItsPositionAndEndsFull) {
   for (const auto& c : cases) {
     Bench bench;
     for (const auto& [letter, preset] : c.drives) bench.Add(letter, preset);
-    WorkerContext context;
-    RecordingSink sink;
-    context.SetBox(&sink);
-    bench.list->Scan(&context);
+    bench.Scan();
     EXPECT_EQ(bench.list->Count(), c.drives.size());
-    EXPECT_EQ(sink.events, c.events);
+    EXPECT_EQ(bench.sink.events, c.events);
   }
 }
 
 TEST(DriveScan, CancelDuringAProbeKeepsThatDriveAndStopsBeforeTheNext) {
   Bench bench;
-  WorkerContext context;
-  RecordingSink sink;
-  context.SetBox(&sink);
   for (char letter : {'A', 'B', 'C', 'D', 'E', 'F'}) {
     auto drive = bench.Add(letter, "dvdram");
     if (letter == 'D') {
       // The user presses the button while D is being probed.
-      drive->SetAnswerHook([&](VirtualDrive&, CommandContext&) { return context.RequestStop(), false; });
+      drive->SetAnswerHook([&](VirtualDrive&, CommandContext&) { return bench.context.RequestStop(), false; });
     }
   }
-  bench.list->Scan(&context);
+  bench.Scan();
   std::string names;
   for (const DriveRecord& record : bench.list->Records()) names += record.name;
   EXPECT_EQ(names, "A:B:C:D:");
-  const std::vector<std::string> tail(sink.events.end() - 4, sink.events.end());
+  const std::vector<std::string> tail(bench.sink.events.end() - 4, bench.sink.events.end());
   EXPECT_EQ(tail, (std::vector<std::string>{"status Scan E: drive", "pos 4", "status ", "pos 26"}));
   EXPECT_FALSE(bench.list->Device().IsOpen());
 }
