@@ -49,21 +49,19 @@ TEST(LinuxSg, BufferedRequestBecomesSgIo) {
 
 TEST(LinuxSg, DirectionsAndTheDirectBuffer) {
   uint8_t data[512];
-  struct Case {
-    uint8_t dataIn;
-    uint32_t length;
-    int direction;
-  };
-  for (const Case& c : {Case{kScsiDataOut, 512, SG_DXFER_TO_DEV}, Case{kScsiDataIn, 512, SG_DXFER_FROM_DEV},
-                        Case{kScsiDataIn, 0, SG_DXFER_NONE}, Case{kScsiDataOut, 0, SG_DXFER_NONE}}) {
+  const std::tuple<uint8_t, uint32_t, int> cases[] = {{kScsiDataOut, 512, SG_DXFER_TO_DEV},
+                                                      {kScsiDataIn, 512, SG_DXFER_FROM_DEV},
+                                                      {kScsiDataIn, 0, SG_DXFER_NONE},
+                                                      {kScsiDataOut, 0, SG_DXFER_NONE}};
+  for (const auto& [dataIn, length, direction] : cases) {
     PassThroughRequest r = ReadCapacityRequest();
-    r.header.dataIn = c.dataIn;
-    r.header.dataTransferLength = c.length;
+    r.header.dataIn = dataIn;
+    r.header.dataTransferLength = length;
     r.header.dataBuffer = reinterpret_cast<uintptr_t>(data);
     sg_io_hdr_t io;
     ASSERT_EQ(BuildSgIo(Bytes(r), kRequestHeaderSize, kRequestDataOffset, true, io), 0);
-    EXPECT_EQ(io.dxfer_direction, c.direction);
-    if (c.length != 0) { EXPECT_EQ(io.dxferp, data); }
+    EXPECT_EQ(io.dxfer_direction, direction) << int(dataIn) << " " << length;
+    EXPECT_EQ(io.dxferp, length == 0 ? io.dxferp : data);
   }
 }
 

@@ -58,22 +58,14 @@ TEST(DriveConfig, MalformedValuesAreRejectedWhole) {
 }
 
 TEST(DriveConfig, TimingSwitch) {
-  struct Case {
-    const char* text;
-    int result;
-    bool enabled;
-  };
-  for (const Case& c : {Case{"", 0, false}, Case{"0", 0, false}, Case{"1", 0, true}, Case{"yes", -1, false},
-                        Case{"10", -1, false}}) {
-    SCOPED_TRACE(c.text);
-    bool enabled = !c.enabled;
+  const std::tuple<const char*, int, bool> cases[] = {{"", 0, false}, {"0", 0, false}, {"1", 0, true},
+                                                      {"yes", -1, true}, {"10", -1, true}};
+  for (const auto& [text, result, enabled] : cases) {
+    bool value = !enabled;  // a refused value leaves the switch alone
     std::string error;
-    EXPECT_EQ(ParseVirtualTiming(c.text, enabled, error), c.result);
-    if (c.result == 0) {
-      EXPECT_EQ(enabled, c.enabled);
-    } else {
-      EXPECT_NE(error.find("ORVANE_VIRTUAL_TIMING"), std::string::npos);
-    }
+    EXPECT_EQ(ParseVirtualTiming(text, value, error), result) << text;
+    EXPECT_EQ(value, result == 0 ? enabled : !enabled) << text;
+    EXPECT_EQ(error.find("ORVANE_VIRTUAL_TIMING") != std::string::npos, result != 0) << error;
   }
 }
 
