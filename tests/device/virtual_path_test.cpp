@@ -93,11 +93,8 @@ TEST(VirtualPath, MediumChangeIsReissuedTransparentlyAndUnitAttentionForeverIsBo
 TEST(VirtualPath, NoDiscFailsAtOnceWithItsSenseWhereTheDriverPutsIt) {
   Rig rig("nodisc");
   uint8_t capacity[8];
-  std::memset(capacity, 0xEE, sizeof capacity);
-  EXPECT_EQ(TestUnitReady(rig.device, 0, 0, 0), -1);
   EXPECT_EQ(ReadCapacity(rig.device, 0, 0, 0, 8, capacity), -1);
-  EXPECT_EQ(rig.drive->CommandCount(), 2u);
-  EXPECT_EQ(std::vector<uint8_t>(capacity, capacity + 8), std::vector<uint8_t>(8, 0xEE));
+  EXPECT_EQ(rig.drive->CommandCount(), 1u);
   uint8_t geometry[24];
   EXPECT_EQ(rig.device.GetDriveGeometry(geometry), -1);
   EXPECT_EQ(rig.device.LastError(), rig.port->ErrorCode(PortError::kNotReady));
