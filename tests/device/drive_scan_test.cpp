@@ -211,21 +211,14 @@ TEST(DriveScan, ScanWindowRunsTheWalkUnderAProgressBox) {
 }
 
 TEST(DeviceTypeName, LowFiveBitsCountAndUnknownTypesMayCarryTheirCode) {
-  const struct {
-    uint32_t type;
-    const char* name;
-    const char* withBuffer;
-  } cases[] = {
-      {0x25, "CD/DVD-ROM device", "CD/DVD-ROM device"},
-      {0x09, "Communication device", "Communication device"},
-      {0x0A, "Unkown", "Unkown 0A"},
-      {0x1F, "Unkown", "Unkown 1F"},
-      {0xFF, "Unkown", "Unkown 1F"},
+  const std::tuple<uint32_t, const char*, const char*> cases[] = {
+      {0x25, "CD/DVD-ROM device", "CD/DVD-ROM device"}, {0x09, "Communication device", "Communication device"},
+      {0x0A, "Unkown", "Unkown 0A"}, {0x1F, "Unkown", "Unkown 1F"}, {0xFF, "Unkown", "Unkown 1F"},
   };
-  for (const auto& c : cases) {
-    EXPECT_STREQ(DeviceTypeName(c.type), c.name) << c.type;
+  for (const auto& [type, name, withBuffer] : cases) {
     std::string buffer;
-    EXPECT_STREQ(DeviceTypeName(c.type, &buffer), c.withBuffer) << c.type;
+    EXPECT_STREQ(DeviceTypeName(type), name) << type;
+    EXPECT_STREQ(DeviceTypeName(type, &buffer), withBuffer) << type;
   }
 }
 

@@ -9,17 +9,12 @@
 namespace orv {
 namespace {
 
-class TempDir {
- public:
-  TempDir() : path_(std::filesystem::temp_directory_path() / ("orv-medium-" + std::to_string(::getpid()))) {
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~TempDir() { std::filesystem::remove_all(path_); }
-  std::filesystem::path operator/(const char* name) const { return path_ / name; }
-
- private:
-  std::filesystem::path path_;
+// A scratch folder of this process, removed with everything in it.
+struct TempDir {
+  std::filesystem::path path = std::filesystem::temp_directory_path() / ("orv-medium-" + std::to_string(::getpid()));
+  TempDir() { std::filesystem::remove_all(path); std::filesystem::create_directories(path); }
+  ~TempDir() { std::filesystem::remove_all(path); }
+  std::filesystem::path operator/(const char* name) const { return path / name; }
 };
 
 TEST(ImageMedium, MissingFileIsCreatedAtThePresetSizeAndBlocksLandAtTheirOffset) {
