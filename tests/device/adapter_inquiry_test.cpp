@@ -10,32 +10,26 @@
 namespace orv::test {
 namespace {
 
-// Builds a SCSI_ADAPTER_BUS_INFO answer.
-class BusInfo {
- public:
-  explicit BusInfo(size_t size = 4096) : bytes_(size, 0) {}
+// Builds a SCSI_ADAPTER_BUS_INFO answer, lies included.
+struct BusInfo {
+  std::vector<uint8_t> bytes;
+  explicit BusInfo(size_t size = 4096) : bytes(size, 0) {}
   void Bus(size_t index, uint8_t unitCountByte, uint8_t initiator, uint32_t firstOffset) {
-    bytes_[0] = static_cast<uint8_t>(std::max<size_t>(bytes_[0], index + 1));
-    uint8_t* e = bytes_.data() + 4 + index * 8;
+    bytes[0] = static_cast<uint8_t>(std::max<size_t>(bytes[0], index + 1));
+    uint8_t* e = bytes.data() + 4 + index * 8;
     e[0] = unitCountByte;
     e[1] = initiator;
     PutLe32(e + 4, firstOffset);
   }
   void Record(uint32_t offset, uint8_t path, uint8_t target, uint8_t lun, uint8_t claimed,
               std::vector<uint8_t> data, uint32_t next, std::optional<uint32_t> lengthField = {}) {
-    uint8_t* r = bytes_.data() + offset;
-    r[0] = path;
-    r[1] = target;
-    r[2] = lun;
-    r[3] = claimed;
-    PutLe32(r + 4, lengthField ? *lengthField : static_cast<uint32_t>(data.size()));
+    uint8_t* r = bytes.data() + offset;
+    const uint8_t address[4] = {path, target, lun, claimed};
+    std::copy(address, address + 4, r);
+    PutLe32(r + 4, lengthField.value_or(static_cast<uint32_t>(data.size())));
     PutLe32(r + 8, next);
     std::copy(data.begin(), data.end(), r + 12);
   }
-  std::vector<uint8_t>& bytes() { return bytes_; }
-
- private:
-  std::vector<uint8_t> bytes_;
 };
 
 TEST(AdapterInquiry, SeveralBusesAndABusWithoutUnits) {
@@ -46,7 +40,7 @@ TEST(AdapterInquiry, SeveralBusesAndABusWithoutUnits) {
   info.Record(0x100, 0, 0, 0, 1, {0x05, 0x80, 'A'}, 0x200);
   info.Record(0x200, 0, 1, 0, 0, {0x00}, 0);
   info.Record(0x300, 2, 4, 1, 0, std::vector<uint8_t>(36, 0x41), 0);
-  auto parsed = ParseAdapterInquiry(info.bytes());
+  auto parsed = ParseAdapterInquiry(info.bytes);
   ASSERT_NE(parsed, nullptr);
   ASSERT_EQ(parsed->BusCount(), 3u);
   std::vector<std::vector<uint32_t>> units;  // bus, initiator, path, target, LUN, claimed, length
@@ -77,7 +71,7 @@ TEST(AdapterInquiry, LyingOffsetsStayInsideTheAnswer) {
       {"chain_loops_on_itself",
        [](BusInfo& b) { b.Bus(0, 1, 0, 0x40); b.Record(0x40, 0, 0, 0, 0, {}, 0x40); }, 4096, {4096 / 12}, {}},
       {"bus_table_past_end_of_short_answer",
-       [](BusInfo& b) { b.bytes()[0] = 200; }, 20, {0, 0}, {}},
+       [](BusInfo& b) { b.bytes[0] = 200; }, 20, {0, 0}, {}},
       {"answer_shorter_than_its_offsets",
        [](BusInfo& b) { b.Bus(0, 1, 0, 12); }, 16, {0}, {}},
   };
@@ -87,7 +81,7 @@ TEST(AdapterInquiry, LyingOffsetsStayInsideTheAnswer) {
     c.build(info);
     // The parser gets exactly `size` bytes in a buffer of its own, so a read beyond shows up
     // under the address sanitizer.
-    std::vector<uint8_t> answer(info.bytes().begin(), info.bytes().begin() + c.size);
+    std::vector<uint8_t> answer(info.bytes.begin(), info.bytes.begin() + c.size);
     auto parsed = ParseAdapterInquiry(answer);
     ASSERT_NE(parsed, nullptr);
     ASSERT_EQ(parsed->BusCount(), c.unitsPerBus.size());
@@ -104,7 +98,7 @@ TEST(AdapterInquiry, HandleAsksForFourKilobytesAndParsesWhatCameBack) {
   BusInfo info(64);
   info.Bus(0, 1, 7, 12);
   info.Record(12, 0, 3, 0, 0, {0x05}, 0);
-  port->replies = {Data(info.bytes()), Failure(), Data({})};
+  port->replies = {Data(info.bytes), Failure(), Data({})};
   auto parsed = device.GetInquiryData();
   ASSERT_NE(parsed, nullptr);
   EXPECT_EQ(port->calls[0].code, kIoctlScsiGetInquiryData);
