@@ -4,6 +4,7 @@
 # partitions, an empty drive) and shows what Orvane finds on them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/setup.sh native
 
 preset=${ORVANE_DEMO_PRESET:-native}
 cmake --preset "$preset" >/dev/null
@@ -28,3 +29,20 @@ run scan
 run summary E:
 run summary G:
 run summary H:
+
+# The drive information report: its sections, then the capacity section in full.
+run info E: --list
+run info E: --section 1
+
+# What an erase backup holds: the first and the last 64 sectors of the DVD-RAM disc as two
+# LH5 blocks of an .ovi file, then the file's block list and a full check of every block.
+last=$((2295104 - 64))
+echo
+echo "\$ orvane-cli image create $scratch/backup.ovi --from $scratch/dvdram.img --sector-size 2048 --run 0:64 --run $last:64"
+"$cli" image create "$scratch/backup.ovi" --from "$scratch/dvdram.img" --sector-size 2048 --run 0:64 --run "$last:64"
+echo
+echo "\$ orvane-cli image list $scratch/backup.ovi"
+"$cli" image list "$scratch/backup.ovi"
+echo
+echo "\$ orvane-cli image verify $scratch/backup.ovi"
+"$cli" image verify "$scratch/backup.ovi"

@@ -6,24 +6,13 @@
 #include <new>
 #include <optional>
 
+#include "device/scsi_opcodes.h"
 #include "toolkit/endian.h"
 
 namespace orv {
 
 namespace {
 
-// SCSI opcodes of the command set.
-constexpr uint8_t kOpTestUnitReady = 0x00;
-constexpr uint8_t kOpInquiry = 0x12;
-constexpr uint8_t kOpModeSense6 = 0x1A;
-constexpr uint8_t kOpReadCapacity = 0x25;
-constexpr uint8_t kOpRead10 = 0x28;
-constexpr uint8_t kOpWrite10 = 0x2A;
-constexpr uint8_t kOpSeek10 = 0x2B;
-constexpr uint8_t kOpVerify10 = 0x2F;
-constexpr uint8_t kOpGetConfiguration = 0x46;
-constexpr uint8_t kOpModeSense10 = 0x5A;
-constexpr uint8_t kOpReadDvdStructure = 0xAD;
 
 struct UnitAddress {
   uint8_t pathId;
@@ -133,7 +122,7 @@ int Inquiry(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t lun,
             uint32_t allocationLength, uint8_t* out) {
   if (allocationLength > 255 || allocationLength > kRequestDataSize || pageCode > 255) return -1;
   Command c;
-  c.cdb[0] = kOpInquiry;
+  c.cdb[0] = scsi_op::kInquiry;
   c.cdb[1] = LunBits(lun);
   if (pageCode >= 0) {
     c.cdb[1] |= 0x01;  // EVPD
@@ -150,7 +139,7 @@ int Inquiry(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t lun,
 
 int TestUnitReady(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t lun) {
   Command c;
-  c.cdb[0] = kOpTestUnitReady;
+  c.cdb[0] = scsi_op::kTestUnitReady;
   c.cdb[1] = LunBits(lun);
   c.cdbLength = 6;
   PassThroughRequest request{};
@@ -162,7 +151,7 @@ int ModeSense(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t lu
   if (allocationLength > 0xFFFF) return -1;
   Command c;
   const bool sixByte = allocationLength < 256;
-  c.cdb[0] = sixByte ? kOpModeSense6 : kOpModeSense10;
+  c.cdb[0] = sixByte ? scsi_op::kModeSense6 : scsi_op::kModeSense10;
   c.cdb[1] = static_cast<uint8_t>(LunBits(lun) | (disableBlockDescriptors ? 0x08 : 0));
   c.cdb[2] = static_cast<uint8_t>((pageControl & 3) << 6 | (pageCode & 0x3F));
   if (sixByte) {
@@ -181,7 +170,7 @@ int ReadCapacity(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t
                  uint8_t* out) {
   if (length > kRequestDataSize) return -1;
   Command c;
-  c.cdb[0] = kOpReadCapacity;
+  c.cdb[0] = scsi_op::kReadCapacity;
   c.cdb[1] = LunBits(lun);
   c.cdbLength = 10;
   c.transferLength = length;
@@ -199,7 +188,7 @@ int Read10(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t lun, 
   // Sending only the low bits of a wider address would read other sectors than asked.
   if (!FitsCdb10(lba, blockCount) || byteCount > INT_MAX) return -1;
   Command c;
-  c.cdb[0] = kOpRead10;
+  c.cdb[0] = scsi_op::kRead10;
   c.cdb[1] = LunBits(lun);
   PutBe32(c.cdb + 2, static_cast<uint32_t>(lba));
   PutBe16(c.cdb + 7, static_cast<uint16_t>(blockCount));
@@ -215,7 +204,7 @@ int Write10(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t lun,
   // Writing with the low bits of a wider address would destroy other sectors than asked.
   if (!FitsCdb10(lba, blockCount) || byteCount > INT_MAX) return -1;
   Command c;
-  c.cdb[0] = kOpWrite10;
+  c.cdb[0] = scsi_op::kWrite10;
   c.cdb[1] = LunBits(lun);
   PutBe32(c.cdb + 2, static_cast<uint32_t>(lba));
   PutBe16(c.cdb + 7, static_cast<uint16_t>(blockCount));
@@ -231,7 +220,7 @@ int Write10(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t lun,
 int Seek10(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t lun, uint64_t lba) {
   if (!FitsCdb10(lba, 0)) return -1;
   Command c;
-  c.cdb[0] = kOpSeek10;
+  c.cdb[0] = scsi_op::kSeek10;
   c.cdb[1] = LunBits(lun);
   PutBe32(c.cdb + 2, static_cast<uint32_t>(lba));
   c.cdbLength = 10;
@@ -242,7 +231,7 @@ int Seek10(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t lun, 
 int Verify10(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t lun, uint64_t lba, uint32_t blockCount) {
   if (!FitsCdb10(lba, blockCount)) return -1;
   Command c;
-  c.cdb[0] = kOpVerify10;
+  c.cdb[0] = scsi_op::kVerify10;
   c.cdb[1] = LunBits(lun);  // BYTCHK 0: the drive checks the medium, no data moves
   PutBe32(c.cdb + 2, static_cast<uint32_t>(lba));
   PutBe16(c.cdb + 7, static_cast<uint16_t>(blockCount));
@@ -258,7 +247,7 @@ int GetConfiguration(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uin
                      uint16_t startingFeature, uint32_t allocationLength, uint8_t* out) {
   if (allocationLength > 0xFFFF) return -1;
   Command c;
-  c.cdb[0] = kOpGetConfiguration;
+  c.cdb[0] = scsi_op::kGetConfiguration;
   c.cdb[1] = static_cast<uint8_t>(LunBits(lun) | (requestedType & 3));
   PutBe16(c.cdb + 2, startingFeature);
   PutBe16(c.cdb + 7, static_cast<uint16_t>(allocationLength));
@@ -272,7 +261,7 @@ int ReadDvdStructure(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uin
                      uint8_t formatCode, uint8_t layerNumber, uint32_t allocationLength, uint8_t* out) {
   if (allocationLength > 0xFFFF) return -1;
   Command c;
-  c.cdb[0] = kOpReadDvdStructure;
+  c.cdb[0] = scsi_op::kReadDvdStructure;
   c.cdb[1] = LunBits(lun);
   PutBe32(c.cdb + 2, address);
   c.cdb[6] = layerNumber;

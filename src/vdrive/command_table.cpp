@@ -8,6 +8,7 @@
 #include "toolkit/endian.h"
 #include "vdrive/mmc_answers.h"
 #include "vdrive/virtual_drive.h"
+#include "device/scsi_opcodes.h"
 
 namespace orv {
 
@@ -152,14 +153,14 @@ struct CommandEntry {
 };
 
 constexpr CommandEntry kStandardCommands[] = {
-    {0x00, TestUnitReadyCommand},  // TEST UNIT READY
-    {0x03, RequestSenseCommand},   // REQUEST SENSE
-    {0x12, InquiryCommand},        // INQUIRY
-    {0x25, ReadCapacityCommand},   // READ CAPACITY(10)
-    {0x28, ReadCommand},           // READ(10)
-    {0x2A, WriteCommand},          // WRITE(10)
-    {0x2B, SeekCommand},           // SEEK(10)
-    {0x2F, VerifyCommand},         // VERIFY(10)
+    {scsi_op::kTestUnitReady, TestUnitReadyCommand},
+    {scsi_op::kRequestSense, RequestSenseCommand},
+    {scsi_op::kInquiry, InquiryCommand},
+    {scsi_op::kReadCapacity, ReadCapacityCommand},
+    {scsi_op::kRead10, ReadCommand},
+    {scsi_op::kWrite10, WriteCommand},
+    {scsi_op::kSeek10, SeekCommand},
+    {scsi_op::kVerify10, VerifyCommand},
 };
 
 }  // namespace

@@ -4,14 +4,11 @@
 
 #include "toolkit/endian.h"
 #include "vdrive/virtual_drive.h"
+#include "device/scsi_opcodes.h"
 
 namespace orv {
 namespace {
 
-constexpr uint8_t kOpModeSense6 = 0x1A;
-constexpr uint8_t kOpModeSense10 = 0x5A;
-constexpr uint8_t kOpGetConfiguration = 0x46;
-constexpr uint8_t kOpReadDvdStructure = 0xAD;
 
 constexpr uint8_t kAllPages = 0x3F;
 constexpr uint8_t kStructureList = 0xFF;
@@ -47,7 +44,7 @@ bool SelectPages(const MmcContent& content, uint8_t pageControl, uint8_t pageCod
 }
 
 void ModeSense(const MmcContent& content, VirtualDrive& drive, CommandContext& c) {
-  const bool tenByte = c.Opcode() == kOpModeSense10;
+  const bool tenByte = c.Opcode() == scsi_op::kModeSense10;
   if (c.cdb.size() < (tenByte ? 10u : 6u)) return c.Fail(kSenseInvalidFieldInCdb);
   if (!tenByte && !content.modeSense6) return c.Fail(kSenseInvalidOpcode);
   const bool dbd = (c.cdb[1] & 0x08) != 0;
@@ -192,18 +189,18 @@ void ReadDvdStructure(const MmcContent& content, VirtualDrive& drive, CommandCon
 }  // namespace
 
 void InstallMmcAnswers(VirtualDrive& drive, std::shared_ptr<const MmcContent> content) {
-  drive.SetHandler(kOpModeSense6, [content](VirtualDrive& d, CommandContext& c) { ModeSense(*content, d, c); });
-  drive.SetHandler(kOpModeSense10, [content](VirtualDrive& d, CommandContext& c) { ModeSense(*content, d, c); });
+  drive.SetHandler(scsi_op::kModeSense6, [content](VirtualDrive& d, CommandContext& c) { ModeSense(*content, d, c); });
+  drive.SetHandler(scsi_op::kModeSense10, [content](VirtualDrive& d, CommandContext& c) { ModeSense(*content, d, c); });
   CommandHandler configuration;
   if (content->configuration) {
     configuration = [content](VirtualDrive& d, CommandContext& c) { GetConfiguration(*content, d, c); };
   }
-  drive.SetHandler(kOpGetConfiguration, configuration);
+  drive.SetHandler(scsi_op::kGetConfiguration, configuration);
   CommandHandler structures;
   if (content->dvdStructures) {
     structures = [content](VirtualDrive& d, CommandContext& c) { ReadDvdStructure(*content, d, c); };
   }
-  drive.SetHandler(kOpReadDvdStructure, structures);
+  drive.SetHandler(scsi_op::kReadDvdStructure, structures);
 }
 
 void InstallMmcAnswers(VirtualDrive& drive) {

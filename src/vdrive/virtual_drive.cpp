@@ -5,14 +5,13 @@
 
 #include "toolkit/endian.h"
 #include "vdrive/timing.h"
+#include "device/scsi_opcodes.h"
 
 namespace orv {
 
 namespace {
 
 constexpr size_t kCdbLogLength = 64;
-constexpr uint8_t kOpInquiry = 0x12;
-constexpr uint8_t kOpRequestSense = 0x03;
 
 VirtualDriveFace FaceOf(const DrivePreset& preset) {
   VirtualDriveFace face;
@@ -62,7 +61,7 @@ CommandOutcome VirtualDrive::Execute(std::span<const uint8_t> cdb, DataDirection
     const uint8_t opcode = cdb[0];
     // A changed medium is reported once, to the first command that is not INQUIRY or
     // REQUEST SENSE (which never report a unit attention).
-    if (mediumChanged_ && opcode != kOpInquiry && opcode != kOpRequestSense) {
+    if (mediumChanged_ && opcode != scsi_op::kInquiry && opcode != scsi_op::kRequestSense) {
       mediumChanged_ = false;
       command.Fail(kSenseMediumChanged);
       return command.outcome;

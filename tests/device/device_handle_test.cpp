@@ -10,36 +10,18 @@ namespace orv::test {
 namespace {
 
 TEST(DeviceHandle, PathKinds) {
-  struct Case {
-    const char* path;
-    DevicePathKind kind;
-  };
-  const Case cases[] = {
-      {"\\\\.\\PhysicalDrive0", kPathPhysicalDrive},
-      {"\\\\.\\PHYSICALDRIVE1", kPathPhysicalDrive},
-      {"\\\\.\\physicaldrive12", kPathPhysicalDrive},
-      {"\\\\.\\PhysicalDrive", kPathPhysicalDrive},
-      {"\\\\.\\E:", kPathDriveLetter},
-      {"\\\\.\\e:", kPathDriveLetter},
-      {"\\\\.\\E:\\", kPathOther},
-      {"\\\\.\\EE:", kPathOther},
-      {"\\\\.\\1:", kPathOther},
-      {"\\\\.\\E", kPathOther},
-      {"\\\\.\\Scsi1:", kPathScsiPort},
-      {"\\\\.\\SCSI", kPathScsiPort},
-      {"\\\\.\\Sc", kPathOther},
-      {"E:", kPathOther},
-      {"", kPathOther},
-      {"/dev/sr0", kPathOther},
+  const std::pair<const char*, DevicePathKind> cases[] = {
+      {"\\\\.\\PhysicalDrive0", kPathPhysicalDrive}, {"\\\\.\\PHYSICALDRIVE1", kPathPhysicalDrive},
+      {"\\\\.\\physicaldrive12", kPathPhysicalDrive}, {"\\\\.\\PhysicalDrive", kPathPhysicalDrive},
+      {"\\\\.\\E:", kPathDriveLetter}, {"\\\\.\\e:", kPathDriveLetter}, {"\\\\.\\E:\\", kPathOther},
+      {"\\\\.\\EE:", kPathOther}, {"\\\\.\\1:", kPathOther}, {"\\\\.\\E", kPathOther},
+      {"\\\\.\\Scsi1:", kPathScsiPort}, {"\\\\.\\SCSI", kPathScsiPort}, {"\\\\.\\Sc", kPathOther},
+      {"E:", kPathOther}, {"", kPathOther}, {"/dev/sr0", kPathOther},
       // A CP932 double-byte character whose trail byte is 5Ch ('\') must not pass for the
       // separator: "\\.\" + "ソ" (83 5C) + ":".
-      {"\\\\.\x83\x5C" "E:", kPathOther},
-      {"\\\\\x83\x5C\\E:", kPathOther},
+      {"\\\\.\x83\x5C" "E:", kPathOther}, {"\\\\\x83\x5C\\E:", kPathOther},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.path);
-    EXPECT_EQ(ClassifyDevicePath(c.path), c.kind);
-  }
+  for (const auto& [path, kind] : cases) EXPECT_EQ(ClassifyDevicePath(path), kind) << path;
 }
 
 struct Fixture {
@@ -51,12 +33,9 @@ TEST(DeviceHandle, OpenTwiceKeepsTheFirstHandle) {
   Fixture f;
   ASSERT_EQ(f.device.Open("\\\\.\\E:", kOpenSharedReadWrite), 0);
   EXPECT_EQ(f.device.Open("\\\\.\\PhysicalDrive0", kOpenExclusiveReadWrite), -1);
+  EXPECT_EQ(f.device.SetPort(std::make_unique<FakePort>()), -1);  // only while closed
   EXPECT_EQ(f.port->opens, 1);
-  EXPECT_EQ(f.device.Path(), "\\\\.\\E:");
   EXPECT_EQ(f.device.Kind(), kPathDriveLetter);
-  uint8_t geometry[24];
-  f.port->replies = {Answer(std::vector<uint8_t>(24, 1))};
-  EXPECT_EQ(f.device.GetDriveGeometry(geometry), 0);
   EXPECT_EQ(f.device.Close(), 0);
   EXPECT_EQ(f.device.Close(), -1);
   EXPECT_EQ(f.port->closes, 1);
@@ -68,109 +47,65 @@ TEST(DeviceHandle, FailedOpenLeavesTheHandleClosedButRecordsThePath) {
   EXPECT_EQ(f.device.Open("missing", kOpenSharedReadWrite), -1);
   EXPECT_FALSE(f.device.IsOpen());
   EXPECT_EQ(f.device.Path(), "missing");
-  EXPECT_EQ(f.device.Kind(), kPathOther);
   EXPECT_EQ(f.device.LastError(), 2u);
   EXPECT_EQ(f.device.Close(), -1);
   uint8_t buffer[24];
   EXPECT_EQ(f.device.IoControl(kIoctlDiskGetDriveGeometry, nullptr, 0, buffer, 24, nullptr), -1);
-  EXPECT_EQ(f.device.GetDriveGeometry(buffer), -1);
-  EXPECT_EQ(f.device.GetScsiAddress(buffer), -1);
-  EXPECT_EQ(f.device.GetInquiryData(), nullptr);
+  EXPECT_EQ(f.device.GetDriveGeometry(buffer), -1);  // every control goes through IoControl
   EXPECT_EQ(f.device.GetFileType(), kFileTypeInvalid);
-  PassThroughRequest request{};
-  EXPECT_EQ(f.device.PassThrough(request, kRequestHeaderSize, kRequestDataOffset), -1);
-  EXPECT_EQ(f.device.PassThroughDirect(request, kRequestHeaderSize, kRequestDataOffset), -1);
   EXPECT_TRUE(f.port->calls.empty());
-  // After a failure a new Open goes through.
-  EXPECT_EQ(f.device.Open("\\\\.\\e:", kOpenSharedReadWrite), 0);
+  EXPECT_EQ(f.device.Open("\\\\.\\e:", kOpenSharedReadWrite), 0);  // a new Open goes through
   EXPECT_EQ(f.device.Kind(), kPathDriveLetter);
 }
 
-TEST(DeviceHandle, IoControlReportsTheSystemResult) {
+TEST(DeviceHandle, ControlsAskForTheirLengthsAndReportTheSystemResult) {
   Fixture f;
   ASSERT_EQ(f.device.Open("\\\\.\\E:", kOpenSharedReadWrite), 0);
-  uint8_t out[8];
+  const DiskGeometry g{0x123456789ull, 11, 64, 32, 2048};
+  std::vector<uint8_t> geometry(24);
+  EncodeDiskGeometry(g, geometry.data());
+  f.port->replies = {Data({1, 2, 3}), Failure(), Data(geometry), Failure(),
+                     Data({8, 0, 0, 0, 1, 0, 2, 0}), {}, Failure()};
+  uint8_t out[24];
+  std::memset(out, 0xFF, sizeof out);
   uint32_t returned = 99;
-  f.port->replies = {Answer({1, 2, 3}), Failure()};
   EXPECT_EQ(f.device.IoControl(0x1234, nullptr, 0, out, 8, &returned), 1);
   EXPECT_EQ(returned, 3u);
   EXPECT_EQ(f.device.IoControl(0x1234, nullptr, 0, out, 8, &returned), 0);
   EXPECT_EQ(f.device.LastError(), 1167u);
-  EXPECT_EQ(f.device.GetFileType(), kFileTypeDisk);
-}
-
-TEST(DeviceHandle, ScsiAddressAlwaysPresentsLengthEight) {
-  Fixture f;
-  ASSERT_EQ(f.device.Open("\\\\.\\E:", kOpenSharedReadWrite), 0);
-  uint8_t address[8];
-  std::memset(address, 0xFF, sizeof address);
-  f.port->replies = {Answer({8, 0, 0, 0, 1, 0, 2, 0})};
-  ASSERT_EQ(f.device.GetScsiAddress(address), 0);
-  ASSERT_EQ(f.port->calls.size(), 1u);
-  EXPECT_EQ(f.port->calls[0].code, kIoctlScsiGetAddress);
-  EXPECT_EQ(f.port->calls[0].outLength, 8u);
-  EXPECT_EQ(GetLe32(f.port->calls[0].outAtCall.data()), 8u);
-  const ScsiAddress a = DecodeScsiAddress(address);
-  EXPECT_EQ(a.portNumber, 1);
-  EXPECT_EQ(a.targetId, 2);
-}
-
-TEST(DeviceHandle, DriveGeometryIsTwentyFourBytes) {
-  Fixture f;
-  ASSERT_EQ(f.device.Open("\\\\.\\E:", kOpenSharedReadWrite), 0);
-  DiskGeometry g{.cylinders = 0x123456789ull, .mediaType = 11, .tracksPerCylinder = 64, .sectorsPerTrack = 32,
-                 .bytesPerSector = 2048};
-  std::vector<uint8_t> answer(24);
-  EncodeDiskGeometry(g, answer.data());
-  f.port->replies = {Answer(answer)};
-  uint8_t out[24];
   ASSERT_EQ(f.device.GetDriveGeometry(out), 0);
-  EXPECT_EQ(f.port->calls[0].code, kIoctlDiskGetDriveGeometry);
-  EXPECT_EQ(f.port->calls[0].outLength, 24u);
-  EXPECT_EQ(f.port->calls[0].inLength, 0u);
   const DiskGeometry back = DecodeDiskGeometry(out);
   EXPECT_EQ(back.cylinders, g.cylinders);
   EXPECT_EQ(back.mediaType, 11u);
   EXPECT_EQ(back.bytesPerSector, 2048u);
-  f.port->replies = {Failure()};
   EXPECT_EQ(f.device.GetDriveGeometry(out), -1);
-}
-
-TEST(DeviceHandle, BufferedPassThroughWithoutDataAsksForHeaderAndSense) {
-  Fixture f;
-  ASSERT_EQ(f.device.Open("\\\\.\\E:", kOpenSharedReadWrite), 0);
+  // The SCSI address always goes out with its Length field set to 8.
+  std::memset(out, 0xFF, sizeof out);
+  ASSERT_EQ(f.device.GetScsiAddress(out), 0);
+  EXPECT_EQ(GetLe32(f.port->calls[4].outAtCall.data()), 8u);
+  EXPECT_EQ(DecodeScsiAddress(out).portNumber, 1);
+  EXPECT_EQ(DecodeScsiAddress(out).targetId, 2);
+  // The buffered form without data asks for header and sense.
   PassThroughRequest request{};
   request.header.length = kRequestHeaderSize;
   EXPECT_EQ(f.device.PassThrough(request, kRequestHeaderSize, kRequestDataOffset), int(kRequestDataOffset));
-  EXPECT_EQ(f.port->calls[0].code, kIoctlScsiPassThrough);
-  EXPECT_EQ(f.port->calls[0].outLength, kRequestDataOffset);
-  f.port->replies = {Failure()};
   EXPECT_EQ(f.device.PassThroughDirect(request, kRequestHeaderSize, kRequestDataOffset), -1);
+  const std::vector<uint32_t> asked[] = {{2, kIoctlDiskGetDriveGeometry, 0, 24}, {4, kIoctlScsiGetAddress, 0, 8},
+                                         {5, kIoctlScsiPassThrough, kRequestHeaderSize, kRequestDataOffset}};
+  for (const std::vector<uint32_t>& want : asked) {
+    const FakeCall& call = f.port->calls.at(want[0]);
+    EXPECT_EQ((std::vector<uint32_t>{want[0], call.code, call.inLength, call.outLength}), want);
+  }
+  EXPECT_EQ(f.device.GetFileType(), kFileTypeDisk);
 }
 
 TEST(DeviceHandle, MediaTypeNames) {
-  struct Case {
-    std::vector<uint32_t> types;
-    const char* name;
+  const std::pair<std::vector<uint32_t>, const char*> cases[] = {
+      {{1, 6, 7, 8, 9, 10, 15, 16, 19}, "5.25 floppy"}, {{2, 3, 4, 5, 13, 14, 17, 18, 20, 21, 23, 24, 25}, "3.5 floppy"},
+      {{11}, "Removable"}, {{12}, "Fixed"}, {{22}, "8 floppy"}, {{0, 26, 0xFFFFFFFF}, "Unknown"},
   };
-  const Case cases[] = {
-      {{1, 6, 7, 8, 9, 10, 15, 16, 19}, "5.25 floppy"},
-      {{2, 3, 4, 5, 13, 14, 17, 18, 20, 21, 23, 24, 25}, "3.5 floppy"},
-      {{11}, "Removable"},
-      {{12}, "Fixed"},
-      {{22}, "8 floppy"},
-      {{0, 26, 0xFFFFFFFF}, "Unknown"},
-  };
-  for (const Case& c : cases)
-    for (uint32_t t : c.types) EXPECT_STREQ(MediaTypeName(t), c.name) << "type " << t;
-}
-
-TEST(DeviceHandle, SetPortOnlyWhileClosed) {
-  Fixture f;
-  ASSERT_EQ(f.device.Open("\\\\.\\E:", kOpenSharedReadWrite), 0);
-  EXPECT_EQ(f.device.SetPort(std::make_unique<FakePort>()), -1);
-  f.device.Close();
-  EXPECT_EQ(f.device.SetPort(std::make_unique<FakePort>()), 0);
+  for (const auto& [types, name] : cases)
+    for (uint32_t t : types) EXPECT_STREQ(MediaTypeName(t), name) << "type " << t;
 }
 
 }  // namespace

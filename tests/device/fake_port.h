@@ -2,6 +2,7 @@
 // them (status, sense at the sense offset, data, bytes moved), from a queue of replies.
 #pragma once
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <optional>
@@ -13,9 +14,7 @@
 namespace orv::test {
 
 struct FakeCall {
-  uint32_t code = 0;
-  uint32_t inLength = 0;
-  uint32_t outLength = 0;
+  uint32_t code = 0, inLength = 0, outLength = 0;
   ScsiPassThroughHeader header{};     // as the port received it
   std::vector<uint8_t> in;            // the first inLength bytes given
   std::vector<uint8_t> outAtCall;     // the output buffer's bytes when the call came
@@ -26,43 +25,27 @@ struct FakeReply {
   bool fail = false;                  // the system call fails (error 1167)
   uint8_t status = kScsiStatusGood;
   std::vector<uint8_t> sense;         // written at the sense offset
-  std::vector<uint8_t> data;          // written to the data buffer, at most DataTransferLength
+  std::vector<uint8_t> data;          // written to the data buffer (pass-through) or the output
   std::optional<uint32_t> moved;      // DataTransferLength after the call; default: as asked
-  std::vector<uint8_t> answer;        // non-pass-through controls: bytes of the answer
 };
 
-// Fixed-format sense with the given key, additional length, ASC.
-inline std::vector<uint8_t> Sense(uint8_t key, uint8_t asc, uint8_t additionalLength = 10) {
-  std::vector<uint8_t> s(18, 0);
-  s[0] = 0x70;
-  s[2] = key;
-  s[7] = additionalLength;
-  s[12] = asc;
-  return s;
-}
-
-inline FakeReply Failure() {
-  FakeReply r;
-  r.fail = true;
-  return r;
-}
-inline FakeReply WithStatus(uint8_t status, std::vector<uint8_t> sense = {}) {
-  FakeReply r;
-  r.status = status;
-  r.sense = std::move(sense);
-  return r;
-}
-inline FakeReply CheckCondition(std::vector<uint8_t> sense) { return WithStatus(kScsiStatusCheckCondition, std::move(sense)); }
-inline FakeReply WithData(std::vector<uint8_t> data, std::optional<uint32_t> moved = std::nullopt) {
+inline FakeReply Failure() { FakeReply r; r.fail = true; return r; }
+inline FakeReply Status(uint8_t status) { FakeReply r; r.status = status; return r; }
+inline FakeReply Data(std::vector<uint8_t> data, std::optional<uint32_t> moved = {}) {
   FakeReply r;
   r.data = std::move(data);
   r.moved = moved;
   return r;
 }
-inline FakeReply Moved(uint32_t moved) { return WithData({}, moved); }
-inline FakeReply Answer(std::vector<uint8_t> answer) {
-  FakeReply r;
-  r.answer = std::move(answer);
+inline FakeReply Moved(uint32_t moved) { return Data({}, moved); }
+// CHECK CONDITION with fixed-format sense: key, ASC, additional length.
+inline FakeReply CheckCondition(uint8_t key, uint8_t asc, uint8_t additionalLength = 10) {
+  FakeReply r = Status(kScsiStatusCheckCondition);
+  r.sense.assign(18, 0);
+  r.sense[0] = 0x70;
+  r.sense[2] = key;
+  r.sense[7] = additionalLength;
+  r.sense[12] = asc;
   return r;
 }
 
@@ -70,29 +53,20 @@ class FakePort : public DevicePort {
  public:
   std::vector<FakeCall> calls;
   std::deque<FakeReply> replies;  // used in order; when empty, GOOD with all data moved
-  int opens = 0;
-  int closes = 0;
+  int opens = 0, closes = 0;
   uint32_t lastError = 0;
 
   PortHandle Open(const char* path, uint8_t) override {
-    if (std::strcmp(path, "missing") == 0) {
-      lastError = 2;
-      return kNoPortHandle;
-    }
-    ++opens;
-    return 77;
+    if (std::strcmp(path, "missing") == 0) return lastError = 2, kNoPortHandle;
+    return ++opens, 77;
   }
-  int Close(PortHandle) override {
-    ++closes;
-    return 0;
-  }
+  int Close(PortHandle) override { return ++closes, 0; }
   uint32_t GetFileType(PortHandle) override { return kFileTypeDisk; }
   bool IoControl(PortHandle, uint32_t code, const void* in, uint32_t inLength, void* out, uint32_t outLength,
                  uint32_t* bytesReturned) override {
+    const bool passThrough = code == kIoctlScsiPassThrough || code == kIoctlScsiPassThroughDirect;
     FakeCall call;
-    call.code = code;
-    call.inLength = inLength;
-    call.outLength = outLength;
+    call.code = code, call.inLength = inLength, call.outLength = outLength;
     if (in != nullptr) {
       call.in.assign(static_cast<const uint8_t*>(in), static_cast<const uint8_t*>(in) + inLength);
       if (inLength >= sizeof(ScsiPassThroughHeader)) std::memcpy(&call.header, in, sizeof call.header);
@@ -101,21 +75,16 @@ class FakePort : public DevicePort {
       const auto* data = reinterpret_cast<const uint8_t*>(call.header.dataBuffer);
       call.dataOut.assign(data, data + call.header.dataTransferLength);
     }
-    if (out != nullptr) call.outAtCall.assign(static_cast<uint8_t*>(out), static_cast<uint8_t*>(out) + outLength);
+    auto* o = static_cast<uint8_t*>(out);
+    if (o != nullptr) call.outAtCall.assign(o, o + outLength);
     calls.push_back(call);
     FakeReply reply;
-    if (!replies.empty()) {
-      reply = replies.front();
-      replies.pop_front();
-    }
-    if (reply.fail) {
-      lastError = 1167;
-      return false;
-    }
-    auto* o = static_cast<uint8_t*>(out);
-    if (code != kIoctlScsiPassThrough && code != kIoctlScsiPassThroughDirect) {
-      if (!reply.answer.empty()) std::memcpy(o, reply.answer.data(), std::min<size_t>(reply.answer.size(), outLength));
-      if (bytesReturned) *bytesReturned = static_cast<uint32_t>(std::min<size_t>(reply.answer.size(), outLength));
+    if (!replies.empty()) reply = replies.front(), replies.pop_front();
+    if (reply.fail) return lastError = 1167, false;
+    if (!passThrough) {
+      const size_t n = std::min<size_t>(reply.data.size(), outLength);
+      if (n != 0) std::memcpy(o, reply.data.data(), n);
+      if (bytesReturned) *bytesReturned = static_cast<uint32_t>(n);
       return true;
     }
     ScsiPassThroughHeader h;

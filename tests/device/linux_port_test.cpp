@@ -42,27 +42,26 @@ TEST(LinuxSg, BufferedRequestBecomesSgIo) {
   EXPECT_EQ(io.sbp, r.sense);
   EXPECT_EQ(io.mx_sb_len, kRequestSenseLength);
   EXPECT_EQ(io.timeout, 10000u);
+  r.header.timeOutValue = 0xFFFFFFFF;  // seconds to milliseconds must not overflow
+  ASSERT_EQ(BuildSgIo(Bytes(r), kRequestHeaderSize, kRequestDataOffset + 8, false, io), 0);
+  EXPECT_EQ(io.timeout, 0xFFFFFFFFu);
 }
 
 TEST(LinuxSg, DirectionsAndTheDirectBuffer) {
   uint8_t data[512];
-  struct Case {
-    uint8_t dataIn;
-    uint32_t length;
-    int direction;
-  };
-  for (const Case& c : {Case{kScsiDataOut, 512, SG_DXFER_TO_DEV}, Case{kScsiDataIn, 512, SG_DXFER_FROM_DEV},
-                        Case{kScsiDataIn, 0, SG_DXFER_NONE}, Case{kScsiDataOut, 0, SG_DXFER_NONE}}) {
+  const std::tuple<uint8_t, uint32_t, int> cases[] = {{kScsiDataOut, 512, SG_DXFER_TO_DEV},
+                                                      {kScsiDataIn, 512, SG_DXFER_FROM_DEV},
+                                                      {kScsiDataIn, 0, SG_DXFER_NONE},
+                                                      {kScsiDataOut, 0, SG_DXFER_NONE}};
+  for (const auto& [dataIn, length, direction] : cases) {
     PassThroughRequest r = ReadCapacityRequest();
-    r.header.dataIn = c.dataIn;
-    r.header.dataTransferLength = c.length;
+    r.header.dataIn = dataIn;
+    r.header.dataTransferLength = length;
     r.header.dataBuffer = reinterpret_cast<uintptr_t>(data);
     sg_io_hdr_t io;
     ASSERT_EQ(BuildSgIo(Bytes(r), kRequestHeaderSize, kRequestDataOffset, true, io), 0);
-    EXPECT_EQ(io.dxfer_direction, c.direction);
-    if (c.length != 0) {
-      EXPECT_EQ(io.dxferp, data);
-    }
+    EXPECT_EQ(io.dxfer_direction, direction) << int(dataIn) << " " << length;
+    EXPECT_EQ(io.dxferp, length == 0 ? io.dxferp : data);
   }
 }
 
@@ -86,14 +85,6 @@ TEST(LinuxSg, MalformedRequestsAreRefused) {
   }
 }
 
-TEST(LinuxSg, TimeoutDoesNotOverflow) {
-  PassThroughRequest r = ReadCapacityRequest();
-  r.header.timeOutValue = 0xFFFFFFFF;
-  sg_io_hdr_t io;
-  ASSERT_EQ(BuildSgIo(Bytes(r), kRequestHeaderSize, kRequestDataOffset + 8, false, io), 0);
-  EXPECT_EQ(io.timeout, 0xFFFFFFFFu);
-}
-
 TEST(LinuxSg, OutcomeComesBackLikeTheWindowsDriverFillsIt) {
   PassThroughRequest r = ReadCapacityRequest();
   sg_io_hdr_t io;
@@ -108,15 +99,13 @@ TEST(LinuxSg, OutcomeComesBackLikeTheWindowsDriverFillsIt) {
   EXPECT_EQ(r.header.senseInfoLength, kRequestSenseLength);
   EXPECT_EQ(returned, kRequestDataOffset + 5);
 
-  for (auto [host, driver] : {std::pair{1, 0}, std::pair{0, 6}}) {
-    sg_io_hdr_t failed = io;
-    failed.host_status = static_cast<unsigned short>(host);
-    failed.driver_status = static_cast<unsigned short>(driver);
-    EXPECT_EQ(CompleteSgIo(failed, Bytes(r), false, returned), EIO);
+  // A host or driver error fails the call; DRIVER_SENSE (08h) only says sense is present.
+  for (const auto& [host, driver, rc] : {std::tuple{1, 0, EIO}, {0, 6, EIO}, {0, 0x08, 0}}) {
+    sg_io_hdr_t outcome = io;
+    outcome.host_status = static_cast<unsigned short>(host);
+    outcome.driver_status = static_cast<unsigned short>(driver);
+    EXPECT_EQ(CompleteSgIo(outcome, Bytes(r), false, returned), rc) << host << " " << driver;
   }
-  sg_io_hdr_t senseOnly = io;
-  senseOnly.driver_status = 0x08;  // DRIVER_SENSE: sense present, no failure
-  EXPECT_EQ(CompleteSgIo(senseOnly, Bytes(r), false, returned), 0);
 }
 
 TEST(LinuxDrives, DisksThenOpticalDrivesLetteredFromC) {
@@ -128,24 +117,14 @@ TEST(LinuxDrives, DisksThenOpticalDrivesLetteredFromC) {
     std::ofstream(root / name / "device" / "type") << type << "\n";
     std::ofstream(root / name / "removable") << removable << "\n";
   };
-  make("sr0", 5, 1);
-  make("sdb", 0, 1);
-  make("sda", 0, 0);
-  make("sdaa", 0, 0);
-  make("loop0", 0, 0);
-  make("nvme0n1", 0, 0);
-  const auto drives = ListLinuxDrives(root, "/dev");
-  ASSERT_EQ(drives.size(), 4u);
-  EXPECT_EQ(drives[0].letter, 'C');
-  EXPECT_EQ(drives[0].path, "/dev/sda");
-  EXPECT_EQ(drives[1].path, "/dev/sdb");
-  EXPECT_EQ(drives[2].path, "/dev/sdaa");
-  EXPECT_EQ(drives[3].letter, 'F');
-  EXPECT_EQ(drives[3].path, "/dev/sr0");
-  EXPECT_EQ(LinuxDriveType(root, "sr0"), 5u);
-  EXPECT_EQ(LinuxDriveType(root, "sdb"), 2u);
-  EXPECT_EQ(LinuxDriveType(root, "sda"), 3u);
-  EXPECT_EQ(LinuxDriveType(root, "sdq"), 1u);
+  for (const auto& [name, type, removable] : {std::tuple{"sr0", 5, 1}, {"sdb", 0, 1}, {"sda", 0, 0}, {"sdaa", 0, 0},
+                                              {"loop0", 0, 0}, {"nvme0n1", 0, 0}})
+    make(name, type, removable);
+  std::string listed;
+  for (const auto& drive : ListLinuxDrives(root, "/dev")) listed += std::string(1, drive.letter) + "=" + drive.path + " ";
+  EXPECT_EQ(listed, "C=/dev/sda D=/dev/sdb E=/dev/sdaa F=/dev/sr0 ");
+  for (const auto& [name, type] : {std::pair{"sr0", 5u}, {"sdb", 2u}, {"sda", 3u}, {"sdq", 1u}})
+    EXPECT_EQ(LinuxDriveType(root, name), type) << name;
   std::filesystem::remove_all(root);
 }
 

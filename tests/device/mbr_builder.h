@@ -1,6 +1,7 @@
 // Builds media with partition tables from bytes, for the partition reader and summary tests.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <map>
@@ -18,13 +19,12 @@ struct Slot {
   uint32_t relativeStart = 0;
   uint32_t count = 0;
   uint8_t boot = 0;
-  uint8_t startChs[3] = {0x01, 0x01, 0x00};
-  uint8_t endChs[3] = {0xFE, 0xFF, 0xFF};
+  uint8_t chs[6] = {0x01, 0x01, 0x00, 0xFE, 0xFF, 0xFF};  // start, end
   Slot(uint8_t t, uint32_t rel, uint32_t n) : type(t), relativeStart(rel), count(n) {}
   Slot& Boot() { boot = 0x80; return *this; }
   Slot& Chs(uint8_t h1, uint8_t s1, uint8_t c1, uint8_t h2, uint8_t s2, uint8_t c2) {
-    startChs[0] = h1; startChs[1] = s1; startChs[2] = c1;
-    endChs[0] = h2; endChs[1] = s2; endChs[2] = c2;
+    const uint8_t bytes[6] = {h1, s1, c1, h2, s2, c2};
+    std::copy(bytes, bytes + 6, chs);
     return *this;
   }
 };
@@ -40,24 +40,19 @@ struct Disk {
 
   Disk(uint32_t length, uint64_t count) : blockLength(length), blockCount(count) {}
 
-  std::vector<uint8_t>& Block(uint64_t lba) {
-    auto& block = blocks[lba];
-    block.resize(blockLength);
-    return block;
-  }
-
   // A table block: slots in order from slot 0, the 55h AAh signature at 510.
   void Table(uint64_t lba, std::initializer_list<Slot> slots) {
-    std::vector<uint8_t>& b = Block(lba);
-    size_t i = 0;
+    std::vector<uint8_t>& b = blocks[lba];
+    b.resize(blockLength);
+    uint8_t* raw = b.data() + 0x1BE;
     for (const Slot& s : slots) {
-      uint8_t* raw = b.data() + 0x1BE + 16 * i++;
       raw[0] = s.boot;
-      raw[1] = s.startChs[0]; raw[2] = s.startChs[1]; raw[3] = s.startChs[2];
+      std::copy(s.chs, s.chs + 3, raw + 1);
       raw[4] = s.type;
-      raw[5] = s.endChs[0]; raw[6] = s.endChs[1]; raw[7] = s.endChs[2];
+      std::copy(s.chs + 3, s.chs + 6, raw + 5);
       PutLe32(raw + 8, s.relativeStart);
       PutLe32(raw + 12, s.count);
+      raw += 16;
     }
     b[510] = 0x55;
     b[511] = 0xAA;

@@ -12,75 +12,57 @@ namespace {
 using test::Disk;
 using test::Slot;
 
-TEST(PartitionTable, SingleFat32WithFreeSpaceAfterIt) {
-  Disk disk(512, 2000000);
-  disk.Mbr({Slot(0x0C, 63, 999937)});
-  PartitionList list;
-  ASSERT_EQ(ReadPartitionTable(disk.Reader(), disk.blockCount, disk.blockLength, list), 2);
-  EXPECT_EQ(list[0].number, 0);
-  EXPECT_EQ(list[0].depth, 0);
-  EXPECT_EQ(list[0].start, 63u);
-  EXPECT_EQ(list[0].sectorCount, 999937u);
-  EXPECT_EQ(disk.readLbas, (std::vector<uint64_t>{0, 63}));  // the table, the partition's first block
-  EXPECT_EQ(list[1].number, -1);
-  EXPECT_EQ(list[1].start, 1000000u);
-  EXPECT_EQ(list[1].sectorCount, 1000000u);
-}
-
-TEST(PartitionTable, ExtendedChainNumbersLogicalsFromFour) {
-  Disk disk(512, 20000);
-  disk.Mbr({Slot(0x06, 63, 1000), Slot(0x05, 2048, 10000)});
-  disk.Table(2048, {Slot(0x83, 63, 3000), Slot(0x05, 4096, 5000)});
-  disk.Table(6144, {Slot(0x07, 63, 4000)});
-  PartitionList list;
-  ASSERT_EQ(ReadPartitionTable(disk.Reader(), disk.blockCount, disk.blockLength, list), 6);
-  struct Want {
+TEST(PartitionTable, TablesAreReadInChainOrder) {
+  struct Entry {
     int32_t number, depth;
     uint64_t tableBlock, start, count;
-  } want[] = {
-      {0, 0, 0, 63, 1000},       {1, 1, 0, 2048, 10000},  {4, 0, 2048, 2111, 3000},
-      {0, 2, 2048, 6144, 5000},  {5, 0, 6144, 6207, 4000}, {-1, 0, 0, 12048, 7952},
+    bool operator==(const Entry&) const = default;
   };
-  // Tables and data partitions' first blocks in chain order; extended slots are not read.
-  EXPECT_EQ(disk.readLbas, (std::vector<uint64_t>{0, 63, 2048, 2111, 6144, 6207}));
-  for (size_t i = 0; i < list.size(); ++i) {
-    EXPECT_EQ(list[i].number, want[i].number) << "entry " << i;
-    EXPECT_EQ(list[i].depth, want[i].depth) << "entry " << i;
-    EXPECT_EQ(list[i].tableBlock, want[i].tableBlock) << "entry " << i;
-    EXPECT_EQ(list[i].start, want[i].start) << "entry " << i;
-    EXPECT_EQ(list[i].sectorCount, want[i].count) << "entry " << i;
+  const struct {
+    const char* name;
+    uint32_t blockLength;
+    uint64_t blockCount;
+    std::function<void(Disk&)> make;
+    std::vector<Entry> entries;        // number -1 is the free space after the last partition
+    std::vector<uint64_t> readLbas;    // tables and data partitions' first blocks
+  } cases[] = {
+      {"single FAT32 then free space", 512, 2000000, [](Disk& d) { d.Mbr({Slot(0x0C, 63, 999937)}); },
+       {{0, 0, 0, 63, 999937}, {-1, 0, 0, 1000000, 1000000}}, {0, 63}},
+      // Logicals are numbered from 4; extended slots are not read as data.
+      {"extended chain", 512, 20000,
+       [](Disk& d) {
+         d.Mbr({Slot(0x06, 63, 1000), Slot(0x05, 2048, 10000)});
+         d.Table(2048, {Slot(0x83, 63, 3000), Slot(0x05, 4096, 5000)});
+         d.Table(6144, {Slot(0x07, 63, 4000)});
+       },
+       {{0, 0, 0, 63, 1000}, {1, 1, 0, 2048, 10000}, {4, 0, 2048, 2111, 3000}, {0, 2, 2048, 6144, 5000},
+        {5, 0, 6144, 6207, 4000}, {-1, 0, 0, 12048, 7952}},
+       {0, 63, 2048, 2111, 6144, 6207}},
+      {"slot with relative start 0 is unused, the next keeps its slot number", 512, 1000,
+       [](Disk& d) { d.Mbr({Slot(0x83, 0, 500), Slot(0x0C, 63, 937)}); }, {{1, 0, 0, 63, 937}}, {0, 63}},
+      {"ending at the last block leaves no free space", 512, 1000,
+       [](Disk& d) { d.Mbr({Slot(0x0C, 63, 937)}); }, {{0, 0, 0, 63, 937}}, {0, 63}},
+      // Bytes past the first 512 of a large block must not count: a zeroed "signature" at the
+      // block's end and a slot-like pattern there change nothing.
+      {"2048-byte blocks", 2048, 100000,
+       [](Disk& d) {
+         d.Mbr({Slot(0x0C, 16, 99984)});
+         d.blocks[0][2046] = d.blocks[0][2047] = 0x00;
+         d.blocks[0][512 + 0x1BE + 8] = 0x01;
+       },
+       {{0, 0, 0, 16, 99984}}, {0, 16}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Disk disk(c.blockLength, c.blockCount);
+    c.make(disk);
+    PartitionList list;
+    ASSERT_EQ(ReadPartitionTable(disk.Reader(), disk.blockCount, disk.blockLength, list), int(c.entries.size()));
+    std::vector<Entry> entries;
+    for (const auto& e : list) entries.push_back({e.number, e.depth, e.tableBlock, e.start, e.sectorCount});
+    EXPECT_EQ(entries, c.entries);
+    EXPECT_EQ(disk.readLbas, c.readLbas);
   }
-}
-
-TEST(PartitionTable, SlotWithRelativeStartZeroIsUnused) {
-  Disk disk(512, 1000);
-  disk.Mbr({Slot(0x83, 0, 500), Slot(0x0C, 63, 937)});
-  PartitionList list;
-  ASSERT_EQ(ReadPartitionTable(disk.Reader(), disk.blockCount, disk.blockLength, list), 1);
-  EXPECT_EQ(list[0].number, 1);  // numbered by its slot
-  EXPECT_EQ(list[0].Type(), 0x0C);
-}
-
-TEST(PartitionTable, PartitionsEndingAtTheLastBlockLeaveNoFreeSpace) {
-  Disk disk(512, 1000);
-  disk.Mbr({Slot(0x0C, 63, 937)});
-  PartitionList list;
-  ASSERT_EQ(ReadPartitionTable(disk.Reader(), disk.blockCount, disk.blockLength, list), 1);
-  EXPECT_EQ(list[0].number, 0);
-}
-
-TEST(PartitionTable, LargeBlocksUseOnlyTheFirst512Bytes) {
-  Disk disk(2048, 100000);
-  disk.Mbr({Slot(0x0C, 16, 99984)});
-  // Bytes past the first 512 must not count: a signature-like pair at the block's end and a
-  // slot-like pattern there change nothing.
-  disk.blocks[0][2046] = 0x00;
-  disk.blocks[0][2047] = 0x00;
-  disk.blocks[0][512 + 0x1BE + 8] = 0x01;
-  PartitionList list;
-  ASSERT_EQ(ReadPartitionTable(disk.Reader(), disk.blockCount, disk.blockLength, list), 1);
-  EXPECT_EQ(list[0].start, 16u);
-  EXPECT_EQ(disk.readLbas, (std::vector<uint64_t>{0, 16}));
 }
 
 TEST(PartitionTable, FailuresReturnMinusOne) {

@@ -71,7 +71,7 @@ class Cli : public ::testing::Test {
 
 const char kPresets[] = "E=dvdram,F=dvdrom,G=hdd,H=nodisc";
 
-TEST_F(Cli, ScanListsTheVirtualPresets) {
+TEST_F(Cli, ScanListsTheVirtualPresetsOrNone) {
   const Outcome run = Exec(kPresets, {"scan"});
   EXPECT_EQ(run.code, 0);
   EXPECT_EQ(run.out,
@@ -81,51 +81,40 @@ TEST_F(Cli, ScanListsTheVirtualPresets) {
             "G:      ORVANE   VIRTUAL DISK     1.01  Direct access device    FIX     8.5G\n"
             "H:      ORVANE   VIRTUAL DVD-RAM  1.01  CD/DVD-ROM Drive        RMB\n");
   EXPECT_EQ(run.err, "");  // no progress drawn when the error stream is not a terminal
+  const Outcome none = Exec({"--virtual-only", "scan"});
+  EXPECT_EQ(none.code, 0);
+  EXPECT_EQ(none.out, "No drives found.\n");
 }
 
-TEST_F(Cli, ScanWithoutDrives) {
-  const Outcome run = Exec({"--virtual-only", "scan"});
-  EXPECT_EQ(run.code, 0);
-  EXPECT_EQ(run.out, "No drives found.\n");
-}
-
-TEST_F(Cli, SummaryOfTheDvdRamDisc) {
-  const std::string want = U8(
+// The information pane text with LF line ends, in UTF-8; the drive named as the list names it,
+// in lower case, without the colon, or by its device path.
+TEST_F(Cli, SummaryOfEachPreset) {
+  const std::string dvdram = U8(
       u8"E: ORVANE   VIRTUAL DVD-RAM  1.01\n"
       u8"    容量 2,295,104×2,048 = 4,700,372,992バイト (   4.7G)\n"
       u8" No [開始 CHS - 終了 CHS] 開始セクタ   セクタ数 HH:パーティション\n"
       u8"  1 [000 01 01-08E DC 0E]         63    2295041 0C:FAT32 LBA               4.7G\n");
-  for (const char* name : {"E:", "e:", "E", "e", "\\\\.\\E:"}) {
-    const Outcome run = Exec(kPresets, {"summary", name});
-    EXPECT_EQ(run.code, 0) << name;
-    EXPECT_EQ(run.out, want) << name;
-    EXPECT_EQ(run.err, "") << name;
+  std::vector<std::pair<std::string, std::string>> cases = {
+      {"G:", U8(u8"G: ORVANE   VIRTUAL DISK     1.01\n"
+                u8"    容量 16,777,216×512 = 8,589,934,592バイト (   8.5G)\n"
+                u8" No [開始 CHS - 終了 CHS] 開始セクタ   セクタ数 HH:パーティション\n"
+                u8"* 1 [000 20 21-105 35 30]       2048    4194304 0C:FAT32 LBA               2.1G\n"
+                u8"  2 [105 35 31-20A 4B 01]    4196352    4194304 83:Linix native            2.1G\n"
+                u8"  3 [20A 4B 02-391 EA 19]    8390656    6291456 0F:Extended LBA            3.2G\n"
+                u8"  5 [20A 6B 22-28C F5 29]    8392704    2097152 07:NTFS                    1.0G\n"
+                u8"  6 [28D 17 0B-30F A1 12]   10491904    2097152 82:Linux swap/Solaris86    1.0G\n"
+                u8"                            14682112    2095104   :（未使用）\n")},
+      {"F", U8(u8"F: ORVANE   VIRTUAL DVD-ROM  1.01\n"  // no table
+               u8"    容量 4,171,712×2,048 = 8,543,666,176バイト (   8.5G)\n")},
+      {"H:", "H: ORVANE   VIRTUAL DVD-RAM  1.01\n"},  // no medium
+  };
+  for (const char* name : {"E:", "e:", "E", "e", "\\\\.\\E:"}) cases.emplace_back(name, dvdram);
+  for (const auto& [drive, want] : cases) {
+    const Outcome run = Exec(kPresets, {"summary", drive});
+    EXPECT_EQ(run.code, 0) << drive;
+    EXPECT_EQ(run.out, want) << drive;
+    EXPECT_EQ(run.err, "") << drive;
   }
-}
-
-TEST_F(Cli, SummaryOfTheHardDisk) {
-  const Outcome run = Exec(kPresets, {"summary", "G:"});
-  EXPECT_EQ(run.code, 0);
-  EXPECT_EQ(run.out,
-            U8(u8"G: ORVANE   VIRTUAL DISK     1.01\n"
-               u8"    容量 16,777,216×512 = 8,589,934,592バイト (   8.5G)\n"
-               u8" No [開始 CHS - 終了 CHS] 開始セクタ   セクタ数 HH:パーティション\n"
-               u8"* 1 [000 20 21-105 35 30]       2048    4194304 0C:FAT32 LBA               2.1G\n"
-               u8"  2 [105 35 31-20A 4B 01]    4196352    4194304 83:Linix native            2.1G\n"
-               u8"  3 [20A 4B 02-391 EA 19]    8390656    6291456 0F:Extended LBA            3.2G\n"
-               u8"  5 [20A 6B 22-28C F5 29]    8392704    2097152 07:NTFS                    1.0G\n"
-               u8"  6 [28D 17 0B-30F A1 12]   10491904    2097152 82:Linux swap/Solaris86    1.0G\n"
-               u8"                            14682112    2095104   :（未使用）\n"));
-}
-
-TEST_F(Cli, SummaryWithoutTableOrMedium) {
-  Outcome run = Exec(kPresets, {"summary", "F"});
-  EXPECT_EQ(run.code, 0);
-  EXPECT_EQ(run.out, U8(u8"F: ORVANE   VIRTUAL DVD-ROM  1.01\n"
-                        u8"    容量 4,171,712×2,048 = 8,543,666,176バイト (   8.5G)\n"));
-  run = Exec(kPresets, {"summary", "H:"});
-  EXPECT_EQ(run.code, 0);
-  EXPECT_EQ(run.out, "H: ORVANE   VIRTUAL DVD-RAM  1.01\n");
 }
 
 TEST_F(Cli, NewImageGetsTablesAndAnExistingOneIsNeverWritten) {

@@ -9,27 +9,20 @@
 namespace orv {
 namespace {
 
-std::string ReadNarrow() {
-  std::string text;
+// The clipboard's text in one format: CF_TEXT as std::string, CF_UNICODETEXT as std::wstring.
+template <class Text>
+Text Read(UINT format) {
+  Text text;
   if (!OpenClipboard(nullptr)) return text;
-  if (HANDLE h = GetClipboardData(CF_TEXT)) {
-    text = static_cast<const char*>(GlobalLock(h));
+  if (HANDLE h = GetClipboardData(format)) {
+    text = static_cast<const typename Text::value_type*>(GlobalLock(h));
     GlobalUnlock(h);
   }
   CloseClipboard();
   return text;
 }
-
-std::wstring ReadWide() {
-  std::wstring text;
-  if (!OpenClipboard(nullptr)) return text;
-  if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
-    text = static_cast<const wchar_t*>(GlobalLock(h));
-    GlobalUnlock(h);
-  }
-  CloseClipboard();
-  return text;
-}
+std::wstring ReadWide() { return Read<std::wstring>(CF_UNICODETEXT); }
+std::string ReadNarrow() { return Read<std::string>(CF_TEXT); }
 
 HWND MessageWindow() {
   return CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);

@@ -15,79 +15,54 @@ using test::WaitForWindow;
 using test::WindowText;
 using test::WithDriver;
 
-struct ButtonCase {
-  const char* name;
-  uint32_t style;
-  std::vector<int> ids;             // the buttons shown, in order
-  std::vector<const char*> labels;  // their labels
-  int press;                        // the button the user presses
-};
-
-class DlgBoxButtons : public testing::TestWithParam<ButtonCase> {};
-
-TEST_P(DlgBoxButtons, StyleShowsItsButtonsAndReturnsThePressedId) {
-  const ButtonCase& c = GetParam();
-  std::vector<int> ids;
-  std::vector<std::wstring> labels;
-  DlgBox box;
-  const uint32_t result = WithDriver(
-      [&](DWORD ui) {
-        HWND h = WaitForWindow(ui, L"dlgbox");
-        ASSERT_NE(h, nullptr);
-        for (HWND b : Children(h, L"mokit_nbtn")) {
-          ids.push_back(GetDlgCtrlID(b));
-          labels.push_back(WindowText(b));
-        }
-        PressButton(h, c.press);
-      },
-      [&] { return box.RunModal(nullptr, "テスト", "確認", c.style); });
-  EXPECT_EQ(result, static_cast<uint32_t>(c.press));
-  EXPECT_EQ(ids, c.ids);
-  ASSERT_EQ(labels.size(), c.labels.size());
-  for (size_t i = 0; i < labels.size(); ++i) EXPECT_EQ(labels[i], Widen(c.labels[i])) << i;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Styles, DlgBoxButtons,
-    testing::Values(ButtonCase{"QuestionYes", 0x24, {6, 7}, {" はい ", "いいえ"}, 6},
-                    ButtonCase{"QuestionNo", 0x24, {6, 7}, {" はい ", "いいえ"}, 7},
-                    ButtonCase{"ErrorOk", 0x10, {1}, {"  OK  "}, 1},
-                    ButtonCase{"YesNoCancel", 0x33, {6, 7, 2}, {" はい ", "いいえ", "キャンセル"}, 2}),
-    [](const testing::TestParamInfo<ButtonCase>& info) { return std::string(info.param.name); });
-
-TEST(DlgBox, IconFollowsTheStyleUnlessOneIsSet) {
+// What the user sees and gets: the buttons a style shows (their ids and labels), the icon, and
+// the id the pressed button returns. Escape answers Cancel, never the default Yes.
+TEST(DlgBox, StyleShowsItsButtonsAndReturnsThePressedId) {
+  constexpr int kEscape = 0;
   struct {
+    const char* name;
     uint32_t style;
+    const char* slotZeroLabel;  // nullptr: the default
+    std::vector<int> ids;
+    std::vector<std::wstring> labels;
     int systemIcon;  // 0: none
-  } cases[] = {{0x10, 32513}, {0x24, 32514}, {0x30, 32515}, {0x00, 0}, {0x40, 0}};
+    int press;       // the button pressed, or kEscape
+    uint32_t want;
+  } cases[] = {
+      {"question yes", 0x24, nullptr, {6, 7}, {L" はい ", L"いいえ"}, 32514, 6, 6},
+      {"question no", 0x24, nullptr, {6, 7}, {L" はい ", L"いいえ"}, 32514, 7, 7},
+      {"question escape", 0x24, nullptr, {6, 7}, {L" はい ", L"いいえ"}, 32514, kEscape, DlgBox::kIdCancel},
+      {"error ok", 0x10, nullptr, {1}, {L"  OK  "}, 32513, 1, 1},
+      {"yes no cancel", 0x33, nullptr, {6, 7, 2}, {L" はい ", L"いいえ", L"キャンセル"}, 32515, 2, 2},
+      {"custom slot 0", 0x00, "キャンセル", {1}, {L"キャンセル"}, 0, 1, 1},
+  };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<int> ids;
+    std::vector<std::wstring> labels;
     DlgBox box;
-    box.style = c.style;
-    HICON expected = c.systemIcon ? LoadIconW(nullptr, MAKEINTRESOURCEW(c.systemIcon)) : nullptr;
-    EXPECT_EQ(box.ShownIcon(), expected) << std::hex << c.style;
+    if (c.slotZeroLabel) box.labels[0] = c.slotZeroLabel;
+    const uint32_t result = WithDriver(
+        [&](DWORD ui) {
+          HWND h = WaitForWindow(ui, L"dlgbox");
+          ASSERT_NE(h, nullptr);
+          for (HWND b : Children(h, L"mokit_nbtn")) {
+            ids.push_back(GetDlgCtrlID(b));
+            labels.push_back(WindowText(b));
+          }
+          if (c.press == kEscape) PostMessageW(GetDlgItem(h, 6), WM_KEYDOWN, VK_ESCAPE, 1);
+          else PressButton(h, c.press);
+        },
+        [&] { return box.RunModal(nullptr, "テスト", "確認", c.style); });
+    EXPECT_EQ(result, c.want);
+    EXPECT_EQ(ids, c.ids);
+    EXPECT_EQ(labels, c.labels);
+    EXPECT_EQ(box.ShownIcon(), c.systemIcon ? LoadIconW(nullptr, MAKEINTRESOURCEW(c.systemIcon)) : nullptr);
   }
-  DlgBox custom;
+  DlgBox custom;  // an icon of its own is shown instead of the style's
   custom.style = 0x10;
   custom.icon = LoadIconW(nullptr, MAKEINTRESOURCEW(32516));
   EXPECT_EQ(custom.ShownIcon(), custom.icon);
-}
-
-TEST(DlgBox, CustomSlotZeroLabelKeepsIdOne) {
-  DlgBox box;
-  box.labels[0] = "キャンセル";
-  std::vector<HWND> buttons;
-  std::wstring label;
-  const uint32_t result = WithDriver(
-      [&](DWORD ui) {
-        HWND h = WaitForWindow(ui, L"dlgbox");
-        buttons = Children(h, L"mokit_nbtn");
-        if (HWND b = GetDlgItem(h, 1)) label = WindowText(b);
-        PressButton(h, 1);
-      },
-      [&] { return box.RunModal(nullptr, "デバイスを検索しています。", "Scan Device...", 0); });
-  EXPECT_EQ(result, 1u);
-  EXPECT_EQ(buttons.size(), 1u);
-  EXPECT_EQ(label, L"キャンセル");
 }
 
 TEST(DlgBox, HelpButtonShowsHelpAndKeepsTheBoxOpen) {
@@ -137,17 +112,6 @@ TEST(DlgBox, EnterInTheInputFieldReturnsOneWithTheText) {
   EXPECT_EQ(box.InputText(), "E:");
 }
 
-TEST(DlgBox, EscapeClosesWithCancelNotYes) {
-  DlgBox box;
-  const uint32_t result = WithDriver(
-      [&](DWORD ui) {
-        HWND h = WaitForWindow(ui, L"dlgbox");
-        PostMessageW(GetDlgItem(h, 6), WM_KEYDOWN, VK_ESCAPE, 1);
-      },
-      [&] { return box.RunModal(nullptr, "消去しますか？", "確認", 0x24); });
-  EXPECT_EQ(result, static_cast<uint32_t>(DlgBox::kIdCancel));
-}
-
 TEST(DlgBox, QuitEndsTheBoxAndStillReachesTheApplicationLoop) {
   DlgBox box;
   const uint32_t result = WithDriver(
@@ -179,29 +143,23 @@ HWND MakeOwner(int x, int y, int w, int h) {
   return owner;
 }
 
+// Centred over the owner, pushed back inside the work area where the owner reaches outside it.
 TEST(DlgBox, OpensCentredOverItsOwnerAndKeepsInsideTheWorkArea) {
   RECT work;
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  struct {
-    const char* name;
-    int x, y;
-  } cases[] = {{"middle", (work.left + work.right) / 2 - 300, (work.top + work.bottom) / 2 - 200},
-               {"left edge", work.left - 500, work.top + 100},
-               {"bottom right", work.right - 100, work.bottom - 50}};
-  for (const auto& c : cases) {
-    HWND owner = MakeOwner(c.x, c.y, 600, 400);
-    RECT ownerRect;
-    GetWindowRect(owner, &ownerRect);
+  const POINT owners[] = {{(work.left + work.right) / 2 - 300, (work.top + work.bottom) / 2 - 200},
+                          {work.left - 500, work.top + 100},
+                          {work.right - 100, work.bottom - 50}};
+  for (const POINT& at : owners) {
+    HWND owner = MakeOwner(at.x, at.y, 600, 400);
+    RECT o, r;
+    GetWindowRect(owner, &o);
     DlgBox box;
-    ASSERT_EQ(box.OpenModeless(owner, "配置", "テスト", 0), 0) << c.name;
-    RECT r;
+    ASSERT_EQ(box.OpenModeless(owner, "配置", "テスト", 0), 0) << at.x;
     GetWindowRect(box.hwnd(), &r);
     const int w = r.right - r.left, h = r.bottom - r.top;
-    int x = (ownerRect.left + ownerRect.right - w) / 2, y = (ownerRect.top + ownerRect.bottom - h) / 2;
-    x = std::min<int>(std::max<int>(x, work.left), work.right - w);
-    y = std::min<int>(std::max<int>(y, work.top), work.bottom - h);
-    EXPECT_EQ(r.left, x) << c.name;
-    EXPECT_EQ(r.top, y) << c.name;
+    EXPECT_EQ(r.left, std::clamp<int>((o.left + o.right - w) / 2, work.left, work.right - w)) << at.x;
+    EXPECT_EQ(r.top, std::clamp<int>((o.top + o.bottom - h) / 2, work.top, work.bottom - h)) << at.x;
     box.CloseModeless();
     DestroyWindow(owner);
   }
@@ -233,43 +191,6 @@ TEST(DlgBox, StatusTextFromAWorkerKeepsTheOldTextForNull) {
   worker.join();
   EXPECT_EQ(box.StatusText(), "Scan E: drive");
   box.CloseModeless();
-}
-
-// A derived box replaces the WM_CLOSE entry of the base table: its close asks first.
-class GuardedBox : public DlgBox {
- public:
-  int closeRequests = 0;
-
- protected:
-  const MessageTable& Messages() const override {
-    static const MessageTable table = [] {
-      MessageTable t(DlgBox::ClassMessages());
-      t.Add(WM_CLOSE, Thunk<GuardedBox, &GuardedBox::OnGuardedClose>);
-      return t;
-    }();
-    return table;
-  }
-
- private:
-  LRESULT OnGuardedClose(UINT m, WPARAM w, LPARAM l) {
-    if (++closeRequests < 2) return 0;  // the first request is refused
-    return DlgBox::OnClose(m, w, l);
-  }
-};
-
-TEST(DlgBox, DerivedTableReplacesAHandler) {
-  GuardedBox box;
-  const uint32_t result = WithDriver(
-      [&](DWORD ui) {
-        HWND h = WaitForWindow(ui, L"dlgbox");
-        PressButton(h, 1);
-        test::WaitFor([&] { return box.closeRequests == 1; });
-        EXPECT_TRUE(IsWindow(h));
-        PressButton(h, 1);
-      },
-      [&] { return box.RunModal(nullptr, "停止しますか？", "確認", 0); });
-  EXPECT_EQ(box.closeRequests, 2);
-  EXPECT_EQ(result, 1u);
 }
 
 }  // namespace

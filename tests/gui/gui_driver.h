@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <thread>
@@ -26,11 +27,13 @@ inline BOOL CALLBACK CollectByClass(HWND h, LPARAM p) {
   return TRUE;
 }
 
-// Visible top-level windows of a thread with the given class, in z-order.
-inline std::vector<HWND> ThreadWindows(DWORD thread, const wchar_t* className) {
-  ClassQuery query{className, true, {}};
-  EnumThreadWindows(thread, CollectByClass, reinterpret_cast<LPARAM>(&query));
-  return query.found;
+// Dispatches what waits in the calling thread's queue.
+inline void Pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
 }
 
 // Polls until the condition holds or five seconds have passed.
@@ -43,18 +46,14 @@ inline bool WaitFor(const std::function<bool()>& condition, int milliseconds = 5
   return condition();
 }
 
-// Waits for a window of the class on the thread, other than those in `known`.
+// Waits for a visible top-level window of the class on the thread, other than those in `known`.
 inline HWND WaitForWindow(DWORD thread, const wchar_t* className, const std::vector<HWND>& known = {}) {
   HWND found = nullptr;
   WaitFor([&] {
-    for (HWND h : ThreadWindows(thread, className)) {
-      bool old = false;
-      for (HWND k : known) old = old || k == h;
-      if (!old) {
-        found = h;
-        return true;
-      }
-    }
+    ClassQuery query{className, true, {}};
+    EnumThreadWindows(thread, CollectByClass, reinterpret_cast<LPARAM>(&query));
+    for (HWND h : query.found)
+      if (std::find(known.begin(), known.end(), h) == known.end()) return (found = h) != nullptr;
     return false;
   });
   return found;

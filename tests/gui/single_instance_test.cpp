@@ -51,12 +51,11 @@ class Program {
   bool started_ = false;
 };
 
-// Main windows of the program, any process.
-int MainWindowCount() {
-  int count = 0;
-  HWND h = nullptr;
-  while ((h = FindWindowExW(nullptr, h, L"orvwnd", kTitle)) != nullptr) ++count;
-  return count;
+// The main windows of the program, of any process.
+std::vector<HWND> MainWindows() {
+  std::vector<HWND> found;
+  for (HWND h = nullptr; (h = FindWindowExW(nullptr, h, L"orvwnd", kTitle)) != nullptr;) found.push_back(h);
+  return found;
 }
 
 // The main window of a process once its start-up scan is over (the window is enabled again).
@@ -64,14 +63,10 @@ HWND ReadyMainWindow(DWORD process) {
   HWND found = nullptr;
   test::WaitFor(
       [&] {
-        HWND h = nullptr;
-        while ((h = FindWindowExW(nullptr, h, L"orvwnd", kTitle)) != nullptr) {
+        for (HWND h : MainWindows()) {
           DWORD owner = 0;
           GetWindowThreadProcessId(h, &owner);
-          if (owner == process && IsWindowVisible(h) && IsWindowEnabled(h)) {
-            found = h;
-            return true;
-          }
+          if (owner == process && IsWindowVisible(h) && IsWindowEnabled(h)) return (found = h) != nullptr;
         }
         return false;
       },
@@ -100,7 +95,7 @@ TEST(SingleInstance, SecondCopyRaisesTheFirstAndExitsWithZero) {
     EXPECT_EQ(second.WaitExit(20000), 0u);
   }
   EXPECT_TRUE(test::WaitFor([&] { return IsWindowVisible(window) != FALSE; }));
-  EXPECT_EQ(MainWindowCount(), 1);
+  EXPECT_EQ(MainWindows().size(), 1u);
   EXPECT_EQ(first.WaitExit(0), static_cast<DWORD>(STILL_ACTIVE));
 
   ASSERT_TRUE(CloseWithYes(window));

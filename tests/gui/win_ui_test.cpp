@@ -83,46 +83,33 @@ TEST(WinUi, ProgressButtonStopsTheWorkerAndTellsTheOperation) {
   EXPECT_EQ(boxWidth, 400);
 }
 
-TEST(WinUi, CancelledFileChoiceLeavesThePath) {
+// The system's file dialog: a cancel leaves the proposed path, OK gives back the full path.
+TEST(WinUi, FileChoiceCancelledOrChosen) {
   WinUi ui;
-  FileChoiceSpec choice;
-  choice.title = "イメージファイルの指定";
-  choice.defaultExtension = "ovi";
-  choice.filters = {{"イメージファイル(*.ovi)", "*.ovi"}, {"すべて", "*.*"}};
-  std::filesystem::path path = L"backup.ovi";
-  std::wstring title;
-  const int rc = WithDriver(
-      [&](DWORD thread) {
-        HWND dialog = WaitForWindow(thread, L"#32770");
-        ASSERT_NE(dialog, nullptr);
-        title = test::WindowText(dialog);
-        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-      },
-      [&] { return ui.ChooseSaveFile(choice, path); });
-  EXPECT_EQ(rc, -1);
-  EXPECT_EQ(path, std::filesystem::path(L"backup.ovi"));
-  EXPECT_EQ(title, L"イメージファイルの指定");
-}
-
-TEST(WinUi, ChosenFileComesBackAsItsFullPath) {
-  WinUi ui;
-  FileChoiceSpec choice;
-  choice.title = "保存";
-  choice.defaultExtension = "ovi";
-  choice.filters = {{"イメージファイル(*.ovi)", "*.ovi"}};
+  FileChoiceSpec choice{"イメージファイルの指定", "ovi", {{"イメージファイル(*.ovi)", "*.ovi"}, {"すべて", "*.*"}}};
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
-  const std::filesystem::path expected = std::filesystem::path(temp) / L"消去前.ovi";
-  std::filesystem::path path = expected;
-  const int rc = WithDriver(
-      [&](DWORD thread) {
-        HWND dialog = WaitForWindow(thread, L"#32770");
-        ASSERT_NE(dialog, nullptr);
-        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-      },
-      [&] { return ui.ChooseSaveFile(choice, path); });
-  EXPECT_EQ(rc, 0);
-  EXPECT_EQ(std::filesystem::weakly_canonical(path), std::filesystem::weakly_canonical(expected));
+  const std::filesystem::path proposed = std::filesystem::path(temp) / L"消去前.ovi";
+  for (const bool cancel : {true, false}) {
+    std::filesystem::path path = cancel ? std::filesystem::path(L"backup.ovi") : proposed;
+    std::wstring title;
+    const int rc = WithDriver(
+        [&](DWORD thread) {
+          HWND dialog = WaitForWindow(thread, L"#32770");
+          ASSERT_NE(dialog, nullptr);
+          title = test::WindowText(dialog);
+          PostMessageW(dialog, WM_COMMAND, cancel ? IDCANCEL : IDOK, 0);
+        },
+        [&] { return ui.ChooseSaveFile(choice, path); });
+    EXPECT_EQ(title, L"イメージファイルの指定");
+    if (cancel) {
+      EXPECT_EQ(rc, -1);
+      EXPECT_EQ(path, std::filesystem::path(L"backup.ovi"));
+    } else {
+      EXPECT_EQ(rc, 0);
+      EXPECT_EQ(std::filesystem::weakly_canonical(path), std::filesystem::weakly_canonical(proposed));
+    }
+  }
 }
 
 }  // namespace

@@ -14,13 +14,14 @@ namespace fs = std::filesystem;
 
 std::string U8(const char8_t* text) { return std::string(reinterpret_cast<const char*>(text)); }
 
-// A console with its answers in a file and its error stream captured.
+// A console with its answers in a file and its error stream captured in another.
 class Console {
  public:
   explicit Console(const std::string& answers) {
     const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    inPath_ = fs::temp_directory_path() / ("orvane-console-in-" + name);
-    errPath_ = fs::temp_directory_path() / ("orvane-console-err-" + name);
+    const fs::path dir = fs::temp_directory_path();
+    inPath_ = dir / ("orvane-console-in-" + name);
+    errPath_ = dir / ("orvane-console-err-" + name);
     std::FILE* f = std::fopen(inPath_.string().c_str(), "wb");
     std::fwrite(answers.data(), 1, answers.size(), f);
     std::fclose(f);
@@ -39,8 +40,7 @@ class Console {
     std::fflush(err_);
     std::rewind(err_);
     std::string text;
-    int c;
-    while ((c = std::fgetc(err_)) != EOF) text.push_back(static_cast<char>(c));
+    for (int c; (c = std::fgetc(err_)) != EOF;) text.push_back(static_cast<char>(c));
     return text;
   }
   std::unique_ptr<ConsoleUi> ui;
@@ -62,18 +62,21 @@ TEST(ConsoleUi, QuestionsAreAnsweredOnTheInput) {
     const char* input;
     uint32_t style;
     uint32_t want;
+    bool assumeYes = false;
   } cases[] = {
       {"y\n", 0x24, kIdYes},
       {"YES\n", 0x24, kIdYes},
       {"n\n", 0x24, kIdNo},
-      {"maybe\nn\n", 0x24, kIdNo},         // asked again until the answer fits
+      {"maybe\nn\n", 0x24, kIdNo},  // asked again until the answer fits
       {"c\n", 0x23, kIdCancel},
-      {"c\nn\n", 0x24, kIdNo},             // no Cancel button in a Yes/No box
-      {"", 0x24, kIdClosed},               // end of input
-      {"y", 0x24, kIdYes},                 // last line without a line end
+      {"c\nn\n", 0x24, kIdNo},      // no Cancel button in a Yes/No box
+      {"", 0x24, kIdClosed},          // end of input
+      {"y", 0x24, kIdYes},            // last line without a line end
+      {"n\n", 0x24, kIdYes, true},   // assumed, not read
   };
   for (const Case& c : cases) {
     Console console(c.input);
+    console.ui->SetAssumeYes(c.assumeYes);
     EXPECT_EQ(console.ui->ShowBox({"消去しますか？", "確認", c.style, "", 0}), c.want) << c.input;
   }
   Console labels(U8(u8"いいえ\n"));
@@ -81,34 +84,27 @@ TEST(ConsoleUi, QuestionsAreAnsweredOnTheInput) {
   EXPECT_NE(labels.Err().find(U8(u8"(y=はい / n=いいえ) > ")), std::string::npos);
 }
 
-TEST(ConsoleUi, AssumeYesAnswersWithoutReading) {
-  Console console("n\n");
-  console.ui->SetAssumeYes(true);
-  EXPECT_EQ(console.ui->ShowBox({"?", "", 0x24, "", 0}), kIdYes);
-}
-
 TEST(ConsoleUi, FileChoice) {
-  {
-    Console console("\n");
-    std::filesystem::path path = "orv-unformat.ovi";
-    EXPECT_EQ(console.ui->ChooseSaveFile({"保存", "ovi", {}}, path), 0);  // the proposal taken
-    EXPECT_EQ(path, fs::path("orv-unformat.ovi"));
-  }
-  {
-    Console console("backup\n");
-    std::filesystem::path path;
-    EXPECT_EQ(console.ui->ChooseSaveFile({"保存", "ovi", {}}, path), 0);
-    EXPECT_EQ(path, fs::path("backup.ovi"));  // the default extension is added
-  }
-  {
-    Console console("\n");
-    std::filesystem::path path;
-    EXPECT_EQ(console.ui->ChooseOpenFile({"開く", "", {}}, path), -1);  // nothing proposed
-  }
-  {
-    Console console("");
-    std::filesystem::path path = "x.img";
-    EXPECT_EQ(console.ui->ChooseOpenFile({"開く", "", {}}, path), -1);  // end of input
+  struct Case {
+    const char* input;
+    bool save;
+    fs::path proposed;
+    int want;
+    fs::path chosen;
+  } cases[] = {
+      {"\n", true, "orv-unformat.ovi", 0, "orv-unformat.ovi"},  // the proposal taken
+      {"backup\n", true, "", 0, "backup.ovi"},                  // the default extension added
+      {"\n", false, "", -1, ""},                                 // nothing proposed
+      {"", false, "x.img", -1, "x.img"},                         // end of input
+  };
+  for (const Case& c : cases) {
+    Console console(c.input);
+    fs::path path = c.proposed;
+    EXPECT_EQ(c.save ? console.ui->ChooseSaveFile({"保存", "ovi", {}}, path)
+                     : console.ui->ChooseOpenFile({"開く", "", {}}, path),
+              c.want)
+        << c.input;
+    EXPECT_EQ(path, c.chosen) << c.input;
   }
 }
 

@@ -5,12 +5,5 @@
 // The program's text is Shift-JIS bytes in every build: the compiler must translate the UTF-8
 // source into code page 932, or every Japanese message box would show mojibake.
 TEST(ExecCharset, JapaneseLiteralIsCp932) {
-  const std::string text = "ドライブ検索";
-  const std::string expected = "\x83\x68\x83\x89\x83\x43\x83\x75\x8C\x9F\x8D\xF5";
-  EXPECT_EQ(text, expected);
-}
-
-TEST(ExecCharset, AsciiIsUnchanged) {
-  EXPECT_EQ(std::string("Orvane - DVD-RAM Utility"), std::string("Orvane - DVD-RAM Utility"));
-  EXPECT_EQ('\\', 0x5C);
+  EXPECT_EQ(std::string("ドライブ検索"), "\x83\x68\x83\x89\x83\x43\x83\x75\x8C\x9F\x8D\xF5");
 }

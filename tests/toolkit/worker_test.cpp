@@ -62,20 +62,6 @@ TEST(Worker, ButtonPressStopsTheWorkerAtItsNextCheck) {
   EXPECT_EQ(tail, (std::vector<std::string>{"status step 4", "close request", "closed"}));
 }
 
-TEST(Worker, QuitRequestStopsTheWorker) {
-  ScriptedUi ui;
-  ui.QuitOnProcessCall(1);
-  bool sawStop = false;
-  ASSERT_EQ(RunWorkerWithProgress(ui, ScanLikeSpec(),
-                                  [&](WorkerContext& ctx) {
-                                    // Wait for the stop the quit request sets.
-                                    while (!ctx.StopRequested()) std::this_thread::yield();
-                                    sawStop = true;
-                                  }),
-            0);
-  EXPECT_TRUE(sawStop);
-}
-
 // A Ui whose box vanishes without the close request (a window destroyed by other means).
 class VanishingBoxUi : public ScriptedUi {
  public:
@@ -86,16 +72,21 @@ class VanishingBoxUi : public ScriptedUi {
   }
 };
 
-TEST(Worker, BoxGoneWithoutARequestStillStopsTheWorker) {
-  VanishingBoxUi ui;
-  bool sawStop = false;
-  ASSERT_EQ(RunWorkerWithProgress(ui, ScanLikeSpec(),
-                                  [&](WorkerContext& ctx) {
-                                    while (!ctx.StopRequested()) std::this_thread::yield();
-                                    sawStop = true;
-                                  }),
-            0);
-  EXPECT_TRUE(sawStop);
+// A quit request, or the box gone without a request, stops a worker that only waits for it.
+TEST(Worker, QuitOrBoxGoneStopsTheWorker) {
+  ScriptedUi quitting;
+  quitting.QuitOnProcessCall(1);
+  VanishingBoxUi vanishing;
+  for (ScriptedUi* ui : {&quitting, static_cast<ScriptedUi*>(&vanishing)}) {
+    bool sawStop = false;
+    ASSERT_EQ(RunWorkerWithProgress(*ui, ScanLikeSpec(),
+                                    [&](WorkerContext& ctx) {
+                                      while (!ctx.StopRequested()) std::this_thread::yield();
+                                      sawStop = true;
+                                    }),
+              0);
+    EXPECT_TRUE(sawStop);
+  }
 }
 
 TEST(Worker, ExceptionOfTheWorkIsRethrownOnTheCaller) {

@@ -6,29 +6,21 @@ namespace orv {
 namespace {
 
 TEST(DriveConfig, WellFormedValues) {
-  struct Case {
-    const char* text;
-    std::vector<std::tuple<char, std::string, std::string>> expected;
-  };
-  const Case cases[] = {
-      {"", {}},
-      {"E=dvdram", {{'E', "dvdram", ""}}},
+  const std::pair<const char*, const char*> cases[] = {
+      {"", ""},
+      {"E=dvdram", "E dvdram ''\n"},
       {"E=dvdram:/tmp/disc.img,F=dvdrom,G=hdd:/tmp/disk.img,H=nodisc",
-       {{'E', "dvdram", "/tmp/disc.img"}, {'F', "dvdrom", ""}, {'G', "hdd", "/tmp/disk.img"}, {'H', "nodisc", ""}}},
-      {"e=hdd:C:\\images\\disk.img", {{'E', "hdd", "C:\\images\\disk.img"}}},
-      {"Z=dvdrom:/a b/c:d.iso", {{'Z', "dvdrom", "/a b/c:d.iso"}}},
+       "E dvdram '/tmp/disc.img'\nF dvdrom ''\nG hdd '/tmp/disk.img'\nH nodisc ''\n"},
+      {"e=hdd:C:\\images\\disk.img", "E hdd 'C:\\images\\disk.img'\n"},
+      {"Z=dvdrom:/a b/c:d.iso", "Z dvdrom '/a b/c:d.iso'\n"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
+  for (const auto& [text, expected] : cases) {
+    SCOPED_TRACE(text);
     std::vector<VirtualDriveSpec> driveSpecs;
-    std::string error;
-    ASSERT_EQ(ParseVirtualDriveSpecs(c.text, driveSpecs, error), 0) << error;
-    ASSERT_EQ(driveSpecs.size(), c.expected.size());
-    for (size_t i = 0; i < driveSpecs.size(); ++i) {
-      EXPECT_EQ(driveSpecs[i].letter, std::get<0>(c.expected[i]));
-      EXPECT_EQ(driveSpecs[i].preset, std::get<1>(c.expected[i]));
-      EXPECT_EQ(driveSpecs[i].image, std::get<2>(c.expected[i]));
-    }
+    std::string error, listed;
+    ASSERT_EQ(ParseVirtualDriveSpecs(text, driveSpecs, error), 0) << error;
+    for (const VirtualDriveSpec& d : driveSpecs) listed += std::string(1, d.letter) + " " + d.preset + " '" + d.image + "'\n";
+    EXPECT_EQ(listed, expected);
   }
 }
 
@@ -66,22 +58,14 @@ TEST(DriveConfig, MalformedValuesAreRejectedWhole) {
 }
 
 TEST(DriveConfig, TimingSwitch) {
-  struct Case {
-    const char* text;
-    int result;
-    bool enabled;
-  };
-  for (const Case& c : {Case{"", 0, false}, Case{"0", 0, false}, Case{"1", 0, true}, Case{"yes", -1, false},
-                        Case{"10", -1, false}}) {
-    SCOPED_TRACE(c.text);
-    bool enabled = !c.enabled;
+  const std::tuple<const char*, int, bool> cases[] = {{"", 0, false}, {"0", 0, false}, {"1", 0, true},
+                                                      {"yes", -1, true}, {"10", -1, true}};
+  for (const auto& [text, result, enabled] : cases) {
+    bool value = !enabled;  // a refused value leaves the switch alone
     std::string error;
-    EXPECT_EQ(ParseVirtualTiming(c.text, enabled, error), c.result);
-    if (c.result == 0) {
-      EXPECT_EQ(enabled, c.enabled);
-    } else {
-      EXPECT_NE(error.find("ORVANE_VIRTUAL_TIMING"), std::string::npos);
-    }
+    EXPECT_EQ(ParseVirtualTiming(text, value, error), result) << text;
+    EXPECT_EQ(value, result == 0 ? enabled : !enabled) << text;
+    EXPECT_EQ(error.find("ORVANE_VIRTUAL_TIMING") != std::string::npos, result != 0) << error;
   }
 }
 

@@ -11,6 +11,7 @@
 
 #include "image/binary_file.h"
 #include "image/image_file.h"
+#include "toolkit/console_terminal.h"
 
 namespace orv {
 
@@ -30,16 +31,22 @@ std::string Hex32(uint32_t value) {
   return s.str();
 }
 
-// A progress line on the error stream, rewritten in place.
+// A progress line on the error stream, rewritten in place. It is drawn only when that stream is
+// the program's own standard error on an interactive terminal: in a pipe or a log file the
+// carriage returns would only interleave with the results.
 class Progress {
  public:
-  Progress(std::ostream& err, uint64_t total) : err_(err), total_(total) {}
-  ~Progress() {
+  Progress(std::ostream& err, uint64_t total)
+      : err_(err), total_(total), draw_(&err == &std::cerr && IsTerminal(stderr)) {}
+  ~Progress() { Clear(); }
+  // Removes the line, so that a result line written next starts on a clean line.
+  void Clear() {
     if (shown_) err_ << "\r" << std::string(40, ' ') << "\r" << std::flush;
+    shown_ = false;
   }
   void Update(const char* what, size_t block, uint64_t done) {
     const int percent = total_ == 0 ? 100 : static_cast<int>(done * 100 / total_);
-    if (percent == lastPercent_) return;
+    if (!draw_ || percent == lastPercent_) return;
     lastPercent_ = percent;
     shown_ = true;
     err_ << "\r" << what << " block " << block << ": " << percent << "%" << std::flush;
@@ -48,6 +55,7 @@ class Progress {
  private:
   std::ostream& err_;
   uint64_t total_;
+  bool draw_;
   int lastPercent_ = -1;
   bool shown_ = false;
 };
@@ -257,6 +265,7 @@ int ImageCreate(const std::filesystem::path& path, const std::filesystem::path& 
     }
     if (ok) ok = image.EndBlock() == 0;
     if (!ok) break;
+    progress.Clear();
     const ImageBlock& block = image.Blocks().back();
     out << "block " << number << ": sectors " << run.firstSector << "-" << run.firstSector + run.sectorCount - 1
         << ", " << total << " bytes -> " << block.header.storedSize << " bytes\n";
