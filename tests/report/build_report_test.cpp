@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "device/scsi_opcodes.h"
 #include "toolkit/scripted_ui.h"
 #include "virtual_report.h"
 
@@ -17,21 +18,17 @@ namespace {
 
 using test::VirtualReport;
 
-constexpr uint8_t kOpModeSense6 = 0x1A;
-constexpr uint8_t kOpModeSense10 = 0x5A;
-constexpr uint8_t kOpReadDvdStructure = 0xAD;
-
 // The MODE SENSE commands the drive received, in order.
 std::vector<std::vector<uint8_t>> ModeSenseCdbs(VirtualDrive& drive) {
   std::vector<std::vector<uint8_t>> cdbs;
   for (const auto& cdb : drive.LastCdbs())
-    if (!cdb.empty() && (cdb[0] == kOpModeSense6 || cdb[0] == kOpModeSense10)) cdbs.push_back(cdb);
+    if (!cdb.empty() && (cdb[0] == scsi_op::kModeSense6 || cdb[0] == scsi_op::kModeSense10)) cdbs.push_back(cdb);
   return cdbs;
 }
 
 TEST(BuildDriveReport, ModeSense10WhenModeSense6IsRefusedOrAnswersEmptily) {
   // DBD, current values of every page, 4096 bytes.
-  const std::vector<uint8_t> modeSense10 = {kOpModeSense10, 0x08, 0x3F, 0, 0, 0, 0, 0x10, 0x00, 0};
+  const std::vector<uint8_t> modeSense10 = {scsi_op::kModeSense10, 0x08, 0x3F, 0, 0, 0, 0, 0x10, 0x00, 0};
   const struct {
     const char* name;
     void (*setup)(VirtualReport&);
@@ -44,10 +41,10 @@ TEST(BuildDriveReport, ModeSense10WhenModeSense6IsRefusedOrAnswersEmptily) {
        [](VirtualReport& d) { auto c = d.Content(); c.modeSense6EmptyFirstPage = true; d.SetContent(c); },
        "Mode Parameter | modeSense (10): length 124", 2},
       {"short answer used unchanged",
-       [](VirtualReport& d) { d.Drive().SetAnswerOverride(kOpModeSense6, {5, 0, 0, 0, 0, 0}); },
+       [](VirtualReport& d) { d.Drive().SetAnswerOverride(scsi_op::kModeSense6, {5, 0, 0, 0, 0, 0}); },
        "Mode Parameter | modeSense (6): length 6", 1},
       {"both refused: no mode sections",
-       [](VirtualReport& d) { d.Drive().SetHandler(kOpModeSense6, {}); d.Drive().SetHandler(kOpModeSense10, {}); },
+       [](VirtualReport& d) { d.Drive().SetHandler(scsi_op::kModeSense6, {}); d.Drive().SetHandler(scsi_op::kModeSense10, {}); },
        "Configuration | Configuration (length:164) : Profile 0012H DVD-RAM", 2},
   };
   for (const auto& c : cases) {
@@ -61,7 +58,7 @@ TEST(BuildDriveReport, ModeSense10WhenModeSense6IsRefusedOrAnswersEmptily) {
     EXPECT_EQ(report.RowTitle(1) + " | " + text.substr(0, text.find("\r\n")), c.section);
     const auto cdbs = ModeSenseCdbs(drive.Drive());
     ASSERT_EQ(cdbs.size(), c.commands);
-    EXPECT_EQ(cdbs[0][0], kOpModeSense6);
+    EXPECT_EQ(cdbs[0][0], scsi_op::kModeSense6);
     if (c.commands == 2) {
       EXPECT_EQ(cdbs[1], modeSense10);
     }
@@ -87,7 +84,7 @@ TEST(BuildDriveReport, SectionKindsOfATwoLayerDisc) {
   // formats 00h, 01h, 04h (the disc key, 02h, is read on layer 0 only).
   int layerOneRequests = 0;
   for (const auto& cdb : drive.Drive().LastCdbs())
-    if (cdb[0] == kOpReadDvdStructure && cdb[6] == 1) ++layerOneRequests;
+    if (cdb[0] == scsi_op::kReadDvdStructure && cdb[6] == 1) ++layerOneRequests;
   EXPECT_EQ(layerOneRequests, 4);
   // A rebuild starts from an empty report.
   ASSERT_EQ(drive.Build(report), 0);

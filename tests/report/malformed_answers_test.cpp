@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "device/scsi_opcodes.h"
 #include "report/capacity_section.h"
 #include "report/configuration.h"
 #include "report/dvd_structure.h"
@@ -44,10 +45,10 @@ TEST(MalformedAnswers, RandomAnswersFromTheDriveAreSafe) {
     uint8_t opcode;
     std::vector<Lie> lies;
   } commands[] = {
-      {0x1A, {{0, {0xFF, 0xFF}}, {3, {0xF8, 0x08}}}},                  // MODE SENSE(6)
-      {0x5A, {{0, {0x0F, 0x0F}}, {1, {0xFF, 0xFF}}, {6, {0x0F, 0x0F}}}},  // MODE SENSE(10)
-      {0x46, {{0, {0xFF, 0xFF}}, {1, {0xFF, 0xFF}}, {2, {0xFF, 0xFF}}, {3, {0xFF, 0xFF}}, {11, {0xFF, 0xFF}}}},  // GET CONFIGURATION
-      {0xAD, {{0, {0xFF, 0xFF}}, {1, {0xFF, 0xFF}}, {4, {0x00, 0x0A}}}},  // READ DVD STRUCTURE
+      {scsi_op::kModeSense6, {{0, {0xFF, 0xFF}}, {3, {0xF8, 0x08}}}},
+      {scsi_op::kModeSense10, {{0, {0x0F, 0x0F}}, {1, {0xFF, 0xFF}}, {6, {0x0F, 0x0F}}}},
+      {scsi_op::kGetConfiguration, {{0, {0xFF, 0xFF}}, {1, {0xFF, 0xFF}}, {2, {0xFF, 0xFF}}, {3, {0xFF, 0xFF}}, {11, {0xFF, 0xFF}}}},
+      {scsi_op::kReadDvdStructure, {{0, {0xFF, 0xFF}}, {1, {0xFF, 0xFF}}, {4, {0x00, 0x0A}}}},
   };
   std::mt19937 random(20261206);
   for (int i = 0; i < 150; ++i) {
