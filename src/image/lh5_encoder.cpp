@@ -110,6 +110,8 @@ void Lh5Codec::RunEncode() {
   e.flagMask = 0;
   e.bitBuffer = 0;
   e.bitCount = 0;
+  e.bytesOut = 0;
+  e.outFill = 0;
 
   // Bytes past the input are spaces, so that the tree's comparisons beyond the last byte are
   // the same from run to run (the reported lengths are clamped to the input anyway).
@@ -135,6 +137,7 @@ void Lh5Codec::RunEncode() {
     }
   }
   FlushHuffman();
+  FlushOutput();
 }
 
 }  // namespace orv
