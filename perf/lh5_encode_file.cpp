@@ -2,6 +2,7 @@
 // digest check of the encoder's output (scripts/lh5-digests.sh) runs it over a set of corpora
 // before and after a change to the encoder, which must leave every stream byte for byte the same.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -33,10 +34,10 @@ class MemoryCodec : public orv::Lh5Codec {
 
 }  // namespace
 
-// lh5_encode_file FILE [READ_LIMIT [OUTPUT_LIMIT]]
+// lh5_encode_file FILE [READ_LIMIT [OUTPUT_LIMIT [METHOD]]]
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s FILE [READ_LIMIT [OUTPUT_LIMIT]]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s FILE [READ_LIMIT [OUTPUT_LIMIT [METHOD]]]\n", argv[0]);
     return 2;
   }
   std::FILE* f = std::fopen(argv[1], "rb");
@@ -53,7 +54,8 @@ int main(int argc, char** argv) {
   codec.out = &stream;
   if (argc > 2) codec.readLimit = static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10));
   if (argc > 3) codec.uncompressedSize = std::strtoull(argv[3], nullptr, 10);
-  if (codec.EncodeAlloc(5) < 0) return 1;
+  const int method = argc > 4 ? std::atoi(argv[4]) : 5;
+  if (codec.EncodeAlloc(method) < 0) return 1;
   const int result = codec.Encode();
   std::fwrite(stream.data(), 1, stream.size(), stdout);
   std::fprintf(stderr, "read %llu written %llu result %d limit %d\n",

@@ -24,7 +24,7 @@ if [ ! -f "$dir/.done" ]; then
   # Mixed: text, a run, random, binary, text again (matches across kinds and long runs).
   { head -c 40000 "$dir/text8m"; head -c 70000 /dev/zero; head -c 30000 "$dir/random1m";
     tail -c 50000 "$dir/bin8m"; head -c 40000 "$dir/text8m"; } > "$dir/mixed"
-  for n in 0 1 2 3 4 5 255 256 257 258 8191 8192 8193 16384 16640 24576; do
+  for n in 0 1 2 3 4 5 59 60 61 255 256 257 258 4095 4096 4097 8191 8192 8193 16384 16640 24576; do
     head -c $n "$dir/text8m" > "$dir/text_$n"
     head -c $n "$dir/random1m" > "$dir/random_$n"
     head -c $n /dev/zero > "$dir/zeros_$n"
@@ -54,4 +54,8 @@ for f in text128k random128k mixed; do
     out=$("$enc" "$f" 4294967295 $limit 2>&1 >/dev/null)
     printf '%s %s limit=%s %s\n' "$("$enc" "$f" 4294967295 $limit 2>/dev/null | sha256sum | cut -c1-64)" "$f" $limit "$out"
   done
+done
+# Method 1 (4 KiB window, matches up to 60 bytes) runs the other build of the tree code.
+for f in text128k bin128k zeros128k random128k mixed text_4096 text_8193 run1000; do
+  printf '%s %s method=1\n' "$("$enc" "$f" 4294967295 0 1 2>/dev/null | sha256sum | cut -c1-64)" "$f"
 done

@@ -87,8 +87,7 @@ void Lh5Codec::Advance() {
     e.lookahead += ReadText(text + d + f.MaxMatch(), d);
     f.position = d;
   }
-  f.Delete();
-  f.Insert();
+  f.DeleteAndInsert();
 }
 
 void Lh5Codec::RunEncode() {
