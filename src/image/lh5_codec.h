@@ -83,7 +83,7 @@ class Lh5Codec {
   // Encoder (lh5_encoder.cpp, lh5_block_writer.cpp).
   void RunEncode();
   uint32_t ReadText(uint8_t* dest, uint32_t count);
-  void Advance();
+  void Advance(uint32_t count);
   void PutBits(int count, uint32_t value);
   void EmitByte(uint8_t value);
   void FlushOutput();

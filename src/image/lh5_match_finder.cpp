@@ -110,7 +110,7 @@ void MatchFinder::Split(const Arrays& a, uint16_t old, uint32_t at, uint32_t len
 }
 
 template <int Bits, uint32_t MaxMatch>
-void MatchFinder::InsertAt(const Arrays& a) {
+[[gnu::always_inline]] inline void MatchFinder::InsertAt(const Arrays& a) {
   constexpr uint32_t d = 1u << Bits;
   const uint8_t* text = a.text;
   const uint32_t at = position;
@@ -200,7 +200,7 @@ void MatchFinder::InsertAt(const Arrays& a) {
 }
 
 template <int Bits>
-void MatchFinder::DeleteAt(const Arrays& a) {
+[[gnu::always_inline]] inline void MatchFinder::DeleteAt(const Arrays& a) {
   constexpr uint32_t d = 1u << Bits;
   const uint32_t at = position;
   const uint16_t p = static_cast<uint16_t>(at);
@@ -262,6 +262,23 @@ void MatchFinder::Delete() {
     DeleteAt<13>(Raw());
   } else {
     DeleteAt<12>(Raw());
+  }
+}
+
+template <int Bits, uint32_t MaxMatch>
+void MatchFinder::AdvanceBy(const Arrays& a, uint32_t count) {
+  for (; count > 0; --count) {
+    ++position;
+    DeleteAt<Bits>(a);
+    InsertAt<Bits, MaxMatch>(a);
+  }
+}
+
+void MatchFinder::Advance(uint32_t count) {
+  if (LargeWindow()) {
+    AdvanceBy<13, 256>(Raw(), count);
+  } else {
+    AdvanceBy<12, 60>(Raw(), count);
   }
 }
 

@@ -29,6 +29,9 @@ class MatchFinder {
   void Delete();
   // Delete, then Insert: the step of the parse from one position to the next.
   void DeleteAndInsert();
+  // `count` such steps, each after moving `position` one on. The position stays below 2D
+  // (the caller slides the text first).
+  void Advance(uint32_t count);
 
   uint32_t DictionarySize() const { return dictSize_; }
   uint32_t MaxMatch() const { return maxMatch_; }
@@ -60,6 +63,8 @@ class MatchFinder {
   void InsertAt(const Arrays& a);
   template <int Bits>
   void DeleteAt(const Arrays& a);
+  template <int Bits, uint32_t MaxMatch>
+  void AdvanceBy(const Arrays& a, uint32_t count);
   template <int Bits>
   void Split(const Arrays& a, uint16_t old, uint32_t at, uint32_t length, uint32_t from);
   bool LargeWindow() const { return dictSize_ == 1u << 13; }
