@@ -84,6 +84,7 @@ class Lh5Codec {
   void RunEncode();
   uint32_t ReadText(uint8_t* dest, uint32_t count);
   void Advance(uint32_t count);
+  void Slide();
   void PutBits(int count, uint32_t value);
   void EmitByte(uint8_t value);
   void FlushOutput();

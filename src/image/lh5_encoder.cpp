@@ -77,26 +77,35 @@ uint32_t Lh5Codec::ReadText(uint8_t* dest, uint32_t count) {
 // Moves `count` bytes on. At each, when the position reaches 2·D the buffer slides back by D and
 // takes the next D bytes of input; then the leaf of the position D bytes back leaves the tree
 // and the new position enters it. The steps between two slides go to the tree in one call.
-void Lh5Codec::Advance(uint32_t count) {
+inline void Lh5Codec::Advance(uint32_t count) {
   EncoderState& e = *enc_;
   MatchFinder& f = e.finder;
-  const uint32_t d = f.DictionarySize();
+  const uint32_t last = 2 * f.DictionarySize() - 1;
   while (count > 0) {
-    if (f.position + 1 == 2 * d) {
-      --e.lookahead;
-      uint8_t* text = f.Text();
-      std::memmove(text, text + d, d + f.MaxMatch());
-      e.lookahead += ReadText(text + d + f.MaxMatch(), d);
-      f.position = d;
-      f.DeleteAndInsert();
+    if (f.position == last) {
+      Slide();
       --count;
       continue;
     }
-    const uint32_t steps = std::min(count, 2 * d - 1 - f.position);
+    const uint32_t steps = std::min(count, last - f.position);
     e.lookahead -= steps;
     f.Advance(steps);
     count -= steps;
   }
+}
+
+// The step onto position 2·D: the text moves back by D, the next D bytes of input follow it,
+// and the step lands on position D.
+void Lh5Codec::Slide() {
+  EncoderState& e = *enc_;
+  MatchFinder& f = e.finder;
+  const uint32_t d = f.DictionarySize();
+  --e.lookahead;
+  uint8_t* text = f.Text();
+  std::memmove(text, text + d, d + f.MaxMatch());
+  e.lookahead += ReadText(text + d + f.MaxMatch(), d);
+  f.position = d;
+  f.DeleteAndInsert();
 }
 
 void Lh5Codec::RunEncode() {

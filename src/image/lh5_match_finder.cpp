@@ -91,7 +91,7 @@ void MatchFinder::Init() {
 // Puts a new internal node of level `length` above `old`, with `old` (whose string starts at
 // `from`) and the position `at` as its two children.
 template <int Bits>
-void MatchFinder::Split(const Arrays& a, uint16_t old, uint32_t at, uint32_t length, uint32_t from) {
+[[gnu::always_inline]] inline void MatchFinder::Split(const Arrays& a, uint16_t old, uint32_t at, uint32_t length, uint32_t from) {
   const uint16_t node = avail_;
   avail_ = a.next[node];
   a.childCount[node] = 0;
