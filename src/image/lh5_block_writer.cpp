@@ -6,6 +6,7 @@
 #include "image/lh5_codec.h"
 #include "image/lh5_codec_state.h"
 #include "image/lh5_huffman.h"
+#include "toolkit/endian.h"
 
 namespace orv {
 
@@ -47,12 +48,35 @@ void Lh5Codec::FlushOutput() {
   e.outFill = 0;
 }
 
-// Writes the low `count` bits of value (count <= 16), most significant first. At most 7 bits
-// wait before the call, so the 32-bit buffer holds all the bits that matter.
+// Writes the low `count` bits of value (count <= 16), most significant first. Without an
+// output limit the bits go out 32 at a time (fewer than 32 wait before the call, so the 64-bit
+// buffer holds them all); with one, byte by byte, so that the encoder stops at the byte that
+// reaches it.
 inline void Lh5Codec::PutBits(int count, uint32_t value) {
   EncoderState& e = *enc_;
   e.bitBuffer = (e.bitBuffer << count) | (value & ((1u << count) - 1));
   e.bitCount += count;
+  if (e.limit == 0) {
+    if (e.bitCount >= 32) {
+      e.bitCount -= 32;
+      // Only whole words go into the buffer until the last flush, so a word always fits.
+      PutBe32(e.out.data() + e.outFill, static_cast<uint32_t>(e.bitBuffer >> e.bitCount));
+      e.outFill += 4;
+      e.bytesOut += 4;
+      if (e.outFill == EncoderState::kOutBytes) FlushOutput();
+    }
+    return;
+  }
+  while (e.bitCount >= 8) {
+    e.bitCount -= 8;
+    EmitByte(static_cast<uint8_t>(e.bitBuffer >> e.bitCount));
+  }
+}
+
+// The whole bytes still waiting in the bit buffer; the bits that do not complete a byte are
+// dropped.
+void Lh5Codec::FlushBits() {
+  EncoderState& e = *enc_;
   while (e.bitCount >= 8) {
     e.bitCount -= 8;
     EmitByte(static_cast<uint8_t>(e.bitBuffer >> e.bitCount));
@@ -236,6 +260,7 @@ void Lh5Codec::FlushHuffman() {
   if (outputLimitReached) return;
   SendBlock();
   PutBits(7, 0);
+  FlushBits();
 }
 
 }  // namespace orv

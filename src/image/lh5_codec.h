@@ -88,6 +88,7 @@ class Lh5Codec {
   void PutBits(int count, uint32_t value);
   void EmitByte(uint8_t value);
   void FlushOutput();
+  void FlushBits();
   void OutputSymbol(uint32_t symbol, uint32_t positionValue);
   void SendBlock();
   void WriteLengths(int count, int countBits, int special);

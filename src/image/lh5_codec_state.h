@@ -37,9 +37,8 @@ struct EncoderState {
   std::array<uint8_t, kNT> smallLength{};  // code-length code, then position code
   std::array<uint16_t, kNT> smallCode{};
 
-  // The low bitCount bits of bitBuffer are the bits not yet forming a whole byte; higher bits
-  // are stale.
-  uint32_t bitBuffer = 0;
+  // The low bitCount bits of bitBuffer are the bits not yet written out; higher bits are stale.
+  uint64_t bitBuffer = 0;
   int bitCount = 0;
   // Completed bytes wait here and go to WriteOutput in one call when it fills and at the end,
   // rather than one virtual call per byte.
