@@ -1,10 +1,12 @@
 // The LH5 encoder's output: symbols are buffered for one Huffman block, then the block goes out
 // as its code tables followed by the coded symbols, packed most significant bit first.
 #include <algorithm>
+#include <bit>
 
 #include "image/lh5_codec.h"
 #include "image/lh5_codec_state.h"
 #include "image/lh5_huffman.h"
+#include "toolkit/endian.h"
 
 namespace orv {
 
@@ -12,14 +14,7 @@ using namespace lh5;
 
 namespace {
 
-int BitLength(uint32_t value) {
-  int bits = 0;
-  while (value != 0) {
-    value >>= 1;
-    ++bits;
-  }
-  return bits;
-}
+int BitLength(uint32_t value) { return std::bit_width(value); }
 
 // Number of entries left after dropping the trailing zero lengths.
 template <typename Array>
@@ -30,28 +25,62 @@ int UsedLength(const Array& lengths, int count) {
 
 }  // namespace
 
-// Each completed byte goes out at once. With an output limit, the byte that would reach it is
-// not written and the encoder stops.
-void Lh5Codec::EmitByte(uint8_t value) {
+// Completed bytes collect in the output buffer. With an output limit, the byte that would reach
+// it is not written and the encoder stops.
+inline void Lh5Codec::EmitByte(uint8_t value) {
   EncoderState& e = *enc_;
-  if (e.limit != 0 && e.bytesWritten >= e.limit) {
+  if (e.limit != 0 && e.bytesOut >= e.limit) {
     outputLimitReached = true;
     return;
   }
-  if (WriteOutput(outputHandle, &value, 1) != 1) Raise(kFailShortWrite);
-  ++e.bytesWritten;
+  e.out[e.outFill++] = value;
+  ++e.bytesOut;
+  if (e.outFill == EncoderState::kOutBytes) FlushOutput();
 }
 
-// Writes the low `count` bits of value (count <= 16), most significant first.
-void Lh5Codec::PutBits(int count, uint32_t value) {
+// Hands the buffered bytes to WriteOutput; a short write fails the run (code 7).
+void Lh5Codec::FlushOutput() {
+  EncoderState& e = *enc_;
+  if (e.outFill == 0) return;
+  const int64_t written = WriteOutput(outputHandle, e.out.data(), e.outFill);
+  if (written > 0) e.bytesWritten += static_cast<uint64_t>(std::min<int64_t>(written, e.outFill));
+  if (written != static_cast<int64_t>(e.outFill)) Raise(kFailShortWrite);
+  e.outFill = 0;
+}
+
+// Writes the low `count` bits of value (count <= 16), most significant first. Without an
+// output limit the bits go out 32 at a time (fewer than 32 wait before the call, so the 64-bit
+// buffer holds them all); with one, byte by byte, so that the encoder stops at the byte that
+// reaches it.
+inline void Lh5Codec::PutBits(int count, uint32_t value) {
   EncoderState& e = *enc_;
   e.bitBuffer = (e.bitBuffer << count) | (value & ((1u << count) - 1));
   e.bitCount += count;
+  if (e.limit == 0) {
+    if (e.bitCount >= 32) {
+      e.bitCount -= 32;
+      // Only whole words go into the buffer until the last flush, so a word always fits.
+      PutBe32(e.out.data() + e.outFill, static_cast<uint32_t>(e.bitBuffer >> e.bitCount));
+      e.outFill += 4;
+      e.bytesOut += 4;
+      if (e.outFill == EncoderState::kOutBytes) FlushOutput();
+    }
+    return;
+  }
   while (e.bitCount >= 8) {
     e.bitCount -= 8;
     EmitByte(static_cast<uint8_t>(e.bitBuffer >> e.bitCount));
   }
-  e.bitBuffer &= (1u << e.bitCount) - 1;
+}
+
+// The whole bytes still waiting in the bit buffer; the bits that do not complete a byte are
+// dropped.
+void Lh5Codec::FlushBits() {
+  EncoderState& e = *enc_;
+  while (e.bitCount >= 8) {
+    e.bitCount -= 8;
+    EmitByte(static_cast<uint8_t>(e.bitBuffer >> e.bitCount));
+  }
 }
 
 // Buffers one symbol: a literal (symbol < 256) or a match (length symbol and position value).
@@ -231,6 +260,7 @@ void Lh5Codec::FlushHuffman() {
   if (outputLimitReached) return;
   SendBlock();
   PutBits(7, 0);
+  FlushBits();
 }
 
 }  // namespace orv

@@ -83,9 +83,12 @@ class Lh5Codec {
   // Encoder (lh5_encoder.cpp, lh5_block_writer.cpp).
   void RunEncode();
   uint32_t ReadText(uint8_t* dest, uint32_t count);
-  void Advance();
+  void Advance(uint32_t count);
+  void Slide();
   void PutBits(int count, uint32_t value);
   void EmitByte(uint8_t value);
+  void FlushOutput();
+  void FlushBits();
   void OutputSymbol(uint32_t symbol, uint32_t positionValue);
   void SendBlock();
   void WriteLengths(int count, int countBits, int special);

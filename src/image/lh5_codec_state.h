@@ -18,7 +18,8 @@ struct EncoderState {
   bool inputEnded = false;
   uint64_t limit = 0;                 // output limit, 0 = none
   uint64_t bytesRead = 0;
-  uint64_t bytesWritten = 0;
+  uint64_t bytesWritten = 0;  // bytes WriteOutput has taken
+  uint64_t bytesOut = 0;      // bytes of the stream so far, written or waiting in `out`
 
   // Pending symbols of one Huffman block: groups of 8, each after a flag byte whose bits (most
   // significant first) say literal (0, one byte) or match (1, three bytes).
@@ -36,8 +37,14 @@ struct EncoderState {
   std::array<uint8_t, kNT> smallLength{};  // code-length code, then position code
   std::array<uint16_t, kNT> smallCode{};
 
-  uint32_t bitBuffer = 0;  // bits not yet forming a whole byte, right-aligned
+  // The low bitCount bits of bitBuffer are the bits not yet written out; higher bits are stale.
+  uint64_t bitBuffer = 0;
   int bitCount = 0;
+  // Completed bytes wait here and go to WriteOutput in one call when it fills and at the end,
+  // rather than one virtual call per byte.
+  static constexpr uint32_t kOutBytes = 4096;
+  uint32_t outFill = 0;
+  std::array<uint8_t, kOutBytes> out;
 };
 
 struct DecoderState {

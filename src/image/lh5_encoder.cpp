@@ -1,5 +1,6 @@
 // The LH5 encoder's parse: greedy matching with a one-symbol lookahead over a sliding text
 // buffer of 2·D + maximum-match bytes.
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -73,22 +74,38 @@ uint32_t Lh5Codec::ReadText(uint8_t* dest, uint32_t count) {
   return done;
 }
 
-// Moves one byte on: when the position reaches 2·D the buffer slides back by D and takes the
-// next D bytes of input; then the leaf of the position D bytes back leaves the tree and the new
-// position enters it.
-void Lh5Codec::Advance() {
+// Moves `count` bytes on. At each, when the position reaches 2·D the buffer slides back by D and
+// takes the next D bytes of input; then the leaf of the position D bytes back leaves the tree
+// and the new position enters it. The steps between two slides go to the tree in one call.
+inline void Lh5Codec::Advance(uint32_t count) {
+  EncoderState& e = *enc_;
+  MatchFinder& f = e.finder;
+  const uint32_t last = 2 * f.DictionarySize() - 1;
+  while (count > 0) {
+    if (f.position == last) {
+      Slide();
+      --count;
+      continue;
+    }
+    const uint32_t steps = std::min(count, last - f.position);
+    e.lookahead -= steps;
+    f.Advance(steps);
+    count -= steps;
+  }
+}
+
+// The step onto position 2·D: the text moves back by D, the next D bytes of input follow it,
+// and the step lands on position D.
+void Lh5Codec::Slide() {
   EncoderState& e = *enc_;
   MatchFinder& f = e.finder;
   const uint32_t d = f.DictionarySize();
   --e.lookahead;
-  if (++f.position == 2 * d) {
-    uint8_t* text = f.Text();
-    std::memmove(text, text + d, d + f.MaxMatch());
-    e.lookahead += ReadText(text + d + f.MaxMatch(), d);
-    f.position = d;
-  }
-  f.Delete();
-  f.Insert();
+  uint8_t* text = f.Text();
+  std::memmove(text, text + d, d + f.MaxMatch());
+  e.lookahead += ReadText(text + d + f.MaxMatch(), d);
+  f.position = d;
+  f.DeleteAndInsert();
 }
 
 void Lh5Codec::RunEncode() {
@@ -110,6 +127,8 @@ void Lh5Codec::RunEncode() {
   e.flagMask = 0;
   e.bitBuffer = 0;
   e.bitCount = 0;
+  e.bytesOut = 0;
+  e.outFill = 0;
 
   // Bytes past the input are spaces, so that the tree's comparisons beyond the last byte are
   // the same from run to run (the reported lengths are clamped to the input anyway).
@@ -124,17 +143,18 @@ void Lh5Codec::RunEncode() {
   while (e.lookahead > 0 && !outputLimitReached) {
     uint32_t lastLength = f.matchLength;
     const uint32_t lastPosition = f.matchPosition;
-    Advance();
+    Advance(1);
     if (f.matchLength > e.lookahead) f.matchLength = static_cast<uint32_t>(e.lookahead);
     if (f.matchLength > lastLength || lastLength < static_cast<uint32_t>(kThreshold)) {
       OutputSymbol(text[f.position - 1], 0);
     } else {
       OutputSymbol(lastLength + kLengthSymbolBias, (f.position - lastPosition - 2) & (d - 1));
-      while (--lastLength > 0) Advance();
+      Advance(lastLength - 1);
       if (f.matchLength > e.lookahead) f.matchLength = static_cast<uint32_t>(e.lookahead);
     }
   }
   FlushHuffman();
+  FlushOutput();
 }
 
 }  // namespace orv

@@ -13,8 +13,9 @@ namespace orv::lh5 {
 
 class MatchFinder {
  public:
-  // Allocates the text buffer and the tree for a 2^dictionaryBits window (12 or 13 bits) and
-  // matches of up to maxMatch bytes. Returns false when memory cannot be had.
+  // Allocates the text buffer and the tree for a 2^dictionaryBits window and matches of up to
+  // maxMatch bytes: 13 bits and 256 bytes, or 12 bits and 60 bytes (the two methods; the tree
+  // code is compiled for each). Returns false for other values or when memory cannot be had.
   bool Allocate(int dictionaryBits, int maxMatch);
   void Free();
 
@@ -26,6 +27,11 @@ class MatchFinder {
   void Insert();
   // Removes the leaf `position`, which holds the text D bytes back.
   void Delete();
+  // Delete, then Insert: the step of the parse from one position to the next.
+  void DeleteAndInsert();
+  // `count` such steps, each after moving `position` one on. The position stays below 2D
+  // (the caller slides the text first).
+  void Advance(uint32_t count);
 
   uint32_t DictionarySize() const { return dictSize_; }
   uint32_t MaxMatch() const { return maxMatch_; }
@@ -37,11 +43,6 @@ class MatchFinder {
   uint32_t matchPosition = 0;  // text index of the match, below `position`
 
  private:
-  static constexpr uint16_t kPositionFlag = 0x8000;  // position to be refreshed on the next pass
-
-  uint16_t Hash(uint32_t node, uint8_t c) const {
-    return static_cast<uint16_t>(node + (uint32_t{c} << hashShift_) + 2 * dictSize_);
-  }
   // The arrays as plain pointers, copied into a local at the top of each hot function: stores
   // through the byte arrays could otherwise alias the members and force reloads.
   struct Arrays {
@@ -56,9 +57,17 @@ class MatchFinder {
   Arrays Raw() const {
     return {text_.get(), level_.get(), childCount_.get(), position_.get(), parent_.get(), prev_.get(), next_.get()};
   }
-  uint16_t Child(const Arrays& a, uint16_t node, uint8_t c) const;
-  void MakeChild(const Arrays& a, uint16_t parentNode, uint8_t c, uint16_t child) const;
-  void Split(const Arrays& a, uint16_t old);
+  // The tree's operations for one window size and longest match, so that the sizes, the hash
+  // and the loop bounds are constants of the compiled code.
+  template <int Bits, uint32_t MaxMatch>
+  void InsertAt(const Arrays& a);
+  template <int Bits>
+  void DeleteAt(const Arrays& a);
+  template <int Bits, uint32_t MaxMatch>
+  void AdvanceBy(const Arrays& a, uint32_t count);
+  template <int Bits>
+  void Split(const Arrays& a, uint16_t old, uint32_t at, uint32_t length, uint32_t from);
+  bool LargeWindow() const { return dictSize_ == 1u << 13; }
 
   uint32_t dictSize_ = 0;
   uint32_t maxMatch_ = 0;
