@@ -16,7 +16,8 @@ struct BlockSpec {
   Bytes data;
 };
 
-// Writes the blocks in pieces of `piece` bytes; returns the file's bytes.
+// Writes the blocks in pieces of `piece` bytes, leaving the last block for CloseWriter to end;
+// returns the file's bytes.
 Bytes WriteImage(const std::filesystem::path& path, const std::vector<BlockSpec>& blocks, size_t piece = 65536) {
   ImageFile image;
   EXPECT_EQ(image.CreateImage(path), 0);
@@ -28,12 +29,14 @@ Bytes WriteImage(const std::filesystem::path& path, const std::vector<BlockSpec>
     }
     h->sectorSize = 2048;
     h->firstSector = b.firstSector;
-    h->sectorCount = static_cast<uint32_t>(b.data.size() / 2048);
+    h->sectorCount = static_cast<uint32_t>((b.data.size() + 2047) / 2048);
     for (size_t at = 0; at < b.data.size(); at += piece) {
       const size_t n = std::min(piece, b.data.size() - at);
       EXPECT_EQ(image.WriteBlockData(n, b.data.data() + at), static_cast<int64_t>(n));
     }
-    EXPECT_EQ(image.EndBlock(), 0);
+    if (&b != &blocks.back()) {
+      EXPECT_EQ(image.EndBlock(), 0);
+    }
   }
   EXPECT_EQ(image.CloseWriter(), 0);
   return ReadWholeFile(path);
@@ -124,58 +127,54 @@ TEST(ImageFile, RoundTripsBlocksOfBothMethods) {
 }
 
 TEST(ImageFile, HeaderBytesAreLittleEndianAtFixedOffsets) {
-  const auto path = TempDir("image-header") / "one.ovi";
   const Bytes data = {1, 2, 3, 4, 5};
-  ImageFile image;
-  ASSERT_EQ(image.CreateImage(path), 0);
-  BlockHeader* h = image.BeginBlock(0);
-  ASSERT_NE(h, nullptr);
-  h->sectorSize = 0x800;
-  h->firstSector = 0x0102030405060708ull;
-  h->sectorCount = 0x11223344;
-  ASSERT_EQ(image.WriteBlockData(data.size(), data.data()), 5);
-  ASSERT_EQ(image.CloseWriter(), 0);  // ends the open block too
   Bytes expected = Concat({Header("ORVIMAGE", 60, 5, 5, CrcOf(data), "-nocomp-"), data, {0}});
-  PutLe32(&expected[28], 0x800);
+  PutLe32(&expected[28], 2048);
   PutLe64(&expected[32], 0x0102030405060708ull);
-  PutLe32(&expected[40], 0x11223344);
-  EXPECT_EQ(ReadWholeFile(path), expected);
+  PutLe32(&expected[40], 1);
+  EXPECT_EQ(WriteImage(TempDir("image-header") / "one.ovi", {{0, 0x0102030405060708ull, data}}), expected);
 }
 
-// Files made by hand: ListBlocks counts the good headers up to the first it cannot accept, and
-// the reader delivers the same good blocks (a longer header's extra bytes skipped).
+// Files made by hand, every block holding the same 4 bytes. ListBlocks counts the headers up to
+// the first it cannot accept, and the reader delivers the same blocks (a longer header's extra
+// bytes skipped); a block whose sizes do not match what it held fails, and the next is read.
 TEST(ImageFile, WalkStopsAtTheFirstHeaderItCannotAccept) {
   const auto path = TempDir("image-list") / "list.ovi";
   const Bytes payload = {9, 8, 7, 6};
-  const Bytes good = Concat({Header("ORVIMAGE", 60, 4, 4, CrcOf(payload), "-nocomp-"), payload});
+  const uint32_t crc = CrcOf(payload);
+  const Bytes good = Concat({Header("ORVIMAGE", 60, 4, 4, crc, "-nocomp-"), payload});
+  const Bytes lh5 = Lh5Encode(payload);
   struct Case {
     const char* name;
     Bytes file;
-    int blocks;
+    std::vector<int> verdicts;
   };
   const Case cases[] = {
-      {"empty file", {}, 0},
-      {"only the trailing byte", {0}, 0},
-      {"one good block", Concat({good, {0}}), 1},
-      {"header length 64", Concat({Header("ORVIMAGE", 64, 4, 4, CrcOf(payload), "-nocomp-"), {1, 2, 3, 4}, payload, {0}}), 1},
-      {"second header with a wrong magic", Concat({good, Header("ORVIMAGX", 60, 4, 4, 0, "-nocomp-"), payload, good, {0}}), 1},
-      {"method -lh5- followed by other bytes", Concat({good, Header("ORVIMAGE", 60, 4, 4, 0, "-lh5-xyz"), payload, {0}}), 1},
-      {"unknown method", Concat({Header("ORVIMAGE", 60, 4, 4, 0, "-lh7----"), payload, {0}}), 0},
-      {"header cut short", Concat({good, Bytes(good.begin(), good.begin() + 40)}), 1},
-      {"header length 0", Concat({Header("ORVIMAGE", 0, 0, 0, 0, "-nocomp-"), {0}}), 0},
-      {"header length 59", Concat({Header("ORVIMAGE", 59, 0, 0, 0, "-nocomp-"), {0}}), 0},
-      {"stored size beyond any file", Concat({Header("ORVIMAGE", 60, ~0ull, 4, 0, "-nocomp-"), payload, {0}}), 0},
+      {"empty file", {}, {}},
+      {"only the trailing byte", {0}, {}},
+      {"one good block", Concat({good, {0}}), {0}},
+      {"header length 64", Concat({Header("ORVIMAGE", 64, 4, 4, crc, "-nocomp-"), {1, 2, 3, 4}, payload, {0}}), {0}},
+      {"second header with a wrong magic", Concat({good, Header("ORVIMAGX", 60, 4, 4, 0, "-nocomp-"), payload, good, {0}}), {0}},
+      {"method -lh5- followed by other bytes", Concat({good, Header("ORVIMAGE", 60, 4, 4, 0, "-lh5-xyz"), payload, {0}}), {0}},
+      {"unknown method", Concat({Header("ORVIMAGE", 60, 4, 4, 0, "-lh7----"), payload, {0}}), {}},
+      {"header cut short", Concat({good, Bytes(good.begin(), good.begin() + 40)}), {0}},
+      {"header length 0", Concat({Header("ORVIMAGE", 0, 0, 0, 0, "-nocomp-"), {0}}), {}},
+      {"header length 59", Concat({Header("ORVIMAGE", 59, 0, 0, 0, "-nocomp-"), {0}}), {}},
+      {"stored size beyond any file", Concat({Header("ORVIMAGE", 60, ~0ull, 4, 0, "-nocomp-"), payload, {0}}), {}},
+      {"uncompressed size above what is stored", Concat({Header("ORVIMAGE", 60, 4, 5, crc, "-nocomp-"), payload, good, {0}}), {-1, 0}},
+      {"stored size beyond the LH5 stream",
+       Concat({Header("ORVIMAGE", 60, lh5.size() + 100, 4, crc, "-lh5----"), lh5, Bytes(100, 0), good, {0}}), {-1, 0}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     WriteWholeFile(path, c.file);
     ImageFile image;
-    EXPECT_EQ(image.ListBlocks(path), c.blocks);
-    EXPECT_EQ(static_cast<int>(image.BlockCount()), c.blocks);
+    EXPECT_EQ(image.ListBlocks(path), static_cast<int>(c.verdicts.size()));
+    EXPECT_EQ(image.BlockCount(), c.verdicts.size());
     EXPECT_EQ(image.OpenForRead(path), 0) << "ListBlocks must leave the reader closed";
     const ReadBack r = ReadImage(path);
-    EXPECT_EQ(r.verdicts, std::vector<int>(static_cast<size_t>(c.blocks), 0));
-    EXPECT_EQ(r.data, std::vector<Bytes>(static_cast<size_t>(c.blocks), payload));
+    EXPECT_EQ(r.verdicts, c.verdicts);
+    EXPECT_EQ(r.data, std::vector<Bytes>(c.verdicts.size(), payload));
   }
   EXPECT_EQ(ImageFile().ListBlocks(path.parent_path() / "no such file.ovi"), -1);
 }

@@ -34,22 +34,19 @@ Bytes BinaryCorpus(size_t size, uint32_t seed) {
   static const uint8_t kOps[] = {0x8B, 0x89, 0xE8, 0x55, 0x5D, 0xC3, 0x48, 0x83, 0xFF, 0x0F};
   std::mt19937 rng(seed);
   Bytes out;
-  uint32_t address = 0x401000;
-  while (out.size() < size) {
-    switch (rng() % 4) {
-      case 0:  // a little-endian record with a growing address
-        address += 4 * (rng() % 16);
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(address >> (8 * i)));
-        out.insert(out.end(), {static_cast<uint8_t>(rng() % 8), 0});
-        break;
-      case 1:
-        for (int i = 0; i < 8; ++i) out.push_back(kOps[rng() % std::size(kOps)]);
-        break;
-      case 2:
-        out.insert(out.end(), 1 + rng() % 24, rng() % 3 == 0 ? 0xCC : 0x00);
-        break;
-      default:
-        for (int i = 0; i < 6; ++i) out.push_back(static_cast<uint8_t>(rng()));
+  for (uint32_t address = 0x401000; out.size() < size;) {
+    const uint32_t kind = rng() % 4;
+    if (kind == 0) {  // a little-endian record with a growing address
+      address += 4 * (rng() % 16);
+      out.insert(out.end(), {static_cast<uint8_t>(address), static_cast<uint8_t>(address >> 8),
+                             static_cast<uint8_t>(address >> 16), 0, static_cast<uint8_t>(rng() % 8), 0});
+    } else if (kind == 1) {  // opcodes from a small set
+      for (int i = 0; i < 8; ++i) out.push_back(kOps[rng() % std::size(kOps)]);
+    } else if (kind == 2) {  // a short run of padding
+      const uint32_t length = 1 + rng() % 24;
+      out.insert(out.end(), length, rng() % 3 == 0 ? 0xCC : 0x00);
+    } else {  // noise
+      for (int i = 0; i < 6; ++i) out.push_back(static_cast<uint8_t>(rng()));
     }
   }
   out.resize(size);
@@ -70,20 +67,11 @@ std::vector<Corpus> EdgeCorpora() {
   Bytes alternating;
   for (int i = 0; i < 5000; ++i) alternating.push_back(i % 2 ? 'b' : 'a');
   return {
-      {"empty", {}},
-      {"one", {'A'}},
-      {"two", {'A', 'A'}},
-      {"three", {'A', 'A', 'A'}},
-      {"text8191", TextCorpus(8191)},
-      {"text8192", TextCorpus(8192)},
-      {"text8193", TextCorpus(8193)},
-      {"run1000", Bytes(1000, 'A')},
-      {"alternating", alternating},
-      {"window", farRepeat},
-      {"text128k", TextCorpus(128 * 1024, 4)},
-      {"binary128k", BinaryCorpus(128 * 1024)},
-      {"zeros128k", Bytes(128 * 1024, 0)},
-      {"random128k", RandomCorpus(128 * 1024)},
+      {"empty", {}}, {"one", {'A'}}, {"two", {'A', 'A'}}, {"three", {'A', 'A', 'A'}},
+      {"text8191", TextCorpus(8191)}, {"text8192", TextCorpus(8192)}, {"text8193", TextCorpus(8193)},
+      {"run1000", Bytes(1000, 'A')}, {"alternating", alternating}, {"window", farRepeat},
+      {"text128k", TextCorpus(128 * 1024, 4)}, {"binary128k", BinaryCorpus(128 * 1024)},
+      {"zeros128k", Bytes(128 * 1024, 0)}, {"random128k", RandomCorpus(128 * 1024)},
       {"text300k7", TextCorpus(300 * 1024 + 7, 5)},
   };
 }
@@ -109,21 +97,21 @@ int64_t MemoryCodec::WriteOutput(BinaryFile*, const uint8_t* buffer, uint32_t co
   return static_cast<int64_t>(n);
 }
 
+int MemoryCodec::DecodeInput(uint64_t size, int64_t limit) {
+  uncompressedSize = size;
+  compressedSize = limit < 0 ? input.size() : static_cast<uint64_t>(limit);
+  return DecodeSetup() == 0 ? Decode() : -1;
+}
+
 Bytes Lh5Encode(const Bytes& data) {
-  MemoryCodec codec;
-  codec.input = data;
-  if (codec.EncodeAlloc(5) != 5) return {};
-  codec.Encode();
+  MemoryCodec codec(data);
+  codec.EncodeInput();
   return codec.output;
 }
 
 Bytes Lh5Decode(const Bytes& stream, uint64_t uncompressedSize, int* failCode, int64_t compressedSize) {
-  MemoryCodec codec;
-  codec.input = stream;
-  codec.uncompressedSize = uncompressedSize;
-  codec.compressedSize = compressedSize < 0 ? stream.size() : static_cast<uint64_t>(compressedSize);
-  if (codec.DecodeSetup() != 0) return {};
-  const int result = codec.Decode();
+  MemoryCodec codec(stream);
+  const int result = codec.DecodeInput(uncompressedSize, compressedSize);
   if (failCode != nullptr) *failCode = result;
   return codec.output;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "image/lh5_codec.h"
@@ -39,6 +40,12 @@ struct Bits {
 // A codec over memory: input from `input`, output appended to `output`.
 class MemoryCodec : public Lh5Codec {
  public:
+  explicit MemoryCodec(Bytes in = {}) : input(std::move(in)) {}
+  // Encodes all the input with method 5; -1 when the encoder cannot get its memory.
+  int EncodeInput() { return EncodeAlloc(5) == 5 ? Encode() : -1; }
+  // Decodes `size` bytes, reading at most `limit` bytes of the input (-1: all of it).
+  int DecodeInput(uint64_t size, int64_t limit = -1);
+
   Bytes input;
   size_t inputPos = 0;
   Bytes output;
