@@ -66,7 +66,8 @@ ReadBack ReadImage(const std::filesystem::path& path, size_t piece = 65536) {
   return r;
 }
 
-Bytes Header(const char* magic, uint16_t length, uint64_t stored, uint64_t uncompressed, uint32_t crc, const char* method) {
+Bytes Header(uint16_t length, uint64_t stored, uint64_t uncompressed, uint32_t crc, const char* method,
+             const char* magic = "ORVIMAGE") {
   Bytes h(60, 0);
   std::memcpy(h.data(), magic, 8);
   PutLe16(&h[8], length);
@@ -128,7 +129,7 @@ TEST(ImageFile, RoundTripsBlocksOfBothMethods) {
 
 TEST(ImageFile, HeaderBytesAreLittleEndianAtFixedOffsets) {
   const Bytes data = {1, 2, 3, 4, 5};
-  Bytes expected = Concat({Header("ORVIMAGE", 60, 5, 5, CrcOf(data), "-nocomp-"), data, {0}});
+  Bytes expected = Concat({Header(60, 5, 5, CrcOf(data), "-nocomp-"), data, {0}});
   PutLe32(&expected[28], 2048);
   PutLe64(&expected[32], 0x0102030405060708ull);
   PutLe32(&expected[40], 1);
@@ -142,7 +143,7 @@ TEST(ImageFile, WalkStopsAtTheFirstHeaderItCannotAccept) {
   const auto path = TempDir("image-list") / "list.ovi";
   const Bytes payload = {9, 8, 7, 6};
   const uint32_t crc = CrcOf(payload);
-  const Bytes good = Concat({Header("ORVIMAGE", 60, 4, 4, crc, "-nocomp-"), payload});
+  const Bytes good = Concat({Header(60, 4, 4, crc, "-nocomp-"), payload});
   const Bytes lh5 = Lh5Encode(payload);
   struct Case {
     const char* name;
@@ -153,17 +154,19 @@ TEST(ImageFile, WalkStopsAtTheFirstHeaderItCannotAccept) {
       {"empty file", {}, {}},
       {"only the trailing byte", {0}, {}},
       {"one good block", Concat({good, {0}}), {0}},
-      {"header length 64", Concat({Header("ORVIMAGE", 64, 4, 4, crc, "-nocomp-"), {1, 2, 3, 4}, payload, {0}}), {0}},
-      {"second header with a wrong magic", Concat({good, Header("ORVIMAGX", 60, 4, 4, 0, "-nocomp-"), payload, good, {0}}), {0}},
-      {"method -lh5- followed by other bytes", Concat({good, Header("ORVIMAGE", 60, 4, 4, 0, "-lh5-xyz"), payload, {0}}), {0}},
-      {"unknown method", Concat({Header("ORVIMAGE", 60, 4, 4, 0, "-lh7----"), payload, {0}}), {}},
+      {"header length 64", Concat({Header(64, 4, 4, crc, "-nocomp-"), {1, 2, 3, 4}, payload, {0}}), {0}},
+      {"second header with a wrong magic",
+       Concat({good, Header(60, 4, 4, 0, "-nocomp-", "ORVIMAGX"), payload, good, {0}}), {0}},
+      {"method -lh5- followed by other bytes", Concat({good, Header(60, 4, 4, 0, "-lh5-xyz"), payload, {0}}), {0}},
+      {"unknown method", Concat({Header(60, 4, 4, 0, "-lh7----"), payload, {0}}), {}},
       {"header cut short", Concat({good, Bytes(good.begin(), good.begin() + 40)}), {0}},
-      {"header length 0", Concat({Header("ORVIMAGE", 0, 0, 0, 0, "-nocomp-"), {0}}), {}},
-      {"header length 59", Concat({Header("ORVIMAGE", 59, 0, 0, 0, "-nocomp-"), {0}}), {}},
-      {"stored size beyond any file", Concat({Header("ORVIMAGE", 60, ~0ull, 4, 0, "-nocomp-"), payload, {0}}), {}},
-      {"uncompressed size above what is stored", Concat({Header("ORVIMAGE", 60, 4, 5, crc, "-nocomp-"), payload, good, {0}}), {-1, 0}},
+      {"header length 0", Concat({Header(0, 0, 0, 0, "-nocomp-"), {0}}), {}},
+      {"header length 59", Concat({Header(59, 0, 0, 0, "-nocomp-"), {0}}), {}},
+      {"stored size beyond any file", Concat({Header(60, ~0ull, 4, 0, "-nocomp-"), payload, {0}}), {}},
+      {"uncompressed size above what is stored",
+       Concat({Header(60, 4, 5, crc, "-nocomp-"), payload, good, {0}}), {-1, 0}},
       {"stored size beyond the LH5 stream",
-       Concat({Header("ORVIMAGE", 60, lh5.size() + 100, 4, crc, "-lh5----"), lh5, Bytes(100, 0), good, {0}}), {-1, 0}},
+       Concat({Header(60, lh5.size() + 100, 4, crc, "-lh5----"), lh5, Bytes(100, 0), good, {0}}), {-1, 0}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -182,7 +185,8 @@ TEST(ImageFile, WalkStopsAtTheFirstHeaderItCannotAccept) {
 // One changed byte fails its block alone: the blocks around it still read back whole.
 TEST(ImageFile, DamagedBlockFailsAndTheNextIsStillReachable) {
   const auto path = TempDir("image-damage") / "d.ovi";
-  const std::vector<BlockSpec> blocks = {{1, 0, TextCorpus(100000, 3)}, {1, 64, TextCorpus(50000, 4)}, {0, 128, TextCorpus(5000, 5)}};
+  const std::vector<BlockSpec> blocks = {
+      {1, 0, TextCorpus(100000, 3)}, {1, 64, TextCorpus(50000, 4)}, {0, 128, TextCorpus(5000, 5)}};
   const Bytes file = WriteImage(path, blocks);
   const size_t stored0 = static_cast<size_t>(GetLe64(&file[12]));
   const size_t third = 60 + stored0 + 60 + static_cast<size_t>(GetLe64(&file[60 + stored0 + 12]));

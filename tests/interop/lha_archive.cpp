@@ -35,6 +35,10 @@ std::vector<uint8_t> MakeLevel2Archive(const std::string& name, const std::strin
 
 namespace {
 
+std::string Text(const std::vector<uint8_t>& a, size_t from, size_t count) {
+  return std::string(a.begin() + static_cast<std::ptrdiff_t>(from), a.begin() + static_cast<std::ptrdiff_t>(from + count));
+}
+
 // Walks a chain of extended headers from the size at `at`, taking the file name; returns the
 // bytes they take (size fields included) or -1 when they run outside the archive.
 int64_t ExtendedHeaders(const std::vector<uint8_t>& a, size_t at, LhaMember* m) {
@@ -43,13 +47,9 @@ int64_t ExtendedHeaders(const std::vector<uint8_t>& a, size_t at, LhaMember* m) 
     size = GetLe16(&a[at]);
     if (size == 0) return used;
     if (size < 3 || at + 2 + size > a.size()) return -1;
-    if (a[at + 2] == 0x01) m->name.assign(a.begin() + static_cast<std::ptrdiff_t>(at + 3), a.begin() + static_cast<std::ptrdiff_t>(at + size));
+    if (a[at + 2] == 0x01) m->name = Text(a, at + 3, size - 3u);
   }
   return -1;
-}
-
-std::string Text(const std::vector<uint8_t>& a, size_t from, size_t count) {
-  return std::string(a.begin() + static_cast<std::ptrdiff_t>(from), a.begin() + static_cast<std::ptrdiff_t>(from + count));
 }
 
 }  // namespace
@@ -83,7 +83,8 @@ bool ReadLhaMembers(const std::vector<uint8_t>& a, std::vector<LhaMember>* membe
       return false;
     }
     if (dataAt + packed > a.size()) return false;
-    m.packed.assign(a.begin() + static_cast<std::ptrdiff_t>(dataAt), a.begin() + static_cast<std::ptrdiff_t>(dataAt + packed));
+    const auto data = a.begin() + static_cast<std::ptrdiff_t>(dataAt);
+    m.packed.assign(data, data + static_cast<std::ptrdiff_t>(packed));
     members->push_back(std::move(m));
     at = dataAt + packed;
   }
