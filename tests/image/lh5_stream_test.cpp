@@ -89,8 +89,8 @@ class DecodeStreamTest : public ::testing::Test {
     stream_ = Lh5Encode(data);
     // The first block's code-length table: all ones.
     if (ruinTables) std::fill(stream_.begin() + 2, stream_.begin() + 10, 0xFF);
-    Bytes content(10, 0xEE);
-    content.insert(content.end(), stream_.begin(), stream_.end());
+    Bytes content(10 + stream_.size(), 0xEE);
+    std::copy(stream_.begin(), stream_.end(), content.begin() + 10);
     const auto path = TempDir("streams-decode") / "in.bin";
     WriteWholeFile(path, content);
     ASSERT_EQ(file_.Open(path, BinaryFile::Mode::kRead), 0);
