@@ -16,22 +16,27 @@ struct BlockSpec {
   Bytes data;
 };
 
-// Writes the blocks in pieces of `piece` bytes; returns the file's bytes.
+// Writes the blocks in pieces of `piece` bytes, leaving the last block for CloseWriter to end;
+// returns the file's bytes.
 Bytes WriteImage(const std::filesystem::path& path, const std::vector<BlockSpec>& blocks, size_t piece = 65536) {
   ImageFile image;
   EXPECT_EQ(image.CreateImage(path), 0);
   for (const BlockSpec& b : blocks) {
     BlockHeader* h = image.BeginBlock(b.method);
-    EXPECT_NE(h, nullptr);
-    if (h == nullptr) continue;
+    if (h == nullptr) {
+      ADD_FAILURE() << "BeginBlock(" << b.method << ")";
+      continue;
+    }
     h->sectorSize = 2048;
     h->firstSector = b.firstSector;
-    h->sectorCount = static_cast<uint32_t>(b.data.size() / 2048);
+    h->sectorCount = static_cast<uint32_t>((b.data.size() + 2047) / 2048);
     for (size_t at = 0; at < b.data.size(); at += piece) {
       const size_t n = std::min(piece, b.data.size() - at);
       EXPECT_EQ(image.WriteBlockData(n, b.data.data() + at), static_cast<int64_t>(n));
     }
-    EXPECT_EQ(image.EndBlock(), 0);
+    if (&b != &blocks.back()) {
+      EXPECT_EQ(image.EndBlock(), 0);
+    }
   }
   EXPECT_EQ(image.CloseWriter(), 0);
   return ReadWholeFile(path);
@@ -47,12 +52,13 @@ ReadBack ReadImage(const std::filesystem::path& path, size_t piece = 65536) {
   ReadBack r;
   ImageFile image;
   EXPECT_EQ(image.OpenForRead(path), 0);
+  Bytes buffer(piece);
   while (const BlockHeader* h = image.NextBlock()) {
     r.headers.push_back(*h);
     Bytes data;
-    Bytes buffer(piece);
-    int64_t n;
-    while ((n = image.ReadBlockData(buffer.size(), buffer.data())) > 0) data.insert(data.end(), buffer.begin(), buffer.begin() + n);
+    for (int64_t n; (n = image.ReadBlockData(buffer.size(), buffer.data())) > 0;) {
+      data.insert(data.end(), buffer.begin(), buffer.begin() + n);
+    }
     r.data.push_back(data);
     r.verdicts.push_back(image.EndReadBlock());
   }
@@ -60,7 +66,8 @@ ReadBack ReadImage(const std::filesystem::path& path, size_t piece = 65536) {
   return r;
 }
 
-Bytes Header(const char* magic, uint16_t length, uint64_t stored, uint64_t uncompressed, uint32_t crc, const char* method) {
+Bytes Header(uint16_t length, uint64_t stored, uint64_t uncompressed, uint32_t crc, const char* method,
+             const char* magic = "ORVIMAGE") {
   Bytes h(60, 0);
   std::memcpy(h.data(), magic, 8);
   PutLe16(&h[8], length);
@@ -77,30 +84,30 @@ uint32_t CrcOf(const Bytes& data) {
   return crc.Value();
 }
 
-TEST(BlockCrc, IsCrc32Bzip2) {
-  const uint8_t check[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
-  BlockCrc crc;
-  crc.Update(check, sizeof check);
-  EXPECT_EQ(crc.Value(), 0xFC891918u);
-  crc.Reset();
-  EXPECT_EQ(crc.Value(), 0u);
+Bytes Concat(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
 }
 
+TEST(BlockCrc, IsCrc32Bzip2) {
+  EXPECT_EQ(CrcOf({'1', '2', '3', '4', '5', '6', '7', '8', '9'}), 0xFC891918u);
+  EXPECT_EQ(CrcOf({}), 0u);
+}
+
+// Blocks of both methods across block and piece boundaries, including an empty block (a header
+// and an empty stream) and incompressible data, which stays an LH5 block. The file name is not
+// ASCII: files open by path, so any name works on Windows and Linux.
 TEST(ImageFile, RoundTripsBlocksOfBothMethods) {
-  const auto dir = TempDir("image-roundtrip");
+  const auto path = TempDir("image-roundtrip") / std::filesystem::path(u8"バックアップ 2026-12-06.ovi");
   const std::vector<BlockSpec> blocks = {
-      {1, 0, TextCorpus(128 * 1024)},
-      {1, 1000, BinaryCorpus(8193)},
-      {0, 5000, RandomCorpus(4096)},
-      {1, 7, Bytes(1, 0x42)},
-      {1, 123456789012ull, ZeroCorpus(300 * 1024)},
+      {1, 0, TextCorpus(128 * 1024)},   {1, 1000, BinaryCorpus(8193)}, {0, 5000, RandomCorpus(4096)},
+      {1, 7, Bytes(1, 0x42)},           {1, 9, {}},                    {1, 64, RandomCorpus(65536)},
+      {1, 123456789012ull, Bytes(300 * 1024, 0)},
   };
   for (size_t piece : {size_t{65536}, size_t{2048}, size_t{7777}}) {
     SCOPED_TRACE(piece);
-    const auto path = dir / "image.ovi";
     const Bytes file = WriteImage(path, blocks, piece);
-    ASSERT_FALSE(file.empty());
-    EXPECT_EQ(file.back(), 0);
     const ReadBack r = ReadImage(path, piece);
     ASSERT_EQ(r.headers.size(), blocks.size());
     uint64_t offset = 0;
@@ -108,169 +115,114 @@ TEST(ImageFile, RoundTripsBlocksOfBothMethods) {
       SCOPED_TRACE(i);
       EXPECT_EQ(r.verdicts[i], 0);
       EXPECT_TRUE(r.data[i] == blocks[i].data);
+      EXPECT_EQ(r.headers[i].methodName, NameOfMethod(static_cast<BlockMethod>(blocks[i].method)));
       EXPECT_EQ(r.headers[i].firstSector, blocks[i].firstSector);
       EXPECT_EQ(r.headers[i].sectorSize, 2048u);
       EXPECT_EQ(r.headers[i].uncompressedSize, blocks[i].data.size());
       EXPECT_EQ(r.headers[i].crc, CrcOf(blocks[i].data));
       offset += 60 + r.headers[i].storedSize;
     }
-    EXPECT_EQ(offset + 1, file.size());
+    ASSERT_EQ(offset + 1, file.size());
+    EXPECT_EQ(file.back(), 0);
   }
 }
 
 TEST(ImageFile, HeaderBytesAreLittleEndianAtFixedOffsets) {
-  const auto path = TempDir("image-header") / "one.ovi";
   const Bytes data = {1, 2, 3, 4, 5};
-  ImageFile image;
-  ASSERT_EQ(image.CreateImage(path), 0);
-  BlockHeader* h = image.BeginBlock(0);
-  ASSERT_NE(h, nullptr);
-  h->sectorSize = 0x800;
-  h->firstSector = 0x0102030405060708ull;
-  h->sectorCount = 0x11223344;
-  ASSERT_EQ(image.WriteBlockData(data.size(), data.data()), 5);
-  ASSERT_EQ(image.CloseWriter(), 0);  // ends the open block too
-  Bytes expected = Header("ORVIMAGE", 60, 5, 5, CrcOf(data), "-nocomp-");
-  PutLe32(&expected[28], 0x800);
+  Bytes expected = Concat({Header(60, 5, 5, CrcOf(data), "-nocomp-"), data, {0}});
+  PutLe32(&expected[28], 2048);
   PutLe64(&expected[32], 0x0102030405060708ull);
-  PutLe32(&expected[40], 0x11223344);
-  expected.insert(expected.end(), data.begin(), data.end());
-  expected.push_back(0);
-  EXPECT_EQ(ReadWholeFile(path), expected);
+  PutLe32(&expected[40], 1);
+  EXPECT_EQ(WriteImage(TempDir("image-header") / "one.ovi", {{0, 0x0102030405060708ull, data}}), expected);
 }
 
-TEST(ImageFile, IncompressibleDataStaysAnLh5Block) {
-  const auto path = TempDir("image-random") / "r.ovi";
-  const Bytes data = RandomCorpus(65536);
-  WriteImage(path, {{1, 0, data}});
-  ImageFile image;
-  ASSERT_EQ(image.ListBlocks(path), 1);
-  const ImageBlock& b = image.Blocks().front();
-  EXPECT_EQ(b.method, BlockMethod::kLh5);
-  EXPECT_GT(b.header.storedSize, b.header.uncompressedSize);
-  EXPECT_EQ(ReadImage(path).verdicts, std::vector<int>{0});
-}
-
-TEST(ImageFile, EmptyBlockIsAWholeBlock) {
-  const auto path = TempDir("image-empty-block") / "e.ovi";
-  ImageFile image;
-  ASSERT_EQ(image.CreateImage(path), 0);
-  ASSERT_NE(image.BeginBlock(1), nullptr);
-  ASSERT_EQ(image.EndBlock(), 0);
-  ASSERT_EQ(image.CloseWriter(), 0);
-  EXPECT_EQ(ReadWholeFile(path).size(), 60u + 7 + 1);
-  const ReadBack r = ReadImage(path);
-  ASSERT_EQ(r.verdicts, std::vector<int>{0});
-  EXPECT_TRUE(r.data[0].empty());
-}
-
-TEST(ImageFile, ListBlocksStopsAtTheFirstHeaderItCannotAccept) {
-  const auto dir = TempDir("image-list");
-  const Bytes payload = {9, 9, 9, 9};
-  const Bytes good = [&] {
-    Bytes b = Header("ORVIMAGE", 60, 4, 4, CrcOf(payload), "-nocomp-");
-    b.insert(b.end(), payload.begin(), payload.end());
-    return b;
-  }();
-  auto concat = [](std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
-    return all;
-  };
+// Files made by hand, every block holding the same 4 bytes. ListBlocks counts the headers up to
+// the first it cannot accept, and the reader delivers the same blocks (a longer header's extra
+// bytes skipped); a block whose sizes do not match what it held fails, and the next is read.
+TEST(ImageFile, WalkStopsAtTheFirstHeaderItCannotAccept) {
+  const auto path = TempDir("image-list") / "list.ovi";
+  const Bytes payload = {9, 8, 7, 6};
+  const uint32_t crc = CrcOf(payload);
+  const Bytes good = Concat({Header(60, 4, 4, crc, "-nocomp-"), payload});
+  const Bytes lh5 = Lh5Encode(payload);
   struct Case {
     const char* name;
     Bytes file;
-    int blocks;
+    std::vector<int> verdicts;
   };
   const Case cases[] = {
-      {"empty file", {}, 0},
-      {"only the trailing byte", {0}, 0},
-      {"one good block", concat({good, {0}}), 1},
-      {"second header with a wrong magic", concat({good, Header("ORVIMAGX", 60, 4, 4, 0, "-nocomp-"), payload, good, {0}}), 1},
-      {"method -lh5- followed by other bytes", concat({good, Header("ORVIMAGE", 60, 4, 4, 0, "-lh5-xyz"), payload, {0}}), 1},
-      {"unknown method", concat({Header("ORVIMAGE", 60, 4, 4, 0, "-lh7----"), payload, {0}}), 0},
-      {"header cut short", concat({good, Bytes(good.begin(), good.begin() + 40)}), 1},
-      {"header length below 60", concat({Header("ORVIMAGE", 0, 0, 0, 0, "-nocomp-"), {0}}), 0},
-      {"header length 59", concat({Header("ORVIMAGE", 59, 0, 0, 0, "-nocomp-"), {0}}), 0},
-      {"stored size beyond any file", concat({Header("ORVIMAGE", 60, ~0ull, 4, 0, "-nocomp-"), payload, {0}}), 0},
+      {"empty file", {}, {}},
+      {"only the trailing byte", {0}, {}},
+      {"one good block", Concat({good, {0}}), {0}},
+      {"header length 64", Concat({Header(64, 4, 4, crc, "-nocomp-"), {1, 2, 3, 4}, payload, {0}}), {0}},
+      {"second header with a wrong magic",
+       Concat({good, Header(60, 4, 4, 0, "-nocomp-", "ORVIMAGX"), payload, good, {0}}), {0}},
+      {"method -lh5- followed by other bytes", Concat({good, Header(60, 4, 4, 0, "-lh5-xyz"), payload, {0}}), {0}},
+      {"unknown method", Concat({Header(60, 4, 4, 0, "-lh7----"), payload, {0}}), {}},
+      {"header cut short", Concat({good, Bytes(good.begin(), good.begin() + 40)}), {0}},
+      {"header length 0", Concat({Header(0, 0, 0, 0, "-nocomp-"), {0}}), {}},
+      {"header length 59", Concat({Header(59, 0, 0, 0, "-nocomp-"), {0}}), {}},
+      {"stored size beyond any file", Concat({Header(60, ~0ull, 4, 0, "-nocomp-"), payload, {0}}), {}},
+      {"uncompressed size above what is stored",
+       Concat({Header(60, 4, 5, crc, "-nocomp-"), payload, good, {0}}), {-1, 0}},
+      {"stored size beyond the LH5 stream",
+       Concat({Header(60, lh5.size() + 100, 4, crc, "-lh5----"), lh5, Bytes(100, 0), good, {0}}), {-1, 0}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const auto path = dir / "list.ovi";
     WriteWholeFile(path, c.file);
     ImageFile image;
-    EXPECT_EQ(image.ListBlocks(path), c.blocks);
-    EXPECT_EQ(static_cast<int>(image.BlockCount()), c.blocks);
+    EXPECT_EQ(image.ListBlocks(path), static_cast<int>(c.verdicts.size()));
+    EXPECT_EQ(image.BlockCount(), c.verdicts.size());
     EXPECT_EQ(image.OpenForRead(path), 0) << "ListBlocks must leave the reader closed";
+    const ReadBack r = ReadImage(path);
+    EXPECT_EQ(r.verdicts, c.verdicts);
+    EXPECT_EQ(r.data, std::vector<Bytes>(c.verdicts.size(), payload));
   }
-  ImageFile image;
-  EXPECT_EQ(image.ListBlocks(dir / "no such file.ovi"), -1);
+  EXPECT_EQ(ImageFile().ListBlocks(path.parent_path() / "no such file.ovi"), -1);
 }
 
-TEST(ImageFile, LongerHeaderIsSkipped) {
-  const auto path = TempDir("image-header64") / "h.ovi";
-  const Bytes payload = TextCorpus(1000);
-  Bytes file = Header("ORVIMAGE", 64, payload.size(), payload.size(), CrcOf(payload), "-nocomp-");
-  file.insert(file.end(), {0xAA, 0xBB, 0xCC, 0xDD});
-  file.insert(file.end(), payload.begin(), payload.end());
-  file.push_back(0);
-  WriteWholeFile(path, file);
-  const ReadBack r = ReadImage(path);
-  ASSERT_EQ(r.data.size(), 1u);
-  EXPECT_TRUE(r.data[0] == payload);
-  EXPECT_EQ(r.verdicts[0], 0);
-}
-
-TEST(ImageFile, DamagedBlockFailsAndTheNextIsStillReachable) {
-  const auto dir = TempDir("image-damage");
-  const std::vector<BlockSpec> blocks = {{1, 0, TextCorpus(100000, 3)}, {1, 64, TextCorpus(50000, 4)}, {0, 128, TextCorpus(5000, 5)}};
-  const auto path = dir / "d.ovi";
-  Bytes file = WriteImage(path, blocks);
+// One changed byte fails its block alone, and the blocks around it read back whole; a file cut
+// anywhere keeps the blocks before the cut and fails the one it cuts.
+TEST(ImageFile, DamagedBlockFailsAndTheOthersAreStillReachable) {
+  const auto path = TempDir("image-damage") / "d.ovi";
+  const std::vector<BlockSpec> blocks = {
+      {1, 0, TextCorpus(100000, 3)}, {1, 64, TextCorpus(50000, 4)}, {0, 128, TextCorpus(5000, 5)}};
+  const Bytes file = WriteImage(path, blocks);
+  const size_t second = 60 + static_cast<size_t>(GetLe64(&file[12]));
+  const size_t third = second + 60 + static_cast<size_t>(GetLe64(&file[second + 12]));
+  auto flip = [&](size_t offset, uint8_t mask) {
+    Bytes damaged = file;
+    damaged[offset] ^= mask;
+    return damaged;
+  };
+  auto cut = [&](size_t keep) { return Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(keep)); };
   struct Case {
     const char* name;
-    size_t offset;  // byte to change
-    uint8_t xorMask;
+    Bytes file;
+    std::vector<int> verdicts;
   };
-  const size_t stored0 = static_cast<size_t>(GetLe64(&file[12]));
-  const size_t second = 60 + stored0;
-  const size_t third = second + 60 + static_cast<size_t>(GetLe64(&file[second + 12]));
   const Case cases[] = {
-      {"compressed byte of block 1", 60 + stored0 / 2, 0x01},
-      {"CRC field of block 1", 48, 0x80},
-      {"uncompressed size of block 1 too large", 20 + 2, 0x01},
-      {"uncompressed size of block 1 too small", 20 + 1, 0x40},
-      {"data byte of the stored block 3", third + 60 + 10, 0xFF},
+      {"compressed byte of block 1", flip(second / 2, 0x01), {-1, 0, 0}},
+      {"CRC field of block 1", flip(48, 0x80), {-1, 0, 0}},
+      {"uncompressed size of block 1 too large", flip(20 + 2, 0x01), {-1, 0, 0}},
+      {"uncompressed size of block 1 too small", flip(20 + 1, 0x40), {-1, 0, 0}},
+      {"data byte of the stored block 3", flip(third + 60 + 10, 0xFF), {0, 0, -1}},
+      {"no trailing byte", cut(file.size() - 1), {0, 0, 0}},
+      {"cut in the stored block 3", cut(file.size() - 100), {0, 0, -1}},
+      {"cut in the stream of block 2", cut(second + 160), {0, -1}},
+      {"cut in the header of block 2", cut(second + 30), {0}},
+      {"cut in the stream of block 1", cut(70), {-1}},
+      {"cut in the header of block 1", cut(30), {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Bytes damaged = file;
-    damaged[c.offset] ^= c.xorMask;
-    WriteWholeFile(path, damaged);
+    WriteWholeFile(path, c.file);
     const ReadBack r = ReadImage(path);
-    ASSERT_EQ(r.verdicts.size(), 3u);
-    const size_t bad = c.offset >= third ? 2 : 0;
-    for (size_t i = 0; i < 3; ++i) {
-      EXPECT_EQ(r.verdicts[i], i == bad ? -1 : 0) << "block " << i;
-      if (i != bad) {
+    EXPECT_EQ(r.verdicts, c.verdicts);
+    for (size_t i = 0; i < std::min(r.verdicts.size(), blocks.size()); ++i) {
+      if (r.verdicts[i] == 0) {
         EXPECT_TRUE(r.data[i] == blocks[i].data) << "block " << i;
-      }
-    }
-  }
-}
-
-TEST(ImageFile, TruncatedFileEndsTheWalk) {
-  const auto dir = TempDir("image-truncated");
-  const auto path = dir / "t.ovi";
-  Bytes file = WriteImage(path, {{1, 0, TextCorpus(100000)}, {1, 64, TextCorpus(50000, 9)}});
-  for (size_t keep : {file.size() - 1, file.size() - 100, size_t{60 + 10}, size_t{30}}) {
-    SCOPED_TRACE(keep);
-    WriteWholeFile(path, Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(keep)));
-    const ReadBack r = ReadImage(path);
-    for (size_t i = 0; i + 1 < r.verdicts.size(); ++i) EXPECT_EQ(r.verdicts[i], 0);
-    if (keep < file.size() - 1) {
-      ASSERT_FALSE(r.verdicts.empty() && keep > 60);
-      if (!r.verdicts.empty()) {
-        EXPECT_EQ(r.verdicts.back(), -1);
       }
     }
   }
@@ -284,7 +236,6 @@ TEST(ImageFile, RefusesWhatItCannotDo) {
   EXPECT_EQ(image.CreateImage(dir / "b.ovi"), -1);
   EXPECT_EQ(image.BeginBlock(2), nullptr);
   EXPECT_EQ(image.BeginBlock(-1), nullptr);
-  EXPECT_EQ(image.BlockCount(), 0u);
   EXPECT_EQ(image.CloseWriter(), 0);
   ASSERT_EQ(image.OpenForRead(dir / "a.ovi"), 0);
   EXPECT_EQ(image.OpenForRead(dir / "a.ovi"), -1);
@@ -295,16 +246,6 @@ TEST(ImageFile, RefusesWhatItCannotDo) {
   EXPECT_EQ(image.CloseReader(), 0);
   EXPECT_EQ(image.OpenForRead(dir / "missing.ovi"), -1);
   EXPECT_EQ(image.CreateImage(dir / "no such dir" / "x.ovi"), -1);
-}
-
-TEST(ImageFile, AnyFileNameWorks) {
-  const auto dir = TempDir("image-names");
-  const std::filesystem::path name = std::filesystem::path(dir) / std::filesystem::path(u8"バックアップ 2026-12-06.ovi");
-  const Bytes data = TextCorpus(10000);
-  WriteImage(name, {{1, 0, data}});
-  const ReadBack r = ReadImage(name);
-  ASSERT_EQ(r.verdicts, std::vector<int>{0});
-  EXPECT_TRUE(r.data[0] == data);
 }
 
 }  // namespace

@@ -16,7 +16,6 @@ Bytes TextCorpus(size_t size, uint32_t seed) {
       "partition", "table", "command", "transfer", "length", "buffer", "error", "status", "unit"};
   std::mt19937 rng(seed);
   std::string text;
-  text.reserve(size + 64);
   int wordsInLine = 0;
   while (text.size() < size) {
     text += kWords[rng() % std::size(kWords)];
@@ -28,35 +27,26 @@ Bytes TextCorpus(size_t size, uint32_t seed) {
     }
     if (rng() % 37 == 0) text += std::to_string(rng() % 100000);
   }
-  text.resize(size);
-  return Bytes(text.begin(), text.end());
+  return Bytes(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(size));
 }
 
 Bytes BinaryCorpus(size_t size, uint32_t seed) {
+  static const uint8_t kOps[] = {0x8B, 0x89, 0xE8, 0x55, 0x5D, 0xC3, 0x48, 0x83, 0xFF, 0x0F};
   std::mt19937 rng(seed);
   Bytes out;
-  out.reserve(size + 64);
-  uint32_t address = 0x401000;
-  while (out.size() < size) {
-    switch (rng() % 4) {
-      case 0:  // a little-endian record with a growing address
-        address += 4 * (rng() % 16);
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(address >> (8 * i)));
-        out.push_back(static_cast<uint8_t>(rng() % 8));
-        out.push_back(0);
-        break;
-      case 1:  // opcodes from a small set
-        for (int i = 0; i < 8; ++i) {
-          static const uint8_t kOps[] = {0x8B, 0x89, 0xE8, 0x55, 0x5D, 0xC3, 0x48, 0x83, 0xFF, 0x0F};
-          out.push_back(kOps[rng() % std::size(kOps)]);
-        }
-        break;
-      case 2:  // a short run of padding
-        out.insert(out.end(), 1 + rng() % 24, rng() % 3 == 0 ? 0xCC : 0x00);
-        break;
-      default:  // noise
-        for (int i = 0; i < 6; ++i) out.push_back(static_cast<uint8_t>(rng()));
-        break;
+  for (uint32_t address = 0x401000; out.size() < size;) {
+    const uint32_t kind = rng() % 4;
+    if (kind == 0) {  // a little-endian record with a growing address
+      address += 4 * (rng() % 16);
+      out.insert(out.end(), {static_cast<uint8_t>(address), static_cast<uint8_t>(address >> 8),
+                             static_cast<uint8_t>(address >> 16), 0, static_cast<uint8_t>(rng() % 8), 0});
+    } else if (kind == 1) {  // opcodes from a small set
+      for (int i = 0; i < 8; ++i) out.push_back(kOps[rng() % std::size(kOps)]);
+    } else if (kind == 2) {  // a short run of padding
+      const uint32_t length = 1 + rng() % 24;
+      out.insert(out.end(), length, rng() % 3 == 0 ? 0xCC : 0x00);
+    } else {  // noise
+      for (int i = 0; i < 6; ++i) out.push_back(static_cast<uint8_t>(rng()));
     }
   }
   out.resize(size);
@@ -70,11 +60,31 @@ Bytes RandomCorpus(size_t size, uint32_t seed) {
   return out;
 }
 
-Bytes ZeroCorpus(size_t size) { return Bytes(size, 0); }
+std::vector<Corpus> EdgeCorpora() {
+  const Bytes half = RandomCorpus(8192, 9);  // repeated: matches from as far back as the window reaches
+  Bytes farRepeat = half;
+  farRepeat.insert(farRepeat.end(), half.begin(), half.end());
+  Bytes alternating;
+  for (int i = 0; i < 5000; ++i) alternating.push_back(i % 2 ? 'b' : 'a');
+  return {
+      {"empty", {}}, {"one", {'A'}}, {"two", {'A', 'A'}}, {"three", {'A', 'A', 'A'}},
+      {"text8191", TextCorpus(8191)}, {"text8192", TextCorpus(8192)}, {"text8193", TextCorpus(8193)},
+      {"run1000", Bytes(1000, 'A')}, {"alternating", alternating}, {"window", farRepeat},
+      {"text128k", TextCorpus(128 * 1024, 4)}, {"binary128k", BinaryCorpus(128 * 1024)},
+      {"zeros128k", Bytes(128 * 1024, 0)}, {"random128k", RandomCorpus(128 * 1024)},
+      {"text300k7", TextCorpus(300 * 1024 + 7, 5)},
+  };
+}
+
+Bits& Bits::Put(int count, uint32_t value) {
+  for (int i = count - 1; i >= 0; --i, ++bit) {
+    if (bit % 8 == 0) bytes.push_back(0);
+    if (value >> i & 1) bytes.back() = static_cast<uint8_t>(bytes.back() | (0x80 >> (bit % 8)));
+  }
+  return *this;
+}
 
 int64_t MemoryCodec::ReadInput(BinaryFile*, uint8_t* buffer, uint32_t count) {
-  ++readCalls;
-  bytesAsked += count;
   const size_t n = std::min<size_t>(count, input.size() - inputPos);
   if (n != 0) std::memcpy(buffer, input.data() + inputPos, n);
   inputPos += n;
@@ -82,37 +92,35 @@ int64_t MemoryCodec::ReadInput(BinaryFile*, uint8_t* buffer, uint32_t count) {
 }
 
 int64_t MemoryCodec::WriteOutput(BinaryFile*, const uint8_t* buffer, uint32_t count) {
-  size_t n = count;
-  if (failWritesAfter >= 0) n = std::min<size_t>(n, static_cast<size_t>(failWritesAfter) - std::min<size_t>(output.size(), static_cast<size_t>(failWritesAfter)));
+  const size_t n = std::min<size_t>(count, writeLimit - std::min(writeLimit, output.size()));
   output.insert(output.end(), buffer, buffer + n);
   return static_cast<int64_t>(n);
 }
 
+int MemoryCodec::DecodeInput(uint64_t size, int64_t limit) {
+  uncompressedSize = size;
+  compressedSize = limit < 0 ? input.size() : static_cast<uint64_t>(limit);
+  return DecodeSetup() == 0 ? Decode() : -1;
+}
+
 Bytes Lh5Encode(const Bytes& data) {
-  MemoryCodec codec;
-  codec.input = data;
-  if (codec.EncodeAlloc(5) != 5) return {};
-  codec.Encode();
-  codec.EncodeFree();
+  MemoryCodec codec(data);
+  codec.EncodeInput();
   return codec.output;
 }
 
 Bytes Lh5Decode(const Bytes& stream, uint64_t uncompressedSize, int* failCode, int64_t compressedSize) {
-  MemoryCodec codec;
-  codec.input = stream;
-  codec.uncompressedSize = uncompressedSize;
-  codec.compressedSize = compressedSize < 0 ? stream.size() : static_cast<uint64_t>(compressedSize);
-  if (codec.DecodeSetup() != 0) return {};
-  const int result = codec.Decode();
+  MemoryCodec codec(stream);
+  const int result = codec.DecodeInput(uncompressedSize, compressedSize);
   if (failCode != nullptr) *failCode = result;
   return codec.output;
 }
 
 std::filesystem::path TempDir(const std::string& name) {
   const char* binary = std::getenv("ORVANE_BINARY_DIR");
-  std::filesystem::path base = binary != nullptr ? std::filesystem::path(binary) / "test-files"
-                                                 : std::filesystem::temp_directory_path() / "orvane-test-files";
-  std::filesystem::path dir = base / name;
+  const std::filesystem::path dir = (binary != nullptr ? std::filesystem::path(binary) / "test-files"
+                                                       : std::filesystem::temp_directory_path() / "orvane-test-files") /
+                                    name;
   std::error_code ec;
   std::filesystem::remove_all(dir, ec);
   std::filesystem::create_directories(dir);
@@ -125,8 +133,8 @@ Bytes ReadWholeFile(const std::filesystem::path& path) {
 }
 
 void WriteWholeFile(const std::filesystem::path& path, const Bytes& data) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }
 
 }  // namespace orv::test

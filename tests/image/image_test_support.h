@@ -1,10 +1,11 @@
-// Helpers shared by the image tests: corpora built from a seed, and an LH5 codec that reads and
-// writes memory instead of a file.
+// Helpers shared by the image and interop tests: corpora built from a seed, a bit-stream
+// builder, an LH5 codec over memory, and scratch files.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "image/lh5_codec.h"
@@ -13,23 +14,42 @@ namespace orv::test {
 
 using Bytes = std::vector<uint8_t>;
 
-// Deterministic corpora. Text: words and lines from a small vocabulary; binary: a mix of
-// structured records, small integers and short runs, as executables and disc sectors look.
+// Text: words and lines from a small vocabulary. Binary: records, opcodes, padding runs and
+// noise, as executables and disc sectors look. Random: incompressible.
 Bytes TextCorpus(size_t size, uint32_t seed = 1);
 Bytes BinaryCorpus(size_t size, uint32_t seed = 2);
 Bytes RandomCorpus(size_t size, uint32_t seed = 3);
-Bytes ZeroCorpus(size_t size);
 
-// A codec over memory: input from `input`, output appended to `output`. Counts the calls so
-// tests can check how it reads.
+struct Corpus {
+  std::string name;
+  Bytes data;
+};
+// The inputs at the codec's edges: empty, 1 to 3 bytes, around the window size, a long run,
+// alternation, repeats at the window's distance, a backup block of each kind, several blocks.
+std::vector<Corpus> EdgeCorpora();
+
+// Builds a bit stream most significant bit first, as the codec writes it.
+struct Bits {
+  Bytes bytes;
+  size_t bit = 0;
+  Bits& Put(int count, uint32_t value);
+  // A length of the small code tables: 3 bits, or from 7 on a run of ones ending in a zero.
+  Bits& Length(int k) { return k <= 6 ? Put(3, static_cast<uint32_t>(k)) : Put(k - 3, (1u << (k - 3)) - 2); }
+};
+
+// A codec over memory: input from `input`, output appended to `output`.
 class MemoryCodec : public Lh5Codec {
  public:
+  explicit MemoryCodec(Bytes in = {}) : input(std::move(in)) {}
+  // Encodes all the input with method 5; -1 when the encoder cannot get its memory.
+  int EncodeInput() { return EncodeAlloc(5) == 5 ? Encode() : -1; }
+  // Decodes `size` bytes, reading at most `limit` bytes of the input (-1: all of it).
+  int DecodeInput(uint64_t size, int64_t limit = -1);
+
   Bytes input;
   size_t inputPos = 0;
   Bytes output;
-  uint64_t readCalls = 0;
-  uint64_t bytesAsked = 0;  // total asked through ReadInput
-  int64_t failWritesAfter = -1;  // >= 0: WriteOutput comes back short after this many bytes
+  size_t writeLimit = SIZE_MAX;  // WriteOutput comes back short beyond this many bytes
   int cancelAfterCalls = -1;     // >= 0: IsCancelled says yes after this many progress calls
   int progressCalls = 0;
   std::vector<int> failCodes;
@@ -42,10 +62,10 @@ class MemoryCodec : public Lh5Codec {
   int Fail(int code) override { failCodes.push_back(code); return 0; }
 };
 
-// Encodes with method 5; the raw "-lh5-" stream.
+// The raw "-lh5-" stream of `data` (method 5).
 Bytes Lh5Encode(const Bytes& data);
-// Decodes `uncompressedSize` bytes from `stream` (all of it as the compressed size unless
-// `compressedSize` is given). Sets *failCode to Decode's result when given.
+// Decodes `uncompressedSize` bytes, reading at most `compressedSize` (default: all of `stream`).
+// Sets *failCode to Decode's result when given.
 Bytes Lh5Decode(const Bytes& stream, uint64_t uncompressedSize, int* failCode = nullptr,
                 int64_t compressedSize = -1);
 

@@ -12,22 +12,9 @@
 namespace orv::test {
 namespace {
 
-// Encodes `data` through an encode stream into `file` after `prefix` bytes of other content,
-// written in pieces of `piece` bytes; returns the stream's length.
-uint64_t EncodeThroughStream(BinaryFile& file, const Bytes& data, size_t piece, Lh5EncodeStream& stream) {
-  stream.outputHandle = &file;
-  EXPECT_EQ(stream.Start(), 0);
-  for (size_t at = 0; at < data.size(); at += piece) {
-    const size_t n = std::min(piece, data.size() - at);
-    EXPECT_EQ(stream.Write(n, data.data() + at), n) << "write at " << at;
-  }
-  EXPECT_EQ(stream.Close(), 0);
-  EXPECT_EQ(stream.RunResult(), 0);
-  return stream.compressedSize;
-}
-
-TEST(Lh5Streams, EncodeStreamWritesAStandardStreamAndStopsRightAfterIt) {
-  const auto dir = TempDir("streams-encode");
+// One stream writes block after block into one file, each in pieces of its own size: every
+// piece is taken whole, and every Close leaves the file right after that block's stream.
+TEST(Lh5Streams, EncodeStreamWritesStandardStreamsBackToBack) {
   struct Case {
     const char* name;
     Bytes data;
@@ -39,38 +26,36 @@ TEST(Lh5Streams, EncodeStreamWritesAStandardStreamAndStopsRightAfterIt) {
       {"nothing", {}, 1},
       {"odd pieces across windows", TextCorpus(100000), 7777},
   };
+  const auto path = TempDir("streams-encode") / "out.bin";
+  BinaryFile file;
+  ASSERT_EQ(file.Open(path, BinaryFile::Mode::kCreate), 0);
+  ASSERT_EQ(file.Write("PREFIX", 6), 6);
+  Lh5EncodeStream stream;
+  stream.outputHandle = &file;
+  std::vector<std::ptrdiff_t> ends = {6};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    BinaryFile file;
-    ASSERT_EQ(file.Open(dir / "out.bin", BinaryFile::Mode::kCreate), 0);
-    ASSERT_EQ(file.Write("PREFIX", 6), 6);
-    Lh5EncodeStream stream;
-    const uint64_t length = EncodeThroughStream(file, c.data, c.piece, stream);
-    EXPECT_EQ(file.Tell(), static_cast<int64_t>(6 + length));
+    ASSERT_EQ(stream.Start(), 0);
+    for (size_t at = 0; at < c.data.size(); at += c.piece) {
+      const size_t n = std::min(c.piece, c.data.size() - at);
+      ASSERT_EQ(stream.Write(n, c.data.data() + at), n) << "write at " << at;
+    }
+    EXPECT_EQ(stream.Close(), 0);
+    EXPECT_EQ(stream.RunResult(), 0);
     EXPECT_EQ(stream.uncompressedSize, c.data.size());
-    ASSERT_EQ(file.Close(), 0);
-    Bytes written = ReadWholeFile(dir / "out.bin");
-    ASSERT_EQ(written.size(), 6 + length);
+    ends.push_back(ends.back() + static_cast<std::ptrdiff_t>(stream.compressedSize));
+    EXPECT_EQ(file.Tell(), ends.back());
+  }
+  ASSERT_EQ(file.Close(), 0);
+  const Bytes written = ReadWholeFile(path);
+  ASSERT_EQ(static_cast<std::ptrdiff_t>(written.size()), ends.back());
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(cases[i].name);
     int fail = -1;
-    EXPECT_TRUE(Lh5Decode(Bytes(written.begin() + 6, written.end()), c.data.size(), &fail) == c.data);
+    const Bytes block(written.begin() + ends[i], written.begin() + ends[i + 1]);
+    EXPECT_TRUE(Lh5Decode(block, cases[i].data.size(), &fail) == cases[i].data);
     EXPECT_EQ(fail, 0);
   }
-}
-
-TEST(Lh5Streams, EncodeStreamRunsAgainForTheNextBlock) {
-  const auto dir = TempDir("streams-again");
-  BinaryFile file;
-  ASSERT_EQ(file.Open(dir / "out.bin", BinaryFile::Mode::kCreate), 0);
-  Lh5EncodeStream stream;
-  const Bytes first = TextCorpus(20000, 1);
-  const Bytes second = BinaryCorpus(30000, 2);
-  const uint64_t a = EncodeThroughStream(file, first, 5000, stream);
-  const uint64_t b = EncodeThroughStream(file, second, 5000, stream);
-  ASSERT_EQ(file.Close(), 0);
-  Bytes all = ReadWholeFile(dir / "out.bin");
-  ASSERT_EQ(all.size(), a + b);
-  EXPECT_TRUE(Lh5Decode(Bytes(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(a)), first.size()) == first);
-  EXPECT_TRUE(Lh5Decode(Bytes(all.begin() + static_cast<std::ptrdiff_t>(a), all.end()), second.size()) == second);
 }
 
 TEST(Lh5Streams, EncodeStreamWithAFailedWorkerComesBackShort) {
@@ -85,9 +70,8 @@ TEST(Lh5Streams, EncodeStreamWithAFailedWorkerComesBackShort) {
 }
 
 TEST(Lh5Streams, AbandonedEncodeStreamStopsWithoutWriting) {
-  const auto dir = TempDir("streams-abandon");
   BinaryFile file;
-  ASSERT_EQ(file.Open(dir / "out.bin", BinaryFile::Mode::kCreate), 0);
+  ASSERT_EQ(file.Open(TempDir("streams-abandon") / "out.bin", BinaryFile::Mode::kCreate), 0);
   {
     Lh5EncodeStream stream;
     stream.outputHandle = &file;
@@ -98,57 +82,48 @@ TEST(Lh5Streams, AbandonedEncodeStreamStopsWithoutWriting) {
   EXPECT_EQ(file.Tell(), 0);
 }
 
+// A decode stream over an image-like file: 10 other bytes, then the stream of the data.
 class DecodeStreamTest : public ::testing::Test {
  protected:
-  // An image-like file: 10 bytes, then the stream of `data`.
-  void Prepare(const Bytes& data) {
-    data_ = data;
+  void Start(const Bytes& data, bool ruinTables = false) {
     stream_ = Lh5Encode(data);
+    // The first block's code-length table: all ones.
+    if (ruinTables) std::fill(stream_.begin() + 2, stream_.begin() + 10, 0xFF);
     Bytes content(10 + stream_.size(), 0xEE);
     std::copy(stream_.begin(), stream_.end(), content.begin() + 10);
-    path_ = TempDir("streams-decode") / "in.bin";
-    WriteWholeFile(path_, content);
-    ASSERT_EQ(file_.Open(path_, BinaryFile::Mode::kRead), 0);
+    const auto path = TempDir("streams-decode") / "in.bin";
+    WriteWholeFile(path, content);
+    ASSERT_EQ(file_.Open(path, BinaryFile::Mode::kRead), 0);
     ASSERT_EQ(file_.Seek(10, BinaryFile::kBegin), 10);
     decoder_.inputHandle = &file_;
     decoder_.uncompressedSize = data.size();
     decoder_.compressedSize = stream_.size();
+    ASSERT_EQ(decoder_.Start(), 0);
   }
-  Bytes data_;
   Bytes stream_;
-  std::filesystem::path path_;
   BinaryFile file_;
-  Lh5DecodeStream decoder_;
+  Lh5DecodeStream decoder_;  // stops before the file closes
 };
 
-TEST_F(DecodeStreamTest, HandsOutWholeRequestsUntilTheEnd) {
-  Prepare(TextCorpus(262144));
-  ASSERT_EQ(decoder_.Start(), 0);
-  Bytes got;
-  Bytes piece(65536);
-  for (int i = 0; i < 4; ++i) {
-    ASSERT_EQ(decoder_.Read(piece.size(), piece.data()), piece.size()) << "request " << i;
-    got.insert(got.end(), piece.begin(), piece.end());
+// 262144 bytes in four whole 65536-byte requests; 100000 in one whole request and the short rest.
+TEST_F(DecodeStreamTest, HandsOutWholeRequestsUntilTheEndOfTheBlock) {
+  for (const Bytes& data : {TextCorpus(262144), BinaryCorpus(100000)}) {
+    SCOPED_TRACE(data.size());
+    Start(data);
+    Bytes got, piece(65536);
+    for (uint64_t n; (n = decoder_.Read(piece.size(), piece.data())) != 0;) {
+      ASSERT_EQ(n, std::min<uint64_t>(piece.size(), data.size() - got.size()));
+      got.insert(got.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(n));
+    }
+    EXPECT_TRUE(got == data);
+    decoder_.Close();
+    EXPECT_EQ(decoder_.RunResult(), 0);
+    EXPECT_EQ(file_.Tell(), static_cast<int64_t>(10 + stream_.size()));
   }
-  EXPECT_EQ(decoder_.Read(piece.size(), piece.data()), 0u);
-  EXPECT_TRUE(got == data_);
-  decoder_.Close();
-  EXPECT_EQ(decoder_.RunResult(), 0);
-  EXPECT_EQ(file_.Tell(), static_cast<int64_t>(10 + stream_.size()));
-}
-
-TEST_F(DecodeStreamTest, LastRequestIsShortAtTheEndOfTheBlock) {
-  Prepare(BinaryCorpus(100000));
-  ASSERT_EQ(decoder_.Start(), 0);
-  Bytes piece(65536);
-  EXPECT_EQ(decoder_.Read(piece.size(), piece.data()), 65536u);
-  EXPECT_EQ(decoder_.Read(piece.size(), piece.data()), 100000u - 65536u);
-  EXPECT_EQ(decoder_.Read(piece.size(), piece.data()), 0u);
 }
 
 TEST_F(DecodeStreamTest, ClosingEarlyReturnsPromptly) {
-  Prepare(ZeroCorpus(4 * 1024 * 1024));
-  ASSERT_EQ(decoder_.Start(), 0);
+  Start(Bytes(4 * 1024 * 1024, 0));
   Bytes piece(4096);
   ASSERT_EQ(decoder_.Read(piece.size(), piece.data()), piece.size());
   const auto start = std::chrono::steady_clock::now();
@@ -158,20 +133,11 @@ TEST_F(DecodeStreamTest, ClosingEarlyReturnsPromptly) {
 }
 
 TEST_F(DecodeStreamTest, CorruptStreamEndsTheBlockEarly) {
-  Prepare(TextCorpus(200000));
-  // Ruin the first block's code-length table: all ones.
-  Bytes content = ReadWholeFile(path_);
-  for (size_t i = 12; i < 20; ++i) content[i] = 0xFF;
-  file_.Close();
-  WriteWholeFile(path_, content);
-  ASSERT_EQ(file_.Open(path_, BinaryFile::Mode::kRead), 0);
-  ASSERT_EQ(file_.Seek(10, BinaryFile::kBegin), 10);
-  ASSERT_EQ(decoder_.Start(), 0);
+  Start(TextCorpus(200000), true);
   Bytes piece(65536);
   uint64_t total = 0;
-  uint64_t n;
-  while ((n = decoder_.Read(piece.size(), piece.data())) != 0) total += n;
-  EXPECT_LT(total, data_.size());
+  for (uint64_t n; (n = decoder_.Read(piece.size(), piece.data())) != 0;) total += n;
+  EXPECT_LT(total, 200000u);
   decoder_.Close();
   EXPECT_EQ(decoder_.RunResult(), 3);
 }

@@ -1,60 +1,53 @@
 #include "lha_archive.h"
 
+#include <cstring>
+
 #include "image/crc16.h"
 #include "toolkit/endian.h"
 
 namespace orv::test {
 
+// The base header (up to the first extended header's size), the common extended header (its
+// CRC-16 covers the whole header) and the file name; then the data and the end mark.
 std::vector<uint8_t> MakeLevel2Archive(const std::string& name, const std::string& method,
                                        const std::vector<uint8_t>& packed, uint64_t originalSize,
                                        uint16_t crc16) {
-  // Base header (26 bytes, up to the first extended-header size), then the common extended
-  // header (its CRC field covers the whole header) and the file name.
-  const size_t commonSize = 1 + 2 + 2;
-  const size_t nameSize = 1 + name.size() + 2;
-  const size_t total = 26 + commonSize + nameSize;
-  std::vector<uint8_t> h(total, 0);
-  PutLe16(&h[0], static_cast<uint16_t>(total));
-  for (size_t i = 0; i < 5; ++i) h[2 + i] = static_cast<uint8_t>(method[i]);
-  PutLe32(&h[7], static_cast<uint32_t>(packed.size()));
-  PutLe32(&h[11], static_cast<uint32_t>(originalSize));
-  PutLe32(&h[15], 1700000000u);
-  h[19] = 0x20;
-  h[20] = 2;
-  PutLe16(&h[21], crc16);
-  h[23] = 'U';
-  PutLe16(&h[24], static_cast<uint16_t>(commonSize));
-  size_t at = 26;
-  h[at] = 0x00;  // common header: header CRC, filled below
-  const size_t crcAt = at + 1;
-  PutLe16(&h[at + 3], static_cast<uint16_t>(nameSize));
-  at += commonSize;
-  h[at] = 0x01;  // file name
-  for (size_t i = 0; i < name.size(); ++i) h[at + 1 + i] = static_cast<uint8_t>(name[i]);
-  PutLe16(&h[at + 1 + name.size()], 0);
-  PutLe16(&h[crcAt], Crc16Update(0, h.data(), h.size()));
-
-  std::vector<uint8_t> archive = h;
-  archive.insert(archive.end(), packed.begin(), packed.end());
-  archive.push_back(0);  // end of archive
-  return archive;
+  const size_t total = 26 + 5 + 1 + name.size() + 2;
+  std::vector<uint8_t> a(total, 0);
+  PutLe16(&a[0], static_cast<uint16_t>(total));
+  std::memcpy(&a[2], method.data(), 5);
+  PutLe32(&a[7], static_cast<uint32_t>(packed.size()));
+  PutLe32(&a[11], static_cast<uint32_t>(originalSize));
+  PutLe32(&a[15], 1700000000u);  // time stamp
+  a[19] = 0x20;                  // attribute: archive
+  a[20] = 2;                     // header level
+  PutLe16(&a[21], crc16);
+  a[23] = 'U';                   // operating system
+  PutLe16(&a[24], 5);            // common header: type 0x00, header CRC at 27, next size at 29
+  PutLe16(&a[29], static_cast<uint16_t>(1 + name.size() + 2));
+  a[31] = 0x01;                  // file name, then a next size of 0
+  std::memcpy(&a[32], name.data(), name.size());
+  PutLe16(&a[27], Crc16Update(0, a.data(), a.size()));
+  a.insert(a.end(), packed.begin(), packed.end());
+  a.push_back(0);
+  return a;
 }
 
 namespace {
 
-// Walks a chain of extended headers starting with the size at `at`; returns the bytes they take
-// (sizes fields included) or -1 when they run outside the archive.
+std::string Text(const std::vector<uint8_t>& a, size_t from, size_t count) {
+  return std::string(a.begin() + static_cast<std::ptrdiff_t>(from), a.begin() + static_cast<std::ptrdiff_t>(from + count));
+}
+
+// Walks a chain of extended headers from the size at `at`, taking the file name; returns the
+// bytes they take (size fields included) or -1 when they run outside the archive.
 int64_t ExtendedHeaders(const std::vector<uint8_t>& a, size_t at, LhaMember* m) {
   int64_t used = 0;
-  while (at + 2 <= a.size()) {
-    const uint16_t size = GetLe16(&a[at]);
+  for (uint16_t size; at + 2 <= a.size(); at += size, used += size) {
+    size = GetLe16(&a[at]);
     if (size == 0) return used;
-    const size_t start = at + 2;
-    if (size < 3 || start + size > a.size()) return -1;
-    if (a[start] == 0x01) m->name.assign(a.begin() + static_cast<std::ptrdiff_t>(start + 1),
-                                         a.begin() + static_cast<std::ptrdiff_t>(start + size - 2));
-    used += size;
-    at = start + size - 2;
+    if (size < 3 || at + 2 + size > a.size()) return -1;
+    if (a[at + 2] == 0x01) m->name = Text(a, at + 3, size - 3u);
   }
   return -1;
 }
@@ -62,22 +55,20 @@ int64_t ExtendedHeaders(const std::vector<uint8_t>& a, size_t at, LhaMember* m) 
 }  // namespace
 
 bool ReadLhaMembers(const std::vector<uint8_t>& a, std::vector<LhaMember>* members) {
-  size_t at = 0;
-  while (at < a.size() && a[at] != 0) {
+  for (size_t at = 0; at < a.size() && a[at] != 0;) {
     if (at + 24 > a.size()) return false;
     LhaMember m;
-    m.method.assign(a.begin() + static_cast<std::ptrdiff_t>(at + 2), a.begin() + static_cast<std::ptrdiff_t>(at + 7));
+    m.method = Text(a, at + 2, 5);
     uint64_t packed = GetLe32(&a[at + 7]);
     m.originalSize = GetLe32(&a[at + 11]);
     const int level = a[at + 20];
     size_t dataAt;
     if (level == 0 || level == 1) {
-      const size_t headerSize = a[at];
       const size_t nameLength = a[at + 21];
       if (at + 22 + nameLength + 2 > a.size()) return false;
-      m.name.assign(a.begin() + static_cast<std::ptrdiff_t>(at + 22), a.begin() + static_cast<std::ptrdiff_t>(at + 22 + nameLength));
+      m.name = Text(a, at + 22, nameLength);
       m.crc16 = GetLe16(&a[at + 22 + nameLength]);
-      dataAt = at + 2 + headerSize;
+      dataAt = at + 2 + a[at];
       if (level == 1) {
         const int64_t extended = ExtendedHeaders(a, dataAt - 2, &m);
         if (extended < 0 || static_cast<uint64_t>(extended) > packed) return false;
@@ -92,7 +83,8 @@ bool ReadLhaMembers(const std::vector<uint8_t>& a, std::vector<LhaMember>* membe
       return false;
     }
     if (dataAt + packed > a.size()) return false;
-    m.packed.assign(a.begin() + static_cast<std::ptrdiff_t>(dataAt), a.begin() + static_cast<std::ptrdiff_t>(dataAt + packed));
+    const auto data = a.begin() + static_cast<std::ptrdiff_t>(dataAt);
+    m.packed.assign(data, data + static_cast<std::ptrdiff_t>(packed));
     members->push_back(std::move(m));
     at = dataAt + packed;
   }
