@@ -46,7 +46,7 @@ namespace {
 
 enum class Length : uint8_t { kDefault, kLong, k64, k16 };
 
-// One conversion specification, reset at every '%'.
+// One conversion directive, reset at every '%'.
 struct FieldSpec {
   bool leftJustify = false;
   bool zeroPad = false;
@@ -312,7 +312,7 @@ uint64_t UnsignedArg(ArgCursor& args, Length length) {
   return bits & 0xFFFFFFFF;
 }
 
-// Parses one conversion specification starting after its '%' and writes its text. Returns where
+// Parses one conversion directive starting after its '%' and writes its text. Returns where
 // the format continues.
 const uint8_t* Convert(Sink& sink, const uint8_t* p, ArgCursor& args) {
   FieldSpec fieldSpec;
