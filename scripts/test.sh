@@ -35,7 +35,7 @@ fi
 
 if [ -d fuzz ]; then
   stage "build fuzz" build fuzz
-  stage "fuzz" bash scripts/fuzz.sh "${ORVANE_FUZZ_SECONDS:-20}"
+  stage "fuzz" bash scripts/fuzz.sh "${ORVANE_FUZZ_SECONDS:-10}"
 fi
 
 # The Windows tests: GUI tests need a display, so the whole win64 run gets a virtual one.
