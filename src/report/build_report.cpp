@@ -46,7 +46,9 @@ int AddModeSenseSections(DriveReport& report, DeviceHandle& device, const ScsiUn
   // drive knows it, then MODE SENSE(10) for drives that refuse it or answer it emptily.
   std::vector<uint8_t> buffer(kModeSense10Length, 0);
   int commandLength = 6;
-  std::span<const uint8_t> answer(buffer.data(), kModeSense6Length);
+  // The whole cleared buffer stands behind either answer: a MODE SENSE(6) mode data length of
+  // 255 makes a 256-byte answer, whose last byte the 255-byte transfer leaves at zero.
+  const std::span<const uint8_t> answer(buffer);
   if (ModeSense(device, Byte(unit.pathId), Byte(unit.targetId), Byte(unit.lun), true, 0, kAllModePages,
                 kModeSense6Length, buffer.data()) != 0 ||
       ModeSense6AnswerIsEmpty(answer)) {
@@ -56,7 +58,6 @@ int AddModeSenseSections(DriveReport& report, DeviceHandle& device, const ScsiUn
       return -1;
     }
     commandLength = 10;
-    answer = buffer;
   }
   AddModeSenseAnswer(report, commandLength, answer, unit.inquiryData);
   return 0;

@@ -65,6 +65,26 @@ TEST(BuildDriveReport, ModeSense10WhenModeSense6IsRefusedOrAnswersEmptily) {
   }
 }
 
+// A MODE SENSE(6) mode data length of 255 means 256 bytes, one more than the command moves:
+// the head section counts and dumps all 256, the last one the zero of the cleared buffer.
+TEST(BuildDriveReport, ModeSense6OfTheLargestLengthIsDumpedWhole) {
+  std::vector<uint8_t> answer(255, 0x41);
+  answer[0] = 0xFF;
+  answer[1] = answer[2] = answer[3] = 0;
+  answer[4] = 0x07;  // a page without a decoder, running to the end of the answer
+  answer[5] = 0xFA;
+  VirtualReport drive("dvdram");
+  drive.Drive().SetAnswerOverride(scsi_op::kModeSense6, answer);
+  DriveReport report;
+  ASSERT_EQ(drive.Build(report), 0);
+  ASSERT_GE(report.RowCount(), 3u);
+  const std::string& head = report.Row(1).text;
+  EXPECT_EQ(head.substr(0, head.find("\r\n")), "modeSense (6): length 256");
+  EXPECT_NE(head.find("0000-00F0  41 41 41 41 41 41 41 41 - 41 41 41 41 41 41 41 00  AAAAAAAAAAAAAAA.\r\n"),
+            std::string::npos);
+  EXPECT_EQ(report.RowTitle(2), "  pagecode 07H size:250");
+}
+
 // Kind and sub-kind of every section, which the list control groups by: capacity, mode pages,
 // features, then each layer's structures (the second layer's head under the first).
 TEST(BuildDriveReport, SectionKindsOfATwoLayerDisc) {
