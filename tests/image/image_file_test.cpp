@@ -134,6 +134,13 @@ TEST(ImageFile, HeaderBytesAreLittleEndianAtFixedOffsets) {
   PutLe64(&expected[32], 0x0102030405060708ull);
   PutLe32(&expected[40], 1);
   EXPECT_EQ(WriteImage(TempDir("image-header") / "one.ovi", {{0, 0x0102030405060708ull, data}}), expected);
+
+  // An LH5 block's header: the same layout, its stored size the stream's length.
+  const Bytes lh5 = WriteImage(TempDir("image-header") / "lh5.ovi", {{1, 0x0102030405060708ull, data}});
+  const Bytes stream = Lh5Encode(data);
+  Bytes lh5Expected = Concat({Header(60, stream.size(), 5, CrcOf(data), "-lh5----"), stream, {0}});
+  std::memcpy(&lh5Expected[28], &expected[28], 16);
+  EXPECT_EQ(lh5, lh5Expected);
 }
 
 // Files made by hand, every block holding the same 4 bytes. ListBlocks counts the headers up to
