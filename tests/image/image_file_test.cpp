@@ -95,6 +95,24 @@ TEST(BlockCrc, IsCrc32Bzip2) {
   EXPECT_EQ(CrcOf({}), 0u);
 }
 
+// A block begun while another is still current ends that one first: both read back whole.
+TEST(ImageFile, BeginBlockEndsTheBlockStillCurrent) {
+  const auto path = TempDir("image-begin") / "b.ovi";
+  const Bytes first = TextCorpus(100000, 6), second = RandomCorpus(5000);
+  {
+    ImageFile image;
+    ASSERT_EQ(image.CreateImage(path), 0);
+    for (const Bytes* data : {&first, &second}) {
+      ASSERT_NE(image.BeginBlock(1), nullptr);
+      EXPECT_EQ(image.WriteBlockData(data->size(), data->data()), static_cast<int64_t>(data->size()));
+    }
+    EXPECT_EQ(image.CloseWriter(), 0);
+  }
+  const ReadBack r = ReadImage(path);
+  EXPECT_EQ(r.verdicts, (std::vector<int>{0, 0}));
+  EXPECT_EQ(r.data, (std::vector<Bytes>{first, second}));
+}
+
 // Blocks of both methods across block and piece boundaries, including an empty block (a header
 // and an empty stream) and incompressible data, which stays an LH5 block. The file name is not
 // ASCII: files open by path, so any name works on Windows and Linux.
