@@ -31,6 +31,9 @@ int ImageFile::CreateImage(const std::filesystem::path& path) {
 
 BlockHeader* ImageFile::BeginBlock(int method) {
   if (!writerFile_.IsOpen() || (method != 0 && method != 1)) return nullptr;
+  // A block still current is ended first: its method may still be writing to the file, and the
+  // new header must not go out in the middle of its data.
+  if (writerBlock_ != nullptr && EndBlock() != 0) return nullptr;
   ImageBlock block;
   block.method = static_cast<BlockMethod>(method);
   block.header.methodName = NameOfMethod(block.method);

@@ -46,7 +46,8 @@ class ImageFile {
   // Writer side.
   int CreateImage(const std::filesystem::path& path);
   // The new block's header, for the caller to fill sectorSize, firstSector and sectorCount
-  // before the first write; nullptr for a method other than 0 or 1.
+  // before the first write; nullptr for a method other than 0 or 1. A block still current is
+  // ended first; nullptr when that fails.
   BlockHeader* BeginBlock(int method);
   // Bytes accepted (fewer than count when the block's method stopped), or -1.
   int64_t WriteBlockData(uint64_t count, const void* data);

@@ -50,9 +50,10 @@ class Lh5Codec {
   // Set when the output reached a non-zero limit; the encoder then stops.
   bool outputLimitReached = false;
 
-  // Method 5: 8 KiB window (returns dictionaryBits - 8, i.e. 5); method 1: 4 KiB window and
-  // matches of up to 60 bytes (returns 1). -1 when memory cannot be had: the block then fails,
-  // since a smaller window would write a stream that is not of the method the block names.
+  // Method 1: 4 KiB window and matches of up to 60 bytes; any other: 8 KiB window. Returns
+  // dictionaryBits - 8 (5) for method 5, the method number for any other, and -1 when memory
+  // cannot be had: the block then fails, since a smaller window would write a stream that is
+  // not of the method the block names.
   int EncodeAlloc(int encodeMethod);
   // Reads all input until ReadInput returns 0 or less and writes the whole stream. Returns 0,
   // or the Fail code that ended the run.

@@ -35,7 +35,7 @@ int Lh5Codec::EncodeAlloc(int encodeMethod) {
   state->positionSymbols = static_cast<uint32_t>(bits + 1);
   dictionaryBits = bits;
   enc_ = std::move(state);
-  return small ? encodeMethod : bits - 8;
+  return encodeMethod == 5 ? bits - 8 : encodeMethod;
 }
 
 void Lh5Codec::EncodeFree() { enc_.reset(); }

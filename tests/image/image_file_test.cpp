@@ -95,6 +95,24 @@ TEST(BlockCrc, IsCrc32Bzip2) {
   EXPECT_EQ(CrcOf({}), 0u);
 }
 
+// A block begun while another is still current ends that one first: both read back whole.
+TEST(ImageFile, BeginBlockEndsTheBlockStillCurrent) {
+  const auto path = TempDir("image-begin") / "b.ovi";
+  const Bytes first = TextCorpus(100000, 6), second = RandomCorpus(5000);
+  {
+    ImageFile image;
+    ASSERT_EQ(image.CreateImage(path), 0);
+    for (const Bytes* data : {&first, &second}) {
+      ASSERT_NE(image.BeginBlock(1), nullptr);
+      EXPECT_EQ(image.WriteBlockData(data->size(), data->data()), static_cast<int64_t>(data->size()));
+    }
+    EXPECT_EQ(image.CloseWriter(), 0);
+  }
+  const ReadBack r = ReadImage(path);
+  EXPECT_EQ(r.verdicts, (std::vector<int>{0, 0}));
+  EXPECT_EQ(r.data, (std::vector<Bytes>{first, second}));
+}
+
 // Blocks of both methods across block and piece boundaries, including an empty block (a header
 // and an empty stream) and incompressible data, which stays an LH5 block. The file name is not
 // ASCII: files open by path, so any name works on Windows and Linux.
@@ -134,6 +152,13 @@ TEST(ImageFile, HeaderBytesAreLittleEndianAtFixedOffsets) {
   PutLe64(&expected[32], 0x0102030405060708ull);
   PutLe32(&expected[40], 1);
   EXPECT_EQ(WriteImage(TempDir("image-header") / "one.ovi", {{0, 0x0102030405060708ull, data}}), expected);
+
+  // An LH5 block's header: the same layout, its stored size the stream's length.
+  const Bytes lh5 = WriteImage(TempDir("image-header") / "lh5.ovi", {{1, 0x0102030405060708ull, data}});
+  const Bytes stream = Lh5Encode(data);
+  Bytes lh5Expected = Concat({Header(60, stream.size(), 5, CrcOf(data), "-lh5----"), stream, {0}});
+  std::memcpy(&lh5Expected[28], &expected[28], 16);
+  EXPECT_EQ(lh5, lh5Expected);
 }
 
 // Files made by hand, every block holding the same 4 bytes. ListBlocks counts the headers up to

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "image/crc16.h"
 #include "image_test_support.h"
@@ -99,6 +100,17 @@ TEST(Lh5Decoder, StopsAtTheUncompressedSizeAndReadsNoFurtherThanTheStream) {
   half.DecodeInput(data.size(), static_cast<int64_t>(stream.size() / 2));
   EXPECT_LE(half.inputPos, stream.size() / 2);
   EXPECT_LE(half.output.size(), data.size());
+}
+
+// Method 5 answers with its window bits less 8; any other method with its own number.
+TEST(Lh5Codec, EncodeAllocAnswersPerMethod) {
+  for (const auto& [method, result, bits] : {std::tuple{5, 5, 13}, {1, 1, 12}, {7, 7, 13}, {0, 0, 13}}) {
+    SCOPED_TRACE(method);
+    MemoryCodec codec;
+    EXPECT_EQ(codec.EncodeAlloc(method), result);
+    EXPECT_EQ(codec.dictionaryBits, bits);
+    codec.EncodeFree();
+  }
 }
 
 TEST(Lh5Decoder, FailsWithoutItsDictionaryOrOnAShortWrite) {
