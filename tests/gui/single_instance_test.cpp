@@ -78,7 +78,14 @@ HWND ReadyMainWindow(DWORD process) {
 bool CloseWithYes(HWND mainWindow) {
   PostMessageW(mainWindow, WM_CLOSE, 0, 0);
   HWND question = nullptr;
-  test::WaitFor([&] { return (question = FindWindowW(L"dlgbox", L"確認")) != nullptr; }, 10000);
+  // The box can be found by its title while it is still being created, before its buttons
+  // exist: wait until it is shown with its Yes button.
+  test::WaitFor(
+      [&] {
+        question = FindWindowW(L"dlgbox", L"確認");
+        return question && IsWindowVisible(question) && GetDlgItem(question, 6) != nullptr;
+      },
+      10000);
   return question && test::PressButton(question, 6);
 }
 
