@@ -21,6 +21,17 @@ HGLOBAL BlockOf(const void* data, size_t size) {
   GlobalUnlock(block);
   return block;
 }
+// The clipboard is one per desktop, and other programs (clipboard viewers and managers, Wine's
+// own X selection bridge) open it for a moment when its content changes. A copy that finds it
+// busy tries again for about half a second before it gives up.
+bool OpenSystemClipboard(HWND owner) {
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    if (OpenClipboard(owner)) return true;
+    Sleep(10);
+  }
+  return false;
+}
+
 }  // namespace
 
 Clipboard::~Clipboard() {
@@ -29,7 +40,7 @@ Clipboard::~Clipboard() {
 
 int Clipboard::Open() {
   if (!owner_) return -1;
-  if (openCount_ == 0 && !OpenClipboard(owner_)) return -1;
+  if (openCount_ == 0 && !OpenSystemClipboard(owner_)) return -1;
   ++openCount_;
   return 0;
 }
