@@ -41,7 +41,7 @@ int OrvaneApp::MakeDriveList() {
                                : MakeProgramPort(port, error);
   if (rc != 0 || !port) {
     DlgBox box;
-    box.RunModal(nullptr, error, "Orvane", DlgBox::kIconError);
+    box.RunModal(nullptr, error, "Orvane", kBoxIconError);
     return -2;
   }
   driveList = std::make_unique<DriveList>(std::move(port));
