@@ -2,16 +2,17 @@
 
 #include <CLI/CLI.hpp>
 
-#include <iomanip>
-#include <iostream>
+#include <cinttypes>
+#include <cstdio>
 #include <limits>
 #include <memory>
-#include <sstream>
 #include <string>
+#include <vector>
 
+#include "app/cli/cli_session.h"
 #include "image/binary_file.h"
+#include "image/image_check.h"
 #include "image/image_file.h"
-#include "toolkit/console_terminal.h"
 
 namespace orv {
 
@@ -26,38 +27,47 @@ std::string Shown(const std::filesystem::path& path) {
 }
 
 std::string Hex32(uint32_t value) {
-  std::ostringstream s;
-  s << std::hex << std::uppercase << std::setw(8) << std::setfill('0') << value;
-  return s.str();
+  char text[9];
+  std::snprintf(text, sizeof text, "%08" PRIX32, value);
+  return text;
 }
 
-// A progress line on the error stream, rewritten in place. It is drawn only when that stream is
-// the program's own standard error on an interactive terminal: in a pipe or a log file the
-// carriage returns would only interleave with the results.
-class Progress {
+// The value right-aligned in `width` columns.
+std::string Right(uint64_t value, int width) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%*" PRIu64, width, value);
+  return text;
+}
+
+struct SectorRun {
+  uint64_t firstSector = 0;
+  uint32_t sectorCount = 0;
+};
+
+// The progress of one block's data on the session's progress line (drawn only on a terminal).
+class BlockProgress {
  public:
-  Progress(std::ostream& err, uint64_t total)
-      : err_(err), total_(total), draw_(&err == &std::cerr && IsTerminal(stderr)) {}
-  ~Progress() { Clear(); }
-  // Removes the line, so that a result line written next starts on a clean line.
-  void Clear() {
-    if (shown_) err_ << "\r" << std::string(40, ' ') << "\r" << std::flush;
-    shown_ = false;
+  BlockProgress(CliSession& session, const char* what, size_t block, uint64_t total)
+      : total_(total) {
+    ProgressBoxSpec box;
+    box.message = what;
+    box.progressBar = true;
+    box_ = session.Ui().OpenProgress(box, nullptr);
+    if (box_) {
+      box_->SetStatus("block " + std::to_string(block));
+      box_->SetRange(100);
+    }
   }
-  void Update(const char* what, size_t block, uint64_t done) {
-    const int percent = total_ == 0 ? 100 : static_cast<int>(done * 100 / total_);
-    if (!draw_ || percent == lastPercent_) return;
+  void Update(uint64_t done) {
+    const uint32_t percent = total_ == 0 ? 100 : static_cast<uint32_t>(done * 100 / total_);
+    if (box_ && percent != lastPercent_) box_->SetPosition(percent);
     lastPercent_ = percent;
-    shown_ = true;
-    err_ << "\r" << what << " block " << block << ": " << percent << "%" << std::flush;
   }
 
  private:
-  std::ostream& err_;
   uint64_t total_;
-  bool draw_;
-  int lastPercent_ = -1;
-  bool shown_ = false;
+  uint32_t lastPercent_ = ~0u;
+  std::unique_ptr<ProgressBox> box_;
 };
 
 struct BlockOutcome {
@@ -68,182 +78,160 @@ struct BlockOutcome {
 // Reads the current block to its end, handing each piece to `sink` (which returns false to stop
 // early); then the block's verdict.
 template <typename Sink>
-BlockOutcome ReadWholeBlock(ImageFile& image, const BlockHeader& header, size_t number, const char* what,
-                            std::ostream& err, Sink sink) {
+BlockOutcome ReadWholeBlock(CliSession& session, ImageFile& image, const BlockHeader& header, size_t number,
+                            const char* what, Sink sink) {
   BlockOutcome outcome;
   std::unique_ptr<uint8_t[]> buffer(new uint8_t[kPieceBytes]);
-  Progress progress(err, header.uncompressedSize);
-  int64_t n;
-  while ((n = image.ReadBlockData(kPieceBytes, buffer.get())) > 0) {
-    if (!sink(buffer.get(), static_cast<uint64_t>(n), outcome.delivered)) break;
-    outcome.delivered += static_cast<uint64_t>(n);
-    progress.Update(what, number, outcome.delivered);
+  {
+    BlockProgress progress(session, what, number, header.uncompressedSize);
+    int64_t n;
+    while ((n = image.ReadBlockData(kPieceBytes, buffer.get())) > 0) {
+      if (!sink(buffer.get(), static_cast<uint64_t>(n))) break;
+      outcome.delivered += static_cast<uint64_t>(n);
+      progress.Update(outcome.delivered);
+    }
   }
   outcome.verdict = image.EndReadBlock();
   return outcome;
 }
 
 // What is wrong with a block whose verdict was -1.
-std::string Faults(const ImageBlock& block) {
-  std::string faults;
-  auto add = [&faults](const std::string& text) { faults += (faults.empty() ? "" : ", ") + text; };
-  if (block.header.storedSize != block.storedConsumed) {
-    add("stored size " + std::to_string(block.header.storedSize) + " but " + std::to_string(block.storedConsumed) + " used");
+std::string FaultText(const ImageBlock& block) {
+  const BlockFaults faults = FaultsOf(block);
+  std::string text;
+  auto add = [&text](const std::string& part) { text += (text.empty() ? "" : ", ") + part; };
+  if (faults.storedSize) {
+    add("stored size " + std::to_string(block.header.storedSize) + " but " + std::to_string(block.storedConsumed) +
+        " used");
   }
-  if (block.header.uncompressedSize != block.uncompressedBytes) {
+  if (faults.uncompressedSize) {
     add("uncompressed size " + std::to_string(block.header.uncompressedSize) + " but " +
         std::to_string(block.uncompressedBytes) + " decoded");
   }
-  if (block.header.crc != block.crcComputed) add("CRC " + Hex32(block.header.crc) + " but " + Hex32(block.crcComputed));
-  return faults.empty() ? "unreadable" : faults;
+  if (faults.crc) add("CRC " + Hex32(block.header.crc) + " but " + Hex32(block.crcComputed));
+  return text.empty() ? "unreadable" : text;
 }
 
-// The file should end with one 0x00 right after the last block. Returns "" when it does.
-std::string TrailerProblem(const std::filesystem::path& path, const ImageFile& image) {
-  std::error_code ec;
-  const uint64_t size = std::filesystem::file_size(path, ec);
-  if (ec) return "its size cannot be read";
-  uint64_t end = 0;
-  if (!image.Blocks().empty()) {
-    const ImageBlock& last = image.Blocks().back();
-    end = last.headerOffset + last.header.headerLength + last.header.storedSize;
+// "" when the file ends with one 0x00 right after its last block.
+std::string TrailerText(const std::filesystem::path& path, const ImageFile& image) {
+  const TrailerCheck check = CheckTrailer(path, image);
+  switch (check.fault) {
+    case TrailerFault::kNone:
+      return "";
+    case TrailerFault::kSizeUnknown:
+      return "its size cannot be read";
+    case TrailerFault::kShort:
+      return "it ends inside its last block or without the closing byte";
+    case TrailerFault::kExtraBytes:
+      break;
   }
-  if (size == end + 1) return "";
-  if (size <= end) return "it ends inside its last block or without the closing byte";
-  return std::to_string(size - end - 1) + " bytes follow the last block that hold no block";
+  return std::to_string(check.extraBytes) + " bytes follow the last block that hold no block";
 }
 
-}  // namespace
-
-int ImageList(const std::filesystem::path& path, std::ostream& out, std::ostream& err) {
+void ImageList(CliSession& session, const std::filesystem::path& path) {
   ImageFile image;
   const int count = image.ListBlocks(path);
-  if (count < 0) {
-    err << "cannot open " << Shown(path) << "\n";
-    return 1;
-  }
-  out << "block  first sector  sectors  sector size  method    stored size  uncompressed  CRC\n";
+  if (count < 0) throw CliError("cannot open " + Shown(path));
+  std::string text = "block  first sector  sectors  sector size  method    stored size  uncompressed  CRC\n";
   size_t number = 0;
   for (const ImageBlock& b : image.Blocks()) {
-    out << std::setw(5) << ++number << "  " << std::setw(12) << b.header.firstSector << "  " << std::setw(7)
-        << b.header.sectorCount << "  " << std::setw(11) << b.header.sectorSize << "  " << MethodLabel(b.method)
-        << "  " << std::setw(11) << b.header.storedSize << "  " << std::setw(12) << b.header.uncompressedSize << "  "
-        << Hex32(b.header.crc) << "\n";
+    text += Right(++number, 5) + "  " + Right(b.header.firstSector, 12) + "  " + Right(b.header.sectorCount, 7) +
+            "  " + Right(b.header.sectorSize, 11) + "  " + MethodLabel(b.method) + "  " +
+            Right(b.header.storedSize, 11) + "  " + Right(b.header.uncompressedSize, 12) + "  " +
+            Hex32(b.header.crc) + "\n";
   }
-  out << count << (count == 1 ? " block\n" : " blocks\n");
-  return 0;
+  text += std::to_string(count) + (count == 1 ? " block\n" : " blocks\n");
+  session.Print(text);
+  session.exitCode = 0;
 }
 
-int ImageVerify(const std::filesystem::path& path, std::ostream& out, std::ostream& err) {
+void ImageVerify(CliSession& session, const std::filesystem::path& path) {
   ImageFile image;
-  if (image.OpenForRead(path) != 0) {
-    err << "cannot open " << Shown(path) << "\n";
-    return 1;
-  }
+  if (image.OpenForRead(path) != 0) throw CliError("cannot open " + Shown(path));
   size_t number = 0;
   size_t bad = 0;
   while (const BlockHeader* header = image.NextBlock()) {
     ++number;
     const BlockHeader h = *header;
     const BlockOutcome outcome =
-        ReadWholeBlock(image, h, number, "verifying", err, [](const uint8_t*, uint64_t, uint64_t) { return true; });
-    const ImageBlock& block = image.Blocks().back();
-    out << "block " << number << " (sector " << h.firstSector << ", " << h.uncompressedSize << " bytes): ";
+        ReadWholeBlock(session, image, h, number, "verifying", [](const uint8_t*, uint64_t) { return true; });
+    std::string line = "block " + std::to_string(number) + " (sector " + std::to_string(h.firstSector) + ", " +
+                       std::to_string(h.uncompressedSize) + " bytes): ";
     if (outcome.verdict == 0) {
-      out << "good\n";
+      line += "good\n";
     } else {
-      out << "BAD: " << Faults(block) << "\n";
+      line += "BAD: " + FaultText(image.Blocks().back()) + "\n";
       ++bad;
     }
+    session.Print(line);
   }
   image.CloseReader();
-  const std::string trailer = TrailerProblem(path, image);
-  if (!trailer.empty()) out << "file: " << trailer << "\n";
-  out << number << (number == 1 ? " block, " : " blocks, ") << bad << " bad\n";
-  return bad == 0 && trailer.empty() ? 0 : 1;
+  const std::string trailer = TrailerText(path, image);
+  if (!trailer.empty()) session.Print("file: " + trailer + "\n");
+  session.Print(std::to_string(number) + (number == 1 ? " block, " : " blocks, ") + std::to_string(bad) + " bad\n");
+  session.exitCode = bad == 0 && trailer.empty() ? 0 : 1;
 }
 
-int ImageExtract(const std::filesystem::path& path, const std::filesystem::path& rawPath, std::ostream& out,
-                 std::ostream& err) {
+void ImageExtract(CliSession& session, const std::filesystem::path& path, const std::filesystem::path& rawPath) {
   ImageFile image;
-  if (image.OpenForRead(path) != 0) {
-    err << "cannot open " << Shown(path) << "\n";
-    return 1;
-  }
+  if (image.OpenForRead(path) != 0) throw CliError("cannot open " + Shown(path));
   BinaryFile raw;
-  if (raw.Open(rawPath, BinaryFile::Mode::kCreate) != 0) {
-    err << "cannot create " << Shown(rawPath) << "\n";
-    return 1;
-  }
+  if (raw.Open(rawPath, BinaryFile::Mode::kCreate) != 0) throw CliError("cannot create " + Shown(rawPath));
   size_t number = 0;
   size_t failed = 0;
   while (const BlockHeader* header = image.NextBlock()) {
     ++number;
     const BlockHeader h = *header;
-    constexpr uint64_t kMaxOffset = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
-    const bool placeable = h.sectorSize != 0 && h.firstSector <= kMaxOffset / h.sectorSize &&
-                           h.uncompressedSize <= kMaxOffset - h.firstSector * h.sectorSize;
-    const uint64_t offset = placeable ? h.firstSector * h.sectorSize : 0;
-    bool writeFailed = !placeable || raw.Seek(static_cast<int64_t>(offset), BinaryFile::kBegin) < 0;
-    const BlockOutcome outcome = ReadWholeBlock(image, h, number, "extracting", err,
-                                                [&](const uint8_t* data, uint64_t count, uint64_t) {
-                                                  if (writeFailed) return false;
-                                                  writeFailed = raw.Write(data, count) != static_cast<int64_t>(count);
-                                                  return !writeFailed;
-                                                });
-    out << "block " << number << ": sector " << h.firstSector << ", " << outcome.delivered << " bytes";
-    if (!placeable) {
-      out << ": NOT WRITTEN (sector size " << h.sectorSize << " cannot place it)\n";
+    const BlockPlacement placement = PlaceBlock(h);
+    bool writeFailed =
+        !placement.placeable || raw.Seek(static_cast<int64_t>(placement.offset), BinaryFile::kBegin) < 0;
+    const BlockOutcome outcome =
+        ReadWholeBlock(session, image, h, number, "extracting", [&](const uint8_t* data, uint64_t count) {
+          if (writeFailed) return false;
+          writeFailed = raw.Write(data, count) != static_cast<int64_t>(count);
+          return !writeFailed;
+        });
+    std::string line =
+        "block " + std::to_string(number) + ": sector " + std::to_string(h.firstSector) + ", " +
+        std::to_string(outcome.delivered) + " bytes";
+    if (!placement.placeable) {
+      line += ": NOT WRITTEN (sector size " + std::to_string(h.sectorSize) + " cannot place it)\n";
       ++failed;
     } else if (writeFailed) {
-      out << ": WRITE FAILED\n";
+      line += ": WRITE FAILED\n";
       ++failed;
     } else if (outcome.verdict != 0) {
-      out << ": written, but BAD: " << Faults(image.Blocks().back()) << "\n";
+      line += ": written, but BAD: " + FaultText(image.Blocks().back()) + "\n";
       ++failed;
     } else {
-      out << "\n";
+      line += "\n";
     }
+    session.Print(line);
   }
   image.CloseReader();
-  if (raw.Close() != 0) {
-    err << "cannot finish writing " << Shown(rawPath) << "\n";
-    return 1;
-  }
-  out << number << (number == 1 ? " block, " : " blocks, ") << failed << " failed\n";
-  return failed == 0 ? 0 : 1;
+  if (raw.Close() != 0) throw CliError("cannot finish writing " + Shown(rawPath));
+  session.Print(std::to_string(number) + (number == 1 ? " block, " : " blocks, ") + std::to_string(failed) +
+                " failed\n");
+  session.exitCode = failed == 0 ? 0 : 1;
 }
 
-int ImageCreate(const std::filesystem::path& path, const std::filesystem::path& rawPath, uint32_t sectorSize,
-                const std::vector<SectorRun>& runs, std::ostream& out, std::ostream& err) {
-  if (sectorSize == 0) {
-    err << "the sector size must not be 0\n";
-    return 1;
-  }
-  if (runs.empty()) {
-    err << "no run of sectors given (--run FIRST:COUNT)\n";
-    return 1;
-  }
+void ImageCreate(CliSession& session, const std::filesystem::path& path, const std::filesystem::path& rawPath,
+                 uint32_t sectorSize, const std::vector<SectorRun>& runs) {
+  if (sectorSize == 0) throw CliError("the sector size must not be 0");
+  if (runs.empty()) throw CliError("no run of sectors given (--run FIRST:COUNT)");
   BinaryFile raw;
-  if (raw.Open(rawPath, BinaryFile::Mode::kRead) != 0) {
-    err << "cannot open " << Shown(rawPath) << "\n";
-    return 1;
-  }
+  if (raw.Open(rawPath, BinaryFile::Mode::kRead) != 0) throw CliError("cannot open " + Shown(rawPath));
   const int64_t rawSize = raw.Seek(0, BinaryFile::kEnd);
   const uint64_t rawSectors = rawSize < 0 ? 0 : static_cast<uint64_t>(rawSize) / sectorSize;
   for (const SectorRun& run : runs) {
     if (run.sectorCount == 0 || run.firstSector > rawSectors || run.sectorCount > rawSectors - run.firstSector) {
-      err << "run " << run.firstSector << ":" << run.sectorCount << " does not lie within " << Shown(rawPath) << " ("
-          << rawSize << " bytes)\n";
-      return 1;
+      throw CliError("run " + std::to_string(run.firstSector) + ":" + std::to_string(run.sectorCount) +
+                     " does not lie within " + Shown(rawPath) + " (" + std::to_string(rawSize) + " bytes)");
     }
   }
 
   ImageFile image;
-  if (image.CreateImage(path) != 0) {
-    err << "cannot create " << Shown(path) << "\n";
-    return 1;
-  }
+  if (image.CreateImage(path) != 0) throw CliError("cannot create " + Shown(path));
   std::unique_ptr<uint8_t[]> buffer(new uint8_t[kPieceBytes]);
   bool ok = true;
   size_t number = 0;
@@ -255,32 +243,31 @@ int ImageCreate(const std::filesystem::path& path, const std::filesystem::path& 
     header->sectorCount = run.sectorCount;
     const uint64_t total = uint64_t{run.sectorCount} * sectorSize;
     ok = raw.Seek(static_cast<int64_t>(run.firstSector * sectorSize), BinaryFile::kBegin) >= 0;
-    Progress progress(err, total);
-    uint64_t done = 0;
-    while (ok && done < total) {
-      const uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(kPieceBytes, total - done));
-      ok = raw.Read(buffer.get(), piece) == piece && image.WriteBlockData(piece, buffer.get()) == piece;
-      done += piece;
-      progress.Update("packing", number, done);
+    {
+      BlockProgress progress(session, "packing", number, total);
+      uint64_t done = 0;
+      while (ok && done < total) {
+        const uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(kPieceBytes, total - done));
+        ok = raw.Read(buffer.get(), piece) == piece && image.WriteBlockData(piece, buffer.get()) == piece;
+        done += piece;
+        progress.Update(done);
+      }
     }
     if (ok) ok = image.EndBlock() == 0;
     if (!ok) break;
-    progress.Clear();
     const ImageBlock& block = image.Blocks().back();
-    out << "block " << number << ": sectors " << run.firstSector << "-" << run.firstSector + run.sectorCount - 1
-        << ", " << total << " bytes -> " << block.header.storedSize << " bytes\n";
+    session.Print("block " + std::to_string(number) + ": sectors " + std::to_string(run.firstSector) + "-" +
+                  std::to_string(run.firstSector + run.sectorCount - 1) + ", " + std::to_string(total) +
+                  " bytes -> " + std::to_string(block.header.storedSize) + " bytes\n");
   }
   if (image.CloseWriter() != 0) ok = false;
   if (!ok) {
-    err << "cannot write " << Shown(path) << "; the incomplete file is removed\n";
     std::error_code ec;
     std::filesystem::remove(path, ec);
-    return 1;
+    throw CliError("cannot write " + Shown(path) + "; the incomplete file is removed");
   }
-  return 0;
+  session.exitCode = 0;
 }
-
-namespace {
 
 // "FIRST:COUNT" in decimal.
 bool ParseRun(const std::string& text, SectorRun* run) {
@@ -299,7 +286,7 @@ bool ParseRun(const std::string& text, SectorRun* run) {
 
 }  // namespace
 
-void AddImageCommands(CLI::App& app, int& exitCode) {
+void AddImageCommands(CLI::App& app, CliSession& session) {
   CLI::App* image = app.add_subcommand("image", "Work with .ovi image files: list, verify, extract, create");
   image->require_subcommand(1);
 
@@ -314,34 +301,30 @@ void AddImageCommands(CLI::App& app, int& exitCode) {
 
   CLI::App* list = image->add_subcommand("list", "One line per block: sectors, method, sizes, CRC");
   list->add_option("FILE", o->file, "The image file (.ovi)")->required();
-  list->callback([o, &exitCode] { exitCode = ImageList(o->file, std::cout, std::cerr); });
+  list->callback([o, &session] { ImageList(session, o->file); });
 
   CLI::App* verify = image->add_subcommand("verify", "Decode every block and check its sizes and CRC");
   verify->add_option("FILE", o->file, "The image file (.ovi)")->required();
-  verify->callback([o, &exitCode] { exitCode = ImageVerify(o->file, std::cout, std::cerr); });
+  verify->callback([o, &session] { ImageVerify(session, o->file); });
 
   CLI::App* extract = image->add_subcommand("extract", "Write every block at its sector into a raw image");
   extract->add_option("FILE", o->file, "The image file (.ovi)")->required();
   extract->add_option("RAW", o->raw, "The raw image to write (.img)")->required();
-  extract->callback([o, &exitCode] { exitCode = ImageExtract(o->file, o->raw, std::cout, std::cerr); });
+  extract->callback([o, &session] { ImageExtract(session, o->file, o->raw); });
 
   CLI::App* create = image->add_subcommand("create", "Pack runs of sectors of a raw image into LH5 blocks");
   create->add_option("FILE", o->file, "The image file to write (.ovi)")->required();
   create->add_option("--from", o->from, "The raw image to read")->required();
   create->add_option("--sector-size", o->sectorSize, "Bytes per sector")->capture_default_str();
   create->add_option("--run", o->runs, "FIRST:COUNT sectors, one block each (repeatable)")->required();
-  create->callback([o, &exitCode] {
+  create->callback([o, &session] {
     std::vector<SectorRun> runs;
     for (const std::string& text : o->runs) {
       SectorRun run;
-      if (!ParseRun(text, &run)) {
-        std::cerr << "bad run '" << text << "': expected FIRST:COUNT with COUNT from 1\n";
-        exitCode = 1;
-        return;
-      }
+      if (!ParseRun(text, &run)) throw CliError("bad run '" + text + "': expected FIRST:COUNT with COUNT from 1");
       runs.push_back(run);
     }
-    exitCode = ImageCreate(o->file, o->from, o->sectorSize, runs, std::cout, std::cerr);
+    ImageCreate(session, o->file, o->from, o->sectorSize, runs);
   });
 }
 
