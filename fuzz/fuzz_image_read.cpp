@@ -15,7 +15,7 @@
 
 #include "image/block_crc.h"
 #include "image/image_check.h"
-#include "image/lh5_codec.h"
+#include "memory_input_codec.h"
 
 namespace {
 
@@ -29,21 +29,12 @@ uint64_t Le(const uint8_t* p, int bytes) {
   return v;
 }
 
-class MemoryDecoder : public orv::Lh5Codec {
+class MemoryDecoder : public orv::fuzz::MemoryInputCodec {
  public:
-  const uint8_t* in = nullptr;
-  size_t inSize = 0;
-  size_t inPos = 0;
   orv::BlockCrc crc;
   uint64_t written = 0;
 
  protected:
-  int64_t ReadInput(orv::BinaryFile*, uint8_t* buffer, uint32_t count) override {
-    const size_t n = count < inSize - inPos ? count : inSize - inPos;
-    if (n != 0) std::memcpy(buffer, in + inPos, n);
-    inPos += n;
-    return static_cast<int64_t>(n);
-  }
   int64_t WriteOutput(orv::BinaryFile*, const uint8_t* buffer, uint32_t count) override {
     crc.Update(buffer, count);
     written += count;

@@ -4,11 +4,9 @@
 // about, one-symbol LH5 "bombs" that claim gigabytes from a few bytes.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
-#include <thread>  // steady_clock: <chrono> itself does not build with a CP932 execution charset
 #include <vector>
 
 #ifndef _WIN32
@@ -18,7 +16,7 @@
 #include <csignal>
 #endif
 
-#include "app/cli/cli_app.h"
+#include "app/cli/cli_run.h"
 #include "image/image_check.h"
 #include "image/image_test_support.h"
 #include "toolkit/endian.h"
@@ -28,20 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadAll(std::FILE* file) {
-  std::string text;
-  std::rewind(file);
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-  return text;
-}
+using Outcome = CliOutcome;
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -96,20 +81,7 @@ class ImageCommands : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  Outcome Exec(const std::vector<std::string>& args) {
-    std::FILE* out = std::fopen((dir_ / "out.txt").string().c_str(), "w+b");
-    std::FILE* err = std::fopen((dir_ / "err.txt").string().c_str(), "w+b");
-    Outcome run;
-    {
-      CliSession session(out, err, nullptr);
-      run.code = RunCli(args, session);
-    }
-    run.out = ReadAll(out);
-    run.err = ReadAll(err);
-    std::fclose(out);
-    std::fclose(err);
-    return run;
-  }
+  Outcome Exec(const std::vector<std::string>& args) { return RunCliIn(dir_, args); }
   Outcome Create(const std::vector<std::string>& runs, const std::string& sectorSize = "2048") {
     std::vector<std::string> args = {"image", "create", ovi_.string(), "--from", raw_.string(), "--sector-size",
                                      sectorSize};

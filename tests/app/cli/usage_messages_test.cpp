@@ -2,31 +2,14 @@
 // than what happened: a negative section number, and a real path under --virtual-only.
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "app/cli/cli_app.h"
+#include "app/cli/cli_run.h"
 
 namespace orv {
 namespace {
-
-std::string ErrorsOf(const std::vector<std::string>& args, int* code) {
-  std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
-  {
-    CliSession session(out, err, nullptr);
-    *code = RunCli(args, session);
-  }
-  std::string text;
-  std::rewind(err);
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, err)) > 0) text.append(buffer, n);
-  std::fclose(out);
-  std::fclose(err);
-  return text;
-}
 
 // A device that exists on every system of its kind.
 #ifdef _WIN32
@@ -48,10 +31,9 @@ TEST(UsageMessages, SayWhatHappened) {
        std::string("orvane-cli: cannot open drive ") + kExistingDevice + ": --virtual-only opens only the virtual drives\n"},
   };
   for (const Case& c : cases) {
-    int code = -1;
-    const std::string err = ErrorsOf(c.args, &code);
-    EXPECT_EQ(code, 1) << c.err;
-    EXPECT_EQ(err.substr(0, c.err.size()), c.err);
+    const test::CliOutcome run = test::RunCliIn(std::filesystem::temp_directory_path(), c.args);
+    EXPECT_EQ(run.code, 1) << c.err;
+    EXPECT_EQ(run.err.substr(0, c.err.size()), c.err);
   }
 }
 
