@@ -81,6 +81,8 @@ void CliSession::FailToOpen(const std::string& shown, const std::string& path) {
     device.Close();
     throw CliError("drive " + shown + " does not answer as a SCSI or ATAPI unit");
   }
+  // The closed port answers "not found" for every path, existing or not.
+  if (virtualOnly) throw CliError("cannot open drive " + shown + ": --virtual-only opens only the virtual drives");
   const uint32_t code = device.LastError();
   std::string reason = ConsoleText(SystemErrorText(code));
   while (!reason.empty() && (reason.back() == '\n' || reason.back() == ' ' || reason.back() == '.')) {

@@ -69,7 +69,7 @@ void AddInfoCommand(CLI::App& app, CliSession& session) {
   info->add_option("DRIVE", options->drive, "The drive: E:, e:, E, or a device path")->required();
   info->add_flag("--list", options->list, "Print only the section titles, in report order");
   info->add_option("--section", options->section, "Print only section N (counting from 1, as --list shows them)")
-      ->check(CLI::PositiveNumber)
+      ->check(CLI::Range(size_t{1}, size_t{999}))
       ->type_name("N");
   info->callback([&session, options] { RunInfoCommand(session, *options); });
 }
