@@ -6,7 +6,8 @@
 #include <new>
 #include <optional>
 
-#include "device/scsi_opcodes.h"
+#include "scsi/opcodes.h"
+#include "scsi/status.h"
 #include "toolkit/endian.h"
 
 namespace orv {

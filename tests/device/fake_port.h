@@ -10,6 +10,7 @@
 
 #include "device/ports/device_port.h"
 #include "device/ports/pass_through.h"
+#include "scsi/status.h"
 
 namespace orv::test {
 

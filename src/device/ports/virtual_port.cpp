@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "device/device_handle.h"
+#include "scsi/status.h"
 #include "toolkit/endian.h"
 #include "vdrive/drive_config.h"
 
