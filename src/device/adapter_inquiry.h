@@ -7,6 +7,8 @@
 #include <span>
 #include <vector>
 
+#include "device/unit_address.h"
+
 namespace orv {
 
 // The address of one SCSI unit and its standard inquiry data. Copies carry their own copy of
@@ -19,6 +21,10 @@ struct ScsiUnit {
   std::vector<uint8_t> inquiryData;
 
   uint32_t InquiryLength() const { return static_cast<uint32_t>(inquiryData.size()); }
+  // The address its commands go to: each field is one byte on the wire.
+  UnitAddress Address() const {
+    return {static_cast<uint8_t>(pathId), static_cast<uint8_t>(targetId), static_cast<uint8_t>(lun)};
+  }
 };
 
 struct ScsiBus {

@@ -12,6 +12,7 @@
 #include "device/adapter_inquiry.h"
 #include "device/ports/device_port.h"
 #include "device/ports/pass_through.h"
+#include "scsi/outcome.h"
 
 namespace orv {
 
@@ -94,6 +95,11 @@ class DeviceHandle {
   // The direct form: the header's dataBuffer holds the caller's buffer address.
   int PassThroughDirect(PassThroughRequest& request, uint32_t inLength, uint32_t outLength);
 
+  // The category of the last SCSI command the command set sent through this handle (its last
+  // attempt when it was reissued); kGood before the first. Set by the command set only.
+  ScsiOutcome LastOutcome() const { return lastOutcome_; }
+  void NoteOutcome(ScsiOutcome outcome) { lastOutcome_ = outcome; }
+
   // The system error code of the last failed call (GetLastError's value on Windows, errno's
   // on Linux), for SystemErrorText.
   uint32_t LastError() const { return port_->LastError(); }
@@ -107,6 +113,7 @@ class DeviceHandle {
   PortHandle handle_ = kNoPortHandle;
   DevicePathKind kind_ = kPathOther;
   uint32_t timeout_ = 10;
+  ScsiOutcome lastOutcome_ = ScsiOutcome::kGood;
   std::unique_ptr<DevicePort> port_;
 };
 

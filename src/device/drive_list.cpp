@@ -119,10 +119,8 @@ int DriveList::Probe(DriveRecord& working) {
     device_.Close();
     return -1;
   }
-  const uint8_t pathId = hasAddress ? address.pathId : 0;
-  const uint8_t targetId = hasAddress ? address.targetId : 0;
-  const uint8_t lun = hasAddress ? address.lun : 0;
-  if (InquiryUnit(device_, pathId, targetId, lun, working.unit) < 0) {
+  const UnitAddress unit = hasAddress ? UnitAddress{address.pathId, address.targetId, address.lun} : UnitAddress{};
+  if (InquiryUnit(device_, unit, working.unit) < 0) {
     device_.Close();
     return -1;
   }
@@ -133,8 +131,7 @@ int DriveList::Probe(DriveRecord& working) {
 
 int DriveList::Refresh(DriveRecord& record) {
   int result = 0;
-  if (ReadCapacity(device_, record.PathId(), record.TargetId(), record.Lun(), kReadCapacityLength,
-                   record.capacity.data()) < 0) {
+  if (ReadCapacity(device_, record.Address(), kReadCapacityLength, record.capacity.data()) < 0) {
     record.capacity.fill(0);
     result = -1;
   }

@@ -35,9 +35,7 @@ struct DriveRecord {
   uint32_t BlockCount() const;
   uint32_t BlockLength() const;
   uint64_t CapacityBytes() const { return uint64_t{BlockCount()} * BlockLength(); }
-  uint8_t PathId() const { return static_cast<uint8_t>(unit.pathId); }
-  uint8_t TargetId() const { return static_cast<uint8_t>(unit.targetId); }
-  uint8_t Lun() const { return static_cast<uint8_t>(unit.lun); }
+  UnitAddress Address() const { return unit.Address(); }
 };
 
 // The name of a SCSI peripheral device type; only the low five bits count. Types 10-31 are
