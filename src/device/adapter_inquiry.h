@@ -1,5 +1,5 @@
 // The adapter inquiry data: which SCSI units sit behind a port, with their standard INQUIRY
-// data, as the port driver reports them (SCSI_ADAPTER_BUS_INFO).
+// data, as the port driver reports them (SCSI_ADAPTER_BUS_INFO), read and written.
 #pragma once
 
 #include <cstdint>
@@ -49,5 +49,11 @@ struct AdapterInquiry {
 // is there, and a chain that loops ends after as many records as the answer could hold.
 // Null when `answer` is empty or allocation fails.
 std::unique_ptr<AdapterInquiry> ParseAdapterInquiry(std::span<const uint8_t> answer);
+
+// The answer a port driver gives for `inquiry`, what a virtual drive's face carries to look
+// like a drive letter with several buses and units behind it: bus entries from offset 4, then
+// each bus's records in chain order, each on a 4-byte boundary. At most 255 buses (the count
+// is one byte); a bus without units has first record offset 0.
+std::vector<uint8_t> EncodeAdapterInquiry(const AdapterInquiry& inquiry);
 
 }  // namespace orv

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "device/adapter_inquiry.h"
+#include "device/ports/control_answers.h"
+#include "device/ports/device_path.h"
 #include "device/ports/device_port.h"
 #include "device/ports/pass_through.h"
 #include "scsi/outcome.h"
@@ -20,36 +22,6 @@ namespace orv {
 using OpenFlags = uint8_t;
 inline constexpr OpenFlags kOpenSharedReadWrite = 0x33;
 inline constexpr OpenFlags kOpenExclusiveReadWrite = 0x03;
-
-// What a device path names, found by prefix, case ignored (CP932-aware).
-enum DevicePathKind : uint32_t {
-  kPathOther = 0,
-  kPathPhysicalDrive = 1,  // "\\.\PhysicalDrive0"
-  kPathDriveLetter = 2,    // exactly "\\.\E:"
-  kPathScsiPort = 3,       // "\\.\Scsi1:"
-};
-
-DevicePathKind ClassifyDevicePath(const char* path);
-
-// DISK_GEOMETRY, decoded from the 24 little-endian bytes GetDriveGeometry returns.
-struct DiskGeometry {
-  uint64_t cylinders = 0;
-  uint32_t mediaType = 0;
-  uint32_t tracksPerCylinder = 0;
-  uint32_t sectorsPerTrack = 0;
-  uint32_t bytesPerSector = 0;
-};
-DiskGeometry DecodeDiskGeometry(const uint8_t* bytes24);
-void EncodeDiskGeometry(const DiskGeometry& geometry, uint8_t* bytes24);
-
-// SCSI_ADDRESS, decoded from the 8 bytes GetScsiAddress returns.
-struct ScsiAddress {
-  uint8_t portNumber = 0;
-  uint8_t pathId = 0;
-  uint8_t targetId = 0;
-  uint8_t lun = 0;
-};
-ScsiAddress DecodeScsiAddress(const uint8_t* bytes8);
 
 class DeviceHandle {
  public:
