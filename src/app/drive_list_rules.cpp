@@ -1,6 +1,7 @@
 #include "app/drive_list_rules.h"
 
 #include "app/size_text.h"
+#include "device/inquiry_view.h"
 
 namespace orv {
 
@@ -16,27 +17,9 @@ constexpr DriveTypeTextEntry kDriveTypeTexts[] = {
     {5, "CD/DVD-ROM Drive"}, {6, "RAM DISK Drive"},
 };
 
-// Inquiry bytes [first, first + length) up to the first zero byte, never past the data.
-std::string InquiryField(std::span<const uint8_t> inquiry, size_t first, size_t length) {
-  std::string text;
-  for (size_t i = first; i < first + length && i < inquiry.size() && inquiry[i] != 0; ++i) {
-    text.push_back(static_cast<char>(inquiry[i]));
-  }
-  return text;
-}
-
-uint8_t InquiryByte(const DriveRecord& record, size_t index) {
-  return index < record.unit.inquiryData.size() ? record.unit.inquiryData[index] : 0;
-}
-
 bool HasMedium(const DriveRecord& record) { return record.BlockCount() > 0 && record.BlockLength() > 0; }
 
 }  // namespace
-
-std::string IdentificationText(std::span<const uint8_t> inquiry) {
-  return InquiryField(inquiry, 8, 8) + " " + InquiryField(inquiry, 16, 16) + " " +
-         InquiryField(inquiry, 32, 4);
-}
 
 const char* DriveTypeText(uint32_t driveType) {
   for (const DriveTypeTextEntry& entry : kDriveTypeTexts) {
@@ -46,14 +29,15 @@ const char* DriveTypeText(uint32_t driveType) {
 }
 
 std::string DeviceOrDriveTypeText(const DriveRecord& record) {
-  if (InquiryByte(record, 2) & 0x03) {
+  const InquiryView inquiry(record.unit);
+  if (inquiry.Version() & 0x03) {
     std::string buffer;
-    return DeviceTypeName(InquiryByte(record, 0) & 0x1F, &buffer);
+    return DeviceTypeName(inquiry.DeviceType(), &buffer);
   }
   return DriveTypeText(record.driveType);
 }
 
-bool IsRemovable(const DriveRecord& record) { return (InquiryByte(record, 1) & 0x80) != 0; }
+bool IsRemovable(const DriveRecord& record) { return InquiryView(record.unit).RemovableMedium(); }
 
 const char* RemovableText(const DriveRecord& record) { return IsRemovable(record) ? "RMB" : "FIX"; }
 
@@ -63,7 +47,7 @@ std::string SizeText(const DriveRecord& record) {
 }
 
 DriveRowText DriveRow(const DriveRecord& record) {
-  return {record.name, IdentificationText(record.unit.inquiryData), DeviceOrDriveTypeText(record),
+  return {record.name, IdentificationText(record), DeviceOrDriveTypeText(record),
           RemovableText(record), SizeText(record)};
 }
 
