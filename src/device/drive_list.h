@@ -16,7 +16,9 @@ namespace orv {
 class Ui;
 class WorkerContext;
 
-// How a record was found; the scan finds drives by letter only.
+// How a record was found: the scan finds drives by letter only; the console also opens a device
+// path the user names.
+inline constexpr uint32_t kSourceDevicePath = 1;
 inline constexpr uint32_t kSourceDriveLetter = 3;
 
 struct DriveRecord {

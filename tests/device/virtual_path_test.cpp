@@ -203,24 +203,5 @@ TEST(VirtualPort, SharingModesAreEnforced) {
   EXPECT_EQ(port->Close(exclusive), -1);
 }
 
-TEST(VirtualPort, ProgramPortFromTheVariable) {
-  std::unique_ptr<DevicePort> port;
-  std::string error;
-  ASSERT_EQ(MakeProgramPort("F=dvdrom,H=nodisc", port, error), 0) << error;
-  DeviceHandle device{std::move(port)};
-  EXPECT_EQ(device.DriveType("H:\\"), kDriveCdrom);
-  ASSERT_EQ(device.Open("\\\\.\\F:", kOpenSharedReadWrite), 0);
-  uint8_t capacity[8];
-  ASSERT_EQ(ReadCapacity(device, {}, 8, capacity), 0);
-  EXPECT_EQ(GetBe32(capacity), 4171712u);
-  // A read-only disc refuses writes.
-  PageBuffer block(2048);
-  EXPECT_EQ(Write10(device, {}, 0, 1, 2048, block.data()), -1);
-  EXPECT_EQ(Read10(device, {}, 4171711, 1, 2048, block.data()), 2048);
-  EXPECT_EQ(MakeProgramPort("F=dvdrom,G=floppy", port, error), -1);
-  EXPECT_EQ(MakeProgramPort("", port, error), 0);
-  EXPECT_NE(port, nullptr);
-}
-
 }  // namespace
 }  // namespace orv::test

@@ -60,7 +60,4 @@ class CliSession {
   std::unique_ptr<DriveList> drives_;
 };
 
-// A record found by a device path the user named rather than by a drive letter.
-inline constexpr uint32_t kSourceDevicePath = 1;
-
 }  // namespace orv

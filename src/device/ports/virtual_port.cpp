@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -11,7 +10,6 @@
 #include "device/ports/device_path.h"
 #include "device/ports/pass_through_driver.h"
 #include "scsi/status.h"
-#include "vdrive/drive_config.h"
 
 namespace orv {
 
@@ -216,37 +214,6 @@ std::vector<DriveCandidate> VirtualPort::DriveCandidates() {
   std::stable_sort(candidates.begin(), candidates.end(),
                    [](const DriveCandidate& a, const DriveCandidate& b) { return a.letter < b.letter; });
   return candidates;
-}
-
-int MakeProgramPort(std::string_view virtualDrives, std::unique_ptr<DevicePort>& port, std::string& error) {
-  return MakeProgramPort(virtualDrives, false, port, error);
-}
-
-int MakeProgramPort(std::string_view virtualDrives, bool timing, std::unique_ptr<DevicePort>& port,
-                    std::string& error) {
-  std::vector<VirtualDriveSpec> driveSpecs;
-  if (ParseVirtualDriveSpecs(virtualDrives, driveSpecs, error) != 0) return -1;
-  if (driveSpecs.empty()) {
-    port = MakeOsPort();
-    return 0;
-  }
-  auto virtualPort = std::make_unique<VirtualPort>(MakeOsPort());
-  for (const VirtualDriveSpec& driveSpec : driveSpecs) {
-    std::shared_ptr<VirtualDrive> drive = MakeVirtualDrive(driveSpec, error);
-    if (!drive) return -1;
-    drive->SetTimingEnabled(timing);
-    virtualPort->AddDrive(driveSpec.letter, std::move(drive));
-  }
-  port = std::move(virtualPort);
-  return 0;
-}
-
-int MakeProgramPort(std::unique_ptr<DevicePort>& port, std::string& error) {
-  const char* drives = std::getenv(kVirtualDrivesVariable);
-  const char* timingValue = std::getenv(kVirtualTimingVariable);
-  bool timing = false;
-  if (ParseVirtualTiming(timingValue != nullptr ? timingValue : "", timing, error) != 0) return -1;
-  return MakeProgramPort(drives != nullptr ? std::string_view(drives) : std::string_view(), timing, port, error);
 }
 
 }  // namespace orv
