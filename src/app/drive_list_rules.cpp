@@ -2,17 +2,13 @@
 
 #include "app/size_text.h"
 #include "device/inquiry_view.h"
+#include "toolkit/name_table.h"
 
 namespace orv {
 
 namespace {
 
-struct DriveTypeTextEntry {
-  uint32_t driveType;
-  const char* text;
-};
-
-constexpr DriveTypeTextEntry kDriveTypeTexts[] = {
+constexpr CodeName<uint32_t> kDriveTypeTexts[] = {
     {2, "Removable Drive"}, {3, "Fixed Drive"},    {4, "Remove/Network Drive"},
     {5, "CD/DVD-ROM Drive"}, {6, "RAM DISK Drive"},
 };
@@ -21,12 +17,7 @@ bool HasMedium(const DriveRecord& record) { return record.BlockCount() > 0 && re
 
 }  // namespace
 
-const char* DriveTypeText(uint32_t driveType) {
-  for (const DriveTypeTextEntry& entry : kDriveTypeTexts) {
-    if (entry.driveType == driveType) return entry.text;
-  }
-  return "";
-}
+const char* DriveTypeText(uint32_t driveType) { return LookUpName(kDriveTypeTexts, driveType); }
 
 std::string DeviceOrDriveTypeText(const DriveRecord& record) {
   const InquiryView inquiry(record.unit);
