@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/cli/cli_app.h"
-#include "report_test_util.h"
+#include "report/report_test_util.h"
 
 namespace orv {
 namespace {
@@ -49,7 +49,7 @@ TEST(InfoCommand, WholeReportOfEveryPreset) {
     const CliRun run = RunInfo(preset);
     const std::string name = std::string("info_") + preset + ".txt";
     EXPECT_EQ(run.exitCode, 0) << preset << ": " << run.err;
-    EXPECT_EQ(run.out, test::Golden(name, run.out)) << preset;
+    EXPECT_EQ(run.out, test::Golden(name, run.out, "tests/app/cli/golden")) << preset;
   }
 }
 
