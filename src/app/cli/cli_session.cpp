@@ -92,6 +92,10 @@ const DriveRecord& CliSession::FindDrive(const std::string& name) {
         working.letter = static_cast<uint8_t>(candidate.letter);
       }
     }
+    // Only virtual drives open with --virtual-only; the system's reason for the refusal
+    // ("no such file") would be untrue for a path that exists.
+    if (virtualOnly && working.sourceKind == kSourceDevicePath)
+      throw CliError(name + " is not a drive the program can use: --virtual-only opens virtual drives only");
   }
 
   drives.Clear();
