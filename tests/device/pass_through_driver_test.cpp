@@ -5,22 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include "device/fake_port.h"
 
 namespace orv::test {
 namespace {
-
-PassThroughRequest Request(uint8_t dataIn, uint32_t transferLength) {
-  PassThroughRequest r{};
-  r.header.length = kRequestHeaderSize;
-  r.header.cdbLength = 10;
-  r.header.senseInfoLength = kRequestSenseLength;
-  r.header.senseInfoOffset = kRequestSenseOffset;
-  r.header.dataIn = dataIn;
-  r.header.dataTransferLength = transferLength;
-  r.header.dataBuffer = kRequestDataOffset;
-  return r;
-}
 
 TEST(PassThroughDriver, BytesReturnedEndAtTheDataInElseTheSenseElseTheHeader) {
   const struct {
@@ -43,7 +31,7 @@ TEST(PassThroughDriver, BytesReturnedEndAtTheDataInElseTheSenseElseTheHeader) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    PassThroughRequest r = Request(c.dataIn, c.asked);
+    PassThroughRequest r = Request(0x28, 10, c.asked, c.dataIn);
     auto* system = reinterpret_cast<uint8_t*>(&r);
     EXPECT_EQ(CompletePassThrough(system, c.direct, 0x02, c.moved, c.sense), c.returned);
     EXPECT_EQ(r.header.scsiStatus, 0x02);
@@ -53,7 +41,7 @@ TEST(PassThroughDriver, BytesReturnedEndAtTheDataInElseTheSenseElseTheHeader) {
 }
 
 TEST(PassThroughDriver, CheckFindsTheAreasOfAWellFormedRequest) {
-  PassThroughRequest r = Request(kScsiDataIn, 8);
+  PassThroughRequest r = Request(0x28, 10, 8, kScsiDataIn);
   auto* system = reinterpret_cast<uint8_t*>(&r);
   CheckedPassThrough checked;
   ASSERT_EQ(CheckPassThrough(system, kRequestHeaderSize, kRequestDataOffset + 8, false, 0, checked), 0);
@@ -61,7 +49,7 @@ TEST(PassThroughDriver, CheckFindsTheAreasOfAWellFormedRequest) {
   EXPECT_EQ(checked.sense, r.sense);
   EXPECT_EQ(checked.direction, DataDirection::kIn);
   // Without data nothing points anywhere, whatever DataBuffer holds.
-  r = Request(kScsiDataOut, 0);
+  r = Request(0x28, 10, 0, kScsiDataOut);
   r.header.senseInfoLength = 0;
   r.header.dataBuffer = 1;
   ASSERT_EQ(CheckPassThrough(system, kRequestHeaderSize, kRequestHeaderSize, true, 0xFFF, checked), 0);
@@ -69,7 +57,7 @@ TEST(PassThroughDriver, CheckFindsTheAreasOfAWellFormedRequest) {
   EXPECT_EQ(checked.sense, nullptr);
   EXPECT_EQ(checked.direction, DataDirection::kNone);
   // Data out in the buffered form must have been given in the input.
-  r = Request(kScsiDataOut, 8);
+  r = Request(0x28, 10, 8, kScsiDataOut);
   EXPECT_EQ(CheckPassThrough(system, kRequestHeaderSize, kRequestSize, false, 0, checked), -1);
   EXPECT_EQ(CheckPassThrough(system, kRequestDataOffset + 8, kRequestSize, false, 0, checked), 0);
   EXPECT_EQ(CheckPassThrough(system, kRequestHeaderSize - 1, kRequestSize, false, 0, checked), -1);

@@ -27,20 +27,6 @@ struct Rig {
   }
 };
 
-// A request as the command set fills it: buffered READ CAPACITY unless changed.
-PassThroughRequest Request(uint8_t opcode = 0x25, uint8_t cdbLength = 10, uint32_t transferLength = 8) {
-  PassThroughRequest request{};
-  request.header.length = kRequestHeaderSize;
-  request.header.cdbLength = cdbLength;
-  request.header.cdb[0] = opcode;
-  request.header.dataIn = kScsiDataIn;
-  request.header.dataTransferLength = transferLength;
-  request.header.dataBuffer = kRequestDataOffset;
-  request.header.senseInfoLength = kRequestSenseLength;
-  request.header.senseInfoOffset = kRequestSenseOffset;
-  return request;
-}
-
 TEST(VirtualPath, EveryCommandReachesTheDrive) {
   Rig rig;
   uint8_t* b = rig.buffer.data();
