@@ -36,8 +36,7 @@ void AddCapacityGeometrySection(DriveReport& report, DeviceHandle& device, std::
     return;
   }
   const DiskGeometry g = DecodeDiskGeometry(raw);
-  const ReportGeometry geometry{g.cylinders,      g.mediaType, g.tracksPerCylinder, g.sectorsPerTrack,
-                                g.bytesPerSector, MediaTypeName(g.mediaType)};
+  const ReportGeometry geometry{g, MediaTypeName(g.mediaType)};
   AddCapacitySection(report, capacity, &geometry);
 }
 
