@@ -10,6 +10,7 @@
 #include "report/dvd_structure.h"
 #include "report/mode_sense.h"
 #include "toolkit/endian.h"
+#include "toolkit/ui.h"
 #include "toolkit/worker.h"
 
 namespace orv {
@@ -118,7 +119,7 @@ int BuildDriveReport(DriveReport& report, DeviceHandle& device, const DriveRecor
 int GatherDriveReport(Ui& ui, DriveReport& report, DeviceHandle& device, const DriveRecord& drive) {
   device.Close();
   if (device.Open(drive.path.c_str(), kOpenSharedReadWrite) != 0) return -1;
-  const ProgressBoxSpec boxSpec{"デバイス情報を取得しています。", "Orvane - DVD-RAM Utility", "キャンセル", false, 0};
+  const ProgressBoxSpec boxSpec{"デバイス情報を取得しています。", kAppTitle, "キャンセル", false, 0};
   // Cancelled by the box's button or by the program being asked to quit; the worker reads the
   // stop flag once the drive commands are done, and the runner's join makes that visible here.
   bool cancelled = false;
