@@ -9,15 +9,16 @@
 # Work files (images, initramfs, console log, results) stay in build/kernel/drives.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
+stage_start=$SECONDS
+trap 'echo "$(basename "$0" .sh): $((SECONDS - stage_start)) s in all"' EXIT
 source scripts/qemu/guest-lib.sh
 
 cli=${1:-build/native/src/app/cli/orvane-cli}
 work=build/kernel/drives
 table=tests/kernel/drives.table
-started=$SECONDS
 
-if ! guest_have_packages "${guest_packages[@]}" sg3-utils fdisk; then
-  echo "SKIP kernel drives: qemu-system-x86, linux-image-amd64, busybox-static, sg3-utils or fdisk is not installed (scripts/setup.sh installs them)"
+if ! guest_have_packages "${guest_packages[@]}" sg3-utils fdisk xxd; then
+  echo "SKIP kernel drives: qemu-system-x86, linux-image-amd64, busybox-static, cpio, sg3-utils, fdisk or xxd is not installed (scripts/setup.sh installs them)"
   exit 0
 fi
 if ! guest_kernel_version > /dev/null; then
@@ -97,7 +98,7 @@ guest_stage_begin "$tree" &&
   guest_add_suite "$tree" tests/kernel/drives-suite.sh "$work/roles" &&
   guest_pack "$tree" "$work/initrd.gz" || { echo "kernel drives: cannot build the initramfs" >&2; exit 1; }
 
-echo "kernel drives: media and initramfs made in $((SECONDS - started)) s"
+echo "kernel drives: media and initramfs made in $((SECONDS - stage_start)) s"
 guest_boot drives "$work" "${ORVANE_GUEST_SECONDS:-600}" "${qemu_args[@]}"
 booted=$?
 guest_unpack "$work/drives.serial" "$work/results"

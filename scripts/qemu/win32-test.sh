@@ -9,12 +9,14 @@
 #   win32-test.sh [CTEST-ARGS...]     e.g. -R test_toolkit to run some tests only
 set -uo pipefail
 cd "$(dirname "$0")/../.."
+stage_start=$SECONDS
+trap 'echo "$(basename "$0" .sh): $((SECONDS - stage_start)) s in all"' EXIT
 repo=$(pwd)
 source scripts/qemu/guest-lib.sh
 
 work=build/kernel/win32
 if ! guest_have_packages "${guest_packages[@]}" wine32:i386 xvfb; then
-  echo "SKIP kernel win32: qemu-system-x86, linux-image-amd64, busybox-static or wine32:i386 is not installed (scripts/setup.sh installs them)"
+  echo "SKIP kernel win32: qemu-system-x86, linux-image-amd64, busybox-static, cpio, wine32:i386 or xvfb is not installed (scripts/setup.sh installs them)"
   exit 0
 fi
 if [ ! -f build/win32/CTestTestfile.cmake ]; then
