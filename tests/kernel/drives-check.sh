@@ -242,9 +242,11 @@ if has held.erase; then
   checks=$((checks + 1))
   cmp -s "$r/held.before" "$r/held.after" || fail "held.erase changed the held disk"
 fi
-# No permission on the device nodes: nothing to list, and a named drive says why.
+# No permission on the device nodes: nothing to list, and the scan and a named drive say why.
 expect_rc user.scan 0
 expect "user.scan" "$(out user.scan)" "No drives found."
+expect "user.scan says why" "$(cat "$r/user.scan.err")" \
+  "orvane-cli: ${#roles[@]} drives were not opened for lack of permission; reading drives needs root or membership in the disk/cdrom group"
 expect_rc user.info 1
 expect "user.info message" "$(cat "$r/user.info.err")" \
   "orvane-cli: cannot open drive ${letter[disk]} (${node[disk]}): Permission denied; reading drives needs root or membership in the disk/cdrom group"
