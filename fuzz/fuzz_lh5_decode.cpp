@@ -5,24 +5,15 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "image/lh5_codec.h"
+#include "memory_input_codec.h"
 
 namespace {
 
-class MemoryCodec : public orv::Lh5Codec {
+class MemoryCodec : public orv::fuzz::MemoryInputCodec {
  public:
-  const uint8_t* in = nullptr;
-  size_t inSize = 0;
-  size_t inPos = 0;
   uint64_t written = 0;
 
  protected:
-  int64_t ReadInput(orv::BinaryFile*, uint8_t* buffer, uint32_t count) override {
-    const size_t n = count < inSize - inPos ? count : inSize - inPos;
-    if (n != 0) std::memcpy(buffer, in + inPos, n);
-    inPos += n;
-    return static_cast<int64_t>(n);
-  }
   int64_t WriteOutput(orv::BinaryFile*, const uint8_t*, uint32_t count) override {
     written += count;
     if (written > uncompressedSize) std::abort();

@@ -4,11 +4,12 @@
 #include <new>
 
 #include "app/main_window.h"
+#include "app/program_port.h"
 #include "device/drive_list.h"
-#include "device/ports/virtual_port.h"
 #include "toolkit/format.h"
 #include "toolkit/win32/dlgbox.h"
 #include "toolkit/win32/wide.h"
+#include "vdrive/drive_config.h"
 
 namespace orv {
 
@@ -35,13 +36,21 @@ void ShowFatalError(const std::filesystem::path& programPath) {
 }
 
 int OrvaneApp::MakeDriveList() {
-  std::unique_ptr<DevicePort> port;
+  // The environment's virtual drives and timing, or the drives a test gives in their place.
+  ProgramPortSettings settings;
   std::string error;
-  const int rc = virtualDrives ? MakeProgramPort(*virtualDrives, port, error)
-                               : MakeProgramPort(port, error);
+  int rc = 0;
+  if (virtualDrives) {
+    settings.virtualDrives.push_back({kVirtualDrivesVariable, *virtualDrives});
+  } else {
+    AddEnvironmentDrives(settings);
+    rc = ReadEnvironmentTiming(settings, error);
+  }
+  std::unique_ptr<DevicePort> port;
+  if (rc == 0) rc = MakeProgramPort(settings, port, error);
   if (rc != 0 || !port) {
     DlgBox box;
-    box.RunModal(nullptr, error, "Orvane", DlgBox::kIconError);
+    box.RunModal(nullptr, error, "Orvane", kBoxIconError);
     return -2;
   }
   driveList = std::make_unique<DriveList>(std::move(port));

@@ -1,59 +1,34 @@
 #include "app/drive_list_rules.h"
 
 #include "app/size_text.h"
+#include "device/inquiry_view.h"
+#include "toolkit/name_table.h"
 
 namespace orv {
 
 namespace {
 
-struct DriveTypeTextEntry {
-  uint32_t driveType;
-  const char* text;
-};
-
-constexpr DriveTypeTextEntry kDriveTypeTexts[] = {
+constexpr CodeName<uint32_t> kDriveTypeTexts[] = {
     {2, "Removable Drive"}, {3, "Fixed Drive"},    {4, "Remove/Network Drive"},
     {5, "CD/DVD-ROM Drive"}, {6, "RAM DISK Drive"},
 };
-
-// Inquiry bytes [first, first + length) up to the first zero byte, never past the data.
-std::string InquiryField(std::span<const uint8_t> inquiry, size_t first, size_t length) {
-  std::string text;
-  for (size_t i = first; i < first + length && i < inquiry.size() && inquiry[i] != 0; ++i) {
-    text.push_back(static_cast<char>(inquiry[i]));
-  }
-  return text;
-}
-
-uint8_t InquiryByte(const DriveRecord& record, size_t index) {
-  return index < record.unit.inquiryData.size() ? record.unit.inquiryData[index] : 0;
-}
 
 bool HasMedium(const DriveRecord& record) { return record.BlockCount() > 0 && record.BlockLength() > 0; }
 
 }  // namespace
 
-std::string IdentificationText(std::span<const uint8_t> inquiry) {
-  return InquiryField(inquiry, 8, 8) + " " + InquiryField(inquiry, 16, 16) + " " +
-         InquiryField(inquiry, 32, 4);
-}
-
-const char* DriveTypeText(uint32_t driveType) {
-  for (const DriveTypeTextEntry& entry : kDriveTypeTexts) {
-    if (entry.driveType == driveType) return entry.text;
-  }
-  return "";
-}
+const char* DriveTypeText(uint32_t driveType) { return LookUpName(kDriveTypeTexts, driveType); }
 
 std::string DeviceOrDriveTypeText(const DriveRecord& record) {
-  if (InquiryByte(record, 2) & 0x03) {
+  const InquiryView inquiry(record.unit);
+  if (inquiry.Version() & 0x03) {
     std::string buffer;
-    return DeviceTypeName(InquiryByte(record, 0) & 0x1F, &buffer);
+    return DeviceTypeName(inquiry.DeviceType(), &buffer);
   }
   return DriveTypeText(record.driveType);
 }
 
-bool IsRemovable(const DriveRecord& record) { return (InquiryByte(record, 1) & 0x80) != 0; }
+bool IsRemovable(const DriveRecord& record) { return InquiryView(record.unit).RemovableMedium(); }
 
 const char* RemovableText(const DriveRecord& record) { return IsRemovable(record) ? "RMB" : "FIX"; }
 
@@ -63,7 +38,7 @@ std::string SizeText(const DriveRecord& record) {
 }
 
 DriveRowText DriveRow(const DriveRecord& record) {
-  return {record.name, IdentificationText(record.unit.inquiryData), DeviceOrDriveTypeText(record),
+  return {record.name, IdentificationText(record), DeviceOrDriveTypeText(record),
           RemovableText(record), SizeText(record)};
 }
 

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
 #include <string>
 
 #include "device/drive_list.h"
@@ -32,10 +31,6 @@ struct DriveRowText {
   std::string removable;
   std::string size;
 };
-
-// "%.8s %.16s %.4s" of inquiry bytes 8-15, 16-31 and 32-35: vendor, product and revision, each
-// ending at its field's end or at a zero byte. Short inquiry data shows what is there.
-std::string IdentificationText(std::span<const uint8_t> inquiry);
 
 // The name of a GetDriveTypeA value: "Removable Drive", "Fixed Drive", "Remove/Network Drive",
 // "CD/DVD-ROM Drive", "RAM DISK Drive"; "" for anything else.

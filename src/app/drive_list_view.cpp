@@ -18,12 +18,8 @@ constexpr int kRecordColumn = 0;
 int MainWindow::DriveSearch() {
   if (!app_.driveList) return -1;
   HDC dc = GetDC(hwnd());
-  HGDIOBJ old = SelectObject(dc, list_.hwnd() ? listFont_ : theme::FixedFont());
-  TEXTMETRICW tm{};
-  GetTextMetricsW(dc, &tm);
-  SelectObject(dc, old);
+  const int charWidth = theme::FontCharSize(dc, list_.hwnd() ? listFont_ : theme::FixedFont()).cx;
   ReleaseDC(hwnd(), dc);
-  const int charWidth = tm.tmAveCharWidth;
 
   list_.RemoveAllRows();
   list_.SetSelection(-1, -1);

@@ -2,6 +2,7 @@
 
 #include "app/drive_list_rules.h"
 #include "app/size_text.h"
+#include "device/inquiry_view.h"
 #include "toolkit/format.h"
 
 namespace orv {
@@ -27,7 +28,7 @@ std::string PartitionLine(const PartitionEntry& entry, uint32_t blockLength) {
 
 std::string DriveSummaryText(const DriveRecord& record, int partitionResult,
                              const PartitionList& partitions) {
-  std::string text = record.name + " " + IdentificationText(record.unit.inquiryData) + "\r\n";
+  std::string text = record.name + " " + IdentificationText(record) + "\r\n";
   const uint64_t blockCount = record.BlockCount();
   const uint32_t blockLength = record.BlockLength();
   if (blockCount == 0 || blockLength == 0) return text;

@@ -40,22 +40,6 @@ constexpr MenuRow kMenuRows[] = {
 
 constexpr char kNotice[] = "本ソフトウェアは無保証です。大切なディスクは前もってバックアップしてください。";
 
-int AverageCharWidth(HDC dc, HFONT font) {
-  HGDIOBJ old = SelectObject(dc, font);
-  TEXTMETRICW tm{};
-  GetTextMetricsW(dc, &tm);
-  SelectObject(dc, old);
-  return tm.tmAveCharWidth;
-}
-
-int FontHeight(HDC dc, HFONT font) {
-  HGDIOBJ old = SelectObject(dc, font);
-  TEXTMETRICW tm{};
-  GetTextMetricsW(dc, &tm);
-  SelectObject(dc, old);
-  return tm.tmHeight;
-}
-
 }  // namespace
 
 MainWindow::MainWindow(OrvaneApp& app) : app_(app) {
@@ -115,20 +99,20 @@ void MainWindow::Layout(LayoutMode mode, HDC dc) {
   if (mode == LayoutMode::kCreate) BuildMenu();
 
   const HFONT menuFont = theme::UiFont();
-  const int menuFontHeight = FontHeight(dc, menuFont);
+  const int menuFontHeight = theme::FontCharSize(dc, menuFont).cy;
   const int y0 = client.top + menuFontHeight + 10;
   if (mode == LayoutMode::kCreate) {
     menu_.Create(hwnd(), client.left, client.top, clientWidth, menuFontHeight + 8, menuFont);
     menu_.RegisterWithApplication();
   }
 
-  const int listMinWidth = 73 * AverageCharWidth(dc, listFont_) + 32;
+  const int listMinWidth = 73 * theme::FontCharSize(dc, listFont_).cx + 32;
   if (mode == LayoutMode::kCreate) {
     list_.Create(hwnd(), kCmdDriveList, client.left + 2, y0 + 2, clientWidth - 4, 220, kListStyle,
                  listFont_);
   }
 
-  const int paneMinWidth = 80 * AverageCharWidth(dc, paneFont_) + 32;
+  const int paneMinWidth = 80 * theme::FontCharSize(dc, paneFont_).cx + 32;
   if (mode == LayoutMode::kCreate) {
     pane_.Create(hwnd(), kCmdInfoPane, client.left + 2, y0 + 230, clientWidth - 4, 140, kPaneStyle);
     pane_.SetFont(paneFont_, false);
@@ -250,13 +234,13 @@ void MainWindow::ShowAbout() {
   DlgBox box;
   box.icon = app_.icon32;
   box.textFormat = DT_NOPREFIX | DT_RIGHT;  // 802h
-  box.RunModal(hwnd(), AboutText(), Format("%s について", kMainTitle), DlgBox::kOk);
+  box.RunModal(hwnd(), AboutText(), Format("%s について", kMainTitle), kBoxOk);
 }
 
 LRESULT MainWindow::OnClose(UINT, WPARAM, LPARAM) {
   DlgBox box;
-  if (box.RunModal(hwnd(), ExitQuestion(), "確認", DlgBox::kYesNo | DlgBox::kIconQuestion) ==
-      static_cast<uint32_t>(DlgBox::kIdYes))
+  if (box.RunModal(hwnd(), ExitQuestion(), "確認", kBoxYesNo | kBoxIconQuestion) ==
+      kIdYes)
     Destroy();
   return 0;
 }

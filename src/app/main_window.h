@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "toolkit/ui.h"
 #include "toolkit/win32/grid_list.h"
 #include "toolkit/win32/menu_bar.h"
 #include "toolkit/win32/push_button.h"
@@ -18,7 +19,7 @@ namespace orv {
 class OrvaneApp;
 struct DriveRecord;
 
-inline constexpr char kMainTitle[] = "Orvane - DVD-RAM Utility";
+inline constexpr const char* kMainTitle = kAppTitle;
 inline constexpr wchar_t kMainClass[] = L"orvwnd";
 inline constexpr char kVersion[] = "1.01a#03";
 

@@ -1,11 +1,13 @@
 // The adapter inquiry data: which SCSI units sit behind a port, with their standard INQUIRY
-// data, as the port driver reports them (SCSI_ADAPTER_BUS_INFO).
+// data, as the port driver reports them (SCSI_ADAPTER_BUS_INFO), read and written.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <span>
 #include <vector>
+
+#include "device/unit_address.h"
 
 namespace orv {
 
@@ -19,6 +21,10 @@ struct ScsiUnit {
   std::vector<uint8_t> inquiryData;
 
   uint32_t InquiryLength() const { return static_cast<uint32_t>(inquiryData.size()); }
+  // The address its commands go to: each field is one byte on the wire.
+  UnitAddress Address() const {
+    return {static_cast<uint8_t>(pathId), static_cast<uint8_t>(targetId), static_cast<uint8_t>(lun)};
+  }
 };
 
 struct ScsiBus {
@@ -43,5 +49,11 @@ struct AdapterInquiry {
 // is there, and a chain that loops ends after as many records as the answer could hold.
 // Null when `answer` is empty or allocation fails.
 std::unique_ptr<AdapterInquiry> ParseAdapterInquiry(std::span<const uint8_t> answer);
+
+// The answer a port driver gives for `inquiry`, what a virtual drive's face carries to look
+// like a drive letter with several buses and units behind it: bus entries from offset 4, then
+// each bus's records in chain order, each on a 4-byte boundary. At most 255 buses (the count
+// is one byte); a bus without units has first record offset 0.
+std::vector<uint8_t> EncodeAdapterInquiry(const AdapterInquiry& inquiry);
 
 }  // namespace orv

@@ -1,68 +1,8 @@
 #include "device/device_handle.h"
 
-#include <cstring>
-
 #include "toolkit/endian.h"
-#include "toolkit/sjis.h"
 
 namespace orv {
-
-namespace {
-
-uint8_t AsciiLower(uint8_t c) { return (c >= 'A' && c <= 'Z') ? uint8_t(c + 32) : c; }
-
-// True when `path` begins with `prefix`, ASCII case ignored. Double-byte CP932 characters are
-// compared whole, so a trail byte that happens to be a letter never matches a prefix letter.
-bool HasPrefixNoCase(const char* path, const char* prefix) {
-  const auto* p = reinterpret_cast<const uint8_t*>(path);
-  const auto* q = reinterpret_cast<const uint8_t*>(prefix);
-  while (*q != 0) {
-    if (*p == 0) return false;
-    if (IsSjisLeadByte(*p)) {
-      if (p[0] != q[0] || p[1] == 0 || p[1] != q[1]) return false;
-      p += 2;
-      q += 2;
-      continue;
-    }
-    if (AsciiLower(*p) != AsciiLower(*q)) return false;
-    ++p;
-    ++q;
-  }
-  return true;
-}
-
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
-}  // namespace
-
-DevicePathKind ClassifyDevicePath(const char* path) {
-  if (path == nullptr) return kPathOther;
-  if (HasPrefixNoCase(path, "\\\\.\\PhysicalDrive")) return kPathPhysicalDrive;
-  if (std::strlen(path) == 6 && HasPrefixNoCase(path, "\\\\.\\") && IsAsciiLetter(path[4]) && path[5] == ':')
-    return kPathDriveLetter;
-  if (HasPrefixNoCase(path, "\\\\.\\scsi")) return kPathScsiPort;
-  return kPathOther;
-}
-
-DiskGeometry DecodeDiskGeometry(const uint8_t* b) {
-  DiskGeometry g;
-  g.cylinders = GetLe64(b);
-  g.mediaType = GetLe32(b + 8);
-  g.tracksPerCylinder = GetLe32(b + 12);
-  g.sectorsPerTrack = GetLe32(b + 16);
-  g.bytesPerSector = GetLe32(b + 20);
-  return g;
-}
-
-void EncodeDiskGeometry(const DiskGeometry& g, uint8_t* b) {
-  PutLe64(b, g.cylinders);
-  PutLe32(b + 8, g.mediaType);
-  PutLe32(b + 12, g.tracksPerCylinder);
-  PutLe32(b + 16, g.sectorsPerTrack);
-  PutLe32(b + 20, g.bytesPerSector);
-}
-
-ScsiAddress DecodeScsiAddress(const uint8_t* b) { return ScsiAddress{b[4], b[5], b[6], b[7]}; }
 
 DeviceHandle::DeviceHandle() : port_(MakeOsPort()) {}
 

@@ -10,8 +10,11 @@
 #include <vector>
 
 #include "device/adapter_inquiry.h"
+#include "device/ports/control_answers.h"
+#include "device/ports/device_path.h"
 #include "device/ports/device_port.h"
 #include "device/ports/pass_through.h"
+#include "scsi/outcome.h"
 
 namespace orv {
 
@@ -19,36 +22,6 @@ namespace orv {
 using OpenFlags = uint8_t;
 inline constexpr OpenFlags kOpenSharedReadWrite = 0x33;
 inline constexpr OpenFlags kOpenExclusiveReadWrite = 0x03;
-
-// What a device path names, found by prefix, case ignored (CP932-aware).
-enum DevicePathKind : uint32_t {
-  kPathOther = 0,
-  kPathPhysicalDrive = 1,  // "\\.\PhysicalDrive0"
-  kPathDriveLetter = 2,    // exactly "\\.\E:"
-  kPathScsiPort = 3,       // "\\.\Scsi1:"
-};
-
-DevicePathKind ClassifyDevicePath(const char* path);
-
-// DISK_GEOMETRY, decoded from the 24 little-endian bytes GetDriveGeometry returns.
-struct DiskGeometry {
-  uint64_t cylinders = 0;
-  uint32_t mediaType = 0;
-  uint32_t tracksPerCylinder = 0;
-  uint32_t sectorsPerTrack = 0;
-  uint32_t bytesPerSector = 0;
-};
-DiskGeometry DecodeDiskGeometry(const uint8_t* bytes24);
-void EncodeDiskGeometry(const DiskGeometry& geometry, uint8_t* bytes24);
-
-// SCSI_ADDRESS, decoded from the 8 bytes GetScsiAddress returns.
-struct ScsiAddress {
-  uint8_t portNumber = 0;
-  uint8_t pathId = 0;
-  uint8_t targetId = 0;
-  uint8_t lun = 0;
-};
-ScsiAddress DecodeScsiAddress(const uint8_t* bytes8);
 
 class DeviceHandle {
  public:
@@ -94,6 +67,11 @@ class DeviceHandle {
   // The direct form: the header's dataBuffer holds the caller's buffer address.
   int PassThroughDirect(PassThroughRequest& request, uint32_t inLength, uint32_t outLength);
 
+  // The category of the last SCSI command the command set sent through this handle (its last
+  // attempt when it was reissued); kGood before the first. Set by the command set only.
+  ScsiOutcome LastOutcome() const { return lastOutcome_; }
+  void NoteOutcome(ScsiOutcome outcome) { lastOutcome_ = outcome; }
+
   // The system error code of the last failed call (GetLastError's value on Windows, errno's
   // on Linux), for SystemErrorText.
   uint32_t LastError() const { return port_->LastError(); }
@@ -107,6 +85,7 @@ class DeviceHandle {
   PortHandle handle_ = kNoPortHandle;
   DevicePathKind kind_ = kPathOther;
   uint32_t timeout_ = 10;
+  ScsiOutcome lastOutcome_ = ScsiOutcome::kGood;
   std::unique_ptr<DevicePort> port_;
 };
 

@@ -3,20 +3,16 @@
 #include "device/scsi_commands.h"
 #include "toolkit/endian.h"
 #include "toolkit/format.h"
+#include "toolkit/name_table.h"
 #include "toolkit/worker.h"
 
 namespace orv {
 
 namespace {
 
-struct DeviceTypeNameEntry {
-  uint32_t type;
-  const char* name;
-};
-
 // Peripheral device types of the standard INQUIRY data (SPC), spelled as users of the program
 // have always seen them.
-constexpr DeviceTypeNameEntry kDeviceTypeNames[] = {
+constexpr CodeName<uint32_t> kDeviceTypeNames[] = {
     {0, "Direct access device"},   {1, "Sequential device"},     {2, "Printer device"},
     {3, "Processor device"},       {4, "Write-once device"},     {5, "CD/DVD-ROM device"},
     {6, "Scaner device"},          {7, "Optical memory device"}, {8, "Medium changer device"},
@@ -32,9 +28,7 @@ uint32_t DriveRecord::BlockLength() const { return GetBe32(capacity.data() + 4);
 
 const char* DeviceTypeName(uint32_t type, std::string* buffer) {
   type &= 0x1F;
-  for (const DeviceTypeNameEntry& entry : kDeviceTypeNames) {
-    if (entry.type == type) return entry.name;
-  }
+  if (const char* name = LookUpName(kDeviceTypeNames, type, nullptr)) return name;
   if (!buffer) return "Unkown";
   *buffer = Format("Unkown %02X", type);
   return buffer->c_str();
@@ -119,10 +113,8 @@ int DriveList::Probe(DriveRecord& working) {
     device_.Close();
     return -1;
   }
-  const uint8_t pathId = hasAddress ? address.pathId : 0;
-  const uint8_t targetId = hasAddress ? address.targetId : 0;
-  const uint8_t lun = hasAddress ? address.lun : 0;
-  if (InquiryUnit(device_, pathId, targetId, lun, working.unit) < 0) {
+  const UnitAddress unit = hasAddress ? UnitAddress{address.pathId, address.targetId, address.lun} : UnitAddress{};
+  if (InquiryUnit(device_, unit, working.unit) < 0) {
     device_.Close();
     return -1;
   }
@@ -133,8 +125,7 @@ int DriveList::Probe(DriveRecord& working) {
 
 int DriveList::Refresh(DriveRecord& record) {
   int result = 0;
-  if (ReadCapacity(device_, record.PathId(), record.TargetId(), record.Lun(), kReadCapacityLength,
-                   record.capacity.data()) < 0) {
+  if (ReadCapacity(device_, record.Address(), kReadCapacityLength, record.capacity.data()) < 0) {
     record.capacity.fill(0);
     result = -1;
   }

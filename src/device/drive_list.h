@@ -16,7 +16,9 @@ namespace orv {
 class Ui;
 class WorkerContext;
 
-// How a record was found; the scan finds drives by letter only.
+// How a record was found: the scan finds drives by letter only; the console also opens a device
+// path the user names.
+inline constexpr uint32_t kSourceDevicePath = 1;
 inline constexpr uint32_t kSourceDriveLetter = 3;
 
 struct DriveRecord {
@@ -35,9 +37,7 @@ struct DriveRecord {
   uint32_t BlockCount() const;
   uint32_t BlockLength() const;
   uint64_t CapacityBytes() const { return uint64_t{BlockCount()} * BlockLength(); }
-  uint8_t PathId() const { return static_cast<uint8_t>(unit.pathId); }
-  uint8_t TargetId() const { return static_cast<uint8_t>(unit.targetId); }
-  uint8_t Lun() const { return static_cast<uint8_t>(unit.lun); }
+  UnitAddress Address() const { return unit.Address(); }
 };
 
 // The name of a SCSI peripheral device type; only the low five bits count. Types 10-31 are

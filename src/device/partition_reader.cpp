@@ -10,8 +10,7 @@ int ReadPartitions(DeviceHandle& device, const DriveRecord& record, PartitionLis
   device.Close();
   if (device.Open(record.path.c_str(), kOpenSharedReadWrite) != 0) return -1;
   const BlockReader read = [&](uint64_t lba, std::span<uint8_t> block) {
-    return Read10(device, record.PathId(), record.TargetId(), record.Lun(), lba, 1,
-                  static_cast<uint32_t>(block.size()), block.data());
+    return Read10(device, record.Address(), lba, 1, static_cast<uint32_t>(block.size()), block.data());
   };
   const int result = ReadPartitionTable(read, record.BlockCount(), record.BlockLength(), list);
   device.Close();

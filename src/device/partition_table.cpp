@@ -4,18 +4,14 @@
 #include <set>
 
 #include "toolkit/endian.h"
+#include "toolkit/name_table.h"
 
 namespace orv {
 
 namespace {
 
-struct PartitionTypeNameEntry {
-  uint8_t type;
-  const char* name;
-};
-
 // The names the summary shows, exactly as users of older tools know them.
-constexpr PartitionTypeNameEntry kPartitionTypeNames[] = {
+constexpr CodeName<uint8_t> kPartitionTypeNames[] = {
     {0x00, "Empty"},
     {0x01, "FAT12"},
     {0x02, "XENIX root"},
@@ -91,12 +87,7 @@ constexpr uint32_t kMaxBlockLength = 65536;
 
 }  // namespace
 
-const char* PartitionTypeName(uint8_t type) {
-  for (const PartitionTypeNameEntry& entry : kPartitionTypeNames) {
-    if (entry.type == type) return entry.name;
-  }
-  return "";
-}
+const char* PartitionTypeName(uint8_t type) { return LookUpName(kPartitionTypeNames, type); }
 
 int ReadPartitionTable(const BlockReader& read, uint64_t blockCount, uint32_t blockLength,
                        PartitionList& list) {

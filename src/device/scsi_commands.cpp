@@ -6,19 +6,13 @@
 #include <new>
 #include <optional>
 
-#include "device/scsi_opcodes.h"
+#include "scsi/opcodes.h"
+#include "scsi/outcome.h"
 #include "toolkit/endian.h"
 
 namespace orv {
 
 namespace {
-
-
-struct UnitAddress {
-  uint8_t pathId;
-  uint8_t targetId;
-  uint8_t lun;
-};
 
 // One command as the cycle sends it.
 struct Command {
@@ -53,25 +47,21 @@ void FillRequest(PassThroughRequest& request, const DeviceHandle& device, UnitAd
   std::memset(request.sense, 0, sizeof request.sense);
 }
 
-// CHECK CONDITION with unit attention: the medium may have changed (28h) or the drive reports
-// 23h; the command itself was not carried out and goes out again. Sense key and qualifier are
-// not looked at.
-bool IsReissueCondition(const PassThroughRequest& request) {
-  return request.header.scsiStatus == kScsiStatusCheckCondition && request.sense[7] >= 10 &&
-         (request.sense[12] == 0x23 || request.sense[12] == 0x28);
-}
-
 // Sends `command` until it is answered with something other than a unit attention (at most
-// kMaxUnitAttentionReissues more times). 0 on GOOD, -1 otherwise.
+// kMaxUnitAttentionReissues more times): a unit attention was not carried out and goes out
+// again unchanged. 0 on GOOD, -1 otherwise; the handle keeps the last attempt's category.
 int RunCycle(DeviceHandle& device, UnitAddress unit, const Command& command, PassThroughRequest& request) {
   for (int attempt = 0; attempt <= kMaxUnitAttentionReissues; ++attempt) {
     FillRequest(request, device, unit, command);
     const int returned = command.direct
                              ? device.PassThroughDirect(request, kRequestHeaderSize, kRequestDataOffset)
                              : device.PassThrough(request, kRequestHeaderSize, command.outLength);
-    if (returned < 0) return -1;
-    if (request.header.scsiStatus == kScsiStatusGood) return 0;
-    if (!IsReissueCondition(request)) return -1;
+    // The whole sense area counts: it was cleared before the attempt, and the additional
+    // length the drive states says how much of it the drive filled.
+    const ScsiOutcome outcome = ClassifyOutcome(returned >= 0, request.header.scsiStatus, request.sense);
+    device.NoteOutcome(outcome);
+    if (outcome == ScsiOutcome::kGood) return 0;
+    if (outcome != ScsiOutcome::kUnitAttention) return -1;
   }
   return -1;
 }
@@ -118,12 +108,11 @@ PageBuffer::PageBuffer(size_t size) : size_(size) {
 
 PageBuffer::~PageBuffer() { ::operator delete(data_, std::align_val_t{kAlignment}); }
 
-int Inquiry(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t lun, int pageCode,
-            uint32_t allocationLength, uint8_t* out) {
+int Inquiry(DeviceHandle& device, UnitAddress unit, int pageCode, uint32_t allocationLength, uint8_t* out) {
   if (allocationLength > 255 || allocationLength > kRequestDataSize || pageCode > 255) return -1;
   Command c;
   c.cdb[0] = scsi_op::kInquiry;
-  c.cdb[1] = LunBits(lun);
+  c.cdb[1] = LunBits(unit.lun);
   if (pageCode >= 0) {
     c.cdb[1] |= 0x01;  // EVPD
     c.cdb[2] = static_cast<uint8_t>(pageCode);
@@ -132,27 +121,27 @@ int Inquiry(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t lun,
   c.cdbLength = 6;
   c.transferLength = allocationLength;
   PassThroughRequest request{};
-  if (RunBuffered(device, {pathId, targetId, lun}, c, request) != 0) return -1;
+  if (RunBuffered(device, unit, c, request) != 0) return -1;
   std::memcpy(out, request.data, allocationLength);
   return 0;
 }
 
-int TestUnitReady(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t lun) {
+int TestUnitReady(DeviceHandle& device, UnitAddress unit) {
   Command c;
   c.cdb[0] = scsi_op::kTestUnitReady;
-  c.cdb[1] = LunBits(lun);
+  c.cdb[1] = LunBits(unit.lun);
   c.cdbLength = 6;
   PassThroughRequest request{};
-  return RunBuffered(device, {pathId, targetId, lun}, c, request);
+  return RunBuffered(device, unit, c, request);
 }
 
-int ModeSense(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t lun, bool disableBlockDescriptors,
+int ModeSense(DeviceHandle& device, UnitAddress unit, bool disableBlockDescriptors,
               uint8_t pageControl, uint8_t pageCode, uint32_t allocationLength, uint8_t* out) {
   if (allocationLength > 0xFFFF) return -1;
   Command c;
   const bool sixByte = allocationLength < 256;
   c.cdb[0] = sixByte ? scsi_op::kModeSense6 : scsi_op::kModeSense10;
-  c.cdb[1] = static_cast<uint8_t>(LunBits(lun) | (disableBlockDescriptors ? 0x08 : 0));
+  c.cdb[1] = static_cast<uint8_t>(LunBits(unit.lun) | (disableBlockDescriptors ? 0x08 : 0));
   c.cdb[2] = static_cast<uint8_t>((pageControl & 3) << 6 | (pageCode & 0x3F));
   if (sixByte) {
     c.cdb[4] = static_cast<uint8_t>(allocationLength);
@@ -163,19 +152,18 @@ int ModeSense(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t lu
   }
   c.transferLength = allocationLength;
   uint32_t moved = 0;
-  return RunDirect(device, {pathId, targetId, lun}, c, out, moved);
+  return RunDirect(device, unit, c, out, moved);
 }
 
-int ReadCapacity(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t lun, uint32_t length,
-                 uint8_t* out) {
+int ReadCapacity(DeviceHandle& device, UnitAddress unit, uint32_t length, uint8_t* out) {
   if (length > kRequestDataSize) return -1;
   Command c;
   c.cdb[0] = scsi_op::kReadCapacity;
-  c.cdb[1] = LunBits(lun);
+  c.cdb[1] = LunBits(unit.lun);
   c.cdbLength = 10;
   c.transferLength = length;
   PassThroughRequest request{};
-  if (RunBuffered(device, {pathId, targetId, lun}, c, request) != 0) return -1;
+  if (RunBuffered(device, unit, c, request) != 0) return -1;
   // The drive answers the last LBA; callers want the block count. FFFFFFFFh (a medium too large
   // for this command) wraps to 0 as 32-bit arithmetic does.
   PutBe32(request.data, GetBe32(request.data) + 1u);
@@ -183,29 +171,29 @@ int ReadCapacity(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t
   return 0;
 }
 
-int Read10(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t lun, uint64_t lba, uint32_t blockCount,
+int Read10(DeviceHandle& device, UnitAddress unit, uint64_t lba, uint32_t blockCount,
            uint32_t byteCount, uint8_t* buffer) {
   // Sending only the low bits of a wider address would read other sectors than asked.
   if (!FitsCdb10(lba, blockCount) || byteCount > INT_MAX) return -1;
   Command c;
   c.cdb[0] = scsi_op::kRead10;
-  c.cdb[1] = LunBits(lun);
+  c.cdb[1] = LunBits(unit.lun);
   PutBe32(c.cdb + 2, static_cast<uint32_t>(lba));
   PutBe16(c.cdb + 7, static_cast<uint16_t>(blockCount));
   c.cdbLength = 10;
   c.transferLength = byteCount;
   uint32_t moved = 0;
-  if (RunDirect(device, {pathId, targetId, lun}, c, buffer, moved) != 0) return -1;
+  if (RunDirect(device, unit, c, buffer, moved) != 0) return -1;
   return static_cast<int>(moved);
 }
 
-int Write10(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t lun, uint64_t lba, uint32_t blockCount,
+int Write10(DeviceHandle& device, UnitAddress unit, uint64_t lba, uint32_t blockCount,
             uint32_t byteCount, const uint8_t* buffer) {
   // Writing with the low bits of a wider address would destroy other sectors than asked.
   if (!FitsCdb10(lba, blockCount) || byteCount > INT_MAX) return -1;
   Command c;
   c.cdb[0] = scsi_op::kWrite10;
-  c.cdb[1] = LunBits(lun);
+  c.cdb[1] = LunBits(unit.lun);
   PutBe32(c.cdb + 2, static_cast<uint32_t>(lba));
   PutBe16(c.cdb + 7, static_cast<uint16_t>(blockCount));
   c.cdbLength = 10;
@@ -213,26 +201,26 @@ int Write10(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t lun,
   c.transferLength = byteCount;
   uint32_t moved = 0;
   // The driver only reads from a data-out buffer.
-  if (RunDirect(device, {pathId, targetId, lun}, c, const_cast<uint8_t*>(buffer), moved) != 0) return -1;
+  if (RunDirect(device, unit, c, const_cast<uint8_t*>(buffer), moved) != 0) return -1;
   return static_cast<int>(moved);
 }
 
-int Seek10(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t lun, uint64_t lba) {
+int Seek10(DeviceHandle& device, UnitAddress unit, uint64_t lba) {
   if (!FitsCdb10(lba, 0)) return -1;
   Command c;
   c.cdb[0] = scsi_op::kSeek10;
-  c.cdb[1] = LunBits(lun);
+  c.cdb[1] = LunBits(unit.lun);
   PutBe32(c.cdb + 2, static_cast<uint32_t>(lba));
   c.cdbLength = 10;
   PassThroughRequest request{};
-  return RunBuffered(device, {pathId, targetId, lun}, c, request);
+  return RunBuffered(device, unit, c, request);
 }
 
-int Verify10(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t lun, uint64_t lba, uint32_t blockCount) {
+int Verify10(DeviceHandle& device, UnitAddress unit, uint64_t lba, uint32_t blockCount) {
   if (!FitsCdb10(lba, blockCount)) return -1;
   Command c;
   c.cdb[0] = scsi_op::kVerify10;
-  c.cdb[1] = LunBits(lun);  // BYTCHK 0: the drive checks the medium, no data moves
+  c.cdb[1] = LunBits(unit.lun);  // BYTCHK 0: the drive checks the medium, no data moves
   PutBe32(c.cdb + 2, static_cast<uint32_t>(lba));
   PutBe16(c.cdb + 7, static_cast<uint16_t>(blockCount));
   c.cdbLength = 10;
@@ -240,29 +228,29 @@ int Verify10(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t lun
   c.direct = false;
   // VERIFY asks for the whole request back, header, sense and data area.
   c.outLength = kRequestSize;
-  return RunCycle(device, {pathId, targetId, lun}, c, request);
+  return RunCycle(device, unit, c, request);
 }
 
-int GetConfiguration(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t lun, uint8_t requestedType,
+int GetConfiguration(DeviceHandle& device, UnitAddress unit, uint8_t requestedType,
                      uint16_t startingFeature, uint32_t allocationLength, uint8_t* out) {
   if (allocationLength > 0xFFFF) return -1;
   Command c;
   c.cdb[0] = scsi_op::kGetConfiguration;
-  c.cdb[1] = static_cast<uint8_t>(LunBits(lun) | (requestedType & 3));
+  c.cdb[1] = static_cast<uint8_t>(LunBits(unit.lun) | (requestedType & 3));
   PutBe16(c.cdb + 2, startingFeature);
   PutBe16(c.cdb + 7, static_cast<uint16_t>(allocationLength));
   c.cdbLength = 10;
   c.transferLength = allocationLength;
   uint32_t moved = 0;
-  return RunDirect(device, {pathId, targetId, lun}, c, out, moved);
+  return RunDirect(device, unit, c, out, moved);
 }
 
-int ReadDvdStructure(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t lun, uint32_t address,
+int ReadDvdStructure(DeviceHandle& device, UnitAddress unit, uint32_t address,
                      uint8_t formatCode, uint8_t layerNumber, uint32_t allocationLength, uint8_t* out) {
   if (allocationLength > 0xFFFF) return -1;
   Command c;
   c.cdb[0] = scsi_op::kReadDvdStructure;
-  c.cdb[1] = LunBits(lun);
+  c.cdb[1] = LunBits(unit.lun);
   PutBe32(c.cdb + 2, address);
   c.cdb[6] = layerNumber;
   c.cdb[7] = formatCode;
@@ -271,15 +259,15 @@ int ReadDvdStructure(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uin
   c.cdbLength = 12;
   c.transferLength = allocationLength;
   uint32_t moved = 0;
-  return RunDirect(device, {pathId, targetId, lun}, c, out, moved);
+  return RunDirect(device, unit, c, out, moved);
 }
 
-int InquiryUnit(DeviceHandle& device, uint8_t pathId, uint8_t targetId, uint8_t lun, ScsiUnit& unit) {
+int InquiryUnit(DeviceHandle& device, UnitAddress address, ScsiUnit& unit) {
   uint8_t data[kInquiryUnitLength];
-  if (Inquiry(device, pathId, targetId, lun, -1, kInquiryUnitLength, data) != 0) return -1;
-  unit.pathId = pathId;
-  unit.targetId = targetId;
-  unit.lun = lun;
+  if (Inquiry(device, address, -1, kInquiryUnitLength, data) != 0) return -1;
+  unit.pathId = address.pathId;
+  unit.targetId = address.targetId;
+  unit.lun = address.lun;
   unit.claimed = 0;
   try {
     unit.inquiryData.assign(data, data + kInquiryUnitLength);

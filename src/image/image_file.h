@@ -7,16 +7,23 @@
 // WriteBlockData..., EndBlock; CloseWriter. Reader: OpenForRead, then per block NextBlock,
 // ReadBlockData... until it returns 0, EndReadBlock; CloseReader. ListBlocks walks the headers
 // alone. Results follow the system's convention: 0 or -1, or a count of bytes.
+//
+// Both walks (ListBlocks, and the reader's NextBlock until it returns none) also conclude
+// whether the file is complete, in Walk(): the block count alone cannot tell a whole file from
+// one cut after a block or with an overwritten header. Callers that act on a file (writing it
+// to a disc, trusting it as a backup) refuse it unless Walk().Complete().
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <list>
 #include <memory>
 
 #include "image/binary_file.h"
 #include "image/block_crc.h"
 #include "image/block_header.h"
+#include "image/image_walk.h"
 
 namespace orv {
 
@@ -29,9 +36,13 @@ struct ImageBlock {
   uint64_t uncompressedBytes = 0;  // counted while writing or reading
   BlockMethod method = BlockMethod::kLh5;
   uint64_t storedBytes = 0;        // writer: counted; reader: from the header
-  // Reader, after EndReadBlock: what the block turned out to hold.
+  // Reader, after EndReadBlock: what the block turned out to hold. The stored bytes consumed
+  // are those its data took: for an LH5 block, the stream's symbols, not the bytes the decoder
+  // loaded ahead of them.
   uint64_t storedConsumed = 0;
   uint32_t crcComputed = 0;
+  // Reader: the block admission refused the header, and none of its data was read.
+  bool refused = false;
 };
 
 class ImageFile {
@@ -60,11 +71,14 @@ class ImageFile {
 
   // Reader side.
   // Number of blocks whose headers are good, from the start up to the first that is not; -1
-  // when the reader is open or the file cannot be opened. Leaves the reader closed.
+  // when the reader is open or the file cannot be opened (it must be a regular file). Leaves the
+  // reader closed, and Walk() saying how the walk ended.
   int ListBlocks(const std::filesystem::path& path);
   int OpenForRead(const std::filesystem::path& path);
   // The next block's header, or nullptr at the end of the blocks, at a bad header, or when the
-  // block's method could not start.
+  // block's method could not start; Walk() then says which. A header the block admission
+  // refuses is returned all the same, but its method does not start: ReadBlockData gives 0 and
+  // EndReadBlock -1, with the block marked refused.
   const BlockHeader* NextBlock();
   // Bytes delivered, 0 at the end of the block's data, -1 without a current block.
   int64_t ReadBlockData(uint64_t count, void* buffer);
@@ -72,6 +86,20 @@ class ImageFile {
   // Leaves the file at the next header either way.
   int EndReadBlock();
   int CloseReader();
+
+  // How the last walk ended: that of ListBlocks, or that of the reader once NextBlock returned
+  // none (kNotWalked while the reader has not got there).
+  const ImageWalk& Walk() const { return walk_; }
+
+  // Asked about every header NextBlock reads, before the block's method starts; null (the
+  // default) admits every block. It lets a caller refuse a block whose header cannot be right
+  // (sizes beyond its sectors, say) before a byte of it is decoded, while the walk goes on.
+  using BlockAdmission = std::function<bool(const BlockHeader&)>;
+  void SetBlockAdmission(BlockAdmission admission) { admission_ = std::move(admission); }
+
+  // The system's code for the last failure to open, write or end a file (BinaryFile::LastError;
+  // 0 when the failure had none, as when memory ran out).
+  uint32_t LastError() const { return lastError_; }
 
   const std::list<ImageBlock>& Blocks() const { return blocks_; }
   size_t BlockCount() const { return blocks_.size(); }
@@ -90,6 +118,7 @@ class ImageFile {
   };
   static const WriterOps kWriterOps[2];
   static const ReaderOps kReaderOps[2];
+  static const ReaderOps kRefusedOps;
 
   static int StoredWriteStart(ImageFile&);
   static int64_t StoredWrite(ImageFile&, const uint8_t*, uint64_t);
@@ -103,9 +132,12 @@ class ImageFile {
   static int Lh5ReadStart(ImageFile&);
   static int64_t Lh5Read(ImageFile&, uint8_t*, uint64_t);
   static int Lh5ReadFinish(ImageFile&);
+  static int RefusedStart(ImageFile&);
+  static int64_t RefusedRead(ImageFile&, uint8_t*, uint64_t);
 
   int StartBlockData();
-  static bool ReadHeader(BinaryFile& file, ImageBlock& block);
+  static bool ReadHeader(BinaryFile& file, ImageBlock& block, WalkEnd* refusal);
+  static ImageWalk ConcludeWalk(BinaryFile& file, uint64_t stop, WalkEnd refusal, size_t blocks);
 
   std::list<ImageBlock> blocks_;
   BlockCrc crc_;  // one side runs at a time
@@ -123,7 +155,13 @@ class ImageFile {
   const ReaderOps* readerOps_ = nullptr;
   ImageBlock* readerBlock_ = nullptr;
   uint64_t readerStoredLeft_ = 0;
+  uint64_t readerNext_ = 0;        // where the next header belongs
+  int64_t readerStreamUsed_ = -1;  // set by a method that knows better than the file position
   std::unique_ptr<Lh5DecodeStream> decoder_;
+  BlockAdmission admission_;
+
+  ImageWalk walk_;
+  uint32_t lastError_ = 0;
 };
 
 }  // namespace orv

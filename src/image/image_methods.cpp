@@ -17,6 +17,10 @@ const ImageFile::ReaderOps ImageFile::kReaderOps[2] = {
     {&ImageFile::Lh5ReadStart, &ImageFile::Lh5Read, &ImageFile::Lh5ReadFinish},
 };
 
+// A block the admission refused: nothing is read and nothing is delivered.
+const ImageFile::ReaderOps ImageFile::kRefusedOps = {&ImageFile::RefusedStart, &ImageFile::RefusedRead,
+                                                     &ImageFile::StoredReadFinish};
+
 namespace {
 void SetLh5Parameters(Lh5Codec& codec) {
   codec.dictionaryBits = lh5::kDictionaryBits;
@@ -81,6 +85,7 @@ int ImageFile::Lh5ReadStart(ImageFile& f) {
   stream.outputHandle = nullptr;
   stream.uncompressedSize = f.readerBlock_->header.uncompressedSize;
   stream.compressedSize = f.readerBlock_->header.storedSize;
+  stream.compressedUsed = 0;
   return stream.Start();
 }
 
@@ -89,7 +94,19 @@ int64_t ImageFile::Lh5Read(ImageFile& f, uint8_t* buffer, uint64_t count) {
 }
 
 // The decoder's worker reads the image file: it must have stopped before the block's verdict
-// looks at the file position.
-int ImageFile::Lh5ReadFinish(ImageFile& f) { return f.decoder_->Close(); }
+// looks at what it consumed. That is the bytes its symbols took, not the file position: the bit
+// reader loads up to 8 bytes ahead, and a stored size overstated by as much would otherwise
+// pass (the next header then sought in the wrong place). A block of no data decodes nothing;
+// its stream counts as taken as far as the bit reader loaded it.
+int ImageFile::Lh5ReadFinish(ImageFile& f) {
+  Lh5DecodeStream& stream = *f.decoder_;
+  stream.Close();
+  if (f.readerBlock_->header.uncompressedSize != 0) f.readerStreamUsed_ = static_cast<int64_t>(stream.compressedUsed);
+  return 0;
+}
+
+int ImageFile::RefusedStart(ImageFile&) { return 0; }
+
+int64_t ImageFile::RefusedRead(ImageFile&, uint8_t*, uint64_t) { return 0; }
 
 }  // namespace orv

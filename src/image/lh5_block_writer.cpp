@@ -1,6 +1,7 @@
 // The LH5 encoder's output: symbols are buffered for one Huffman block, then the block goes out
 // as its code tables followed by the coded symbols, packed most significant bit first.
 #include <algorithm>
+#include <array>
 #include <bit>
 
 #include "image/lh5_codec.h"
@@ -21,6 +22,43 @@ template <typename Array>
 int UsedLength(const Array& lengths, int count) {
   while (count > 0 && lengths[count - 1] == 0) --count;
   return count;
+}
+
+// The literal/length code lengths as the code-length code carries them, up to the last non-zero
+// one: a length k > 0 is symbol k + 2; a run of zero lengths is 1-2 times symbol 0 (one per
+// zero), symbol 1 and 4 bits of run - 3 (3-18 zeros), symbols 0 and 1 and 4 bits of 15 (19 zeros),
+// or symbol 2 and 9 bits of run - 20 (20 or more). `symbol(s)` gets each code-length symbol,
+// `bits(count, value)` the plain bits that follow it. Counting the frequencies and writing the
+// lengths walk the same way, so the code built from the counts fits what is written.
+template <typename Symbol, typename Bits>
+void WalkLiteralLengths(const std::array<uint8_t, kNC>& lengths, Symbol symbol, Bits bits) {
+  const int n = UsedLength(lengths, kNC);
+  int i = 0;
+  while (i < n) {
+    const int k = lengths[i++];
+    if (k != 0) {
+      symbol(k + 2);
+      continue;
+    }
+    int run = 1;
+    while (i < n && lengths[i] == 0) {
+      ++i;
+      ++run;
+    }
+    if (run <= 2) {
+      for (int j = 0; j < run; ++j) symbol(0);
+    } else if (run <= 18) {
+      symbol(1);
+      bits(4, static_cast<uint32_t>(run - 3));
+    } else if (run == 19) {
+      symbol(0);
+      symbol(1);
+      bits(4, 15);
+    } else {
+      symbol(2);
+      bits(kCBit, static_cast<uint32_t>(run - 20));
+    }
+  }
 }
 
 }  // namespace
@@ -106,36 +144,11 @@ void Lh5Codec::OutputSymbol(uint32_t symbol, uint32_t positionValue) {
   }
 }
 
-// The code-length code counts the literal/length code lengths, with zero runs folded:
-// 1-2 zeros as that many symbol 0, 3-18 as one symbol 1, 19 as symbols 0 and 1, 20 or more as
-// one symbol 2; a length k > 0 is symbol k + 2.
+// The code-length code counts the literal/length code lengths as WalkLiteralLengths folds them.
 void Lh5Codec::CountCodeLengthFrequencies() {
   EncoderState& e = *enc_;
   e.codeLengthFreq.fill(0);
-  const int n = UsedLength(e.literalLength, kNC);
-  int i = 0;
-  while (i < n) {
-    const int k = e.literalLength[i++];
-    if (k != 0) {
-      ++e.codeLengthFreq[k + 2];
-      continue;
-    }
-    int run = 1;
-    while (i < n && e.literalLength[i] == 0) {
-      ++i;
-      ++run;
-    }
-    if (run <= 2) {
-      e.codeLengthFreq[0] += static_cast<uint32_t>(run);
-    } else if (run <= 18) {
-      ++e.codeLengthFreq[1];
-    } else if (run == 19) {
-      ++e.codeLengthFreq[0];
-      ++e.codeLengthFreq[1];
-    } else {
-      ++e.codeLengthFreq[2];
-    }
-  }
+  WalkLiteralLengths(e.literalLength, [&](int symbol) { ++e.codeLengthFreq[symbol]; }, [](int, uint32_t) {});
 }
 
 // A table of code lengths: the count, then each length as 3 bits (0..6) or as k - 3 bits of
@@ -164,35 +177,10 @@ void Lh5Codec::WriteLengths(int count, int countBits, int special) {
 // as CountCodeLengthFrequencies counted them.
 void Lh5Codec::WriteLiteralLengths() {
   EncoderState& e = *enc_;
-  const int n = UsedLength(e.literalLength, kNC);
-  PutBits(kCBit, static_cast<uint32_t>(n));
-  auto put = [&](int symbol) { PutBits(e.smallLength[symbol], e.smallCode[symbol]); };
-  int i = 0;
-  while (i < n) {
-    const int k = e.literalLength[i++];
-    if (k != 0) {
-      put(k + 2);
-      continue;
-    }
-    int run = 1;
-    while (i < n && e.literalLength[i] == 0) {
-      ++i;
-      ++run;
-    }
-    if (run <= 2) {
-      for (int j = 0; j < run; ++j) put(0);
-    } else if (run <= 18) {
-      put(1);
-      PutBits(4, static_cast<uint32_t>(run - 3));
-    } else if (run == 19) {
-      put(0);
-      put(1);
-      PutBits(4, 15);
-    } else {
-      put(2);
-      PutBits(kCBit, static_cast<uint32_t>(run - 20));
-    }
-  }
+  PutBits(kCBit, static_cast<uint32_t>(UsedLength(e.literalLength, kNC)));
+  WalkLiteralLengths(
+      e.literalLength, [&](int symbol) { PutBits(e.smallLength[symbol], e.smallCode[symbol]); },
+      [&](int count, uint32_t value) { PutBits(count, value); });
 }
 
 void Lh5Codec::SendBlock() {

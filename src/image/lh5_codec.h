@@ -40,6 +40,10 @@ class Lh5Codec {
   uint64_t uncompressedSize = 0;
   // Encoder: on return, the bytes written. Decoder: the bytes it may read.
   uint64_t compressedSize = 0;
+  // Decoder, on return: the bytes of the stream that the decoded symbols took, rounded up to a
+  // whole byte; the bytes the bit reader loaded ahead of them do not count. A stream that ends
+  // exactly at its compressed size has this equal to it.
+  uint64_t compressedUsed = 0;
   int dictionaryBits = lh5::kDictionaryBits;
   int method = 5;
   // CRC-16/ARC of the uncompressed bytes, with the progress and cancel calls that go with it.
@@ -63,7 +67,8 @@ class Lh5Codec {
   // Allocates the 0x20-filled dictionary ring. 0 or -1.
   int DecodeSetup();
   // Produces exactly uncompressedSize bytes through WriteOutput, reading at most
-  // compressedSize bytes. Returns 0, or the Fail code that ended the run.
+  // compressedSize bytes. Returns 0, or the Fail code that ended the run; a run ended by a
+  // malformed stream first hands out the bytes it decoded before the fault.
   int Decode();
   void DecodeFree();
 

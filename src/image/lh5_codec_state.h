@@ -63,6 +63,7 @@ struct DecoderState {
   uint64_t bitBuffer = 0;  // left-aligned: the next bit of the stream is bit 63
   int bitCount = 0;
   uint64_t inputLeft = 0;  // compressed bytes it may still read
+  uint64_t bytesLoaded = 0;  // bytes shifted into bitBuffer, padding included
   uint32_t padBytes = 0;   // bytes shifted in past the compressed data
 };
 

@@ -1,36 +1,15 @@
 #include "image/lh5_decode_stream.h"
 
-#include <algorithm>
-
 namespace orv {
 
 Lh5DecodeStream::~Lh5DecodeStream() { Close(); }
 
-int Lh5DecodeStream::Start() {
-  if (thread_.joinable()) Close();
-  const uint32_t ringSize = std::max<uint32_t>(2u << dictionaryBits, 65536);
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (!ring_.Allocate(ringSize)) return -1;
-  closed_ = false;
-  runResult_ = 0;
-  running_ = true;
-  try {
-    thread_ = std::thread(&Lh5DecodeStream::Worker, this);
-  } catch (...) {
-    running_ = false;
-    ring_.Free();
-    return -1;
-  }
-  return 0;
-}
+int Lh5DecodeStream::Start() { return StartWorker(); }
 
-void Lh5DecodeStream::Worker() {
+int Lh5DecodeStream::Run() {
   const int result = DecodeSetup() != 0 ? -1 : Decode();
   DecodeFree();
-  std::lock_guard<std::mutex> lock(mutex_);
-  runResult_ = result;
-  running_ = false;
-  dataAdded_.notify_all();
+  return result;
 }
 
 // The worker's output: waits for room while the reader is there; once the reader has closed
@@ -70,18 +49,6 @@ uint64_t Lh5DecodeStream::Read(uint64_t count, uint8_t* buffer) {
     if (giveUp()) break;
   }
   return moved;
-}
-
-int Lh5DecodeStream::Close() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    closed_ = true;
-    roomMade_.notify_all();
-  }
-  if (thread_.joinable()) thread_.join();
-  std::lock_guard<std::mutex> lock(mutex_);
-  ring_.Free();
-  return 0;
 }
 
 }  // namespace orv

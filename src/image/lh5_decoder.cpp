@@ -38,12 +38,18 @@ int Lh5Codec::DecodeSetup() {
 void Lh5Codec::DecodeFree() { dec_.reset(); }
 
 int Lh5Codec::Decode() {
+  compressedUsed = 0;
+  int result = 0;
   try {
     RunDecode();
   } catch (const Lh5Failure& failure) {
-    return failure.code;
+    result = failure.code;
   }
-  return 0;
+  if (dec_) {
+    const uint64_t bitsUsed = dec_->bytesLoaded * 8 - static_cast<uint64_t>(dec_->bitCount);
+    compressedUsed = (bitsUsed + 7) / 8;
+  }
+  return result;
 }
 
 // Keeps at least 57 bits in the buffer: enough for one literal/length code (16 bits), one
@@ -64,6 +70,7 @@ void Lh5Codec::LoadBits() {
     }
     s.bitBuffer |= uint64_t{byte} << (56 - s.bitCount);
     s.bitCount += 8;
+    ++s.bytesLoaded;
   }
   if (s.padBytes > kMaxPadBytes) Raise(kFailTruncated);
 }
@@ -224,6 +231,7 @@ void Lh5Codec::RunDecode() {
   if (!dec_) Raise(kFailNoDictionary);
   DecoderState& s = *dec_;
   s.inputLeft = compressedSize;
+  s.bytesLoaded = 0;
   s.padBytes = 0;
   s.bitBuffer = 0;
   s.bitCount = 0;
@@ -238,36 +246,49 @@ void Lh5Codec::RunDecode() {
   uint32_t w = 0;
   const uint64_t total = uncompressedSize;
   uint64_t produced = 0;
-  while (produced < total) {
-    const uint32_t c = DecodeLiteral();
-    if (c < 256) {
-      ring[w++] = static_cast<uint8_t>(c);
-      ++produced;
-      if (w == kDecodeRingBytes) {
-        FlushRing(w);
-        w = 0;
+  try {
+    while (produced < total) {
+      const uint32_t c = DecodeLiteral();
+      if (c < 256) {
+        ring[w++] = static_cast<uint8_t>(c);
+        ++produced;
+        if (w == kDecodeRingBytes) {
+          FlushRing(w);
+          w = 0;
+        }
+        continue;
       }
-      continue;
+      const uint32_t distance = DecodePosition() + 1;
+      uint32_t length = static_cast<uint32_t>(std::min<uint64_t>(c - kLengthSymbolBias, total - produced));
+      produced += length;
+      uint32_t from = (w - distance) & kMask;
+      while (length > 0) {
+        const uint32_t piece = std::min({length, kDecodeRingBytes - w, kDecodeRingBytes - from});
+        if (distance >= piece && (from < w || from >= w + piece)) {
+          std::memcpy(ring + w, ring + from, piece);
+        } else {
+          for (uint32_t k = 0; k < piece; ++k) ring[w + k] = ring[from + k];  // overlapping: repeats
+        }
+        w += piece;
+        from = (from + piece) & kMask;
+        length -= piece;
+        if (w == kDecodeRingBytes) {
+          FlushRing(w);
+          w = 0;
+        }
+      }
     }
-    const uint32_t distance = DecodePosition() + 1;
-    uint32_t length = static_cast<uint32_t>(std::min<uint64_t>(c - kLengthSymbolBias, total - produced));
-    produced += length;
-    uint32_t from = (w - distance) & kMask;
-    while (length > 0) {
-      const uint32_t piece = std::min({length, kDecodeRingBytes - w, kDecodeRingBytes - from});
-      if (distance >= piece && (from < w || from >= w + piece)) {
-        std::memcpy(ring + w, ring + from, piece);
-      } else {
-        for (uint32_t k = 0; k < piece; ++k) ring[w + k] = ring[from + k];  // overlapping: repeats
-      }
-      w += piece;
-      from = (from + piece) & kMask;
-      length -= piece;
-      if (w == kDecodeRingBytes) {
+  } catch (const Lh5Failure& failure) {
+    // A malformed stream: the bytes decoded before the fault still go out, so that a reader
+    // counts (and checks) everything the block held up to there. A failed write or a cancel
+    // ends the run as it stands.
+    if (failure.code != kFailShortWrite && failure.code != kFailCancelled) {
+      try {
         FlushRing(w);
-        w = 0;
+      } catch (const Lh5Failure&) {
       }
     }
+    throw;
   }
   FlushRing(w);
   s.writePos = w;

@@ -1,49 +1,24 @@
 #include "image/lh5_encode_stream.h"
 
-#include <algorithm>
-
 namespace orv {
 
 Lh5EncodeStream::~Lh5EncodeStream() {
-  if (thread_.joinable()) {
-    abandoned_ = true;
-    Close();
-  }
+  abandoned_ = true;
+  Close();
 }
 
 int Lh5EncodeStream::Start() {
-  if (thread_.joinable()) Close();
-  const uint32_t ringSize = std::max<uint32_t>(2u << dictionaryBits, 65536);
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (!ring_.Allocate(ringSize)) return -1;
-  closed_ = false;
+  Close();
   abandoned_ = false;
-  runResult_ = 0;
-  running_ = true;
-  try {
-    thread_ = std::thread(&Lh5EncodeStream::Worker, this);
-  } catch (...) {
-    running_ = false;
-    ring_.Free();
-    return -1;
-  }
-  return 0;
+  return StartWorker();
 }
 
-void Lh5EncodeStream::Worker() {
+int Lh5EncodeStream::Run() {
   uncompressedSize = 0;
   compressedSize = 0;
-  int result;
-  if (EncodeAlloc(method) < 0) {
-    result = -1;
-  } else {
-    result = Encode();
-  }
+  const int result = EncodeAlloc(method) < 0 ? -1 : Encode();
   EncodeFree();
-  std::lock_guard<std::mutex> lock(mutex_);
-  runResult_ = result;
-  running_ = false;
-  roomMade_.notify_all();
+  return result;
 }
 
 uint64_t Lh5EncodeStream::Write(uint64_t count, const uint8_t* data) {
@@ -88,17 +63,5 @@ int64_t Lh5EncodeStream::WriteOutput(BinaryFile* handle, const uint8_t* buffer, 
 }
 
 int Lh5EncodeStream::Fail(int code) { throw Lh5Failure{code}; }
-
-int Lh5EncodeStream::Close() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    closed_ = true;
-    dataAdded_.notify_all();
-  }
-  if (thread_.joinable()) thread_.join();
-  std::lock_guard<std::mutex> lock(mutex_);
-  ring_.Free();
-  return 0;
-}
 
 }  // namespace orv

@@ -5,17 +5,13 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
-#include <thread>
 
-#include "image/byte_ring.h"
-#include "image/lh5_codec.h"
+#include "image/lh5_threaded_stream.h"
 
 namespace orv {
 
-class Lh5EncodeStream : public Lh5Codec {
+class Lh5EncodeStream : public Lh5ThreadedStream {
  public:
   Lh5EncodeStream() = default;
   // A stream destroyed while running is abandoned: the worker stops without writing more.
@@ -25,31 +21,18 @@ class Lh5EncodeStream : public Lh5Codec {
   int Start();
   // Copies into the ring, waiting for room. Fewer than count only once the worker has stopped.
   uint64_t Write(uint64_t count, const uint8_t* data);
-  // Marks the end of input, waits for the worker to write the rest of the stream, frees the
-  // ring. The output file is then positioned right after the stream's last byte and
-  // compressedSize holds the stream's length. Returns 0.
-  int Close();
-  // 0 when the last run wrote a whole stream, else what ended it (a Fail code, or -1 when the
-  // encoder could not get its memory). Valid after Close.
-  int RunResult() const { return runResult_; }
+  // Close (of the base) marks the end of input and waits for the worker to write the rest of the
+  // stream: the output file is then positioned right after the stream's last byte, and
+  // compressedSize holds the stream's length.
 
  protected:
   int64_t ReadInput(BinaryFile* handle, uint8_t* buffer, uint32_t count) override;
   int64_t WriteOutput(BinaryFile* handle, const uint8_t* buffer, uint32_t count) override;
   int Fail(int code) override;
+  int Run() override;
 
  private:
-  void Worker();
-
-  std::mutex mutex_;
-  std::condition_variable dataAdded_;
-  std::condition_variable roomMade_;
-  ByteRing ring_;
-  bool running_ = false;
-  bool closed_ = false;
   std::atomic<bool> abandoned_{false};
-  int runResult_ = 0;
-  std::thread thread_;
 };
 
 }  // namespace orv

@@ -10,6 +10,7 @@
 #include "report/dvd_structure.h"
 #include "report/mode_sense.h"
 #include "toolkit/endian.h"
+#include "toolkit/ui.h"
 #include "toolkit/worker.h"
 
 namespace orv {
@@ -36,8 +37,7 @@ void AddCapacityGeometrySection(DriveReport& report, DeviceHandle& device, std::
     return;
   }
   const DiskGeometry g = DecodeDiskGeometry(raw);
-  const ReportGeometry geometry{g.cylinders,      g.mediaType, g.tracksPerCylinder, g.sectorsPerTrack,
-                                g.bytesPerSector, MediaTypeName(g.mediaType)};
+  const ReportGeometry geometry{g, MediaTypeName(g.mediaType)};
   AddCapacitySection(report, capacity, &geometry);
 }
 
@@ -49,12 +49,10 @@ int AddModeSenseSections(DriveReport& report, DeviceHandle& device, const ScsiUn
   // The whole cleared buffer stands behind either answer: a MODE SENSE(6) mode data length of
   // 255 makes a 256-byte answer, whose last byte the 255-byte transfer leaves at zero.
   const std::span<const uint8_t> answer(buffer);
-  if (ModeSense(device, Byte(unit.pathId), Byte(unit.targetId), Byte(unit.lun), true, 0, kAllModePages,
-                kModeSense6Length, buffer.data()) != 0 ||
+  if (ModeSense(device, unit.Address(), true, 0, kAllModePages, kModeSense6Length, buffer.data()) != 0 ||
       ModeSense6AnswerIsEmpty(answer)) {
     std::fill(buffer.begin(), buffer.end(), 0);
-    if (ModeSense(device, Byte(unit.pathId), Byte(unit.targetId), Byte(unit.lun), true, 0, kAllModePages,
-                  kModeSense10Length, buffer.data()) != 0) {
+    if (ModeSense(device, unit.Address(), true, 0, kAllModePages, kModeSense10Length, buffer.data()) != 0) {
       return -1;
     }
     commandLength = 10;
@@ -65,8 +63,7 @@ int AddModeSenseSections(DriveReport& report, DeviceHandle& device, const ScsiUn
 
 int AddConfigurationSections(DriveReport& report, DeviceHandle& device, const ScsiUnit& unit) {
   std::vector<uint8_t> buffer(kConfigurationLength, 0);
-  if (GetConfiguration(device, Byte(unit.pathId), Byte(unit.targetId), Byte(unit.lun), 0, 0, kConfigurationLength,
-                       buffer.data()) != 0) {
+  if (GetConfiguration(device, unit.Address(), 0, 0, kConfigurationLength, buffer.data()) != 0) {
     return -1;
   }
   AddConfigurationAnswer(report, buffer);
@@ -81,10 +78,9 @@ int AddDvdStructureSections(DriveReport& report, DeviceHandle& device, const Scs
   uint32_t layers = 1;
   for (uint32_t layer = 0; layer < layers; ++layer) {
     std::fill(list.begin(), list.end(), 0);
-    if (ReadDvdStructure(device, Byte(unit.pathId), Byte(unit.targetId), Byte(unit.lun), 0, kStructureList,
-                         Byte(layer), kStructureListLength, list.data()) != 0) {
-      return -1;
-    }
+    const int rc = ReadDvdStructure(device, unit.Address(), 0, kStructureList, Byte(layer), kStructureListLength,
+                                    list.data());
+    if (rc != 0) return -1;
     if (!AddDvdLayerHead(report, Byte(layer), layer == 0 ? kSectionHead : kSectionChild, list)) continue;
 
     for (const DvdListedFormat& entry : DvdStructureList(list)) {
@@ -93,8 +89,7 @@ int AddDvdStructureSections(DriveReport& report, DeviceHandle& device, const Scs
       const uint32_t allocation = std::min<uint32_t>(uint32_t{entry.length} + 4, kStructureLength);
       std::fill(structure.begin(), structure.end(), 0);
       // A format the drive refuses (a key format without authentication) has no section.
-      if (ReadDvdStructure(device, Byte(unit.pathId), Byte(unit.targetId), Byte(unit.lun), 0, entry.format,
-                           Byte(layer), allocation, structure.data()) != 0) {
+      if (ReadDvdStructure(device, unit.Address(), 0, entry.format, Byte(layer), allocation, structure.data()) != 0) {
         continue;
       }
       const uint32_t mediumLayers = AddDvdStructureSection(
@@ -124,7 +119,7 @@ int BuildDriveReport(DriveReport& report, DeviceHandle& device, const DriveRecor
 int GatherDriveReport(Ui& ui, DriveReport& report, DeviceHandle& device, const DriveRecord& drive) {
   device.Close();
   if (device.Open(drive.path.c_str(), kOpenSharedReadWrite) != 0) return -1;
-  const ProgressBoxSpec boxSpec{"デバイス情報を取得しています。", "Orvane - DVD-RAM Utility", "キャンセル", false, 0};
+  const ProgressBoxSpec boxSpec{"デバイス情報を取得しています。", kAppTitle, "キャンセル", false, 0};
   // Cancelled by the box's button or by the program being asked to quit; the worker reads the
   // stop flag once the drive commands are done, and the runner's join makes that visible here.
   bool cancelled = false;

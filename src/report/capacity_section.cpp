@@ -1,20 +1,11 @@
 #include "report/capacity_section.h"
 
+#include "device/inquiry_view.h"
 #include "report/print.h"
 #include "toolkit/endian.h"
 
 namespace orv {
 namespace {
-
-// The bytes [begin, begin + width) of `data` up to the first NUL; what lies outside the data is
-// absent, as an INQUIRY answer shorter than 36 bytes has no such field.
-std::string InquiryField(std::span<const uint8_t> data, size_t begin, size_t width) {
-  std::string field;
-  for (size_t i = begin; i < begin + width && i < data.size() && data[i] != 0; ++i) {
-    field += static_cast<char>(data[i]);
-  }
-  return field;
-}
 
 constexpr int kValueColumn = 40;
 constexpr int kValueWidth = 16;
@@ -22,9 +13,7 @@ constexpr int kValueWidth = 16;
 }  // namespace
 
 std::string IdentificationLine(std::string_view driveName, std::span<const uint8_t> inquiry) {
-  const std::string line = Format("%.8s %.16s %.4s", InquiryField(inquiry, 8, 8), InquiryField(inquiry, 16, 16),
-                                  InquiryField(inquiry, 32, 4));
-  return Format("%s %s", std::string(driveName), line);
+  return Format("%s %s", std::string(driveName), InquiryView(inquiry).IdentificationText());
 }
 
 void AddCapacitySection(DriveReport& report, std::span<const uint8_t> capacity, const ReportGeometry* geometry) {

@@ -6,18 +6,14 @@
 #include <string>
 #include <string_view>
 
+#include "device/ports/control_answers.h"
 #include "report/report.h"
 
 namespace orv {
 
-// The disk geometry the operating system reports for the drive (the Windows DISK_GEOMETRY
-// fields), with the name of its media type.
-struct ReportGeometry {
-  uint64_t cylinders = 0;
-  uint32_t mediaType = 0;
-  uint32_t tracksPerCylinder = 0;
-  uint32_t sectorsPerTrack = 0;
-  uint32_t bytesPerSector = 0;
+// The disk geometry the operating system reports for the drive (DISK_GEOMETRY), with the name
+// of its media type.
+struct ReportGeometry : DiskGeometry {
   std::string mediaTypeName;
 };
 

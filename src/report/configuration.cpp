@@ -5,16 +5,12 @@
 #include "report/hex_dump.h"
 #include "report/print.h"
 #include "toolkit/endian.h"
+#include "toolkit/name_table.h"
 
 namespace orv {
 namespace {
 
-struct CodeName {
-  uint32_t code;
-  const char* name;
-};
-
-constexpr CodeName kFeatureNames[] = {
+constexpr CodeName<uint16_t> kFeatureNames[] = {
     {0x0000, "Profile List Feature"},
     {0x0001, "Core Feature"},
     {0x0002, "Morphing Feature"},
@@ -59,7 +55,7 @@ constexpr CodeName kFeatureNames[] = {
     {0x010C, "Firmware Information"},
 };
 
-constexpr CodeName kProfileNames[] = {
+constexpr CodeName<uint16_t> kProfileNames[] = {
     {0x0000, "No Current Profile"},
     {0x0001, "Non-Removable Profile"},
     {0x0002, "Removable Disk"},
@@ -81,17 +77,10 @@ constexpr CodeName kProfileNames[] = {
     {0x0022, "DDCD-RW"},
 };
 
-constexpr CodeName kInterfaceNames[] = {
+constexpr CodeName<uint32_t> kInterfaceNames[] = {
     {0, "Unspecified"}, {1, "SCSI Family"},   {2, "ATAPI"},      {3, "IEEE 1394-1995"}, {4, "IEEE 1394A"},
     {5, "Fibre Channel"}, {6, "IEEE 1394B"}, {7, "Serial ATA"}, {8, "USB"},
 };
-
-const char* LookUp(std::span<const CodeName> table, uint32_t code) {
-  for (const CodeName& entry : table) {
-    if (entry.code == code) return entry.name;
-  }
-  return "";
-}
 
 constexpr size_t kHeaderLength = 8;      // data length, reserved, current profile
 constexpr size_t kDescriptorHeader = 4;  // feature code, version/flags, additional length
@@ -128,9 +117,9 @@ void AddFeatureSection(DriveReport& report, std::span<const uint8_t> answer, siz
 
 }  // namespace
 
-const char* FeatureName(uint16_t code) { return LookUp(kFeatureNames, code); }
-const char* ProfileName(uint16_t profile) { return LookUp(kProfileNames, profile); }
-const char* PhysicalInterfaceName(uint32_t standard) { return LookUp(kInterfaceNames, standard); }
+const char* FeatureName(uint16_t code) { return LookUpName(kFeatureNames, code); }
+const char* ProfileName(uint16_t profile) { return LookUpName(kProfileNames, profile); }
+const char* PhysicalInterfaceName(uint32_t standard) { return LookUpName(kInterfaceNames, standard); }
 
 void AddConfigurationAnswer(DriveReport& report, std::span<const uint8_t> answer) {
   if (answer.size() < kHeaderLength) return;

@@ -19,6 +19,9 @@
 
 namespace orv {
 
+// The application's title: the main window's, and the caption of the boxes the operations show.
+inline constexpr char kAppTitle[] = "Orvane - DVD-RAM Utility";
+
 // Box styles are the values of the system's message box styles: bits 3-0 choose the buttons,
 // bits 7-4 the icon. Other button values show no standard button (progress boxes use style 0
 // with a relabelled slot 0).

@@ -25,7 +25,8 @@
 
 namespace orv {
 
-// What the worker sees: the progress box and the stop flag, both behind one mutex.
+// What the worker sees: the progress box and the stop flag, each behind a mutex of its own (see
+// above: the stop flag's lock is never held while the box is called).
 class WorkerContext : public ProgressSink {
  public:
   WorkerContext() = default;

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <vector>
 
+#include "scsi/opcodes.h"
 #include "toolkit/endian.h"
 #include "vdrive/mmc_answers.h"
 #include "vdrive/virtual_drive.h"
-#include "device/scsi_opcodes.h"
 
 namespace orv {
 
@@ -142,7 +142,7 @@ void VerifyCommand(VirtualDrive& drive, CommandContext& c) {
   for (uint32_t i = 0; i < blocks; ++i) {
     if (m.Read(lba + i, 1, block.data()) != 0) return c.Fail(kSenseUnrecoveredReadError);
     if (std::memcmp(block.data(), c.buffer + uint64_t{i} * m.BlockLength(), m.BlockLength()) != 0)
-      return c.Fail(SenseCode{0x0E, 0x1D, 0x00});  // MISCOMPARE during verify
+      return c.Fail(kSenseMiscompareDuringVerify);
   }
   c.outcome.transferred = static_cast<uint32_t>(wanted);
 }

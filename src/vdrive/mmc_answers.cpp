@@ -2,19 +2,15 @@
 
 #include <algorithm>
 
+#include "scsi/opcodes.h"
 #include "toolkit/endian.h"
 #include "vdrive/virtual_drive.h"
-#include "device/scsi_opcodes.h"
 
 namespace orv {
 namespace {
 
-
 constexpr uint8_t kAllPages = 0x3F;
 constexpr uint8_t kStructureList = 0xFF;
-
-constexpr SenseCode kSenseSavingNotSupported{kSenseIllegalRequest, 0x39, 0x00};
-constexpr SenseCode kSenseKeyNotEstablished{kSenseIllegalRequest, 0x6F, 0x02};
 
 void Append(std::vector<uint8_t>& to, std::span<const uint8_t> bytes) {
   const size_t at = to.size();

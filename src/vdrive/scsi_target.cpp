@@ -5,18 +5,8 @@
 
 namespace orv {
 
-SenseData MakeFixedSense(SenseCode code) {
-  SenseData s{};
-  s[0] = 0x70;  // current error, fixed format
-  s[2] = code.key & 0x0F;
-  s[7] = kFixedSenseLength - 8;  // additional sense length: 10
-  s[12] = code.asc;
-  s[13] = code.ascq;
-  return s;
-}
-
 void CommandContext::Fail(SenseCode code) {
-  outcome.status = kStatusCheckCondition;
+  outcome.status = kScsiStatusCheckCondition;
   outcome.sense = MakeFixedSense(code);
   outcome.senseLength = kFixedSenseLength;
 }

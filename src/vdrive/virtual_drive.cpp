@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <thread>
 
+#include "scsi/opcodes.h"
 #include "toolkit/endian.h"
 #include "vdrive/timing.h"
-#include "device/scsi_opcodes.h"
 
 namespace orv {
 
@@ -23,9 +23,9 @@ VirtualDriveFace FaceOf(const DrivePreset& preset) {
 bool BlockRange(std::span<const uint8_t> cdb, uint64_t& lba, uint32_t& blocks) {
   if (cdb.size() < 10) return false;
   switch (cdb[0]) {
-    case 0x28: case 0x2A: case 0x2B: case 0x2F:
+    case scsi_op::kRead10: case scsi_op::kWrite10: case scsi_op::kSeek10: case scsi_op::kVerify10:
       lba = GetBe32(cdb.data() + 2);
-      blocks = cdb[0] == 0x2B ? 0 : GetBe16(cdb.data() + 7);
+      blocks = cdb[0] == scsi_op::kSeek10 ? 0 : GetBe16(cdb.data() + 7);
       return true;
     default:
       return false;

@@ -54,20 +54,6 @@ TEST(DriveListRules, SizeIsEmptyWithoutMediumOrBlockLength) {
   EXPECT_EQ(DriveRow(Record(5, true, 0, 5, 100, 0)).size, "");
 }
 
-TEST(DriveListRules, IdentificationStopsAtFieldEndsZerosAndTheDataEnd) {
-  std::vector<uint8_t> inquiry(36, 'x');
-  std::memcpy(inquiry.data() + 8, "LONGVEND", 8);  // no terminator within the 8 bytes
-  std::memcpy(inquiry.data() + 16, "PRODUCT\0garbage!", 16);
-  std::memcpy(inquiry.data() + 32, "1.0A", 4);
-  EXPECT_EQ(IdentificationText(inquiry), "LONGVEND PRODUCT 1.0A");
-
-  inquiry.resize(20);  // adapter inquiry data may be short: show what is there
-  EXPECT_EQ(IdentificationText(inquiry), "LONGVEND PROD ");
-  inquiry.resize(5);
-  EXPECT_EQ(IdentificationText(inquiry), "  ");
-  EXPECT_EQ(IdentificationText({}), "  ");
-}
-
 TEST(DriveListRules, ShortInquiryDataReadsNoFurther) {
   DriveRecord record = Record(5, true, 2, 5, 1, 2048);
   record.unit.inquiryData.resize(2);  // byte 2 (version) missing: counts as ATAPI

@@ -14,6 +14,7 @@ namespace orv::test {
 namespace {
 
 constexpr uint8_t kPath = 1, kTarget = 2, kLun = 3;  // LUN 3 puts 60h in CDB byte 1
+constexpr UnitAddress kUnit{kPath, kTarget, kLun};
 
 struct Fixture {
   FakePort* port = new FakePort;
@@ -35,10 +36,9 @@ struct CdbCase {
   uint32_t outLength;  // buffered form: output length asked of the driver
 };
 
-// A command as a case sends it: `d` the handle, `b` a page-aligned buffer, the address kPath,
-// kTarget, kLun.
+// A command as a case sends it: `d` the handle, `b` a page-aligned buffer, the address kUnit.
 #define SEND(fn, ...) \
-  [](DeviceHandle& d, [[maybe_unused]] uint8_t* b) { return fn(d, kPath, kTarget, kLun __VA_OPT__(, ) __VA_ARGS__); }
+  [](DeviceHandle& d, [[maybe_unused]] uint8_t* b) { return fn(d, kUnit __VA_OPT__(, ) __VA_ARGS__); }
 
 const std::vector<CdbCase>& CdbCases() {
   constexpr uint32_t kData = kRequestDataOffset;
@@ -101,24 +101,26 @@ TEST(CommandSet, EachCommandSendsItsCdbAndHeader) {
 // with sense long enough to hold the ASC) makes go out again, unchanged and at most
 // kMaxUnitAttentionReissues times; anything else is a failure after one attempt.
 TEST(CommandSet, UnitAttentionIsReissuedAndEverythingElseFails) {
+  using enum ScsiOutcome;
   const struct {
     const char* name;
     std::vector<FakeReply> replies;
     bool succeeds;
     size_t calls;
+    ScsiOutcome last;  // the handle's LastOutcome afterwards
   } cases[] = {
-      {"unit_attention_28h_twice", {CheckCondition(0x6, 0x28), CheckCondition(0x6, 0x28)}, true, 3},
-      {"unit_attention_23h_twice", {CheckCondition(0x6, 0x23), CheckCondition(0x6, 0x23)}, true, 3},
+      {"unit_attention_28h_twice", {CheckCondition(0x6, 0x28), CheckCondition(0x6, 0x28)}, true, 3, kGood},
+      {"unit_attention_23h_twice", {CheckCondition(0x6, 0x23), CheckCondition(0x6, 0x23)}, true, 3, kGood},
       {"unit_attention_forever", std::vector<FakeReply>(100, CheckCondition(0x6, 0x28)), false,
-       kMaxUnitAttentionReissues + 1},
-      {"medium_not_present", {CheckCondition(0x2, 0x3A)}, false, 1},
-      {"power_on_reset_29h", {CheckCondition(0x6, 0x29)}, false, 1},
-      {"asc_28h_but_short_sense", {CheckCondition(0x6, 0x28, 9)}, false, 1},
-      {"busy_status", {Status(0x08)}, false, 1},
-      {"reservation_conflict", {Status(0x18)}, false, 1},
-      {"system_call_fails", {Failure()}, false, 1},
+       kMaxUnitAttentionReissues + 1, kUnitAttention},
+      {"medium_not_present", {CheckCondition(0x2, 0x3A)}, false, 1, kNoMedium},
+      {"power_on_reset_29h", {CheckCondition(0x6, 0x29)}, false, 1, kOtherFailure},
+      {"asc_28h_but_short_sense", {CheckCondition(0x6, 0x28, 9)}, false, 1, kOtherFailure},
+      {"busy_status", {Status(0x08)}, false, 1, kOtherFailure},
+      {"reservation_conflict", {Status(0x18)}, false, 1, kOtherFailure},
+      {"system_call_fails", {Failure()}, false, 1, kTransportError},
       // CHECK CONDITION without sense after a unit attention: the earlier 28h must not linger.
-      {"stale_sense", {CheckCondition(0x6, 0x28), Status(2)}, false, 2},
+      {"stale_sense", {CheckCondition(0x6, 0x28), Status(2)}, false, 2, kOtherFailure},
   };
   for (const auto& c : cases) {
     for (const CdbCase& command : CdbCases()) {
@@ -129,6 +131,7 @@ TEST(CommandSet, UnitAttentionIsReissuedAndEverythingElseFails) {
       EXPECT_TRUE(c.succeeds ? rc >= 0 : rc == -1) << rc;
       ASSERT_EQ(f.port->calls.size(), c.calls);
       for (const FakeCall& call : f.port->calls) EXPECT_EQ(call.in, f.port->calls[0].in);
+      EXPECT_EQ(static_cast<int>(f.device.LastOutcome()), static_cast<int>(c.last));
     }
   }
 }
@@ -144,11 +147,11 @@ TEST(CommandSet, BufferedOutputsHoldExactlyTheAnswerAndOnlyOnSuccess) {
     f.port->replies = {reply, reply};
     uint8_t out[48];
     std::memset(out, 0xEE, sizeof out);
-    EXPECT_EQ(Inquiry(f.device, kPath, kTarget, kLun, -1, 40, out), -1);
-    EXPECT_EQ(ReadCapacity(f.device, kPath, kTarget, kLun, 8, out), -1);
+    EXPECT_EQ(Inquiry(f.device, kUnit, -1, 40, out), -1);
+    EXPECT_EQ(ReadCapacity(f.device, kUnit, 8, out), -1);
     EXPECT_EQ(std::vector<uint8_t>(out, out + 48), std::vector<uint8_t>(48, 0xEE));
     f.port->replies = {Data(answer)};
-    ASSERT_EQ(Inquiry(f.device, kPath, kTarget, kLun, -1, 40, out), 0);
+    ASSERT_EQ(Inquiry(f.device, kUnit, -1, 40, out), 0);
     EXPECT_EQ(std::vector<uint8_t>(out, out + 48), expected);
   }
 }
@@ -163,7 +166,7 @@ TEST(CommandSet, ReadCapacityGivesBlockCount) {
     Fixture f;
     f.port->replies = {Data(answer)};
     uint8_t out[8] = {};
-    ASSERT_EQ(ReadCapacity(f.device, kPath, kTarget, kLun, 8, out), 0);
+    ASSERT_EQ(ReadCapacity(f.device, kUnit, 8, out), 0);
     EXPECT_EQ(std::vector<uint8_t>(out, out + 8), expected);
   }
 }
@@ -172,28 +175,28 @@ TEST(CommandSet, ShortTransfersAreReportedAsCounts) {
   Fixture f;
   // A driver never moves more than asked; if one says so, the count stays within the buffer.
   f.port->replies = {Moved(4096), Moved(0), Moved(100000)};
-  EXPECT_EQ(Read10(f.device, kPath, kTarget, kLun, 0, 4, 8192, f.buffer.data()), 4096);
-  EXPECT_EQ(Write10(f.device, kPath, kTarget, kLun, 0, 4, 8192, f.buffer.data()), 0);
-  EXPECT_EQ(Read10(f.device, kPath, kTarget, kLun, 0, 4, 8192, f.buffer.data()), 8192);
+  EXPECT_EQ(Read10(f.device, kUnit, 0, 4, 8192, f.buffer.data()), 4096);
+  EXPECT_EQ(Write10(f.device, kUnit, 0, 4, 8192, f.buffer.data()), 0);
+  EXPECT_EQ(Read10(f.device, kUnit, 0, 4, 8192, f.buffer.data()), 8192);
 }
 
 TEST(CommandSet, AddressesAndCountsBeyondTheCdbAreRefused) {
   Fixture f;
   uint8_t* b = f.buffer.data();
   const std::pair<const char*, std::function<int()>> cases[] = {
-      {"read_lba_2^32", [&] { return Read10(f.device, 0, 0, 0, 0x100000000ull, 1, 2048, b); }},
-      {"read_blocks_2^16", [&] { return Read10(f.device, 0, 0, 0, 0, 0x10000, 2048, b); }},
-      {"write_lba_2^32", [&] { return Write10(f.device, 0, 0, 0, 0x100000000ull, 1, 2048, b); }},
-      {"write_lba_max", [&] { return Write10(f.device, 0, 0, 0, ~0ull, 1, 2048, b); }},
-      {"write_blocks_2^16", [&] { return Write10(f.device, 0, 0, 0, 0, 0x10000, 2048, b); }},
-      {"seek_lba_2^32", [&] { return Seek10(f.device, 0, 0, 0, 0x100000000ull); }},
-      {"verify_lba_2^32", [&] { return Verify10(f.device, 0, 0, 0, 0x100000000ull, 1); }},
-      {"verify_blocks_2^16", [&] { return Verify10(f.device, 0, 0, 0, 0, 0x10000); }},
-      {"inquiry_256", [&] { return Inquiry(f.device, 0, 0, 0, -1, 256, b); }},
-      {"read_capacity_beyond_area", [&] { return ReadCapacity(f.device, 0, 0, 0, kRequestDataSize + 1, b); }},
-      {"mode_sense_64k", [&] { return ModeSense(f.device, 0, 0, 0, false, 0, 0x3F, 0x10000, b); }},
-      {"get_configuration_64k", [&] { return GetConfiguration(f.device, 0, 0, 0, 0, 0, 0x10000, b); }},
-      {"read_dvd_structure_64k", [&] { return ReadDvdStructure(f.device, 0, 0, 0, 0, 0, 0, 0x10000, b); }},
+      {"read_lba_2^32", [&] { return Read10(f.device, {}, 0x100000000ull, 1, 2048, b); }},
+      {"read_blocks_2^16", [&] { return Read10(f.device, {}, 0, 0x10000, 2048, b); }},
+      {"write_lba_2^32", [&] { return Write10(f.device, {}, 0x100000000ull, 1, 2048, b); }},
+      {"write_lba_max", [&] { return Write10(f.device, {}, ~0ull, 1, 2048, b); }},
+      {"write_blocks_2^16", [&] { return Write10(f.device, {}, 0, 0x10000, 2048, b); }},
+      {"seek_lba_2^32", [&] { return Seek10(f.device, {}, 0x100000000ull); }},
+      {"verify_lba_2^32", [&] { return Verify10(f.device, {}, 0x100000000ull, 1); }},
+      {"verify_blocks_2^16", [&] { return Verify10(f.device, {}, 0, 0x10000); }},
+      {"inquiry_256", [&] { return Inquiry(f.device, {}, -1, 256, b); }},
+      {"read_capacity_beyond_area", [&] { return ReadCapacity(f.device, {}, kRequestDataSize + 1, b); }},
+      {"mode_sense_64k", [&] { return ModeSense(f.device, {}, false, 0, 0x3F, 0x10000, b); }},
+      {"get_configuration_64k", [&] { return GetConfiguration(f.device, {}, 0, 0, 0x10000, b); }},
+      {"read_dvd_structure_64k", [&] { return ReadDvdStructure(f.device, {}, 0, 0, 0, 0x10000, b); }},
   };
   for (const auto& [name, send] : cases) EXPECT_EQ(send(), -1) << name;
   EXPECT_TRUE(f.port->calls.empty());
@@ -204,12 +207,12 @@ TEST(CommandSet, UnalignedDirectBuffersTravelThroughAnAlignedCopy) {
   f.port->replies = {Data({1, 2, 3, 4, 5}, 5)};
   uint8_t* unaligned = f.buffer.data() + 1;
   std::memset(unaligned, 0xEE, 16);
-  ASSERT_EQ(Read10(f.device, 0, 0, 0, 0, 1, 16, unaligned), 5);
+  ASSERT_EQ(Read10(f.device, {}, 0, 1, 16, unaligned), 5);
   EXPECT_EQ(std::vector<uint8_t>(unaligned, unaligned + 6), (std::vector<uint8_t>{1, 2, 3, 4, 5, 0xEE}));
   // Data out: the copy carries the caller's bytes to the drive.
   uint8_t* out = f.buffer.data() + 100;
   for (int i = 0; i < 8; ++i) out[i] = uint8_t(0xA0 + i);
-  ASSERT_EQ(Write10(f.device, 0, 0, 0, 0, 1, 8, out), 8);
+  ASSERT_EQ(Write10(f.device, {}, 0, 1, 8, out), 8);
   EXPECT_EQ(f.port->calls[1].dataOut, std::vector<uint8_t>(out, out + 8));
   for (const FakeCall& call : f.port->calls) EXPECT_EQ(call.header.dataBuffer % PageBuffer::kAlignment, 0u);
 }
@@ -219,14 +222,14 @@ TEST(CommandSet, InquiryUnitFillsTheUnitOrLeavesIt) {
   std::vector<uint8_t> answer(40, 'x');
   f.port->replies = {Data(answer), CheckCondition(0x5, 0x20)};
   ScsiUnit unit{0, 0, 0, 1, {9, 9}};
-  ASSERT_EQ(InquiryUnit(f.device, 4, 5, 6, unit), 0);
+  ASSERT_EQ(InquiryUnit(f.device, {4, 5, 6}, unit), 0);
   EXPECT_EQ(std::vector<uint32_t>({unit.pathId, unit.targetId, unit.lun, unit.claimed}),
             std::vector<uint32_t>({4, 5, 6, 0}));
   EXPECT_EQ(unit.inquiryData, answer);
   EXPECT_EQ(f.port->calls[0].header.cdb[4], 40);
   EXPECT_EQ(f.port->calls[0].header.cdb[1], 6 << 5);
   const ScsiUnit before = unit;
-  EXPECT_EQ(InquiryUnit(f.device, 7, 7, 7, unit), -1);
+  EXPECT_EQ(InquiryUnit(f.device, {7, 7, 7}, unit), -1);
   EXPECT_EQ(unit.pathId, before.pathId);
   EXPECT_EQ(unit.inquiryData, before.inquiryData);
 }

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "device/adapter_inquiry.h"
 #include "device/drive_list.h"
-#include "device/ports/adapter_inquiry_answer.h"
 #include "device/ports/closed_port.h"
 #include "device/ports/virtual_port.h"
 #include "toolkit/endian.h"

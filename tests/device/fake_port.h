@@ -10,6 +10,7 @@
 
 #include "device/ports/device_port.h"
 #include "device/ports/pass_through.h"
+#include "scsi/status.h"
 
 namespace orv::test {
 
@@ -47,6 +48,23 @@ inline FakeReply CheckCondition(uint8_t key, uint8_t asc, uint8_t additionalLeng
   r.sense[7] = additionalLength;
   r.sense[12] = asc;
   return r;
+}
+
+// A buffered request as the command set fills it (10-second timeout): READ CAPACITY unless
+// changed, data in unless `dataIn` says otherwise.
+inline PassThroughRequest Request(uint8_t opcode = 0x25, uint8_t cdbLength = 10, uint32_t transferLength = 8,
+                                  uint8_t dataIn = kScsiDataIn) {
+  PassThroughRequest request{};
+  request.header.length = kRequestHeaderSize;
+  request.header.cdbLength = cdbLength;
+  request.header.cdb[0] = opcode;
+  request.header.dataIn = dataIn;
+  request.header.dataTransferLength = transferLength;
+  request.header.timeOutValue = 10;
+  request.header.dataBuffer = kRequestDataOffset;
+  request.header.senseInfoLength = kRequestSenseLength;
+  request.header.senseInfoOffset = kRequestSenseOffset;
+  return request;
 }
 
 class FakePort : public DevicePort {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "device/fake_port.h"
 #include "device/ports/linux_drives.h"
 #include "device/ports/linux_sg.h"
 #include "device/ports/pass_through.h"
@@ -13,24 +14,10 @@
 namespace orv::test {
 namespace {
 
-PassThroughRequest ReadCapacityRequest() {
-  PassThroughRequest r{};
-  r.header.length = kRequestHeaderSize;
-  r.header.cdbLength = 10;
-  r.header.cdb[0] = 0x25;
-  r.header.senseInfoLength = kRequestSenseLength;
-  r.header.senseInfoOffset = kRequestSenseOffset;
-  r.header.dataIn = kScsiDataIn;
-  r.header.dataTransferLength = 8;
-  r.header.timeOutValue = 10;
-  r.header.dataBuffer = kRequestDataOffset;
-  return r;
-}
-
 uint8_t* Bytes(PassThroughRequest& r) { return reinterpret_cast<uint8_t*>(&r); }
 
 TEST(LinuxSg, BufferedRequestBecomesSgIo) {
-  PassThroughRequest r = ReadCapacityRequest();
+  PassThroughRequest r = Request();
   sg_io_hdr_t io;
   ASSERT_EQ(BuildSgIo(Bytes(r), kRequestHeaderSize, kRequestDataOffset + 8, false, io), 0);
   EXPECT_EQ(io.interface_id, 'S');
@@ -54,7 +41,7 @@ TEST(LinuxSg, DirectionsAndTheDirectBuffer) {
                                                       {kScsiDataIn, 0, SG_DXFER_NONE},
                                                       {kScsiDataOut, 0, SG_DXFER_NONE}};
   for (const auto& [dataIn, length, direction] : cases) {
-    PassThroughRequest r = ReadCapacityRequest();
+    PassThroughRequest r = Request();
     r.header.dataIn = dataIn;
     r.header.dataTransferLength = length;
     r.header.dataBuffer = reinterpret_cast<uintptr_t>(data);
@@ -76,7 +63,7 @@ TEST(LinuxSg, MalformedRequestsAreRefused) {
   };
   for (const auto& [name, spoil] : cases) {
     SCOPED_TRACE(name);
-    PassThroughRequest r = ReadCapacityRequest();
+    PassThroughRequest r = Request();
     uint32_t out = kRequestDataOffset + 8;
     bool direct = false;
     spoil(r, out, direct);
@@ -86,7 +73,7 @@ TEST(LinuxSg, MalformedRequestsAreRefused) {
 }
 
 TEST(LinuxSg, OutcomeComesBackLikeTheWindowsDriverFillsIt) {
-  PassThroughRequest r = ReadCapacityRequest();
+  PassThroughRequest r = Request();
   sg_io_hdr_t io;
   ASSERT_EQ(BuildSgIo(Bytes(r), kRequestHeaderSize, kRequestDataOffset + 8, false, io), 0);
   io.status = 0x02;

@@ -18,7 +18,7 @@ TEST(OsPort, PlainFileOpensAndRefusesScsiCommands) {
   ASSERT_EQ(device.Open(file.string().c_str(), kOpenSharedReadWrite), 0) << SystemErrorText(device.LastError());
   EXPECT_EQ(device.Kind(), kPathOther);
   EXPECT_EQ(device.GetFileType(), kFileTypeDisk);
-  EXPECT_EQ(TestUnitReady(device, 0, 0, 0), -1);
+  EXPECT_EQ(TestUnitReady(device, {}), -1);
   EXPECT_NE(device.LastError(), 0u);
   EXPECT_FALSE(SystemErrorText(device.LastError()).empty());
   EXPECT_EQ(device.GetInquiryData(), nullptr);

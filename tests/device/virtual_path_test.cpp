@@ -27,52 +27,38 @@ struct Rig {
   }
 };
 
-// A request as the command set fills it: buffered READ CAPACITY unless changed.
-PassThroughRequest Request(uint8_t opcode = 0x25, uint8_t cdbLength = 10, uint32_t transferLength = 8) {
-  PassThroughRequest request{};
-  request.header.length = kRequestHeaderSize;
-  request.header.cdbLength = cdbLength;
-  request.header.cdb[0] = opcode;
-  request.header.dataIn = kScsiDataIn;
-  request.header.dataTransferLength = transferLength;
-  request.header.dataBuffer = kRequestDataOffset;
-  request.header.senseInfoLength = kRequestSenseLength;
-  request.header.senseInfoOffset = kRequestSenseOffset;
-  return request;
-}
-
 TEST(VirtualPath, EveryCommandReachesTheDrive) {
   Rig rig;
   uint8_t* b = rig.buffer.data();
-  EXPECT_EQ(TestUnitReady(rig.device, 0, 0, 0), 0);
+  EXPECT_EQ(TestUnitReady(rig.device, {}), 0);
   uint8_t inquiry[40];
-  ASSERT_EQ(Inquiry(rig.device, 0, 0, 0, -1, 40, inquiry), 0);
+  ASSERT_EQ(Inquiry(rig.device, {}, -1, 40, inquiry), 0);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(inquiry + 16), 16), "VIRTUAL DVD-RAM ");
-  ASSERT_EQ(Inquiry(rig.device, 0, 0, 0, 0x80, 20, inquiry), 0);
+  ASSERT_EQ(Inquiry(rig.device, {}, 0x80, 20, inquiry), 0);
   EXPECT_EQ(inquiry[1], 0x80);
   uint8_t capacity[8];
-  ASSERT_EQ(ReadCapacity(rig.device, 0, 0, 0, 8, capacity), 0);
+  ASSERT_EQ(ReadCapacity(rig.device, {}, 8, capacity), 0);
   EXPECT_EQ(GetBe32(capacity), 2295104u);  // the drive's last LBA + 1
 
   for (int i = 0; i < 4096; ++i) b[i] = uint8_t(i * 7);
-  EXPECT_EQ(Write10(rig.device, 0, 0, 0, 2295102, 2, 4096, b), 4096);
+  EXPECT_EQ(Write10(rig.device, {}, 2295102, 2, 4096, b), 4096);
   std::memset(b, 0, 4096);
-  EXPECT_EQ(Read10(rig.device, 0, 0, 0, 2295102, 2, 4096, b), 4096);
+  EXPECT_EQ(Read10(rig.device, {}, 2295102, 2, 4096, b), 4096);
   for (int i = 0; i < 4096; ++i) ASSERT_EQ(b[i], uint8_t(i * 7)) << i;
-  EXPECT_EQ(Seek10(rig.device, 0, 0, 0, 1000), 0);
-  EXPECT_EQ(Verify10(rig.device, 0, 0, 0, 0, 16), 0);
+  EXPECT_EQ(Seek10(rig.device, {}, 1000), 0);
+  EXPECT_EQ(Verify10(rig.device, {}, 0, 16), 0);
   EXPECT_EQ(rig.drive->LastCdb(), (std::vector<uint8_t>{0x2F, 0, 0, 0, 0, 0, 0, 0, 16, 0}));
   // Beyond the last block: LOGICAL BLOCK ADDRESS OUT OF RANGE, a plain failure.
-  EXPECT_EQ(Read10(rig.device, 0, 0, 0, 2295103, 2, 4096, b), -1);
-  EXPECT_EQ(Seek10(rig.device, 0, 0, 0, 2295104), -1);
+  EXPECT_EQ(Read10(rig.device, {}, 2295103, 2, 4096, b), -1);
+  EXPECT_EQ(Seek10(rig.device, {}, 2295104), -1);
 
   // The MMC commands answer from the drive's own content; an answer override replaces it.
-  EXPECT_EQ(ModeSense(rig.device, 0, 0, 0, false, 0, 0x3F, 255, b), 0);
-  EXPECT_EQ(GetConfiguration(rig.device, 0, 0, 0, 0, 0, 8, b), 0);
-  EXPECT_EQ(ReadDvdStructure(rig.device, 0, 0, 0, 0, 0, 0, 8, b), 0);
+  EXPECT_EQ(ModeSense(rig.device, {}, false, 0, 0x3F, 255, b), 0);
+  EXPECT_EQ(GetConfiguration(rig.device, {}, 0, 0, 8, b), 0);
+  EXPECT_EQ(ReadDvdStructure(rig.device, {}, 0, 0, 0, 8, b), 0);
   rig.drive->SetAnswerOverride(0x5A, {0x00, 0x06, 0x12, 0x34});
   std::memset(b, 0xEE, 300);
-  EXPECT_EQ(ModeSense(rig.device, 0, 0, 0, false, 0, 0x3F, 300, b), 0);
+  EXPECT_EQ(ModeSense(rig.device, {}, false, 0, 0x3F, 300, b), 0);
   EXPECT_EQ(std::vector<uint8_t>(b, b + 5), (std::vector<uint8_t>{0x00, 0x06, 0x12, 0x34, 0xEE}));
 }
 
@@ -81,25 +67,25 @@ TEST(VirtualPath, MediumChangeIsReissuedTransparentlyAndUnitAttentionForeverIsBo
   rig.drive->ChangeMedium(MakeMemoryMedium(2048, 1000, false));
   rig.drive->ClearCommandLog();
   uint8_t capacity[8];
-  ASSERT_EQ(ReadCapacity(rig.device, 0, 0, 0, 8, capacity), 0);
+  ASSERT_EQ(ReadCapacity(rig.device, {}, 8, capacity), 0);
   EXPECT_EQ(GetBe32(capacity), 1000u);
   EXPECT_EQ(rig.drive->CommandCount(), 2u);
   rig.drive->InjectUnitAttention(1000);
   rig.drive->ClearCommandLog();
-  EXPECT_EQ(TestUnitReady(rig.device, 0, 0, 0), -1);
+  EXPECT_EQ(TestUnitReady(rig.device, {}), -1);
   EXPECT_EQ(rig.drive->CommandCount(), uint64_t(kMaxUnitAttentionReissues + 1));
 }
 
 TEST(VirtualPath, NoDiscFailsAtOnceWithItsSenseWhereTheDriverPutsIt) {
   Rig rig("nodisc");
   uint8_t capacity[8];
-  EXPECT_EQ(ReadCapacity(rig.device, 0, 0, 0, 8, capacity), -1);
+  EXPECT_EQ(ReadCapacity(rig.device, {}, 8, capacity), -1);
   EXPECT_EQ(rig.drive->CommandCount(), 1u);
   uint8_t geometry[24];
   EXPECT_EQ(rig.device.GetDriveGeometry(geometry), -1);
   EXPECT_EQ(rig.device.LastError(), rig.port->ErrorCode(PortError::kNotReady));
   ScsiUnit unit;  // a drive without a disc still tells who it is
-  EXPECT_EQ(InquiryUnit(rig.device, 0, 0, 0, unit), 0);
+  EXPECT_EQ(InquiryUnit(rig.device, {}, unit), 0);
   EXPECT_EQ(unit.InquiryLength(), 40u);
 
   PassThroughRequest request = Request(0x00, 6, 0);
@@ -113,25 +99,25 @@ TEST(VirtualPath, NoDiscFailsAtOnceWithItsSenseWhereTheDriverPutsIt) {
 TEST(VirtualPath, ShortTransferAndVanishingDevice) {
   Rig rig;
   rig.drive->InjectShortTransfer(3000);
-  EXPECT_EQ(Read10(rig.device, 0, 0, 0, 0, 4, 8192, rig.buffer.data()), 3000);
+  EXPECT_EQ(Read10(rig.device, {}, 0, 4, 8192, rig.buffer.data()), 3000);
   rig.drive->InjectShortTransfer(3000);
-  EXPECT_EQ(Write10(rig.device, 0, 0, 0, 0, 4, 8192, rig.buffer.data()), 2048);
+  EXPECT_EQ(Write10(rig.device, {}, 0, 4, 8192, rig.buffer.data()), 2048);
 
   rig.drive->SetVanished(true);
-  EXPECT_EQ(Read10(rig.device, 0, 0, 0, 0, 1, 2048, rig.buffer.data()), -1);
+  EXPECT_EQ(Read10(rig.device, {}, 0, 1, 2048, rig.buffer.data()), -1);
   EXPECT_EQ(rig.device.LastError(), rig.port->ErrorCode(PortError::kDeviceGone));
   rig.device.Close();
   EXPECT_EQ(rig.device.Open("\\\\.\\E:", kOpenSharedReadWrite), -1);
   rig.drive->SetVanished(false);
   EXPECT_EQ(rig.device.Open("\\\\.\\e:", kOpenSharedReadWrite), 0);
-  EXPECT_EQ(TestUnitReady(rig.device, 0, 0, 0), 0);
+  EXPECT_EQ(TestUnitReady(rig.device, {}), 0);
 }
 
 TEST(VirtualPath, MalformedRequestsAreRefusedLikeADriverDoes) {
   Rig rig;
   rig.drive->Face().alignmentMask = 0xFFF;
   // The command set carries an unaligned buffer through an aligned copy.
-  EXPECT_EQ(Read10(rig.device, 0, 0, 0, 0, 1, 2048, rig.buffer.data() + 2), 2048);
+  EXPECT_EQ(Read10(rig.device, {}, 0, 1, 2048, rig.buffer.data() + 2), 2048);
   const auto unaligned = [&](PassThroughRequest& r) {
     r = Request(0x28, 10, 2048);
     r.header.cdb[8] = 1;
@@ -201,25 +187,6 @@ TEST(VirtualPort, SharingModesAreEnforced) {
   EXPECT_EQ(port->Open("\\\\.\\E:", kOpenSharedReadWrite), kNoPortHandle);
   EXPECT_EQ(port->Close(exclusive), 0);
   EXPECT_EQ(port->Close(exclusive), -1);
-}
-
-TEST(VirtualPort, ProgramPortFromTheVariable) {
-  std::unique_ptr<DevicePort> port;
-  std::string error;
-  ASSERT_EQ(MakeProgramPort("F=dvdrom,H=nodisc", port, error), 0) << error;
-  DeviceHandle device{std::move(port)};
-  EXPECT_EQ(device.DriveType("H:\\"), kDriveCdrom);
-  ASSERT_EQ(device.Open("\\\\.\\F:", kOpenSharedReadWrite), 0);
-  uint8_t capacity[8];
-  ASSERT_EQ(ReadCapacity(device, 0, 0, 0, 8, capacity), 0);
-  EXPECT_EQ(GetBe32(capacity), 4171712u);
-  // A read-only disc refuses writes.
-  PageBuffer block(2048);
-  EXPECT_EQ(Write10(device, 0, 0, 0, 0, 1, 2048, block.data()), -1);
-  EXPECT_EQ(Read10(device, 0, 0, 0, 4171711, 1, 2048, block.data()), 2048);
-  EXPECT_EQ(MakeProgramPort("F=dvdrom,G=floppy", port, error), -1);
-  EXPECT_EQ(MakeProgramPort("", port, error), 0);
-  EXPECT_NE(port, nullptr);
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ TEST(DlgBox, StyleShowsItsButtonsAndReturnsThePressedId) {
   } cases[] = {
       {"question yes", 0x24, nullptr, {6, 7}, {L" はい ", L"いいえ"}, 32514, 6, 6},
       {"question no", 0x24, nullptr, {6, 7}, {L" はい ", L"いいえ"}, 32514, 7, 7},
-      {"question escape", 0x24, nullptr, {6, 7}, {L" はい ", L"いいえ"}, 32514, kEscape, DlgBox::kIdCancel},
+      {"question escape", 0x24, nullptr, {6, 7}, {L" はい ", L"いいえ"}, 32514, kEscape, kIdCancel},
       {"error ok", 0x10, nullptr, {1}, {L"  OK  "}, 32513, 1, 1},
       {"yes no cancel", 0x33, nullptr, {6, 7, 2}, {L" はい ", L"いいえ", L"キャンセル"}, 32515, 2, 2},
       {"custom slot 0", 0x00, "キャンセル", {1}, {L"キャンセル"}, 0, 1, 1},
@@ -120,7 +120,7 @@ TEST(DlgBox, QuitEndsTheBoxAndStillReachesTheApplicationLoop) {
         PostThreadMessageW(ui, WM_QUIT, 3, 0);
       },
       [&] { return box.RunModal(nullptr, "終了しますか？", "確認", 0x24); });
-  EXPECT_EQ(result, static_cast<uint32_t>(DlgBox::kClosedWithoutButton));
+  EXPECT_EQ(result, kIdClosed);
   EXPECT_EQ(box.hwnd(), nullptr);
   MSG msg;
   ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));

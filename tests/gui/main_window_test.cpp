@@ -139,7 +139,7 @@ TEST_F(MainWindowTest, CloseAsksFirstNoKeepsRunningYesEndsTheLoop) {
         HWND question = WaitForWindow(ui, L"dlgbox");
         ASSERT_NE(question, nullptr);
         caption = WindowText(question);
-        PressButton(question, DlgBox::kIdNo);
+        PressButton(question, kIdNo);
         test::WaitFor([&] { return !IsWindow(question); });
         test::WaitFor([&] { return IsWindowEnabled(window->hwnd()) != FALSE; });
         aliveAfterNo = IsWindow(window->hwnd()) && IsWindowVisible(window->hwnd());
@@ -147,7 +147,7 @@ TEST_F(MainWindowTest, CloseAsksFirstNoKeepsRunningYesEndsTheLoop) {
         PostMessageW(window->hwnd(), WM_COMMAND, MAKEWPARAM(kCmdExit, 0), 0);
         question = WaitForWindow(ui, L"dlgbox");
         ASSERT_NE(question, nullptr);
-        PressButton(question, DlgBox::kIdYes);
+        PressButton(question, kIdYes);
       },
       [&] { return app->Run(); });
   EXPECT_EQ(caption, L"確認");
@@ -217,7 +217,7 @@ TEST_F(MainWindowTest, AltHOpensTheHelpMenuAndItsAboutBox) {
         HWND about = WaitForWindow(ui, L"dlgbox");
         ASSERT_NE(about, nullptr);
         caption = WindowText(about);
-        PressButton(about, DlgBox::kIdOk);
+        PressButton(about, kIdOk);
         test::WaitFor([&] { return !IsWindow(about); });
         PostThreadMessageW(ui, WM_QUIT, 7, 0);
       },

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "image/block_crc.h"
@@ -205,6 +206,134 @@ TEST(ImageFile, WalkStopsAtTheFirstHeaderItCannotAccept) {
     EXPECT_EQ(r.data, std::vector<Bytes>(c.verdicts.size(), payload));
   }
   EXPECT_EQ(ImageFile().ListBlocks(path.parent_path() / "no such file.ovi"), -1);
+}
+
+// Both walks say where they stopped and why: the file is complete only when the place after the
+// last block holds a single 0x00 that is the file's last byte. ListBlocks and the reader agree.
+TEST(ImageFile, WalkSaysWhereAndWhyItStopped) {
+  const auto path = TempDir("image-walk") / "walk.ovi";
+  const Bytes payload = {9, 8, 7, 6};
+  const Bytes good = Concat({Header(60, 4, 4, CrcOf(payload), "-nocomp-"), payload});  // 64 bytes
+  const Bytes text(100, 'x');
+  struct Case {
+    const char* name;
+    Bytes file;
+    WalkEnd end;
+    size_t blocks;
+    uint64_t offset;
+  };
+  const Case cases[] = {
+      {"empty file", {}, WalkEnd::kNoClosingByte, 0, 0},
+      {"only the closing byte", {0}, WalkEnd::kComplete, 0, 0},
+      {"one block and the closing byte", Concat({good, {0}}), WalkEnd::kComplete, 1, 64},
+      {"two blocks and the closing byte", Concat({good, good, {0}}), WalkEnd::kComplete, 2, 128},
+      {"closing byte missing", good, WalkEnd::kNoClosingByte, 1, 64},
+      {"closing byte 0xFF", Concat({good, {0xFF}}), WalkEnd::kBadClosingByte, 1, 64},
+      {"cut one byte into the next header", Concat({good, {'O'}}), WalkEnd::kBadClosingByte, 1, 64},
+      {"cut inside the next header", Concat({good, Bytes(good.begin(), good.begin() + 30)}), WalkEnd::kHeaderCut, 1, 64},
+      {"cut inside the next block's data", Concat({good, Bytes(good.begin(), good.begin() + 62)}), WalkEnd::kDataCut, 2,
+       128},
+      {"stored size past what any file system seeks to", Concat({good, Header(60, uint64_t{1} << 50, 4, 0, "-nocomp-"), payload, {0}}),
+       WalkEnd::kDataCut, 2, 64 + 60 + (uint64_t{1} << 50)},
+      {"bytes after the closing byte", Concat({good, {0, 'J', 'U', 'N', 'K'}}), WalkEnd::kBytesAfterClosing, 1, 64},
+      {"two closing bytes", Concat({good, {0, 0}}), WalkEnd::kBytesAfterClosing, 1, 64},
+      {"wrong magic", Concat({good, Header(60, 4, 4, 0, "-nocomp-", "ORVIMAGX"), payload, {0}}), WalkEnd::kBadMagic, 1, 64},
+      {"unknown method", Concat({good, Header(60, 4, 4, 0, "-lh7----"), payload, {0}}), WalkEnd::kBadMethod, 1, 64},
+      {"header length 59", Concat({Header(59, 0, 0, 0, "-nocomp-"), {0}}), WalkEnd::kBadHeaderLength, 0, 0},
+      {"stored size beyond any file", Concat({Header(60, ~0ull, 4, 0, "-nocomp-"), payload, {0}}),
+       WalkEnd::kUnaddressable, 0, 0},
+      {"a text file", text, WalkEnd::kBadMagic, 0, 0},
+      {"a short text file", Bytes(text.begin(), text.begin() + 20), WalkEnd::kHeaderCut, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteWholeFile(path, c.file);
+    ImageFile list;
+    ASSERT_GE(list.ListBlocks(path), 0);
+    ImageFile reader;
+    ASSERT_EQ(reader.OpenForRead(path), 0);
+    EXPECT_EQ(reader.Walk().end, WalkEnd::kNotWalked);
+    uint8_t buffer[64];
+    while (reader.NextBlock() != nullptr) {
+      while (reader.ReadBlockData(sizeof buffer, buffer) > 0) {
+      }
+      reader.EndReadBlock();
+    }
+    for (const ImageWalk& walk : {list.Walk(), reader.Walk()}) {
+      EXPECT_EQ(walk.end, c.end);
+      EXPECT_EQ(walk.blocks, c.blocks);
+      EXPECT_EQ(walk.offset, c.offset);
+      EXPECT_EQ(walk.fileSize, c.file.size());
+      EXPECT_EQ(walk.Complete(), c.end == WalkEnd::kComplete);
+    }
+    EXPECT_EQ(reader.CloseReader(), 0);
+  }
+  EXPECT_EQ(ImageFile().Walk().end, WalkEnd::kNotWalked);
+}
+
+// An LH5 block's stored size must be what its stream took, to the byte: the decoder's read-ahead
+// (up to 8 bytes) no longer makes an overstated size pass. The walk still reaches the next block
+// by the stored size.
+TEST(ImageFile, StoredSizeMustBeTheStreamsLength) {
+  const auto path = TempDir("image-stored") / "stored.ovi";
+  const Bytes data = TextCorpus(5000, 12);
+  const Bytes stream = Lh5Encode(data);
+  const Bytes payload = {1, 2, 3};
+  const Bytes good = Concat({Header(60, 3, 3, CrcOf(payload), "-nocomp-"), payload});
+  for (int lie : {-1, 0, 1, 2, 6, 8, 9}) {
+    SCOPED_TRACE(lie);
+    Bytes body = stream;
+    if (lie < 0) body.pop_back();
+    body.insert(body.end(), static_cast<size_t>(std::max(lie, 0)), 0x4F);
+    // The header's stored size covers the stream and the bytes that follow it.
+    WriteWholeFile(path, Concat({Header(60, body.size(), data.size(), CrcOf(data), "-lh5----"), body, good, {0}}));
+    ImageFile image;
+    ASSERT_EQ(image.OpenForRead(path), 0);
+    std::vector<int> verdicts;
+    Bytes buffer(65536);
+    while (image.NextBlock() != nullptr) {
+      while (image.ReadBlockData(buffer.size(), buffer.data()) > 0) {
+      }
+      verdicts.push_back(image.EndReadBlock());
+    }
+    EXPECT_EQ(verdicts, (std::vector<int>{lie == 0 ? 0 : -1, 0}));
+    if (lie >= 0) {
+      EXPECT_EQ(image.Blocks().front().storedConsumed, stream.size());
+    }
+    EXPECT_TRUE(image.Walk().Complete());
+  }
+}
+
+// A header the admission refuses is walked but never decoded: a block claiming 4 GiB ends at
+// once, with nothing delivered, and the block after it reads as usual.
+TEST(ImageFile, RefusedBlockIsWalkedButNotDecoded) {
+  const auto path = TempDir("image-admit") / "admit.ovi";
+  const Bytes data = TextCorpus(3000, 13);
+  const Bytes stream = Lh5Encode(data);
+  Bytes liar = Header(60, stream.size(), uint64_t{1} << 32, 0, "-lh5----");
+  PutLe64(&liar[32], 1000);  // first sector
+  const Bytes honest = Header(60, stream.size(), data.size(), CrcOf(data), "-lh5----");
+  WriteWholeFile(path, Concat({liar, stream, honest, stream, {0}}));
+  ImageFile image;
+  image.SetBlockAdmission([](const BlockHeader& h) { return h.firstSector != 1000; });
+  ASSERT_EQ(image.OpenForRead(path), 0);
+  Bytes buffer(65536);
+  ASSERT_NE(image.NextBlock(), nullptr);
+  EXPECT_EQ(image.ReadBlockData(buffer.size(), buffer.data()), 0);
+  EXPECT_EQ(image.EndReadBlock(), -1);
+  EXPECT_TRUE(image.Blocks().back().refused);
+  EXPECT_EQ(image.Blocks().back().uncompressedBytes, 0u);
+  ASSERT_NE(image.NextBlock(), nullptr);
+  Bytes out;
+  for (int64_t n; (n = image.ReadBlockData(buffer.size(), buffer.data())) > 0;) {
+    out.insert(out.end(), buffer.begin(), buffer.begin() + n);
+  }
+  EXPECT_EQ(image.EndReadBlock(), 0);
+  EXPECT_FALSE(image.Blocks().back().refused);
+  EXPECT_TRUE(out == data);
+  EXPECT_EQ(image.NextBlock(), nullptr);
+  EXPECT_TRUE(image.Walk().Complete());
+  EXPECT_EQ(image.CloseReader(), 0);
 }
 
 // One changed byte fails its block alone, and the blocks around it read back whole; a file cut

@@ -191,6 +191,40 @@ TEST(Lh5Decoder, DamagedStreamsNeverOverrunTheOutput) {
   }
 }
 
+// What a block's check relies on: the decoder says how many bytes of the stream its symbols
+// took, whatever it loaded ahead and whatever follows the stream. Every stream the encoder
+// writes ends exactly there (its last bits are flushed to a whole byte).
+TEST(Lh5Decoder, CountsTheStreamBytesItsSymbolsTook) {
+  for (const Corpus& c : EdgeCorpora()) {
+    if (c.data.empty()) continue;  // nothing to decode: no symbol takes a bit
+    SCOPED_TRACE(c.name);
+    const Bytes stream = Lh5Encode(c.data);
+    for (size_t extra : {size_t{0}, size_t{1}, size_t{6}, size_t{8}, size_t{100}}) {
+      Bytes padded = stream;
+      padded.insert(padded.end(), extra, 0x4F);  // the "O" of a next header's magic
+      MemoryCodec codec(padded);
+      EXPECT_EQ(codec.DecodeInput(c.data.size()), 0) << extra;
+      EXPECT_EQ(codec.compressedUsed, stream.size()) << extra;
+    }
+  }
+  // A stream cut short runs into padding: more used than there was.
+  const Bytes stream = Lh5Encode(TextCorpus(20000, 9));
+  MemoryCodec cut(Bytes(stream.begin(), stream.end() - 3));
+  cut.DecodeInput(20000);
+  EXPECT_GT(cut.compressedUsed, stream.size() - 3);
+}
+
+// A stream that turns malformed after good data hands out what it decoded up to the fault,
+// ring contents included, so that a reader counts and checks everything the block held.
+TEST(Lh5Decoder, DeliversWhatItDecodedBeforeAFault) {
+  // 100 literals 'a' in a one-symbol block (no bits per symbol), then a block of 0 symbols.
+  const Bytes stream = Bits().Put(16, 100).Put(10, 0).Put(9, 0).Put(9, 'a').Put(8, 0).Put(16, 0).Put(16, 0).bytes;
+  int fail = -1;
+  const Bytes out = Lh5Decode(stream, 1000, &fail);
+  EXPECT_EQ(fail, 3);
+  EXPECT_EQ(out, Bytes(100, 'a'));
+}
+
 // A huge uncompressed size ends soon after the stream: the zero bits after it read as an empty
 // block (3) or run out (4).
 TEST(Lh5Decoder, LyingUncompressedSizeEndsSoonAfterTheStream) {

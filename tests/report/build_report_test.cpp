@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "device/scsi_opcodes.h"
+#include "scsi/opcodes.h"
 #include "toolkit/scripted_ui.h"
 #include "virtual_report.h"
 

@@ -32,7 +32,7 @@ TEST(IdentificationLine, FieldsKeepTheirPaddingAndEndAtANul) {
 
 // The expected sections are in golden/capacity.txt.
 TEST(AddCapacitySection, NumbersThenMediaTypeAndGeometry) {
-  const ReportGeometry geometry{1120, 0x0B, 64, 32, 2048, "Removable"};
+  const ReportGeometry geometry{{1120, 0x0B, 64, 32, 2048}, "Removable"};
   const struct {
     const char* name;
     std::vector<uint8_t> capacity;
@@ -61,7 +61,7 @@ TEST(AddCapacitySection, NumbersThenMediaTypeAndGeometry) {
 }
 
 TEST(AddCapacitySection, LongGeometryFollowsTheLabelDirectly) {
-  const ReportGeometry geometry{1234567890123456789ull, 0x0C, 4294967295u, 4294967295u, 4294967295u, "Fixed"};
+  const ReportGeometry geometry{{1234567890123456789ull, 0x0C, 4294967295u, 4294967295u, 4294967295u}, "Fixed"};
   DriveReport report;
   AddCapacitySection(report, std::vector<uint8_t>{0, 0, 0, 1, 0, 0, 2, 0}, &geometry);
   const std::string& text = report.Row(0).text;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "device/scsi_opcodes.h"
+#include "scsi/opcodes.h"
 #include "report/capacity_section.h"
 #include "report/configuration.h"
 #include "report/dvd_structure.h"

@@ -43,12 +43,13 @@ inline std::string Rendered(const DriveReport& report) {
 }
 
 // A golden file (copied beside the test executable, where the tests run): the whole text. With
-// ORVANE_UPDATE_GOLDEN=1 the file in the source tree is first written afresh from `actual`:
-// read the difference before committing it.
-inline std::string Golden(const std::string& name, const std::string& actual) {
+// ORVANE_UPDATE_GOLDEN=1 the file in the source tree (`folder`, from the top of the tree) is
+// first written afresh from `actual`: read the difference before committing it.
+inline std::string Golden(const std::string& name, const std::string& actual,
+                          const std::string& folder = "tests/report/golden") {
   const char* source = std::getenv("ORVANE_SOURCE_DIR");
   if (std::getenv("ORVANE_UPDATE_GOLDEN") != nullptr && source != nullptr) {
-    std::ofstream(std::string(source) + "/tests/report/golden/" + name, std::ios::binary) << actual;
+    std::ofstream(std::string(source) + "/" + folder + "/" + name, std::ios::binary) << actual;
     return actual;
   }
   std::ifstream file("golden/" + name, std::ios::binary);

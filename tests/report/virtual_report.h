@@ -36,8 +36,8 @@ class VirtualReport {
     record.path = "\\\\.\\E:";
     device_->Close();
     if (device_->Open(record.path.c_str(), kOpenSharedReadWrite) != 0) return record;
-    if (InquiryUnit(*device_, 0, 0, 0, record.unit) != 0) return record;
-    if (ReadCapacity(*device_, 0, 0, 0, 8, record.capacity.data()) != 0) record.capacity.fill(0);
+    if (InquiryUnit(*device_, {}, record.unit) != 0) return record;
+    if (ReadCapacity(*device_, {}, 8, record.capacity.data()) != 0) record.capacity.fill(0);
     return record;
   }
 

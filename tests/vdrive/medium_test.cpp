@@ -82,7 +82,7 @@ TEST(DriveConfig, ImageBackedDriveFromTheVariable) {
   EXPECT_EQ(std::filesystem::file_size(dir / "disk.img"), 16777216ull * 512);
   std::vector<uint8_t> data(512, 0x3C);
   const uint8_t write[10] = {0x2A, 0, 0, 0, 0, 1, 0, 0, 1, 0};
-  ASSERT_EQ(drive->Execute(write, DataDirection::kOut, data.data(), 512).status, kStatusGood);
+  ASSERT_EQ(drive->Execute(write, DataDirection::kOut, data.data(), 512).status, kScsiStatusGood);
   std::ifstream in(dir / "disk.img", std::ios::binary);
   in.seekg(512);
   EXPECT_EQ(in.get(), 0x3C);

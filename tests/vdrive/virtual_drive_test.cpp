@@ -21,7 +21,7 @@ struct Sent {
   // format: response code 70h, additional length 10, ASCQ 0, nothing moved.
   std::string Text() const {
     char text[32];
-    if (outcome.status == kStatusGood) {
+    if (outcome.status == kScsiStatusGood) {
       std::snprintf(text, sizeof text, "good %u", outcome.transferred);
     } else {
       const auto& s = outcome.sense;
@@ -149,7 +149,7 @@ TEST(VirtualDrive, WritesReadBackAndUnwrittenBlocksAreZero) {
   EXPECT_EQ(std::vector<uint8_t>(r.data.begin(), r.data.begin() + 512), std::vector<uint8_t>(512, 0));
   EXPECT_EQ(std::vector<uint8_t>(r.data.begin() + 512, r.data.end()), pattern);
   // VERIFY with BYTCHK compares with the data sent.
-  EXPECT_EQ(Send(*drive, Cdb10(0x2F, 16777214, 2, 0x02), DataDirection::kOut, 0, pattern).outcome.status, kStatusGood);
+  EXPECT_EQ(Send(*drive, Cdb10(0x2F, 16777214, 2, 0x02), DataDirection::kOut, 0, pattern).outcome.status, kScsiStatusGood);
   pattern[700] ^= 1;
   EXPECT_EQ(Send(*drive, Cdb10(0x2F, 16777214, 2, 0x02), DataDirection::kOut, 0, pattern).outcome.sense[2], 0x0E);
   EXPECT_EQ(Send(*drive, Cdb10(0x28, 0, 0), DataDirection::kNone).Text(), "good 0");  // zero blocks

@@ -24,7 +24,7 @@ int RunCli(const std::vector<std::string>& args, CliSession& session) {
                "Leave the computer's own drives alone: only virtual drives are listed and opened");
 
   AddDriveCommands(app, session);
-  AddImageCommands(app, session.exitCode);
+  AddImageCommands(app, session);
   AddInfoCommand(app, session);
   // Subcommands of later subsystems join here, one call each: bench, erase, write.
 

@@ -1,13 +1,10 @@
 #include "app/cli/cli_session.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "app/cli/cli_platform.h"
-#include "device/ports/closed_port.h"
-#include "device/ports/virtual_port.h"
+#include "app/program_port.h"
 #include "toolkit/sjis.h"
-#include "vdrive/drive_config.h"
 
 namespace orv {
 
@@ -36,40 +33,15 @@ CliSession::CliSession(std::FILE* out, std::FILE* err, std::FILE* in)
     : out_(out), err_(err), ui_(err, in) {}
 CliSession::~CliSession() = default;
 
-namespace {
-
-// Adds the drives of one list to `driveSpecs`; a fault names where the list came from.
-void AddVirtualDrives(const std::string& list, const char* source, std::vector<VirtualDriveSpec>& driveSpecs) {
-  std::vector<VirtualDriveSpec> parsed;
-  std::string error;
-  if (ParseVirtualDriveSpecs(list, parsed, error) != 0) {
-    const std::string prefix = std::string(kVirtualDrivesVariable) + ": ";
-    if (error.compare(0, prefix.size(), prefix) == 0) error.erase(0, prefix.size());
-    throw CliError(std::string(source) + ": " + ConsoleText(error));
-  }
-  driveSpecs.insert(driveSpecs.end(), parsed.begin(), parsed.end());
-}
-
-}  // namespace
-
 DriveList& CliSession::Drives() {
   if (drives_) return *drives_;
-  std::vector<VirtualDriveSpec> driveSpecs;
-  if (const char* env = std::getenv(kVirtualDrivesVariable)) AddVirtualDrives(env, kVirtualDrivesVariable, driveSpecs);
-  AddVirtualDrives(virtualDrives, "--virtual", driveSpecs);
-
-  std::unique_ptr<DevicePort> port = MakeOsPort();
-  if (virtualOnly) port = MakeClosedPort(std::move(port));
-  if (!driveSpecs.empty()) {
-    auto virtualPort = std::make_unique<VirtualPort>(std::move(port));
-    for (const VirtualDriveSpec& driveSpec : driveSpecs) {
-      std::string error;
-      std::shared_ptr<VirtualDrive> drive = MakeVirtualDrive(driveSpec, error);
-      if (!drive) throw CliError(ConsoleText(error));
-      virtualPort->AddDrive(driveSpec.letter, std::move(drive));
-    }
-    port = std::move(virtualPort);
-  }
+  ProgramPortSettings settings;
+  AddEnvironmentDrives(settings);
+  settings.virtualDrives.push_back({"--virtual", virtualDrives});
+  settings.virtualOnly = virtualOnly;
+  std::unique_ptr<DevicePort> port;
+  std::string error;
+  if (MakeProgramPort(settings, port, error) != 0) throw CliError(ConsoleText(error));
   drives_ = std::make_unique<DriveList>(std::move(port));
   return *drives_;
 }
@@ -120,6 +92,10 @@ const DriveRecord& CliSession::FindDrive(const std::string& name) {
         working.letter = static_cast<uint8_t>(candidate.letter);
       }
     }
+    // Only virtual drives open with --virtual-only; the system's reason for the refusal
+    // ("no such file") would be untrue for a path that exists.
+    if (virtualOnly && working.sourceKind == kSourceDevicePath)
+      throw CliError(name + " is not a drive the program can use: --virtual-only opens virtual drives only");
   }
 
   drives.Clear();

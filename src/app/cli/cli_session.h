@@ -40,8 +40,8 @@ class CliSession {
   DriveList& Drives();
 
   // The drive named `name`: "E:", "e:", "E" or a device path. Only that drive is probed. Throws
-  // CliError when it is not there, cannot be opened (with the system's reason) or does not
-  // answer. The record stays valid until the next FindDrive or scan.
+  // CliError when it is not there, cannot be opened (with the system's reason), does not answer,
+  // or is a path other than a virtual drive's while only virtual drives may be opened. The record stays valid until the next FindDrive or scan.
   const DriveRecord& FindDrive(const std::string& name);
 
   // Writes the program's text to the output as UTF-8 with LF line ends.
@@ -59,8 +59,5 @@ class CliSession {
   ConsoleUi ui_;
   std::unique_ptr<DriveList> drives_;
 };
-
-// A record found by a device path the user named rather than by a drive letter.
-inline constexpr uint32_t kSourceDevicePath = 1;
 
 }  // namespace orv

@@ -2,16 +2,20 @@
 
 #include <CLI/CLI.hpp>
 
-#include <iomanip>
-#include <iostream>
+#include <cinttypes>
+#include <cstdio>
 #include <limits>
 #include <memory>
-#include <sstream>
 #include <string>
+#include <vector>
 
+#include "app/cli/cli_session.h"
+#include "device/device_handle.h"
 #include "image/binary_file.h"
+#include "image/file_replacement.h"
+#include "image/file_system.h"
+#include "image/image_check.h"
 #include "image/image_file.h"
-#include "toolkit/console_terminal.h"
 
 namespace orv {
 
@@ -20,267 +24,474 @@ namespace {
 // Data moves in pieces of this size: the image-write transfer size.
 constexpr uint32_t kPieceBytes = 65536;
 
+// The largest raw image `extract` writes unless --max-size allows more: above any optical disc
+// (a double-sided DVD-RAM holds 9.4 GB), far below the terabytes a lying first sector asks for.
+constexpr uint64_t kDefaultMaxRawBytes = uint64_t{16} << 30;
+
+struct SectorRun {
+  uint64_t firstSector = 0;
+  uint32_t sectorCount = 0;
+};
+
+// ---- Text ----
+
 std::string Shown(const std::filesystem::path& path) {
   const auto text = path.u8string();
   return std::string(text.begin(), text.end());
 }
 
 std::string Hex32(uint32_t value) {
-  std::ostringstream s;
-  s << std::hex << std::uppercase << std::setw(8) << std::setfill('0') << value;
-  return s.str();
+  char text[9];
+  std::snprintf(text, sizeof text, "%08" PRIX32, value);
+  return text;
 }
 
-// A progress line on the error stream, rewritten in place. It is drawn only when that stream is
-// the program's own standard error on an interactive terminal: in a pipe or a log file the
-// carriage returns would only interleave with the results.
-class Progress {
- public:
-  Progress(std::ostream& err, uint64_t total)
-      : err_(err), total_(total), draw_(&err == &std::cerr && IsTerminal(stderr)) {}
-  ~Progress() { Clear(); }
-  // Removes the line, so that a result line written next starts on a clean line.
-  void Clear() {
-    if (shown_) err_ << "\r" << std::string(40, ' ') << "\r" << std::flush;
-    shown_ = false;
-  }
-  void Update(const char* what, size_t block, uint64_t done) {
-    const int percent = total_ == 0 ? 100 : static_cast<int>(done * 100 / total_);
-    if (!draw_ || percent == lastPercent_) return;
-    lastPercent_ = percent;
-    shown_ = true;
-    err_ << "\r" << what << " block " << block << ": " << percent << "%" << std::flush;
-  }
-
- private:
-  std::ostream& err_;
-  uint64_t total_;
-  bool draw_;
-  int lastPercent_ = -1;
-  bool shown_ = false;
-};
-
-struct BlockOutcome {
-  uint64_t delivered = 0;
-  int verdict = -1;
-};
-
-// Reads the current block to its end, handing each piece to `sink` (which returns false to stop
-// early); then the block's verdict.
-template <typename Sink>
-BlockOutcome ReadWholeBlock(ImageFile& image, const BlockHeader& header, size_t number, const char* what,
-                            std::ostream& err, Sink sink) {
-  BlockOutcome outcome;
-  std::unique_ptr<uint8_t[]> buffer(new uint8_t[kPieceBytes]);
-  Progress progress(err, header.uncompressedSize);
-  int64_t n;
-  while ((n = image.ReadBlockData(kPieceBytes, buffer.get())) > 0) {
-    if (!sink(buffer.get(), static_cast<uint64_t>(n), outcome.delivered)) break;
-    outcome.delivered += static_cast<uint64_t>(n);
-    progress.Update(what, number, outcome.delivered);
-  }
-  outcome.verdict = image.EndReadBlock();
-  return outcome;
+// The value right-aligned in `width` columns.
+std::string Right(uint64_t value, int width) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%*" PRIu64, width, value);
+  return text;
 }
 
-// What is wrong with a block whose verdict was -1.
-std::string Faults(const ImageBlock& block) {
-  std::string faults;
-  auto add = [&faults](const std::string& text) { faults += (faults.empty() ? "" : ", ") + text; };
-  if (block.header.storedSize != block.storedConsumed) {
-    add("stored size " + std::to_string(block.header.storedSize) + " but " + std::to_string(block.storedConsumed) + " used");
+std::string Count(uint64_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+std::string Bytes(uint64_t n) { return Count(n, "byte", "bytes"); }
+
+// `what`, with the system's reason for it when there is one (code 0: none), one line without
+// the reason's final period.
+std::string WithReason(const std::string& what, uint32_t code) {
+  if (code == 0) return what;
+  std::string reason = ConsoleText(SystemErrorText(code));
+  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ' ||
+                             reason.back() == '.')) {
+    reason.pop_back();
   }
-  if (block.header.uncompressedSize != block.uncompressedBytes) {
+  return what + ": " + (reason.empty() ? "system error " + std::to_string(code) : reason);
+}
+
+// Where the walk over the file's blocks stopped and why; "" for a complete file.
+std::string WalkText(const ImageWalk& walk) {
+  const std::string at = "at offset " + std::to_string(walk.offset);
+  const std::string after = walk.blocks == 0 ? "before any block" : "after block " + std::to_string(walk.blocks);
+  switch (walk.end) {
+    case WalkEnd::kComplete:
+      return "";
+    case WalkEnd::kNotWalked:
+      return "not read to its end";
+    case WalkEnd::kNoClosingByte:
+      return "ends " + after + " without the closing 0x00 byte (cut short?)";
+    case WalkEnd::kDataCut:
+      return "ends inside the data of block " + std::to_string(walk.blocks) + ": it needs " +
+             Bytes(walk.offset) + ", the file has " + std::to_string(walk.fileSize);
+    case WalkEnd::kHeaderCut:
+      return "ends inside a block header " + after + " (" + Count(walk.fileSize - walk.offset, "byte", "bytes") +
+             " of 60 " + at + ")";
+    case WalkEnd::kBadMagic:
+      return "no block header " + at + " " + after + ": it does not start with ORVIMAGE";
+    case WalkEnd::kBadMethod:
+      return "the block header " + at + " " + after + " names an unknown method";
+    case WalkEnd::kBadHeaderLength:
+      return "the block header " + at + " " + after + " gives a header length below 60";
+    case WalkEnd::kUnaddressable:
+      return "the block header " + at + " " + after + " gives a stored size no file can hold";
+    case WalkEnd::kBadClosingByte: {
+      char byte[8];
+      std::snprintf(byte, sizeof byte, "0x%02X", walk.byte);
+      return "ends " + after + " with the byte " + byte + " where the closing 0x00 belongs (cut short?)";
+    }
+    case WalkEnd::kBytesAfterClosing:
+      return Bytes(walk.fileSize - walk.offset - 1) + (walk.fileSize - walk.offset == 2 ? " follows" : " follow") +
+             " the closing byte " + after;
+    case WalkEnd::kReadFailed:
+      return "cannot be read " + at + " " + after;
+  }
+  return "";
+}
+
+// Why a block's data cannot be placed.
+std::string PlacementText(const BlockHeader& h, const BlockPlacement& placement) {
+  if (placement.fault == PlacementFault::kOverSectors) {
+    return "its " + Bytes(h.uncompressedSize) + " do not fit in its " + Count(h.sectorCount, "sector", "sectors") +
+           " of " + Bytes(h.sectorSize);
+  }
+  return "sectors " + std::to_string(h.firstSector) + " and on (" + Count(h.sectorCount, "sector", "sectors") +
+         " of " + Bytes(h.sectorSize) + ") lie beyond any disc or file";
+}
+
+// What is wrong with a block that failed.
+std::string FaultText(const BlockCheck& check) {
+  const ImageBlock& block = check.block;
+  if (check.faults.refused) return "not decoded: " + PlacementText(block.header, check.placement);
+  std::string text;
+  auto add = [&text](const std::string& part) { text += (text.empty() ? "" : ", ") + part; };
+  if (check.faults.storedSize) {
+    add("stored size " + std::to_string(block.header.storedSize) + " but " + std::to_string(block.storedConsumed) +
+        " used");
+  }
+  if (check.faults.uncompressedSize) {
     add("uncompressed size " + std::to_string(block.header.uncompressedSize) + " but " +
         std::to_string(block.uncompressedBytes) + " decoded");
   }
-  if (block.header.crc != block.crcComputed) add("CRC " + Hex32(block.header.crc) + " but " + Hex32(block.crcComputed));
-  return faults.empty() ? "unreadable" : faults;
+  if (check.faults.crc) add("CRC " + Hex32(block.header.crc) + " but " + Hex32(block.crcComputed));
+  return text.empty() ? "unreadable" : text;
 }
 
-// The file should end with one 0x00 right after the last block. Returns "" when it does.
-std::string TrailerProblem(const std::filesystem::path& path, const ImageFile& image) {
-  std::error_code ec;
-  const uint64_t size = std::filesystem::file_size(path, ec);
-  if (ec) return "its size cannot be read";
-  uint64_t end = 0;
-  if (!image.Blocks().empty()) {
-    const ImageBlock& last = image.Blocks().back();
-    end = last.headerOffset + last.header.headerLength + last.header.storedSize;
+// ---- Files ----
+
+// An input must be a regular file: a folder or a device cannot be walked by offset, and a pipe
+// would block the open for ever.
+FileFacts RequireRegularInput(const std::filesystem::path& path, const char* what) {
+  FileFacts facts;
+  uint32_t error = 0;
+  if (InspectFile(path, facts, &error) != 0) throw CliError(WithReason("cannot open " + Shown(path), error));
+  switch (facts.kind) {
+    case FileKind::kRegular:
+      return facts;
+    case FileKind::kMissing:
+      throw CliError("cannot open " + Shown(path) + ": there is no such file");
+    case FileKind::kDirectory:
+      throw CliError(Shown(path) + " is a folder, not " + what);
+    case FileKind::kPipe:
+      throw CliError(Shown(path) + " is a pipe, not " + what + " (only regular files are read)");
+    case FileKind::kDevice:
+      throw CliError(Shown(path) + " is a device, not " + what + " (only regular files are read)");
+    case FileKind::kOther:
+      break;
   }
-  if (size == end + 1) return "";
-  if (size <= end) return "it ends inside its last block or without the closing byte";
-  return std::to_string(size - end - 1) + " bytes follow the last block that hold no block";
+  throw CliError(Shown(path) + " is not a regular file, not " + what);
 }
 
-}  // namespace
-
-int ImageList(const std::filesystem::path& path, std::ostream& out, std::ostream& err) {
-  ImageFile image;
-  const int count = image.ListBlocks(path);
-  if (count < 0) {
-    err << "cannot open " << Shown(path) << "\n";
-    return 1;
+// Refuses an output that is the input itself (by any name: links followed, device and inode
+// compared) before anything is opened for writing, then starts its replacement beside it.
+void BeginOutput(FileReplacement& output, const std::filesystem::path& target, const std::filesystem::path& input,
+                 const FileFacts& inputFacts) {
+  FileFacts facts;
+  if (InspectFile(target, facts, nullptr) == 0 && SameFile(facts, inputFacts)) {
+    throw CliError(Shown(target) + " is the input " + Shown(input) + " itself; the output needs a file of its own");
   }
-  out << "block  first sector  sectors  sector size  method    stored size  uncompressed  CRC\n";
+  if (output.Begin(target) == 0) return;
+  switch (output.LastFault()) {
+    case FileReplacement::Fault::kTargetIsDirectory:
+      throw CliError(Shown(target) + " is a folder; the output needs a file name");
+    case FileReplacement::Fault::kTargetNotRegular:
+      throw CliError(Shown(target) + " is not a regular file; the output must be a new or a regular file");
+    default:
+      break;
+  }
+  throw CliError(WithReason("cannot create a file beside " + Shown(target), output.LastError()));
+}
+
+// Forces the output to the disk and puts it in place.
+void CommitOutput(FileReplacement& output, const std::filesystem::path& target) {
+  if (output.Commit() == 0) return;
+  throw CliError(WithReason("cannot write " + Shown(target), output.LastError()) + "; it is left as it was");
+}
+
+// ---- Progress ----
+
+// The progress line of one command, on the session's progress box (drawn only on a terminal).
+// While it is open, Ctrl-C asks the command to stop instead of killing it, so that no
+// temporary file is left behind.
+class Progress {
+ public:
+  Progress(CliSession& session, const char* what) : session_(session), what_(what) { Open(); }
+
+  // Block `number`: `done` of `total` bytes. False once the user asked to stop.
+  bool Update(size_t number, uint64_t done, uint64_t total) {
+    session_.Ui().ProcessMessages(0);
+    if (cancelled_ || !box_ || !box_->IsOpen()) {
+      cancelled_ = true;
+      return false;
+    }
+    const uint32_t percent = total == 0 ? 100 : static_cast<uint32_t>(done * 100 / total);
+    if (number != number_) {
+      number_ = number;
+      box_->SetStatus("block " + std::to_string(number));
+      percent_ = ~0u;
+    }
+    if (percent != percent_) box_->SetPosition(percent);
+    percent_ = percent;
+    return true;
+  }
+  // A result line on the output, on a line of its own.
+  void Print(const std::string& line) {
+    box_.reset();
+    session_.Print(line);
+    Open();
+  }
+  bool Cancelled() {
+    session_.Ui().ProcessMessages(0);
+    if (!box_ || !box_->IsOpen()) cancelled_ = true;
+    return cancelled_;
+  }
+
+ private:
+  void Open() {
+    ProgressBoxSpec box;
+    box.message = what_;
+    box.progressBar = true;
+    box_ = session_.Ui().OpenProgress(box, nullptr);
+    if (box_) box_->SetRange(100);
+    number_ = 0;
+  }
+
+  CliSession& session_;
+  const char* what_;
+  std::unique_ptr<ProgressBox> box_;
+  size_t number_ = 0;
+  uint32_t percent_ = ~0u;
+  bool cancelled_ = false;
+};
+
+// ---- The commands ----
+
+void ImageList(CliSession& session, const std::filesystem::path& path) {
+  RequireRegularInput(path, "an image file");
+  ImageCheck check;
+  uint32_t error = 0;
+  if (CheckImage(path, CheckDepth::kHeaders, check, nullptr, &error) != 0) {
+    throw CliError(WithReason("cannot open " + Shown(path), error));
+  }
+  std::string text = "block  first sector  sectors  sector size  method    stored size  uncompressed  CRC\n";
+  std::string faults;
   size_t number = 0;
-  for (const ImageBlock& b : image.Blocks()) {
-    out << std::setw(5) << ++number << "  " << std::setw(12) << b.header.firstSector << "  " << std::setw(7)
-        << b.header.sectorCount << "  " << std::setw(11) << b.header.sectorSize << "  " << MethodLabel(b.method)
-        << "  " << std::setw(11) << b.header.storedSize << "  " << std::setw(12) << b.header.uncompressedSize << "  "
-        << Hex32(b.header.crc) << "\n";
+  for (const BlockCheck& c : check.blocks) {
+    const BlockHeader& h = c.block.header;
+    text += Right(++number, 5) + "  " + Right(h.firstSector, 12) + "  " + Right(h.sectorCount, 7) + "  " +
+            Right(h.sectorSize, 11) + "  " + MethodLabel(c.block.method) + "  " + Right(h.storedSize, 11) + "  " +
+            Right(h.uncompressedSize, 12) + "  " + Hex32(h.crc) + "\n";
+    if (!c.placement.Placed()) faults += "block " + std::to_string(number) + ": BAD: " + PlacementText(h, c.placement) + "\n";
   }
-  out << count << (count == 1 ? " block\n" : " blocks\n");
-  return 0;
+  text += faults;
+  if (!check.walk.Complete()) text += "file: " + WalkText(check.walk) + "\n";
+  text += Count(check.blocks.size(), "block", "blocks") + "\n";
+  session.Print(text);
+  session.exitCode = check.Good() ? 0 : 1;
 }
 
-int ImageVerify(const std::filesystem::path& path, std::ostream& out, std::ostream& err) {
-  ImageFile image;
-  if (image.OpenForRead(path) != 0) {
-    err << "cannot open " << Shown(path) << "\n";
-    return 1;
-  }
-  size_t number = 0;
-  size_t bad = 0;
-  while (const BlockHeader* header = image.NextBlock()) {
-    ++number;
-    const BlockHeader h = *header;
-    const BlockOutcome outcome =
-        ReadWholeBlock(image, h, number, "verifying", err, [](const uint8_t*, uint64_t, uint64_t) { return true; });
-    const ImageBlock& block = image.Blocks().back();
-    out << "block " << number << " (sector " << h.firstSector << ", " << h.uncompressedSize << " bytes): ";
-    if (outcome.verdict == 0) {
-      out << "good\n";
+class VerifyObserver : public CheckObserver {
+ public:
+  explicit VerifyObserver(CliSession& session) : progress_(session, "verifying") {}
+  bool Piece(size_t number, uint64_t done, uint64_t total) override { return progress_.Update(number, done, total); }
+  void Checked(size_t number, const BlockCheck& check) override {
+    if (progress_.Cancelled()) return;
+    const BlockHeader& h = check.block.header;
+    std::string line = "block " + std::to_string(number) + " (sector " + std::to_string(h.firstSector) + ", " +
+                       Bytes(h.uncompressedSize) + "): ";
+    if (check.Good()) {
+      line += "good\n";
     } else {
-      out << "BAD: " << Faults(block) << "\n";
+      line += "BAD: " + FaultText(check) + "\n";
       ++bad;
     }
+    progress_.Print(line);
   }
-  image.CloseReader();
-  const std::string trailer = TrailerProblem(path, image);
-  if (!trailer.empty()) out << "file: " << trailer << "\n";
-  out << number << (number == 1 ? " block, " : " blocks, ") << bad << " bad\n";
-  return bad == 0 && trailer.empty() ? 0 : 1;
+  bool Cancelled() { return progress_.Cancelled(); }
+  size_t bad = 0;
+
+ private:
+  Progress progress_;
+};
+
+void ImageVerify(CliSession& session, const std::filesystem::path& path) {
+  RequireRegularInput(path, "an image file");
+  ImageCheck check;
+  uint32_t error = 0;
+  VerifyObserver observer(session);
+  if (CheckImage(path, CheckDepth::kData, check, &observer, &error) != 0) {
+    throw CliError(WithReason("cannot open " + Shown(path), error));
+  }
+  if (observer.Cancelled()) throw CliError("verification stopped");
+  std::string text;
+  if (!check.walk.Complete()) text += "file: " + WalkText(check.walk) + "\n";
+  text += Count(check.blocks.size(), "block", "blocks") + ", " + std::to_string(observer.bad) + " bad\n";
+  session.Print(text);
+  session.exitCode = check.Good() ? 0 : 1;
 }
 
-int ImageExtract(const std::filesystem::path& path, const std::filesystem::path& rawPath, std::ostream& out,
-                 std::ostream& err) {
+void ImageExtract(CliSession& session, const std::filesystem::path& path, const std::filesystem::path& rawPath,
+                  uint64_t maxBytes) {
+  const FileFacts input = RequireRegularInput(path, "an image file");
+  ImageCheck plan;
+  uint32_t error = 0;
+  if (CheckImage(path, CheckDepth::kHeaders, plan, nullptr, &error) != 0) {
+    throw CliError(WithReason("cannot open " + Shown(path), error));
+  }
+  if (plan.blocks.empty()) {
+    const std::string why = plan.walk.Complete() ? "" : ": it " + WalkText(plan.walk);
+    throw CliError(Shown(path) + " holds no image block" + why + "; nothing is written");
+  }
+  if (plan.extent > maxBytes) {
+    size_t widest = 0;
+    for (size_t i = 0; i < plan.blocks.size(); ++i) {
+      if (plan.blocks[i].placement.Placed() && plan.blocks[i].placement.end == plan.extent) widest = i + 1;
+    }
+    throw CliError("the raw image would be " + Bytes(plan.extent) + " (block " + std::to_string(widest) +
+                   " ends there), more than the limit of " + Bytes(maxBytes) +
+                   "; --max-size BYTES allows more; nothing is written");
+  }
+
+  // Open before the temporary exists, so that Ctrl-C never leaves one behind.
+  Progress progress(session, "extracting");
+  FileReplacement output;
+  BeginOutput(output, rawPath, path, input);
   ImageFile image;
-  if (image.OpenForRead(path) != 0) {
-    err << "cannot open " << Shown(path) << "\n";
-    return 1;
-  }
+  if (image.OpenForRead(path) != 0) throw CliError(WithReason("cannot open " + Shown(path), image.LastError()));
   BinaryFile raw;
-  if (raw.Open(rawPath, BinaryFile::Mode::kCreate) != 0) {
-    err << "cannot create " << Shown(rawPath) << "\n";
-    return 1;
+  if (raw.Open(output.Temporary(), BinaryFile::Mode::kCreate) != 0) {
+    throw CliError(WithReason("cannot create " + Shown(output.Temporary()), raw.LastError()));
   }
+  image.SetBlockAdmission([maxBytes](const BlockHeader& h) {
+    const BlockPlacement placement = PlaceBlock(h);
+    return placement.Placed() && placement.end <= maxBytes;
+  });
+
+  std::unique_ptr<uint8_t[]> buffer(new uint8_t[kPieceBytes]);
   size_t number = 0;
   size_t failed = 0;
   while (const BlockHeader* header = image.NextBlock()) {
     ++number;
     const BlockHeader h = *header;
-    constexpr uint64_t kMaxOffset = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
-    const bool placeable = h.sectorSize != 0 && h.firstSector <= kMaxOffset / h.sectorSize &&
-                           h.uncompressedSize <= kMaxOffset - h.firstSector * h.sectorSize;
-    const uint64_t offset = placeable ? h.firstSector * h.sectorSize : 0;
-    bool writeFailed = !placeable || raw.Seek(static_cast<int64_t>(offset), BinaryFile::kBegin) < 0;
-    const BlockOutcome outcome = ReadWholeBlock(image, h, number, "extracting", err,
-                                                [&](const uint8_t* data, uint64_t count, uint64_t) {
-                                                  if (writeFailed) return false;
-                                                  writeFailed = raw.Write(data, count) != static_cast<int64_t>(count);
-                                                  return !writeFailed;
-                                                });
-    out << "block " << number << ": sector " << h.firstSector << ", " << outcome.delivered << " bytes";
-    if (!placeable) {
-      out << ": NOT WRITTEN (sector size " << h.sectorSize << " cannot place it)\n";
+    const BlockPlacement placement = PlaceBlock(h);
+    bool writeFailed = raw.Seek(static_cast<int64_t>(placement.offset), BinaryFile::kBegin) < 0;
+    bool stopped = false;
+    const BlockCheck check = ReadCurrentBlock(image, buffer.get(), kPieceBytes,
+                                              [&](const uint8_t* data, uint64_t count, uint64_t offset) {
+      if (writeFailed || !progress.Update(number, offset + count, h.uncompressedSize)) {
+        stopped = !writeFailed;
+        return false;
+      }
+      // The data never reaches past the block's own sectors: the decoder stops at the
+      // uncompressed size, which the placement holds within them.
+      writeFailed = raw.Write(data, count) != static_cast<int64_t>(count);
+      return !writeFailed;
+    });
+    if (stopped) break;
+    const uint64_t written = check.block.uncompressedBytes;
+    std::string line = "block " + std::to_string(number) + ": sector " + std::to_string(h.firstSector);
+    if (check.faults.refused) {
+      line += ": NOT WRITTEN: " + (placement.Placed() ? "it would end beyond the limit of " + Bytes(maxBytes)
+                                                       : PlacementText(h, placement)) + "\n";
       ++failed;
     } else if (writeFailed) {
-      out << ": WRITE FAILED\n";
+      progress.Print(WithReason(line + ": WRITE FAILED", raw.LastError()) + "\n");
+      throw CliError(WithReason("cannot write " + Shown(rawPath), raw.LastError()) + "; it is left as it was");
+    } else if (written == 0 && !check.Good()) {
+      line += ": nothing written: BAD: " + FaultText(check) + "\n";
       ++failed;
-    } else if (outcome.verdict != 0) {
-      out << ": written, but BAD: " << Faults(image.Blocks().back()) << "\n";
+    } else if (!check.Good()) {
+      line += ", " + Bytes(written) + ": written, but BAD: " + FaultText(check) + "\n";
       ++failed;
     } else {
-      out << "\n";
+      line += ", " + Bytes(written) + "\n";
     }
+    progress.Print(line);
   }
+  if (progress.Cancelled()) throw CliError("extraction stopped; " + Shown(rawPath) + " is left as it was");
+  const ImageWalk walk = image.Walk();
   image.CloseReader();
   if (raw.Close() != 0) {
-    err << "cannot finish writing " << Shown(rawPath) << "\n";
-    return 1;
+    throw CliError(WithReason("cannot write " + Shown(rawPath), raw.LastError()) + "; it is left as it was");
   }
-  out << number << (number == 1 ? " block, " : " blocks, ") << failed << " failed\n";
-  return failed == 0 ? 0 : 1;
+  CommitOutput(output, rawPath);
+  std::string text;
+  if (!walk.Complete()) text += "file: " + WalkText(walk) + "\n";
+  text += Count(number, "block", "blocks") + ", " + std::to_string(failed) + " failed\n";
+  progress.Print(text);
+  session.exitCode = failed == 0 && walk.Complete() ? 0 : 1;
 }
 
-int ImageCreate(const std::filesystem::path& path, const std::filesystem::path& rawPath, uint32_t sectorSize,
-                const std::vector<SectorRun>& runs, std::ostream& out, std::ostream& err) {
-  if (sectorSize == 0) {
-    err << "the sector size must not be 0\n";
-    return 1;
-  }
-  if (runs.empty()) {
-    err << "no run of sectors given (--run FIRST:COUNT)\n";
-    return 1;
-  }
-  BinaryFile raw;
-  if (raw.Open(rawPath, BinaryFile::Mode::kRead) != 0) {
-    err << "cannot open " << Shown(rawPath) << "\n";
-    return 1;
-  }
-  const int64_t rawSize = raw.Seek(0, BinaryFile::kEnd);
-  const uint64_t rawSectors = rawSize < 0 ? 0 : static_cast<uint64_t>(rawSize) / sectorSize;
+void ImageCreate(CliSession& session, const std::filesystem::path& path, const std::filesystem::path& rawPath,
+                 uint32_t sectorSize, const std::vector<SectorRun>& runs) {
+  if (sectorSize == 0) throw CliError("the sector size must not be 0");
+  if (runs.empty()) throw CliError("no run of sectors given (--run FIRST:COUNT)");
+  const FileFacts input = RequireRegularInput(rawPath, "a raw image");
+  const uint64_t rawSectors = input.size / sectorSize;
   for (const SectorRun& run : runs) {
     if (run.sectorCount == 0 || run.firstSector > rawSectors || run.sectorCount > rawSectors - run.firstSector) {
-      err << "run " << run.firstSector << ":" << run.sectorCount << " does not lie within " << Shown(rawPath) << " ("
-          << rawSize << " bytes)\n";
-      return 1;
+      throw CliError("run " + std::to_string(run.firstSector) + ":" + std::to_string(run.sectorCount) +
+                     " does not lie within " + Shown(rawPath) + " (" + Bytes(input.size) + ")");
     }
   }
-
-  ImageFile image;
-  if (image.CreateImage(path) != 0) {
-    err << "cannot create " << Shown(path) << "\n";
-    return 1;
+  Progress progress(session, "packing");
+  FileReplacement output;
+  BeginOutput(output, path, rawPath, input);
+  BinaryFile raw;
+  if (raw.Open(rawPath, BinaryFile::Mode::kRead) != 0) {
+    throw CliError(WithReason("cannot open " + Shown(rawPath), raw.LastError()));
   }
+  ImageFile image;
+  if (image.CreateImage(output.Temporary()) != 0) {
+    throw CliError(WithReason("cannot create " + Shown(output.Temporary()), image.LastError()));
+  }
+  auto fail = [&](const std::string& what, uint32_t code) {
+    image.CloseWriter();
+    throw CliError(WithReason(what, code) + "; " + Shown(path) + " is left as it was");
+  };
+
   std::unique_ptr<uint8_t[]> buffer(new uint8_t[kPieceBytes]);
-  bool ok = true;
   size_t number = 0;
   for (const SectorRun& run : runs) {
     ++number;
     BlockHeader* header = image.BeginBlock(static_cast<int>(BlockMethod::kLh5));
+    if (header == nullptr) fail("cannot write " + Shown(path), image.LastError());
     header->sectorSize = sectorSize;
     header->firstSector = run.firstSector;
     header->sectorCount = run.sectorCount;
     const uint64_t total = uint64_t{run.sectorCount} * sectorSize;
-    ok = raw.Seek(static_cast<int64_t>(run.firstSector * sectorSize), BinaryFile::kBegin) >= 0;
-    Progress progress(err, total);
-    uint64_t done = 0;
-    while (ok && done < total) {
-      const uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(kPieceBytes, total - done));
-      ok = raw.Read(buffer.get(), piece) == piece && image.WriteBlockData(piece, buffer.get()) == piece;
-      done += piece;
-      progress.Update("packing", number, done);
+    if (raw.Seek(static_cast<int64_t>(run.firstSector * sectorSize), BinaryFile::kBegin) < 0) {
+      fail("cannot read " + Shown(rawPath), raw.LastError());
     }
-    if (ok) ok = image.EndBlock() == 0;
-    if (!ok) break;
-    progress.Clear();
+    uint64_t done = 0;
+    while (done < total) {
+      const uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(kPieceBytes, total - done));
+      if (raw.Read(buffer.get(), piece) != piece) {
+        fail("cannot read " + Shown(rawPath) + " at byte " + std::to_string(run.firstSector * sectorSize + done),
+             raw.LastError());
+      }
+      if (image.WriteBlockData(piece, buffer.get()) != piece) fail("cannot write " + Shown(path), image.LastError());
+      done += piece;
+      if (!progress.Update(number, done, total)) {
+        image.CloseWriter();
+        throw CliError("packing stopped; " + Shown(path) + " is left as it was");
+      }
+    }
+    if (image.EndBlock() != 0) fail("cannot write " + Shown(path), image.LastError());
     const ImageBlock& block = image.Blocks().back();
-    out << "block " << number << ": sectors " << run.firstSector << "-" << run.firstSector + run.sectorCount - 1
-        << ", " << total << " bytes -> " << block.header.storedSize << " bytes\n";
+    progress.Print("block " + std::to_string(number) + ": sectors " + std::to_string(run.firstSector) + "-" +
+                   std::to_string(run.firstSector + run.sectorCount - 1) + ", " + Bytes(total) + " -> " +
+                   Bytes(block.header.storedSize) + "\n");
   }
-  if (image.CloseWriter() != 0) ok = false;
-  if (!ok) {
-    err << "cannot write " << Shown(path) << "; the incomplete file is removed\n";
-    std::error_code ec;
-    std::filesystem::remove(path, ec);
-    return 1;
-  }
-  return 0;
+  if (image.CloseWriter() != 0) fail("cannot write " + Shown(path), image.LastError());
+  CommitOutput(output, path);
+  session.exitCode = 0;
 }
 
-namespace {
+// A byte count in decimal, from 1, optionally in binary units: "100000", "16GiB", "2TiB" (also
+// "16G"). False for anything else, a sign or an overflow included.
+bool ParseByteCount(const std::string& text, uint64_t* bytes) {
+  const size_t digits = text.find_first_not_of("0123456789");
+  if (digits == 0 || (digits == std::string::npos && text.empty())) return false;
+  const std::string number = text.substr(0, digits);
+  const std::string unit = digits == std::string::npos ? "" : text.substr(digits);
+  static constexpr struct {
+    const char* name;
+    int shift;
+  } kUnits[] = {{"", 0}, {"K", 10}, {"KiB", 10}, {"M", 20}, {"MiB", 20}, {"G", 30}, {"GiB", 30}, {"T", 40}, {"TiB", 40}};
+  for (const auto& u : kUnits) {
+    if (unit != u.name) continue;
+    uint64_t value = 0;
+    for (char c : number) {
+      if (value > (std::numeric_limits<uint64_t>::max() - 9) / 10) return false;
+      value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    if (value == 0 || value > (std::numeric_limits<uint64_t>::max() >> u.shift)) return false;
+    *bytes = value << u.shift;
+    return true;
+  }
+  return false;
+}
 
 // "FIRST:COUNT" in decimal.
 bool ParseRun(const std::string& text, SectorRun* run) {
@@ -299,7 +510,7 @@ bool ParseRun(const std::string& text, SectorRun* run) {
 
 }  // namespace
 
-void AddImageCommands(CLI::App& app, int& exitCode) {
+void AddImageCommands(CLI::App& app, CliSession& session) {
   CLI::App* image = app.add_subcommand("image", "Work with .ovi image files: list, verify, extract, create");
   image->require_subcommand(1);
 
@@ -309,39 +520,50 @@ void AddImageCommands(CLI::App& app, int& exitCode) {
     std::string from;
     uint32_t sectorSize = 2048;
     std::vector<std::string> runs;
+    std::string maxSize;
   };
   auto o = std::make_shared<Options>();
 
   CLI::App* list = image->add_subcommand("list", "One line per block: sectors, method, sizes, CRC");
   list->add_option("FILE", o->file, "The image file (.ovi)")->required();
-  list->callback([o, &exitCode] { exitCode = ImageList(o->file, std::cout, std::cerr); });
+  list->callback([o, &session] { ImageList(session, o->file); });
 
   CLI::App* verify = image->add_subcommand("verify", "Decode every block and check its sizes and CRC");
   verify->add_option("FILE", o->file, "The image file (.ovi)")->required();
-  verify->callback([o, &exitCode] { exitCode = ImageVerify(o->file, std::cout, std::cerr); });
+  verify->callback([o, &session] { ImageVerify(session, o->file); });
 
   CLI::App* extract = image->add_subcommand("extract", "Write every block at its sector into a raw image");
   extract->add_option("FILE", o->file, "The image file (.ovi)")->required();
   extract->add_option("RAW", o->raw, "The raw image to write (.img)")->required();
-  extract->callback([o, &exitCode] { exitCode = ImageExtract(o->file, o->raw, std::cout, std::cerr); });
+  extract
+      ->add_option("--max-size", o->maxSize,
+                   "The largest raw image to write: bytes, or with KiB, MiB, GiB, TiB (16GiB unless given)")
+      ->type_name("BYTES")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            uint64_t bytes = 0;
+            return ParseByteCount(text, &bytes) ? std::string() : "expected a byte count from 1, such as 20GiB";
+          },
+          ""));
+  extract->callback([o, &session] {
+    uint64_t maxBytes = kDefaultMaxRawBytes;
+    if (!o->maxSize.empty()) ParseByteCount(o->maxSize, &maxBytes);
+    ImageExtract(session, o->file, o->raw, maxBytes);
+  });
 
   CLI::App* create = image->add_subcommand("create", "Pack runs of sectors of a raw image into LH5 blocks");
   create->add_option("FILE", o->file, "The image file to write (.ovi)")->required();
   create->add_option("--from", o->from, "The raw image to read")->required();
   create->add_option("--sector-size", o->sectorSize, "Bytes per sector")->capture_default_str();
   create->add_option("--run", o->runs, "FIRST:COUNT sectors, one block each (repeatable)")->required();
-  create->callback([o, &exitCode] {
+  create->callback([o, &session] {
     std::vector<SectorRun> runs;
     for (const std::string& text : o->runs) {
       SectorRun run;
-      if (!ParseRun(text, &run)) {
-        std::cerr << "bad run '" << text << "': expected FIRST:COUNT with COUNT from 1\n";
-        exitCode = 1;
-        return;
-      }
+      if (!ParseRun(text, &run)) throw CliError("bad run '" + text + "': expected FIRST:COUNT with COUNT from 1");
       runs.push_back(run);
     }
-    exitCode = ImageCreate(o->file, o->from, o->sectorSize, runs, std::cout, std::cerr);
+    ImageCreate(session, o->file, o->from, o->sectorSize, runs);
   });
 }
 

@@ -2,7 +2,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstdint>
 #include <memory>
+#include <string>
 
 #include "report/build_report.h"
 
@@ -19,8 +21,16 @@ std::string EndedLine(std::string_view text) {
 struct InfoOptions {
   std::string drive;
   bool list = false;
-  size_t section = 0;  // 0: every section
+  bool oneSection = false;  // --section was given
+  int64_t section = 0;      // as given: anything outside 1..N is refused once N is known
 };
+
+// A section number the report does not have, refused with the numbers it does have.
+[[noreturn]] void FailNoSuchSection(int64_t section, size_t sections) {
+  std::string message = "no section " + std::to_string(section) + ": the report has ";
+  message += sections == 0 ? std::string("no sections") : "sections 1 to " + std::to_string(sections);
+  throw CliError(message);
+}
 
 void RunInfoCommand(CliSession& session, const InfoOptions& options) {
   const DriveRecord& record = session.FindDrive(options.drive);
@@ -33,12 +43,10 @@ void RunInfoCommand(CliSession& session, const InfoOptions& options) {
 
   if (options.list) {
     session.Print(ReportTitles(report));
-  } else if (options.section != 0) {
-    if (options.section > report.RowCount()) {
-      throw CliError("no section " + std::to_string(options.section) + ": the report has " +
-                     std::to_string(report.RowCount()));
-    }
-    session.Print(ReportSectionText(report, options.section));
+  } else if (options.oneSection) {
+    if (options.section < 1 || static_cast<uint64_t>(options.section) > report.RowCount())
+      FailNoSuchSection(options.section, report.RowCount());
+    session.Print(ReportSectionText(report, static_cast<size_t>(options.section)));
   } else {
     session.Print(ReportText(report));
   }
@@ -68,10 +76,14 @@ void AddInfoCommand(CLI::App& app, CliSession& session) {
       "info", "Show a drive's information report: identification, capacity, mode pages, features, DVD structures");
   info->add_option("DRIVE", options->drive, "The drive: E:, e:, E, or a device path")->required();
   info->add_flag("--list", options->list, "Print only the section titles, in report order");
-  info->add_option("--section", options->section, "Print only section N (counting from 1, as --list shows them)")
-      ->check(CLI::PositiveNumber)
-      ->type_name("N");
-  info->callback([&session, options] { RunInfoCommand(session, *options); });
+  // No range check here: the valid range is known only once the report is gathered.
+  CLI::Option* section =
+      info->add_option("--section", options->section, "Print only section N (counting from 1, as --list shows them)")
+          ->type_name("N");
+  info->callback([&session, options, section] {
+    options->oneSection = section->count() != 0;
+    RunInfoCommand(session, *options);
+  });
 }
 
 }  // namespace orv

@@ -14,11 +14,11 @@
 #include <cstring>
 #include <vector>
 
-#include "device/device_handle.h"
+#include "device/ports/control_answers.h"
+#include "device/ports/device_path.h"
 #include "device/ports/device_port.h"
 #include "device/ports/linux_drives.h"
 #include "device/ports/linux_sg.h"
-#include "toolkit/endian.h"
 
 namespace orv {
 
@@ -186,12 +186,9 @@ class LinuxPort : public DevicePort {
     int bus = 0;
     if (::ioctl(fd, SCSI_IOCTL_GET_IDLUN, &idlun) != 0) return errno;
     if (::ioctl(fd, SCSI_IOCTL_GET_BUS_NUMBER, &bus) != 0) return errno;
-    auto* b = static_cast<uint8_t*>(out);
-    PutLe32(b, kScsiAddressSize);
-    b[4] = static_cast<uint8_t>(bus);
-    b[5] = static_cast<uint8_t>(idlun.idLun >> 16);
-    b[6] = static_cast<uint8_t>(idlun.idLun);
-    b[7] = static_cast<uint8_t>(idlun.idLun >> 8);
+    const ScsiAddress address{static_cast<uint8_t>(bus), static_cast<uint8_t>(idlun.idLun >> 16),
+                              static_cast<uint8_t>(idlun.idLun), static_cast<uint8_t>(idlun.idLun >> 8)};
+    EncodeScsiAddress(address, static_cast<uint8_t*>(out));
     returned = kScsiAddressSize;
     return 0;
   }

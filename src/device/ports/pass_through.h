@@ -20,10 +20,6 @@ inline constexpr uint8_t kScsiDataOut = 0;
 inline constexpr uint8_t kScsiDataIn = 1;
 inline constexpr uint8_t kScsiDataUnspecified = 2;
 
-// SCSI status bytes the command set tells apart.
-inline constexpr uint8_t kScsiStatusGood = 0x00;
-inline constexpr uint8_t kScsiStatusCheckCondition = 0x02;
-
 // Byte sizes of the fixed I/O control answers.
 inline constexpr uint32_t kDiskGeometrySize = 24;   // DISK_GEOMETRY
 inline constexpr uint32_t kScsiAddressSize = 8;     // SCSI_ADDRESS

@@ -2,14 +2,14 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <vector>
 
-#include "device/device_handle.h"
-#include "toolkit/endian.h"
-#include "vdrive/drive_config.h"
+#include "device/ports/control_answers.h"
+#include "device/ports/device_path.h"
+#include "device/ports/pass_through_driver.h"
+#include "scsi/status.h"
 
 namespace orv {
 
@@ -116,46 +116,23 @@ bool VirtualPort::IoControl(PortHandle handle, uint32_t code, const void* in, ui
 
 namespace {
 
-// What a port driver does with IOCTL_SCSI_PASS_THROUGH(_DIRECT): validate the request in the
-// system buffer, run the command, put status, sense and the bytes moved back. Returns 0 or the
-// PortError that fails the call; `returned` counts the bytes of the system buffer given back.
+// What a port driver does with IOCTL_SCSI_PASS_THROUGH(_DIRECT), with the virtual drive as the
+// target: the driver's check, the command, status, sense and the bytes moved put back. Returns
+// nothing or the PortError that fails the call; `returned` counts the bytes of the system
+// buffer given back.
 std::optional<PortError> RunPassThrough(VirtualDrive& drive, bool direct, std::vector<uint8_t>& system,
                                         uint32_t inLength, uint32_t outLength, uint32_t& returned) {
-  ScsiPassThroughHeader h;
-  std::memcpy(&h, system.data(), sizeof h);
-  if (h.length != kRequestHeaderSize || h.cdbLength == 0 || h.cdbLength > sizeof h.cdb)
+  CheckedPassThrough checked;
+  if (CheckPassThrough(system.data(), inLength, outLength, direct, drive.Face().alignmentMask, checked) != 0)
     return PortError::kInvalidParameter;
-  if (h.senseInfoLength != 0 && (h.senseInfoOffset < kRequestHeaderSize || h.senseInfoOffset > outLength ||
-                                 outLength - h.senseInfoOffset < h.senseInfoLength))
-    return PortError::kInvalidParameter;
-  DataDirection direction = DataDirection::kNone;
-  if (h.dataTransferLength != 0) direction = h.dataIn == kScsiDataOut ? DataDirection::kOut : DataDirection::kIn;
-  uint8_t* data = nullptr;
-  if (h.dataTransferLength != 0) {
-    if (direct) {
-      if (h.dataBuffer == 0 || (h.dataBuffer & drive.Face().alignmentMask) != 0) return PortError::kInvalidParameter;
-      data = reinterpret_cast<uint8_t*>(h.dataBuffer);
-    } else {
-      const uint32_t limit = direction == DataDirection::kOut ? inLength : outLength;
-      if (h.dataBuffer < kRequestHeaderSize || h.dataBuffer > limit || limit - h.dataBuffer < h.dataTransferLength)
-        return PortError::kInvalidParameter;
-      data = system.data() + h.dataBuffer;
-    }
-  }
-  const CommandOutcome outcome =
-      drive.Execute(std::span<const uint8_t>(h.cdb, h.cdbLength), direction, data, h.dataTransferLength);
-  h.scsiStatus = outcome.status;
-  h.dataTransferLength = std::min(outcome.transferred, h.dataTransferLength);
-  const uint32_t sense = outcome.status == kScsiStatusGood ? 0 : std::min<uint32_t>(outcome.senseLength, h.senseInfoLength);
-  if (sense != 0) std::memcpy(system.data() + h.senseInfoOffset, outcome.sense.data(), sense);
-  h.senseInfoLength = static_cast<uint8_t>(sense);
-  std::memcpy(system.data(), &h, sizeof h);
-  if (!direct && direction == DataDirection::kIn && h.dataTransferLength != 0)
-    returned = static_cast<uint32_t>(h.dataBuffer) + h.dataTransferLength;
-  else if (sense != 0)
-    returned = h.senseInfoOffset + sense;
-  else
-    returned = kRequestHeaderSize;
+  const ScsiPassThroughHeader& h = checked.header;
+  const CommandOutcome outcome = drive.Execute(std::span<const uint8_t>(h.cdb, h.cdbLength), checked.direction,
+                                               checked.data, h.dataTransferLength);
+  // Autosense: the sense of a failed command goes back with it, as much as the caller has room for.
+  const uint32_t sense =
+      outcome.status == kScsiStatusGood ? 0 : std::min<uint32_t>(outcome.senseLength, h.senseInfoLength);
+  if (sense != 0) std::memcpy(checked.sense, outcome.sense.data(), sense);
+  returned = CompletePassThrough(system.data(), direct, outcome.status, outcome.transferred, sense);
   return std::nullopt;
 }
 
@@ -188,11 +165,7 @@ bool VirtualPort::VirtualIoControl(OpenEntry& entry, uint32_t code, const void* 
     case kIoctlScsiGetAddress:
       if (!face.hasScsiAddress) return Fail(PortError::kInvalidFunction);
       if (answer == nullptr || outLength < kScsiAddressSize) return Fail(PortError::kBufferTooSmall);
-      PutLe32(answer, kScsiAddressSize);
-      answer[4] = face.portNumber;
-      answer[5] = face.pathId;
-      answer[6] = face.targetId;
-      answer[7] = face.lun;
+      EncodeScsiAddress({face.portNumber, face.pathId, face.targetId, face.lun}, answer);
       returned = kScsiAddressSize;
       break;
     case kIoctlScsiGetInquiryData:
@@ -241,37 +214,6 @@ std::vector<DriveCandidate> VirtualPort::DriveCandidates() {
   std::stable_sort(candidates.begin(), candidates.end(),
                    [](const DriveCandidate& a, const DriveCandidate& b) { return a.letter < b.letter; });
   return candidates;
-}
-
-int MakeProgramPort(std::string_view virtualDrives, std::unique_ptr<DevicePort>& port, std::string& error) {
-  return MakeProgramPort(virtualDrives, false, port, error);
-}
-
-int MakeProgramPort(std::string_view virtualDrives, bool timing, std::unique_ptr<DevicePort>& port,
-                    std::string& error) {
-  std::vector<VirtualDriveSpec> driveSpecs;
-  if (ParseVirtualDriveSpecs(virtualDrives, driveSpecs, error) != 0) return -1;
-  if (driveSpecs.empty()) {
-    port = MakeOsPort();
-    return 0;
-  }
-  auto virtualPort = std::make_unique<VirtualPort>(MakeOsPort());
-  for (const VirtualDriveSpec& driveSpec : driveSpecs) {
-    std::shared_ptr<VirtualDrive> drive = MakeVirtualDrive(driveSpec, error);
-    if (!drive) return -1;
-    drive->SetTimingEnabled(timing);
-    virtualPort->AddDrive(driveSpec.letter, std::move(drive));
-  }
-  port = std::move(virtualPort);
-  return 0;
-}
-
-int MakeProgramPort(std::unique_ptr<DevicePort>& port, std::string& error) {
-  const char* drives = std::getenv(kVirtualDrivesVariable);
-  const char* timingValue = std::getenv(kVirtualTimingVariable);
-  bool timing = false;
-  if (ParseVirtualTiming(timingValue != nullptr ? timingValue : "", timing, error) != 0) return -1;
-  return MakeProgramPort(drives != nullptr ? std::string_view(drives) : std::string_view(), timing, port, error);
 }
 
 }  // namespace orv

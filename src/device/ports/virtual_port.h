@@ -4,9 +4,7 @@
 #pragma once
 
 #include <map>
-#include <string_view>
 #include <memory>
-#include <string>
 
 #include "device/ports/device_port.h"
 #include "vdrive/virtual_drive.h"
@@ -46,15 +44,5 @@ class VirtualPort : public DevicePort {
   PortHandle nextHandle_ = 1;
   uint32_t lastError_ = 0;
 };
-
-// The port the programs use: the OS port, with the drives of ORVANE_VIRTUAL_DRIVES in front of
-// it when the variable is set (timing model per ORVANE_VIRTUAL_TIMING). 0, or -1 with a message when the value is malformed or an image
-// cannot be opened (no port is made then).
-int MakeProgramPort(std::unique_ptr<DevicePort>& port, std::string& error);
-// The same from a given value instead of the environment.
-int MakeProgramPort(std::string_view virtualDrives, std::unique_ptr<DevicePort>& port, std::string& error);
-// The same, with the virtual drives' timing model on or off.
-int MakeProgramPort(std::string_view virtualDrives, bool timing, std::unique_ptr<DevicePort>& port,
-                    std::string& error);
 
 }  // namespace orv

@@ -27,17 +27,22 @@ constexpr int kProgressHeight = 14;
 constexpr int kMessageMaxWidth = 560;
 constexpr int kMinWidth = 240;
 
-const char* const kDefaultLabels[5] = {"  OK  ", " はい ", "いいえ", "キャンセル", "ヘルプ"};
+// The slot of a button id in kBoxButtonSlots; every id the box shows has one.
+size_t SlotOf(uint32_t id) {
+  for (size_t slot = 0; slot < std::size(kBoxButtonSlots); ++slot)
+    if (kBoxButtonSlots[slot].id == id) return slot;
+  return 0;
+}
 
 }  // namespace
 
 DlgBox::DlgBox() = default;
 
-DlgBox::~DlgBox() { CloseModeless(); }
-
-const char* DlgBox::DefaultLabel(int slot) {
-  return slot >= 0 && slot < 5 ? kDefaultLabels[slot] : "";
+std::string DlgBox::Label(size_t slot) const {
+  return labels[slot].empty() ? kBoxButtonSlots[slot].label : labels[slot];
 }
+
+DlgBox::~DlgBox() { CloseModeless(); }
 
 const MessageTable& DlgBox::ClassMessages() {
   static const MessageTable table = [] {
@@ -73,7 +78,7 @@ LRESULT DlgBox::InputEdit::OnChar(UINT message, WPARAM wParam, LPARAM lParam) {
     return 0;
   }
   if (wParam == 27) {
-    box_.EndWith(kClosedWithoutButton);
+    box_.EndWith(kIdClosed);
     return 0;
   }
   return Default(message, wParam, lParam);
@@ -91,18 +96,18 @@ int DlgBox::ButtonCount() const {
 
 HICON DlgBox::ShownIcon() const {
   if (icon) return icon;
-  switch (style & 0xF0) {
-    case kIconError: return LoadIconW(nullptr, MAKEINTRESOURCEW(32513));
-    case kIconQuestion: return LoadIconW(nullptr, MAKEINTRESOURCEW(32514));
-    case kIconWarning: return LoadIconW(nullptr, MAKEINTRESOURCEW(32515));
+  switch (BoxIcon(style)) {
+    case kBoxIconError: return LoadIconW(nullptr, MAKEINTRESOURCEW(32513));
+    case kBoxIconQuestion: return LoadIconW(nullptr, MAKEINTRESOURCEW(32514));
+    case kBoxIconWarning: return LoadIconW(nullptr, MAKEINTRESOURCEW(32515));
   }
   return nullptr;
 }
 
 COLORREF DlgBox::Background() const {
-  switch (style & 0xF0) {
-    case kIconError: return theme::kErrorTint;
-    case kIconWarning: return theme::kWarningTint;
+  switch (BoxIcon(style)) {
+    case kBoxIconError: return theme::kErrorTint;
+    case kBoxIconWarning: return theme::kWarningTint;
   }
   return theme::kWindow;
 }
@@ -111,13 +116,8 @@ COLORREF DlgBox::Background() const {
 // progress bar, status band, button row.
 void DlgBox::Measure() {
   slotShown_ = {};
-  switch (style & 0x0F) {
-    case kOk: slotShown_[0] = true; break;
-    case kYesNoCancel: slotShown_[1] = slotShown_[2] = slotShown_[3] = true; break;
-    case kYesNo: slotShown_[1] = slotShown_[2] = true; break;
-    default: break;  // no standard button
-  }
-  if (!helpText.empty()) slotShown_[4] = true;
+  for (const uint32_t id : BoxButtonIds(style)) slotShown_[SlotOf(id)] = true;
+  if (!helpText.empty()) slotShown_[SlotOf(kIdHelp)] = true;
 
   HDC dc = GetDC(nullptr);
   HGDIOBJ oldFont = SelectObject(dc, theme::UiFont());
@@ -138,7 +138,7 @@ void DlgBox::Measure() {
   std::array<int, 5> buttonWidths{};
   for (int slot = 0; slot < 5; ++slot) {
     if (!slotShown_[slot]) continue;
-    const std::string& label = labels[slot].empty() ? kDefaultLabels[slot] : labels[slot];
+    const std::string label = Label(slot);
     const std::wstring w = Widen(label);
     RECT r{0, 0, 0, 0};
     DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
@@ -240,7 +240,7 @@ int DlgBox::OpenModeless(HWND ownerWindow, const std::string& text, const std::s
   message = text;
   caption = captionText;
   style = styleBits;
-  result_ = kClosedWithoutButton;
+  result_ = kIdClosed;
   inputText_ = inputInitial;
   static const WindowClass wc{kClassName, CS_HREDRAW | CS_VREDRAW};
   if (wc.Register() != 0) return -1;
@@ -297,7 +297,7 @@ uint32_t DlgBox::RunModal(HWND ownerWindow, const std::string& text,
   modal_ = true;
   const int opened = OpenModeless(ownerWindow, text, captionText, styleBits);
   modal_ = false;
-  if (opened != 0) return kClosedWithoutButton;
+  if (opened != 0) return kIdClosed;
   while (hwnd()) {
     MSG msg;
     if (!PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
@@ -377,8 +377,8 @@ LRESULT DlgBox::OnCreate(UINT, WPARAM, LPARAM) {
   for (int slot = 0; slot < 5; ++slot) {
     if (!slotShown_[slot]) continue;
     const RECT& r = buttonRects_[slot];
-    const std::string& label = labels[slot].empty() ? kDefaultLabels[slot] : labels[slot];
-    buttons_[slot].Create(hwnd(), kSlotIds[slot], label, r.left, r.top, r.right - r.left,
+    const std::string label = Label(slot);
+    buttons_[slot].Create(hwnd(), static_cast<int>(kBoxButtonSlots[slot].id), label, r.left, r.top, r.right - r.left,
                           r.bottom - r.top, WS_VISIBLE | WS_TABSTOP, theme::UiFont());
   }
   if (inputField) {
@@ -444,7 +444,7 @@ LRESULT DlgBox::OnCommand(UINT, WPARAM wParam, LPARAM) {
 
 void DlgBox::OnHelp() {
   DlgBox help;
-  help.RunModal(hwnd(), helpText, labels[4].empty() ? kDefaultLabels[4] : labels[4], kOk);
+  help.RunModal(hwnd(), helpText, Label(SlotOf(kIdHelp)), kBoxOk);
 }
 
 LRESULT DlgBox::OnLButtonDown(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -459,7 +459,7 @@ LRESULT DlgBox::OnLButtonDown(UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT DlgBox::OnKeyDown(UINT message, WPARAM wParam, LPARAM lParam) {
   if (wParam == VK_ESCAPE) {
-    EndWith(kClosedWithoutButton);
+    EndWith(kIdClosed);
     return 0;
   }
   return Default(message, wParam, lParam);

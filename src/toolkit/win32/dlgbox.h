@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 
+#include "toolkit/ui.h"
 #include "toolkit/win32/push_button.h"
 #include "toolkit/win32/window.h"
 
@@ -15,18 +16,11 @@ namespace orv {
 
 class DlgBox : public Window {
  public:
-  // Style bits 3-0: the buttons.
-  static constexpr uint32_t kOk = 0x00, kYesNoCancel = 0x03, kYesNo = 0x04;
-  // Style bits 7-4: the icon.
-  static constexpr uint32_t kIconError = 0x10, kIconQuestion = 0x20, kIconWarning = 0x30;
-  // Button ids, one per slot: OK, Yes, No, Cancel, Help.
-  static constexpr int kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7, kIdHelp = 9;
-  static constexpr int kSlotIds[5] = {kIdOk, kIdYes, kIdNo, kIdCancel, kIdHelp};
+  // Styles, button ids, slots and their default labels are the seam's (toolkit/ui.h): kBox*,
+  // kId*, kBoxButtonSlots. A box closed without a button (Escape, or its window destroyed
+  // otherwise) returns kIdClosed, so that no caller mistakes it for a Yes or an OK.
   // The control id of the input field and the progress bar.
   static constexpr int kIdInput = 1000, kIdProgress = 1001;
-  // The result of a box closed without a button (Escape, or its window destroyed otherwise):
-  // Cancel, so that no caller mistakes it for a Yes or an OK.
-  static constexpr uint32_t kClosedWithoutButton = kIdCancel;
 
   DlgBox();
   ~DlgBox() override;
@@ -66,7 +60,6 @@ class DlgBox : public Window {
   std::string InputText() const;
   std::string inputInitial;
 
-  static const char* DefaultLabel(int slot);
   // The icon the box shows: the one set, else the system icon of the style's icon kind.
   HICON ShownIcon() const;
 
@@ -94,8 +87,10 @@ class DlgBox : public Window {
   void DrawStatus(HDC dc, const std::string& status);
   COLORREF Background() const;
   int ButtonCount() const;
+  // The label of a slot: the one set, else the slot's default.
+  std::string Label(size_t slot) const;
 
-  uint32_t result_ = kClosedWithoutButton;
+  uint32_t result_ = kIdClosed;
   bool modal_ = false;  // opening for RunModal
   HWND owner_ = nullptr;
   bool ownerWasEnabled_ = false;

@@ -65,14 +65,19 @@ HFONT BoldFont() {
   return font;
 }
 
-SIZE FontCharSize(HFONT font) {
-  HDC dc = GetDC(nullptr);
+SIZE FontCharSize(HDC dc, HFONT font) {
   HGDIOBJ old = SelectObject(dc, font);
   TEXTMETRICW tm{};
   GetTextMetricsW(dc, &tm);
   SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
   return SIZE{tm.tmAveCharWidth, tm.tmHeight};
+}
+
+SIZE FontCharSize(HFONT font) {
+  HDC dc = GetDC(nullptr);
+  const SIZE size = FontCharSize(dc, font);
+  ReleaseDC(nullptr, dc);
+  return size;
 }
 
 void Fill(HDC dc, const RECT& rect, COLORREF colour) {

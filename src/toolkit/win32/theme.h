@@ -26,7 +26,9 @@ HFONT UiFont();     // proportional, for labels, buttons, menus and messages
 HFONT FixedFont();  // fixed pitch, for lists and text panes
 HFONT BoldFont();   // the UI font in bold, for captions
 
-// Average character width and height of a font, measured on the screen.
+// Average character width (cx) and height (cy) of a font: measured on `dc`, or on the screen.
+// The font selected in `dc` is restored.
+SIZE FontCharSize(HDC dc, HFONT font);
 SIZE FontCharSize(HFONT font);
 
 // Fills a rectangle with a solid colour.

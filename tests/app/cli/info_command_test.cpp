@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/cli/cli_app.h"
-#include "report_test_util.h"
+#include "report/report_test_util.h"
 
 namespace orv {
 namespace {
@@ -49,7 +49,7 @@ TEST(InfoCommand, WholeReportOfEveryPreset) {
     const CliRun run = RunInfo(preset);
     const std::string name = std::string("info_") + preset + ".txt";
     EXPECT_EQ(run.exitCode, 0) << preset << ": " << run.err;
-    EXPECT_EQ(run.out, test::Golden(name, run.out)) << preset;
+    EXPECT_EQ(run.out, test::Golden(name, run.out, "tests/app/cli/golden")) << preset;
   }
 }
 
@@ -77,13 +77,39 @@ TEST(InfoCommand, ListPrintsTheTitlesAndSectionOneSectionCountingFromOne) {
        "    Write Protect                                      0\n"
        "    Disable PageOut/Force Unit Access                  1\n",
        ""},
-      {{"--section", "10"}, 1, "", "no section 10: the report has 9"},
+      {{"--section", "10"}, 1, "", "no section 10: the report has sections 1 to 9"},
   };
   for (const auto& c : cases) {
     const CliRun run = RunInfo("hdd", c.options);
     EXPECT_EQ(run.exitCode, c.exitCode) << c.options[0] << ": " << run.err;
     EXPECT_EQ(run.out, c.out) << c.options[0];
     EXPECT_NE(run.err.find(c.error), std::string::npos) << run.err;
+  }
+}
+
+// Section numbers count from 1 to the report's last; anything else is refused once the report
+// is known, naming the numbers it has, with exit code 1 (and never the parser's range text).
+TEST(InfoCommand, SectionOutsideTheReportIsRefusedWithTheRange) {
+  EXPECT_EQ(RunInfo("hdd", {"--section", "1"}).out.substr(0, 19), "Capacity/Geometory\n");
+  EXPECT_EQ(RunInfo("hdd", {"--section", "9"}).out.substr(0, 32), "  0CH: Notch/Partition Parameter");
+  const struct {
+    std::vector<std::string> options;
+    const char* err;
+  } cases[] = {
+      {{"--section", "10"}, "orvane-cli: no section 10: the report has sections 1 to 9\n"},
+      {{"--section", "0"}, "orvane-cli: no section 0: the report has sections 1 to 9\n"},
+      {{"--section", "-1"}, "orvane-cli: no section -1: the report has sections 1 to 9\n"},
+      {{"--section=-5"}, "orvane-cli: no section -5: the report has sections 1 to 9\n"},
+      {{"--section", "9223372036854775807"},
+       "orvane-cli: no section 9223372036854775807: the report has sections 1 to 9\n"},
+      // Not a number: the parser's own usage error.
+      {{"--section", "abc"}, "Could not convert: --section = abc\nRun with --help for more information.\n"},
+  };
+  for (const auto& c : cases) {
+    const CliRun run = RunInfo("hdd", c.options);
+    EXPECT_EQ(run.exitCode, 1) << c.options.back();
+    EXPECT_EQ(run.out, "") << c.options.back();
+    EXPECT_EQ(run.err, c.err);
   }
 }
 

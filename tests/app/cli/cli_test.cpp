@@ -142,8 +142,12 @@ TEST_F(Cli, ErrorsAreOneLineWithExitCodeOne) {
     std::string err;
   } cases[] = {
       {{"--virtual-only", "--virtual", kPresets, "summary", "Q:"}, "orvane-cli: drive Q: not found\n"},
+      // Only virtual drives open: a path of the computer's own is refused for that reason.
       {{"--virtual-only", "--virtual", kPresets, "summary", "\\\\.\\PhysicalDrive9"},
-       "orvane-cli: cannot open drive \\\\.\\PhysicalDrive9"},
+       "orvane-cli: \\\\.\\PhysicalDrive9 is not a drive the program can use: --virtual-only opens virtual drives "
+       "only\n"},
+      {{"--virtual-only", "summary", "\\\\.\\E:"},
+       "orvane-cli: \\\\.\\E: is not a drive the program can use: --virtual-only opens virtual drives only\n"},
       {{"--virtual-only", "--virtual", "E=bogus", "scan"},
        "orvane-cli: --virtual: entry 1 \"E=bogus\": unknown preset \"bogus\" (known: dvdram, dvdrom, hdd, "
        "nodisc)\n"},
@@ -156,6 +160,25 @@ TEST_F(Cli, ErrorsAreOneLineWithExitCodeOne) {
     EXPECT_EQ(run.err.substr(0, c.err.size()), c.err);
     EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
   }
+}
+
+// A file that exists is refused for what it is, not with a system reason that is untrue; a
+// path that does not exist gets the system's reason.
+TEST_F(Cli, APathTheProgramCannotUseSaysWhy) {
+  const fs::path file = dir_ / "not-a-drive.bin";
+  { std::ofstream(file, std::ios::binary) << std::string(4096, 'x'); }
+  Outcome run = Exec(kPresets, {"summary", file.string()});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, "orvane-cli: " + file.string() +
+                         " is not a drive the program can use: --virtual-only opens virtual drives only\n");
+
+  // Without --virtual-only the path reaches the system; a missing one fails with its reason.
+  const std::string missing = (dir_ / "missing.img").string();
+  run = Exec({"--virtual", kPresets, "summary", missing});
+  EXPECT_EQ(run.code, 1);
+  const std::string start = "orvane-cli: cannot open drive " + missing + ": ";
+  EXPECT_EQ(run.err.substr(0, start.size()), start);
+  EXPECT_GT(run.err.size(), start.size() + 1) << "the system's reason follows";
 }
 
 TEST_F(Cli, UsageErrorsAndHelp) {

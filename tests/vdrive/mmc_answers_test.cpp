@@ -28,7 +28,7 @@ Answer Send(const char* preset, std::vector<uint8_t> cdb, uint32_t length = 4096
   std::vector<uint8_t> buffer(length, 0);
   const CommandOutcome o = drive->Execute(cdb, DataDirection::kIn, buffer.data(), length);
   buffer.resize(o.transferred);
-  return {o.status == kStatusGood, static_cast<uint8_t>(o.sense[2] & 0x0F), o.sense[12], buffer};
+  return {o.status == kScsiStatusGood, static_cast<uint8_t>(o.sense[2] & 0x0F), o.sense[12], buffer};
 }
 
 std::vector<uint8_t> ModeSense10(uint8_t dbd, uint8_t pageControl, uint8_t page) {
