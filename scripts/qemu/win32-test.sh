@@ -49,3 +49,7 @@ if [ "$status" != 0 ]; then
   echo "kernel win32: the 32-bit tests failed (status $status); the log is build/win32/kernel-tests.log" >&2
   exit 1
 fi
+if ! grep -qE '^100% tests passed, 0 tests failed out of [1-9]' build/win32/kernel-tests.log; then
+  echo "kernel win32: CTest ran no tests; the log is build/win32/kernel-tests.log" >&2
+  exit 1
+fi
