@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the Windows program under Wine on a virtual display (Xvfb) with virtual drives and saves
-# three screenshots into the build folder: the main window after the start-up scan, the same
-# with a drive chosen, and the exit question. Usage: gui-screenshots.sh [orvane.exe] [out dir]
+# screenshots into the build folder: the main window after the start-up scan, the same
+# with a drive chosen, the drive information window (a hex dump, a decoded mode page), the about
+# box and the exit question. Usage: gui-screenshots.sh [orvane.exe] [out dir]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 exe=${1:-build/win64/src/app/orvane.exe}
@@ -56,12 +57,13 @@ shot main-drive-chosen
 xdotool key --window "$window" Tab Tab Return
 report_window() {
   local found
-  found=$(xdotool search --name "^$title\$" | grep -vx "$window" | head -1)
+  # A search can meet a window that goes while it is read (the progress box): such a search
+  # fails and is tried again.
+  found=$(xdotool search --name "^$title\$" 2>/dev/null | grep -vx "$window" | head -1) || return 1
   [ -n "$found" ] && echo "$found"
 }
-if wait_for report_window; then
-  report=$(report_window)
-  sleep 1.5
+# The progress box has the same title: the window is looked for again once it has gone.
+if wait_for report_window && sleep 1.5 && report=$(report_window); then
   # The section list has the keyboard: the mode parameter head with its hex dump (the second
   # row), then the MM capabilities page decoded (the ninth) under the list of mode pages.
   xdotool key --window "$report" Home Down
@@ -70,8 +72,9 @@ if wait_for report_window; then
   xdotool key --window "$report" Down Down Down Down Down Down Down
   sleep 0.7
   shot report-mode-page "$report"
-  xdotool key --window "$report" alt+F4
-  for _ in $(seq 25); do xdotool search --name "^$title\$" | grep -qvx "$window" || break; sleep 0.2; done
+  # The window goes between the key's press and its release; the release then finds no window.
+  xdotool key --window "$report" alt+F4 2>/dev/null || true
+  for _ in $(seq 25); do report_window || break; sleep 0.2; done
   sleep 0.5
 else
   echo "gui: the drive information window did not appear" >&2
