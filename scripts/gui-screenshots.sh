@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the Windows program under Wine on a virtual display (Xvfb) with virtual drives and saves
-# three screenshots into the build folder: the main window after the start-up scan, the same
-# with a drive chosen, and the exit question. Usage: gui-screenshots.sh [orvane.exe] [out dir]
+# screenshots into the build folder: the main window after the start-up scan, the same
+# with a drive chosen, the drive information window (a hex dump, a decoded mode page), the about
+# box and the exit question. Usage: gui-screenshots.sh [orvane.exe] [out dir]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 exe=${1:-build/win64/src/app/orvane.exe}
@@ -32,10 +33,11 @@ window=$(xdotool search --name "^$title\$" | head -1)
 sleep 1
 wait_for bash -c '! xdotool search --name "^Scan Device...$"'
 sleep 1
-# The screen around the program's windows is cut away.
+# The screen around the program's windows is cut away: shot NAME [WINDOW], the main window
+# unless another is named.
 shot() {
   local geometry
-  geometry=$(xdotool getwindowgeometry --shell "$window")
+  geometry=$(xdotool getwindowgeometry --shell "${2:-$window}")
   local X Y WIDTH HEIGHT
   eval "$geometry"
   import -window root -crop "$((WIDTH + 40))x$((HEIGHT + 40))+$((X > 20 ? X - 20 : 0))+$((Y > 20 ? Y - 20 : 0))" +repage "$out/$1.png"
@@ -48,6 +50,35 @@ xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus "$win
 xdotool key --window "$window" Down
 sleep 1.5
 shot main-drive-chosen
+
+# The drive information window of the chosen drive: Tab leaves the list for the first button,
+# Tab again reaches "ドライブ情報", Return presses it. The report window has the application's
+# title too; it is the one that is not the main window.
+xdotool key --window "$window" Tab Tab Return
+report_window() {
+  local found
+  # A search can meet a window that goes while it is read (the progress box): such a search
+  # fails and is tried again.
+  found=$(xdotool search --name "^$title\$" 2>/dev/null | grep -vx "$window" | head -1) || return 1
+  [ -n "$found" ] && echo "$found"
+}
+# The progress box has the same title: the window is looked for again once it has gone.
+if wait_for report_window && sleep 1.5 && report=$(report_window); then
+  # The section list has the keyboard: the mode parameter head with its hex dump (the second
+  # row), then the MM capabilities page decoded (the ninth) under the list of mode pages.
+  xdotool key --window "$report" Home Down
+  sleep 0.7
+  shot report-hex-dump "$report"
+  xdotool key --window "$report" Down Down Down Down Down Down Down
+  sleep 0.7
+  shot report-mode-page "$report"
+  # The window goes between the key's press and its release; the release then finds no window.
+  xdotool key --window "$report" alt+F4 2>/dev/null || true
+  for _ in $(seq 25); do report_window || break; sleep 0.2; done
+  sleep 0.5
+else
+  echo "gui: the drive information window did not appear" >&2
+fi
 
 # The about box, from the keyboard: Alt+H, second item.
 xdotool key --window "$window" alt+h

@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "app/app_shell.h"
+#include "device/drive_list.h"
+#include "report/win32/report_window.h"
 #include "toolkit/format.h"
 #include "toolkit/win32/dlgbox.h"
 #include "toolkit/win32/theme.h"
@@ -221,7 +223,12 @@ LRESULT MainWindow::OnCommand(UINT, WPARAM wParam, LPARAM lParam) {
 int MainWindow::RunDriveCommand(int command) {
   const DriveRecord* record = ChosenRecord();
   if (!record) return -1;
-  (void)command;
+  switch (command) {
+    case kCmdDriveInfo: {
+      ReportWindow report;
+      return report.Run(app_.driveList->Device(), *record, hwnd());
+    }
+  }
   return 0;
 }
 

@@ -116,9 +116,12 @@ int BuildDriveReport(DriveReport& report, DeviceHandle& device, const DriveRecor
   return 0;
 }
 
-int GatherDriveReport(Ui& ui, DriveReport& report, DeviceHandle& device, const DriveRecord& drive) {
+int OpenReportDrive(DeviceHandle& device, const DriveRecord& drive) {
   device.Close();
-  if (device.Open(drive.path.c_str(), kOpenSharedReadWrite) != 0) return -1;
+  return device.Open(drive.path.c_str(), kOpenSharedReadWrite) == 0 ? 0 : -1;
+}
+
+int GatherOpenDriveReport(Ui& ui, DriveReport& report, DeviceHandle& device, const DriveRecord& drive) {
   const ProgressBoxSpec boxSpec{"デバイス情報を取得しています。", kAppTitle, "キャンセル", false, 0};
   // Cancelled by the box's button or by the program being asked to quit; the worker reads the
   // stop flag once the drive commands are done, and the runner's join makes that visible here.
@@ -137,6 +140,11 @@ int GatherDriveReport(Ui& ui, DriveReport& report, DeviceHandle& device, const D
     return 1;
   }
   return 0;
+}
+
+int GatherDriveReport(Ui& ui, DriveReport& report, DeviceHandle& device, const DriveRecord& drive) {
+  if (OpenReportDrive(device, drive) != 0) return -1;
+  return GatherOpenDriveReport(ui, report, device, drive);
 }
 
 }  // namespace orv

@@ -29,6 +29,14 @@ int BuildDriveReport(DriveReport& report, DeviceHandle& device, const DriveRecor
 // cannot be shown.
 int GatherDriveReport(Ui& ui, DriveReport& report, DeviceHandle& device, const DriveRecord& drive);
 
+// The two halves of GatherDriveReport, for a front end that shows something between them (the
+// report window appears, empty, once the drive is open and before the box).
+// Closes whatever `device` holds and opens the record's drive with shared read and write. 0 or -1.
+int OpenReportDrive(DeviceHandle& device, const DriveRecord& drive);
+// The gathering behind the progress box, on the drive already open in `device`; results as
+// GatherDriveReport's, -1 only when the box cannot be shown.
+int GatherOpenDriveReport(Ui& ui, DriveReport& report, DeviceHandle& device, const DriveRecord& drive);
+
 // The gatherers, in report order. Each returns 0, or -1 when its first command fails.
 void AddCapacityGeometrySection(DriveReport& report, DeviceHandle& device, std::span<const uint8_t> capacity);
 int AddModeSenseSections(DriveReport& report, DeviceHandle& device, const ScsiUnit& unit);
