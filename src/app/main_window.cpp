@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/app_shell.h"
+#include "operations/erase_with_backup.h"
 #include "toolkit/format.h"
 #include "toolkit/win32/dlgbox.h"
 #include "toolkit/win32/theme.h"
@@ -221,7 +222,13 @@ LRESULT MainWindow::OnCommand(UINT, WPARAM wParam, LPARAM lParam) {
 int MainWindow::RunDriveCommand(int command) {
   const DriveRecord* record = ChosenRecord();
   if (!record) return -1;
-  (void)command;
+  if (command == kCmdDiscErase) {
+    // A copy: the erase refreshes its capacity, and the list's records stay as the scan left them.
+    DriveRecord target = *record;
+    EraseOptions options;
+    options.backupFolder = app_.programDirectory;
+    return EraseWithBackup(app_.ui, *app_.driveList, target, options);
+  }
   return 0;
 }
 
