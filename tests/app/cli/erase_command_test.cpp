@@ -13,6 +13,7 @@
 #include "image/image_test_support.h"
 #include "operations/erase_rig.h"
 #include "operations/erase_with_backup.h"
+#include "toolkit/sjis.h"
 
 namespace orv::test {
 namespace {
@@ -53,10 +54,10 @@ TEST_F(EraseCli, BackupAndYesEraseWithAVerifiedBackupAndExitZero) {
   const CliOutcome run = Erase({"--backup", Backup().string(), "--yes"});
   EXPECT_EQ(run.code, 0) << run.err;
   // The questions in order, each answered by its option, then the final box.
-  const size_t save = run.err.find("消去内容をファイルに保存しますか？");
-  const size_t choice = run.err.find("消去情報の保存 > " + Backup().string() + " (given on the command line)");
-  const size_t confirm = run.err.find("ORVANE   VIRTUAL DVD-RAM  1.01\n\n本当に消去しますか？");
-  const size_t done = run.err.find("消去完了しました。\n※ いったんディスクを取り出すか再起動しないと、");
+  const size_t save = run.err.find(SjisToUtf8("消去内容をファイルに保存しますか？"));
+  const size_t choice = run.err.find(SjisToUtf8("消去情報の保存 > ") + Backup().string() + " (given on the command line)");
+  const size_t confirm = run.err.find(SjisToUtf8("ORVANE   VIRTUAL DVD-RAM  1.01\n\n本当に消去しますか？"));
+  const size_t done = run.err.find(SjisToUtf8("消去完了しました。\n※ いったんディスクを取り出すか再起動しないと、"));
   EXPECT_LT(save, choice) << run.err;
   EXPECT_LT(choice, confirm) << run.err;
   EXPECT_LT(confirm, done) << run.err;
@@ -97,7 +98,7 @@ TEST_F(EraseCli, AFailedBackupExitsOneWithTheDiscUntouched) {
   const fs::path nowhere = dir_ / "no-such-folder" / "b.ovi";
   const CliOutcome run = Erase({"--backup", nowhere.string(), "--yes"});
   EXPECT_EQ(run.code, 1);
-  EXPECT_NE(run.err.find("ファイルを開くことができません。\n  " + nowhere.string()), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find(SjisToUtf8("ファイルを開くことができません。\n  ") + nowhere.string()), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("orvane-cli: the backup could not be made: nothing was erased, no backup was left\n"),
             std::string::npos)
       << run.err;
