@@ -101,6 +101,7 @@ class Erase : public ::testing::Test {
 
   // A disc of `sectors` sectors in dir/disc.img, and the options every case runs with.
   EraseRig& MakeRig(uint64_t sectors, uint32_t sectorSize = 2048) {
+    rig_.reset();  // the disc file of the last rig is closed before it is made anew
     rig_ = std::make_unique<EraseRig>(dir_ / "disc.img", sectors, sectorSize);
     return *rig_;
   }
@@ -115,6 +116,12 @@ class Erase : public ::testing::Test {
   }
   int Run(Ui& ui, EraseReport& report) { return Run(ui, report, Options()); }
   fs::path Backup() const { return dir_ / "backup.ovi"; }
+  // Yes to saving, Backup() as the file, Yes to the confirmation.
+  void AnswerYesWithBackup(ScriptedUi& ui) const {
+    ui.QueueAnswer(kIdYes);
+    ui.QueueFile(Backup());
+    ui.QueueAnswer(kIdYes);
+  }
 
   fs::path dir_;
   std::unique_ptr<EraseRig> rig_;
@@ -178,9 +185,7 @@ TEST_F(Erase, WithBackupAsksSavesVerifiesThenZeroesOnlyTheRegions) {
   ASSERT_TRUE(rig.Ready());
   const Bytes before = rig.Disc();
   ScriptedUi ui;
-  ui.QueueAnswer(kIdYes);
-  ui.QueueFile(Backup());
-  ui.QueueAnswer(kIdYes);
+  AnswerYesWithBackup(ui);
   EraseReport report;
   EXPECT_EQ(Run(ui, report), 0);
   EXPECT_EQ(report.end, EraseEnd::kErased);
@@ -253,9 +258,7 @@ TEST_F(Erase, EveryDiscShapeErasesItsRegionsAndBacksUpExactlyThem) {
     fs::remove(Backup());
     const Bytes before = rig.Disc();
     ScriptedUi ui;
-    ui.QueueAnswer(kIdYes);
-    ui.QueueFile(Backup());
-    ui.QueueAnswer(kIdYes);
+    AnswerYesWithBackup(ui);
     EraseReport report;
     EXPECT_EQ(Run(ui, report), 0);
     EXPECT_TRUE(rig.Disc() == Zeroed(before, c.sectorSize));
@@ -302,9 +305,7 @@ TEST_F(Erase, AQuitDuringThePassesDoesNotStopThem) {
   EraseRig& rig = MakeRig(100);
   const Bytes before = rig.Disc();
   ScriptedUi ui;
-  ui.QueueAnswer(kIdYes);
-  ui.QueueFile(Backup());
-  ui.QueueAnswer(kIdYes);
+  AnswerYesWithBackup(ui);
   ui.QuitOnProcessCall(3);
   EraseReport report;
   EXPECT_EQ(Run(ui, report), 0);
@@ -383,6 +384,7 @@ TEST_F(Erase, ADriveInUseIsSharedOnlyWhenTheUserAgrees) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EraseRig& rig = MakeRig(100);
+    fs::remove(Backup());
     const Bytes before = rig.Disc();
     const PortHandle held = rig.HoldOpen(c.heldWith);
     ASSERT_NE(held, kNoPortHandle);
@@ -447,6 +449,10 @@ bool MediumError(VirtualDrive&, CommandContext& c) {
   return true;
 }
 bool ShortTransfer(VirtualDrive&, CommandContext& c) {
+  if (c.Opcode() == scsi_op::kWrite10) {
+    c.outcome.transferred = 1024;  // GOOD, but only half the sector taken (and nothing written)
+    return true;
+  }
   c.bufferLength = 1024;  // the handler moves what fits, and answers GOOD
   return false;
 }
@@ -482,9 +488,7 @@ TEST_F(Erase, AFailedBackupLeavesTheDiscUntouchedAndTheUsersFileAsItWas) {
       const Bytes before = rig.Disc();
       rig.SetFault(c.fault);
       ScriptedUi ui;
-      ui.QueueAnswer(kIdYes);
-      ui.QueueFile(Backup());
-      ui.QueueAnswer(kIdYes);
+      AnswerYesWithBackup(ui);
       EraseReport report;
       EXPECT_EQ(Run(ui, report), -1);
       EXPECT_EQ(report.end, EraseEnd::kBackupFailed);
@@ -520,9 +524,7 @@ TEST_F(Erase, AUnitAttentionDuringTheBackupIsReissuedAndTheBackupIsWhole) {
     return true;
   }));
   ScriptedUi ui;
-  ui.QueueAnswer(kIdYes);
-  ui.QueueFile(Backup());
-  ui.QueueAnswer(kIdYes);
+  AnswerYesWithBackup(ui);
   EraseReport report;
   EXPECT_EQ(Run(ui, report), 0);
   EXPECT_EQ(rig.Log().at(19), (SectorCommand{scsi_op::kRead10, 19, 1}));
@@ -552,9 +554,7 @@ TEST_F(Erase, AFailedZeroWriteStopsThereAndKeepsTheCompleteBackup) {
     const Bytes before = rig.Disc();
     rig.SetFault(c.fault);
     ScriptedUi ui;
-    ui.QueueAnswer(kIdYes);
-    ui.QueueFile(Backup());
-    ui.QueueAnswer(kIdYes);
+    AnswerYesWithBackup(ui);
     EraseReport report;
     EXPECT_EQ(Run(ui, report), -1);
     EXPECT_EQ(report.end, EraseEnd::kZeroFailed);
@@ -665,9 +665,7 @@ TEST_F(Erase, ABackupThatDoesNotReadBackAsTheSectorsStopsTheErase) {
       damaged = true;
     };
     ScriptedUi ui;
-    ui.QueueAnswer(kIdYes);
-    ui.QueueFile(Backup());
-    ui.QueueAnswer(kIdYes);
+    AnswerYesWithBackup(ui);
     EraseReport report;
     EXPECT_EQ(Run(ui, report, options), -1);
     EXPECT_TRUE(damaged);
@@ -686,9 +684,7 @@ TEST_F(Erase, AnExistingFileIsReplacedByTheBackupOnlyOnceItIsComplete) {
   EraseOptions options = Options();
   options.beforeReadBack = [&](const fs::path&) { EXPECT_EQ(ReadWholeFile(Backup()), Bytes(5000, 0xAA)); };
   ScriptedUi ui;
-  ui.QueueAnswer(kIdYes);
-  ui.QueueFile(Backup());
-  ui.QueueAnswer(kIdYes);
+  AnswerYesWithBackup(ui);
   EraseReport report;
   EXPECT_EQ(Run(ui, report, options), 0);
   ExpectBackupOf(Backup(), before, 100, 2048);
