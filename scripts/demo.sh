@@ -46,3 +46,20 @@ echo "\$ orvane-cli image list $scratch/backup.ovi"
 echo
 echo "\$ orvane-cli image verify $scratch/backup.ovi"
 "$cli" image verify "$scratch/backup.ovi"
+
+# The erase with backup, on a DVD-RAM disc of its own (made afresh each run, with its partition
+# table): the first and the last 64 sectors are saved into an .ovi backup, checked, then zeroed.
+# The summary before and after shows the partition table gone; the backup holds it.
+erasedisc="$scratch/erase-dvdram.img"
+rm -f "$erasedisc" "$scratch/erase-backup.ovi"
+erase_run() {
+  echo
+  echo "\$ orvane-cli $*"
+  "$cli" --virtual-only --virtual "E=dvdram:$erasedisc" "$@"
+}
+erase_run summary E:
+erase_run erase E: --backup "$scratch/erase-backup.ovi" --yes
+erase_run summary E:
+echo
+echo "\$ orvane-cli image verify $scratch/erase-backup.ovi"
+"$cli" image verify "$scratch/erase-backup.ovi"

@@ -6,6 +6,7 @@
 
 #include "app/app_shell.h"
 #include "device/drive_list.h"
+#include "operations/erase_with_backup.h"
 #include "report/win32/report_window.h"
 #include "toolkit/format.h"
 #include "toolkit/win32/dlgbox.h"
@@ -227,6 +228,13 @@ int MainWindow::RunDriveCommand(int command) {
     case kCmdDriveInfo: {
       ReportWindow report;
       return report.Run(app_.driveList->Device(), *record, hwnd());
+    }
+    case kCmdDiscErase: {
+      // A copy: the erase refreshes its capacity, and the list's records stay as the scan left them.
+      DriveRecord target = *record;
+      EraseOptions options;
+      options.backupFolder = app_.programDirectory;
+      return EraseWithBackup(app_.ui, *app_.driveList, target, options);
     }
   }
   return 0;

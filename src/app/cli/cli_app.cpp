@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "app/cli/drive_commands.h"
+#include "app/cli/erase_command.h"
 #include "app/cli/image_commands.h"
 #include "app/cli/info_command.h"
 
@@ -26,6 +27,7 @@ int RunCli(const std::vector<std::string>& args, CliSession& session) {
   AddDriveCommands(app, session);
   AddImageCommands(app, session);
   AddInfoCommand(app, session);
+  AddEraseCommand(app, session);
   // Subcommands of later subsystems join here, one call each: bench, erase, write.
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());

@@ -4,6 +4,7 @@
 
 #include "app/cli/cli_platform.h"
 #include "app/program_port.h"
+#include "toolkit/console_terminal.h"
 #include "toolkit/sjis.h"
 
 namespace orv {
@@ -30,8 +31,10 @@ bool SamePath(const std::string& a, const std::string& b) {
 }  // namespace
 
 CliSession::CliSession(std::FILE* out, std::FILE* err, std::FILE* in)
-    : out_(out), err_(err), ui_(err, in) {}
+    : out_(out), err_(err), in_(in), ui_(err, in) {}
 CliSession::~CliSession() = default;
+
+bool CliSession::InputIsTerminal() const { return IsTerminal(in_); }
 
 DriveList& CliSession::Drives() {
   if (drives_) return *drives_;

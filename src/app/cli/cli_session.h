@@ -35,6 +35,9 @@ class CliSession {
   int exitCode = 0;
 
   ConsoleUi& Ui() { return ui_; }
+  // The stream boxes, prompts and progress go to, and whether a user answers at the input.
+  std::FILE* ErrorStream() const { return err_; }
+  bool InputIsTerminal() const;
   // The drive list, made on first use. Throws CliError when the virtual drive list is malformed
   // or an image of it cannot be opened.
   DriveList& Drives();
@@ -56,6 +59,7 @@ class CliSession {
 
   std::FILE* out_;
   std::FILE* err_;
+  std::FILE* in_;
   ConsoleUi ui_;
   std::unique_ptr<DriveList> drives_;
 };

@@ -1,0 +1,188 @@
+#include "operations/erase_with_backup.h"
+
+#include <algorithm>
+#include <ctime>
+#include <memory>
+#include <new>
+
+#include "device/inquiry_view.h"
+#include "device/scsi_commands.h"
+#include "operations/erase_regions.h"
+#include "operations/erase_texts.h"
+#include "operations/write_target.h"
+#include "toolkit/format.h"
+
+namespace orv {
+
+namespace {
+
+MessageBoxSpec Box(std::string text, std::string caption, uint32_t style, std::string note = {}, int width = 0) {
+  MessageBoxSpec box;
+  box.text = std::move(text);
+  box.caption = std::move(caption);
+  box.style = style;
+  box.note = std::move(note);
+  box.width = width;
+  return box;
+}
+
+// The command's state from the first question to the clean-up. The drive is closed whenever the
+// object goes, on every way out.
+class EraseCommand {
+ public:
+  EraseCommand(Ui& ui, DriveList& drives, DriveRecord& record, const EraseOptions& options)
+      : ui_(ui), drives_(drives), device_(drives.Device()), record_(record), options_(options) {}
+  ~EraseCommand() {
+    if (device_.IsOpen()) device_.Close();
+  }
+
+  int Run(EraseReport& report);
+
+ private:
+  int End(EraseReport& report, EraseEnd end, int result) {
+    report.end = end;
+    return result;
+  }
+  // Steps 1-2: whether a backup is wanted, and where. False when the command ends here.
+  bool AskForBackup(EraseReport& report, int& result);
+
+  Ui& ui_;
+  DriveList& drives_;
+  DeviceHandle& device_;
+  DriveRecord& record_;
+  const EraseOptions& options_;
+  bool backupWanted_ = false;
+  std::filesystem::path backupPath_;
+};
+
+bool EraseCommand::AskForBackup(EraseReport& report, int& result) {
+  const uint32_t answer = ui_.ShowBox(Box(kEraseSaveQuestion, kAppTitle, kBoxYesNoCancel, kEraseSaveNote));
+  if (answer != kIdYes && answer != kIdNo) {
+    result = End(report, EraseEnd::kCancelled, 0);
+    return false;
+  }
+  backupWanted_ = answer == kIdYes;
+  if (!backupWanted_) return true;
+  const LocalTime now = options_.clock ? options_.clock() : CurrentLocalTime();
+  std::filesystem::path proposed = EraseBackupName(now);
+  if (!options_.backupFolder.empty()) proposed = options_.backupFolder / proposed;
+  // An empty path chosen is no backup at all, and erasing without the backup the user asked for
+  // would destroy what they meant to keep: it counts as a cancelled choice.
+  if (ui_.ChooseSaveFile(EraseBackupChoice(), proposed) != 0 || proposed.empty()) {
+    result = End(report, EraseEnd::kSaveCancelled, -1);
+    return false;
+  }
+  backupPath_ = proposed;
+  return true;
+}
+
+int EraseCommand::Run(EraseReport& report) {
+  int result = 0;
+  if (!AskForBackup(report, result)) return result;
+
+  if (OpenWriteTarget(ui_, device_, record_) != 0) return End(report, EraseEnd::kNotOpened, -1);
+  drives_.Refresh(record_);
+  const uint32_t sectorSize = record_.BlockLength();
+  if (sectorSize == 0 || record_.BlockCount() == 0) {
+    ui_.ShowBox(Box(kEraseNotReady, kErrorCaption, kBoxOk | kBoxIconError));
+    return End(report, EraseEnd::kNotReady, -1);
+  }
+  std::vector<uint8_t> sector;
+  try {
+    sector.resize(sectorSize);
+  } catch (const std::bad_alloc&) {
+    return End(report, EraseEnd::kNoMemory, -1);
+  }
+
+  const std::string identification = IdentificationText(record_);
+  if (ui_.ShowBox(Box(Format(kEraseConfirmFormat, identification.c_str()), kAppTitle, kBoxYesNo, {},
+                      kEraseBoxWidth)) != kIdYes)
+    return End(report, EraseEnd::kDeclined, 0);
+
+  ProgressBoxSpec progressSpec;
+  progressSpec.message = Format(kEraseProgressFormat, identification.c_str());
+  progressSpec.caption = kAppTitle;
+  progressSpec.progressBar = true;
+  // No cancel: a close of the box only hides it, the passes run on to their end.
+  std::unique_ptr<ProgressBox> progress = ui_.OpenProgress(progressSpec, {});
+  if (!progress) return End(report, EraseEnd::kNoProgressBox, -1);
+
+  const uint64_t sectors = SectorsOf(EraseRegionsOf(record_.BlockCount(), sectorSize));
+  ErasePass pass(ui_, progress.get(), backupWanted_ ? 2 * sectors : sectors);
+  EraseEnd end = EraseEnd::kErased;
+  std::string failure;
+  if (backupWanted_) {
+    if (SaveEraseBackup(device_, record_, backupPath_, pass, failure, options_.beforeReadBack) != 0)
+      end = EraseEnd::kBackupFailed;
+    else
+      report.backup = backupPath_;
+  }
+  if (end == EraseEnd::kErased && ZeroEraseRegions(device_, record_, sector, pass, failure) != 0)
+    end = EraseEnd::kZeroFailed;
+  progress->Close();
+
+  report.failure = failure;
+  if (end == EraseEnd::kErased)
+    ui_.ShowBox(Box(kEraseCompleted, kAppTitle, kBoxOk, kEraseDoneNote, kEraseBoxWidth));
+  else
+    ui_.ShowBox(Box(failure, kAppTitle, kBoxOk | kBoxIconError, kEraseDoneNote, kEraseBoxWidth));
+  return End(report, end, end == EraseEnd::kErased ? 0 : -1);
+}
+
+}  // namespace
+
+LocalTime CurrentLocalTime() {
+  const std::time_t now = std::time(nullptr);
+  // The erase runs on the user-interface thread alone: localtime's shared result is safe here.
+  const std::tm* local = std::localtime(&now);
+  if (local == nullptr) return {};
+  return {static_cast<unsigned>(local->tm_year + 1900), static_cast<unsigned>(local->tm_mon + 1),
+          static_cast<unsigned>(local->tm_mday),        static_cast<unsigned>(local->tm_hour),
+          static_cast<unsigned>(local->tm_min),         static_cast<unsigned>(local->tm_sec)};
+}
+
+std::string EraseBackupName(const LocalTime& time) {
+  return Format(kEraseBackupNameFormat, time.year, time.month, time.day, time.hour, time.minute, time.second,
+                kEraseBackupExtension);
+}
+
+FileChoiceSpec EraseBackupChoice() {
+  FileChoiceSpec choice;
+  choice.title = kEraseBackupTitle;
+  choice.defaultExtension = std::string(kEraseBackupExtension + 1);  // without the dot
+  choice.filters = {{kEraseBackupFilterImages, std::string("*") + kEraseBackupExtension},
+                    {kEraseBackupFilterAll, "*.*"}};
+  return choice;
+}
+
+int ZeroEraseRegions(DeviceHandle& device, const DriveRecord& record, std::vector<uint8_t>& sector, ErasePass& pass,
+                     std::string& failure) {
+  const uint32_t sectorSize = record.BlockLength();
+  if (sector.size() < sectorSize) sector.resize(sectorSize);
+  std::fill(sector.begin(), sector.end(), uint8_t{0});
+  const std::vector<EraseRegion> regions = EraseRegionsOf(record.BlockCount(), sectorSize);
+  const uint64_t total = SectorsOf(regions);
+  uint64_t done = 0;
+  for (const EraseRegion& region : regions) {
+    for (uint32_t i = 0; i < region.sectorCount; ++i, ++done) {
+      pass.BeforeSector(kEraseStatusZero, done, total);
+      const int moved = Write10(device, record.Address(), region.firstSector + i, 1, sectorSize, sector.data());
+      if (moved != static_cast<int>(sectorSize)) {
+        failure = Format(kEraseWriteFailed, TransferFailureReason(device, moved, sectorSize).c_str());
+        return -1;
+      }
+    }
+  }
+  return 0;
+}
+
+int EraseWithBackup(Ui& ui, DriveList& drives, DriveRecord& record, const EraseOptions& options,
+                    EraseReport* report) {
+  EraseReport local;
+  EraseReport& out = report ? *report : local;
+  out = EraseReport{};
+  EraseCommand command(ui, drives, record, options);
+  return command.Run(out);
+}
+
+}  // namespace orv

@@ -1,0 +1,147 @@
+// `orvane-cli erase` run in-process on a virtual drive whose disc is a raw image file: the
+// answers the options give, the refusal without a terminal, the exit codes, the disc and the
+// backup afterwards.
+#include "app/cli/erase_command.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/cli/answering_ui.h"
+#include "cli_run.h"
+#include "image/image_check.h"
+#include "image/image_test_support.h"
+#include "operations/erase_rig.h"
+#include "operations/erase_with_backup.h"
+#include "toolkit/sjis.h"
+
+namespace orv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint64_t kSectors = 300;
+
+std::string TestName() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
+
+class EraseCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = TempDir("erase-cli-" + TestName());
+    WriteWholeFile(Disc(), RandomCorpus(kSectors * 2048, 11));
+    before_ = ReadWholeFile(Disc());
+  }
+  fs::path Disc() const { return dir_ / "disc.img"; }
+  fs::path Backup() const { return dir_ / "backup.ovi"; }
+  CliOutcome Erase(std::vector<std::string> options) {
+    std::vector<std::string> args = {"--virtual-only", "--virtual", "E=dvdram:" + Disc().string(), "erase", "E:"};
+    args.insert(args.end(), options.begin(), options.end());
+    return RunCliIn(dir_, args);
+  }
+  // The disc as it was with the erase regions zeroed.
+  Bytes Erased() const {
+    Bytes disc = before_;
+    for (const EraseRegion& r : EraseRegionsOf(kSectors, 2048))
+      std::fill_n(disc.begin() + static_cast<ptrdiff_t>(r.firstSector * 2048), r.sectorCount * 2048, uint8_t{0});
+    return disc;
+  }
+
+  fs::path dir_;
+  Bytes before_;
+};
+
+TEST_F(EraseCli, BackupAndYesEraseWithAVerifiedBackupAndExitZero) {
+  const CliOutcome run = Erase({"--backup", Backup().string(), "--yes"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  // The questions in order, each answered by its option, then the final box.
+  const size_t save = run.err.find(SjisToUtf8("消去内容をファイルに保存しますか？"));
+  const size_t choice = run.err.find(SjisToUtf8("消去情報の保存 > ") + Backup().string() + " (given on the command line)");
+  const size_t confirm = run.err.find(SjisToUtf8("ORVANE   VIRTUAL DVD-RAM  1.01\n\n本当に消去しますか？"));
+  const size_t done = run.err.find(SjisToUtf8("消去完了しました。\n※ いったんディスクを取り出すか再起動しないと、"));
+  EXPECT_LT(save, choice) << run.err;
+  EXPECT_LT(choice, confirm) << run.err;
+  EXPECT_LT(confirm, done) << run.err;
+  EXPECT_NE(done, std::string::npos) << run.err;
+  EXPECT_TRUE(ReadWholeFile(Disc()) == Erased());
+  ImageCheck check;
+  ASSERT_EQ(CheckImage(Backup(), CheckDepth::kData, check), 0);
+  EXPECT_TRUE(check.Good());
+  ASSERT_EQ(check.blocks.size(), 2u);
+  EXPECT_EQ(check.blocks[1].block.header.firstSector, kSectors - 64);
+}
+
+TEST_F(EraseCli, NoBackupAndYesEraseWithoutAFile) {
+  const CliOutcome run = Erase({"--no-backup", "--yes"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.err.find("> n (given on the command line)"), std::string::npos) << run.err;
+  EXPECT_TRUE(ReadWholeFile(Disc()) == Erased());
+  EXPECT_FALSE(fs::exists(Backup()));
+}
+
+// Without a terminal nobody can answer: unless the options answer both the save question and
+// the confirmation, the erase refuses before it opens the drive.
+TEST_F(EraseCli, WithoutATerminalItRefusesUnlessTheAnswersAreGiven) {
+  const std::vector<std::string> cases[] = {{}, {"--yes"}, {"--backup", "x.ovi"}, {"--no-backup"}, {"--shared"}};
+  for (const auto& options : cases) {
+    SCOPED_TRACE(::testing::PrintToString(options));
+    const CliOutcome run = Erase(options);
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err,
+              "orvane-cli: erase asks before it destroys anything, and standard input is not a terminal to ask at: "
+              "give --backup FILE (or --no-backup) and --yes; nothing was erased\n");
+    EXPECT_TRUE(ReadWholeFile(Disc()) == before_);
+  }
+  EXPECT_EQ(Erase({"--backup", "b.ovi", "--no-backup", "--yes"}).code, 1);  // one answer or the other
+}
+
+TEST_F(EraseCli, AFailedBackupExitsOneWithTheDiscUntouched) {
+  const fs::path nowhere = dir_ / "no-such-folder" / "b.ovi";
+  const CliOutcome run = Erase({"--backup", nowhere.string(), "--yes"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.err.find(SjisToUtf8("ファイルを開くことができません。\n  ") + nowhere.string()), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("orvane-cli: the backup could not be made: nothing was erased, no backup was left\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_TRUE(ReadWholeFile(Disc()) == before_);
+}
+
+TEST_F(EraseCli, HelpSaysWhatIsDestroyed) {
+  const CliOutcome run = RunCliIn(dir_, {"erase", "--help"});
+  EXPECT_EQ(run.code, 0);
+  std::string help = run.out;
+  std::replace(help.begin(), help.end(), '\n', ' ');
+  help.erase(std::unique(help.begin(), help.end(), [](char a, char b) { return a == ' ' && b == ' '; }), help.end());
+  EXPECT_NE(help.find("overwrite the first and the last 128 KiB of the disc in DRIVE with zeros"), std::string::npos)
+      << run.out;
+  EXPECT_NE(help.find("--backup"), std::string::npos);
+  EXPECT_NE(help.find("--shared"), std::string::npos);
+}
+
+// The options' answers on the erase itself, with the drive held by another program: --shared
+// lets it share the drive; without it the question gets No and nothing changes.
+TEST(EraseAnswers, SharedOpensADriveInUseOnlyWhenGiven) {
+  const fs::path dir = TempDir("erase-cli-shared");
+  for (bool shared : {false, true}) {
+    SCOPED_TRACE(shared ? "--shared" : "no --shared");
+    EraseRig rig(dir / "disc.img", 100, 2048);
+    const Bytes before = rig.Disc();
+    const PortHandle held = rig.HoldOpen(kOpenSharedReadWrite);
+    std::FILE* err = std::tmpfile();
+    ConsoleUi console(err, nullptr);
+    AnsweringUi ui(console, err, false);
+    EraseAnswers answers;
+    answers.noBackup = true;
+    answers.yes = true;
+    answers.shared = shared;
+    RegisterEraseAnswers(ui, answers);
+    EraseReport report;
+    EraseWithBackup(ui, rig.List(), rig.Record(), {}, &report);
+    EXPECT_EQ(report.end, shared ? EraseEnd::kErased : EraseEnd::kNotOpened);
+    EXPECT_EQ(rig.Disc() == before, !shared);
+    rig.Release(held);
+    std::fclose(err);
+  }
+}
+
+}  // namespace
+}  // namespace orv::test

@@ -1,0 +1,695 @@
+// The erase on virtual drives with a scripted user: what it asks and shows, what the disc holds
+// afterwards (the whole disc image file compared with its state before), and what the backup
+// file holds (decoded by the image reader and compared with the original sectors).
+#include "operations/erase_with_backup.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+
+#include "erase_rig.h"
+#include "image/image_check.h"
+#include "image/image_file.h"
+#include "operations/erase_texts.h"
+#include "operations/write_target.h"
+#include "scsi/sense.h"
+#include "toolkit/format.h"
+#include "toolkit/scripted_ui.h"
+
+namespace orv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kIdentification[] = "ORVANE   VIRTUAL DVD-RAM  1.01";
+constexpr LocalTime kNow{2004, 1, 14, 22, 0, 18};
+
+std::string TestName() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
+
+// The sectors of the regions, in the order the erase reads and writes them.
+std::vector<uint64_t> RegionSectors(uint64_t sectors, uint32_t sectorSize) {
+  std::vector<uint64_t> lbas;
+  for (const EraseRegion& r : EraseRegionsOf(sectors, sectorSize))
+    for (uint32_t i = 0; i < r.sectorCount; ++i) lbas.push_back(r.firstSector + i);
+  return lbas;
+}
+
+// `disc` with the first `count` sectors of the erase order zeroed.
+Bytes Zeroed(Bytes disc, uint32_t sectorSize, size_t count = SIZE_MAX) {
+  const std::vector<uint64_t> lbas = RegionSectors(disc.size() / sectorSize, sectorSize);
+  for (size_t i = 0; i < lbas.size() && i < count; ++i)
+    std::fill_n(disc.begin() + static_cast<ptrdiff_t>(lbas[i] * sectorSize), sectorSize, uint8_t{0});
+  return disc;
+}
+
+// What the backup must hold: each region's bytes of the disc as it was.
+Bytes RegionBytes(const Bytes& disc, const EraseRegion& region, uint32_t sectorSize) {
+  const auto first = disc.begin() + static_cast<ptrdiff_t>(region.firstSector * sectorSize);
+  return Bytes(first, first + static_cast<ptrdiff_t>(uint64_t{region.sectorCount} * sectorSize));
+}
+
+struct DecodedBlock {
+  BlockHeader header;
+  Bytes data;
+};
+
+// The backup as the image write will read it; empty unless the whole file checks out.
+std::vector<DecodedBlock> ReadBackup(const fs::path& path) {
+  ImageCheck check;
+  if (CheckImage(path, CheckDepth::kData, check) != 0 || !check.Good()) return {};
+  std::vector<DecodedBlock> blocks;
+  ImageFile image;
+  if (image.OpenForRead(path) != 0) return {};
+  while (const BlockHeader* header = image.NextBlock()) {
+    DecodedBlock block{*header, {}};
+    uint8_t piece[4096];
+    int64_t n;
+    while ((n = image.ReadBlockData(sizeof piece, piece)) > 0) block.data.insert(block.data.end(), piece, piece + n);
+    image.EndReadBlock();
+    blocks.push_back(std::move(block));
+  }
+  image.CloseReader();
+  return blocks;
+}
+
+void ExpectBackupOf(const fs::path& path, const Bytes& before, uint64_t sectors, uint32_t sectorSize) {
+  const std::vector<EraseRegion> regions = EraseRegionsOf(sectors, sectorSize);
+  const std::vector<DecodedBlock> blocks = ReadBackup(path);
+  ASSERT_EQ(blocks.size(), regions.size()) << "the backup does not check out: " << path;
+  for (size_t i = 0; i < regions.size(); ++i) {
+    SCOPED_TRACE("block " + std::to_string(i + 1));
+    EXPECT_EQ(blocks[i].header.firstSector, regions[i].firstSector);
+    EXPECT_EQ(blocks[i].header.sectorCount, regions[i].sectorCount);
+    EXPECT_EQ(blocks[i].header.sectorSize, sectorSize);
+    EXPECT_EQ(blocks[i].header.methodName, kLh5MethodName);
+    EXPECT_TRUE(blocks[i].data == RegionBytes(before, regions[i], sectorSize));
+  }
+}
+
+// The names in a folder.
+std::set<std::string> Names(const fs::path& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename().string());
+  return names;
+}
+
+class Erase : public ::testing::Test {
+ protected:
+  void SetUp() override { dir_ = TempDir("erase-" + TestName()); }
+
+  // A disc of `sectors` sectors in dir/disc.img, and the options every case runs with.
+  EraseRig& MakeRig(uint64_t sectors, uint32_t sectorSize = 2048) {
+    rig_.reset();  // the disc file of the last rig is closed before it is made anew
+    rig_ = std::make_unique<EraseRig>(dir_ / "disc.img", sectors, sectorSize);
+    return *rig_;
+  }
+  EraseOptions Options() const {
+    EraseOptions options;
+    options.backupFolder = dir_;
+    options.clock = [] { return kNow; };
+    return options;
+  }
+  int Run(Ui& ui, EraseReport& report, const EraseOptions& options) {
+    return EraseWithBackup(ui, rig_->List(), rig_->Record(), options, &report);
+  }
+  int Run(Ui& ui, EraseReport& report) { return Run(ui, report, Options()); }
+  fs::path Backup() const { return dir_ / "backup.ovi"; }
+  // Yes to saving, Backup() as the file, Yes to the confirmation.
+  void AnswerYesWithBackup(ScriptedUi& ui) const {
+    ui.QueueAnswer(kIdYes);
+    ui.QueueFile(Backup());
+    ui.QueueAnswer(kIdYes);
+  }
+
+  fs::path dir_;
+  std::unique_ptr<EraseRig> rig_;
+};
+
+// ---- The region rule ----
+
+TEST(EraseRegions, HeadThenTailNeverOverlappingAndCoveringMinOfTAnd2N) {
+  struct Case {
+    uint64_t sectors;
+    uint32_t sectorSize;
+    std::vector<EraseRegion> regions;
+  };
+  const Case cases[] = {
+      {100, 2048, {{0, 64}, {64, 36}}},
+      {50, 2048, {{0, 50}}},
+      {1000000, 2048, {{0, 64}, {999936, 64}}},
+      {64, 2048, {{0, 64}}},
+      {65, 2048, {{0, 64}, {64, 1}}},
+      {127, 2048, {{0, 64}, {64, 63}}},
+      {128, 2048, {{0, 64}, {64, 64}}},
+      {129, 2048, {{0, 64}, {65, 64}}},
+      {1, 2048, {{0, 1}}},
+      {0, 2048, {}},
+      {100, 0, {}},
+      {1000, 2352, {{0, 56}, {944, 56}}},  // 131072 / 2352 = 55.7: 56 sectors
+      {100, 2352, {{0, 56}, {56, 44}}},
+      {1000, 512, {{0, 256}, {744, 256}}},
+      {3, 0x40000, {{0, 1}, {2, 1}}},  // sectors larger than the erase size: one each
+      {0xFFFFFFFFull, 2048, {{0, 64}, {0xFFFFFFFFull - 64, 64}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("T=" + std::to_string(c.sectors) + " S=" + std::to_string(c.sectorSize));
+    const std::vector<EraseRegion> regions = EraseRegionsOf(c.sectors, c.sectorSize);
+    EXPECT_EQ(regions, c.regions);
+    const uint64_t n = SectorsPerRegion(c.sectorSize);
+    EXPECT_EQ(SectorsOf(regions), std::min(c.sectors, 2 * n));
+  }
+  EXPECT_EQ(SectorsPerRegion(2048), 64u);
+  EXPECT_EQ(SectorsPerRegion(2352), 56u);
+  EXPECT_EQ(SectorsPerRegion(131073), 1u);
+}
+
+TEST(EraseBackupName, LocalTimeZeroPaddedWithTheImageExtension) {
+  EXPECT_EQ(EraseBackupName({2004, 1, 14, 22, 0, 18}), "orv-unformat-2004-0114-220018.ovi");
+  EXPECT_EQ(EraseBackupName({2031, 12, 3, 7, 5, 9}), "orv-unformat-2031-1203-070509.ovi");
+  const FileChoiceSpec choice = EraseBackupChoice();
+  EXPECT_EQ(choice.title, "消去情報の保存");
+  EXPECT_EQ(choice.defaultExtension, "ovi");
+  ASSERT_EQ(choice.filters.size(), 2u);
+  EXPECT_EQ(choice.filters[0].description, "イメージファイル(*.ovi)");
+  EXPECT_EQ(choice.filters[0].pattern, "*.ovi");
+  EXPECT_EQ(choice.filters[1].description, "すべて");
+  EXPECT_EQ(choice.filters[1].pattern, "*.*");
+}
+
+// ---- An erase that completes ----
+
+TEST_F(Erase, WithBackupAsksSavesVerifiesThenZeroesOnlyTheRegions) {
+  EraseRig& rig = MakeRig(100);
+  ASSERT_TRUE(rig.Ready());
+  const Bytes before = rig.Disc();
+  ScriptedUi ui;
+  AnswerYesWithBackup(ui);
+  EraseReport report;
+  EXPECT_EQ(Run(ui, report), 0);
+  EXPECT_EQ(report.end, EraseEnd::kErased);
+  EXPECT_EQ(report.backup, Backup());
+
+  const auto boxes = ui.Boxes();
+  ASSERT_EQ(boxes.size(), 3u);
+  EXPECT_EQ(boxes[0].box.text,
+            "消去内容をファイルに保存しますか？\r\n\r\n消去内容をファイルに保存しておくと、消去した直後であれば\r\n"
+            "内容を元に戻すことができます。");
+  EXPECT_EQ(boxes[0].box.note,
+            "※ 消去した内容を元に戻す場合、保存したファイル(*.img)を\r\n　 [イメージ書込]を使って、ディスクに書き込みしてください。");
+  EXPECT_EQ(boxes[0].box.caption, kAppTitle);
+  EXPECT_EQ(boxes[0].box.style, kBoxYesNoCancel);
+  EXPECT_EQ(boxes[1].box.text, std::string(kIdentification) + "\r\n\r\n本当に消去しますか？");
+  EXPECT_EQ(boxes[1].box.caption, kAppTitle);
+  EXPECT_EQ(boxes[1].box.style, kBoxYesNo);
+  EXPECT_EQ(boxes[1].box.width, 400);
+  EXPECT_EQ(boxes[1].box.note, "");
+  EXPECT_EQ(boxes[2].box.text, "消去完了しました。");
+  EXPECT_EQ(boxes[2].box.note,
+            "※ いったんディスクを取り出すか再起動しないと、\r\n　 内容が正しく表示されないことがあります。");
+  EXPECT_EQ(boxes[2].box.caption, kAppTitle);
+  EXPECT_EQ(boxes[2].box.style, kBoxOk);
+  EXPECT_EQ(boxes[2].box.width, 400);
+
+  const auto choices = ui.FileChoices();
+  ASSERT_EQ(choices.size(), 1u);
+  EXPECT_TRUE(choices[0].save);
+  EXPECT_EQ(choices[0].choice.title, "消去情報の保存");
+  EXPECT_EQ(choices[0].proposed, dir_ / "orv-unformat-2004-0114-220018.ovi");
+
+  const auto progress = ui.ProgressBoxes();
+  ASSERT_EQ(progress.size(), 1u);
+  EXPECT_EQ(progress[0].boxSpec.message, std::string(kIdentification) + "\r\n\r\nディスクを消去しています。");
+  EXPECT_EQ(progress[0].boxSpec.caption, kAppTitle);
+  EXPECT_EQ(progress[0].boxSpec.buttonLabel, "");  // no cancel
+  const std::vector<std::string>& events = progress[0].events;
+  ASSERT_GE(events.size(), 4u);
+  EXPECT_EQ(events.front(), "range 200");
+  EXPECT_EQ(events[1], "status 保存 1/100");
+  EXPECT_NE(std::find(events.begin(), events.end(), "status 確認"), events.end());
+  EXPECT_NE(std::find(events.begin(), events.end(), "status 消去 100/100"), events.end());
+  EXPECT_EQ(events.back(), "closed");
+  EXPECT_GE(ui.ProcessCalls(), 200);
+
+  // Every read before the first write, one sector each, in ascending order.
+  std::vector<SectorCommand> expected;
+  for (uint8_t op : {scsi_op::kRead10, scsi_op::kWrite10})
+    for (uint64_t lba = 0; lba < 100; ++lba) expected.push_back({op, lba, 1});
+  EXPECT_EQ(rig.Log(), expected);
+
+  EXPECT_TRUE(rig.Disc() == Zeroed(before, 2048));
+  ExpectBackupOf(Backup(), before, 100, 2048);
+  EXPECT_EQ(Names(dir_), (std::set<std::string>{"disc.img", "backup.ovi"}));
+  EXPECT_FALSE(rig.Device().IsOpen());
+}
+
+TEST_F(Erase, EveryDiscShapeErasesItsRegionsAndBacksUpExactlyThem) {
+  struct Case {
+    uint64_t sectors;
+    uint32_t sectorSize;
+  };
+  const Case cases[] = {{50, 2048}, {64, 2048}, {65, 2048}, {127, 2048}, {128, 2048}, {129, 2048},
+                        {300, 2048}, {200, 2352}, {1, 2048}, {600, 512}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE("T=" + std::to_string(c.sectors) + " S=" + std::to_string(c.sectorSize));
+    EraseRig& rig = MakeRig(c.sectors, c.sectorSize);
+    ASSERT_TRUE(rig.Ready());
+    fs::remove(Backup());
+    const Bytes before = rig.Disc();
+    ScriptedUi ui;
+    AnswerYesWithBackup(ui);
+    EraseReport report;
+    EXPECT_EQ(Run(ui, report), 0);
+    EXPECT_TRUE(rig.Disc() == Zeroed(before, c.sectorSize));
+    ExpectBackupOf(Backup(), before, c.sectors, c.sectorSize);
+  }
+}
+
+// A disc of a million sectors: the tail is the last 64, and nothing between is touched.
+TEST_F(Erase, ALargeDiscLosesItsFirstAndLast64Sectors) {
+  EraseRig& rig = MakeRig(1000000);
+  ASSERT_TRUE(rig.Ready());
+  ScriptedUi ui;
+  ui.QueueAnswer(kIdNo);
+  ui.QueueAnswer(kIdYes);
+  EraseReport report;
+  EXPECT_EQ(Run(ui, report), 0);
+  std::vector<SectorCommand> expected;
+  for (uint64_t lba = 0; lba < 64; ++lba) expected.push_back({scsi_op::kWrite10, lba, 1});
+  for (uint64_t lba = 999936; lba < 1000000; ++lba) expected.push_back({scsi_op::kWrite10, lba, 1});
+  EXPECT_EQ(rig.Log(), expected);
+}
+
+TEST_F(Erase, WithoutBackupWritesNoFileAndReadsNothing) {
+  EraseRig& rig = MakeRig(100);
+  ASSERT_TRUE(rig.Ready());
+  const Bytes before = rig.Disc();
+  ScriptedUi ui;
+  ui.QueueAnswer(kIdNo);
+  ui.QueueAnswer(kIdYes);
+  EraseReport report;
+  EXPECT_EQ(Run(ui, report), 0);
+  EXPECT_EQ(report.end, EraseEnd::kErased);
+  EXPECT_TRUE(ui.FileChoices().empty());
+  EXPECT_TRUE(rig.Disc() == Zeroed(before, 2048));
+  EXPECT_EQ(rig.Log().size(), 100u);
+  EXPECT_TRUE(std::all_of(rig.Log().begin(), rig.Log().end(),
+                          [](const SectorCommand& c) { return c.opcode == scsi_op::kWrite10; }));
+  EXPECT_EQ(ui.ProgressBoxes().at(0).events.front(), "range 100");
+  EXPECT_EQ(Names(dir_), std::set<std::string>{"disc.img"});
+}
+
+// Once the passes run, nothing the message pump brings stops them, not even a quit.
+TEST_F(Erase, AQuitDuringThePassesDoesNotStopThem) {
+  EraseRig& rig = MakeRig(100);
+  const Bytes before = rig.Disc();
+  ScriptedUi ui;
+  AnswerYesWithBackup(ui);
+  ui.QuitOnProcessCall(3);
+  EraseReport report;
+  EXPECT_EQ(Run(ui, report), 0);
+  EXPECT_TRUE(rig.Disc() == Zeroed(before, 2048));
+  ExpectBackupOf(Backup(), before, 100, 2048);
+}
+
+// ---- Ends before the disc is written ----
+
+// A Ui whose save choice "succeeds" with an empty path.
+class EmptyPathUi : public ScriptedUi {
+ public:
+  int ChooseSaveFile(const FileChoiceSpec&, fs::path& path) override {
+    path.clear();
+    return 0;
+  }
+};
+
+TEST_F(Erase, NothingIsWrittenOrDeletedWhenTheUserStopsBeforeThePasses) {
+  struct Case {
+    const char* name;
+    std::vector<uint32_t> answers;
+    bool chooseFile;
+    bool emptyPath;
+    int result;
+    EraseEnd end;
+    size_t boxes;
+  };
+  const Case cases[] = {
+      {"save question: Cancel", {kIdCancel}, false, false, 0, EraseEnd::kCancelled, 1},
+      {"save question closed", {}, false, false, 0, EraseEnd::kCancelled, 1},
+      {"save choice cancelled", {kIdYes}, false, false, -1, EraseEnd::kSaveCancelled, 1},
+      {"save choice with an empty path", {kIdYes}, false, true, -1, EraseEnd::kSaveCancelled, 1},
+      {"confirmation: No, with a backup chosen", {kIdYes, kIdNo}, true, false, 0, EraseEnd::kDeclined, 2},
+      {"confirmation closed, without a backup", {kIdNo}, false, false, 0, EraseEnd::kDeclined, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EraseRig& rig = MakeRig(100);
+    // The path the user chose holds a file of theirs: whatever ends the command keeps it.
+    WriteWholeFile(Backup(), Bytes{1, 2, 3});
+    const Bytes before = rig.Disc();
+    std::unique_ptr<ScriptedUi> ui = c.emptyPath ? std::make_unique<EmptyPathUi>() : std::make_unique<ScriptedUi>();
+    for (uint32_t answer : c.answers) ui->QueueAnswer(answer);
+    ui->QueueFile(c.chooseFile ? Backup() : fs::path());
+    EraseReport report;
+    EXPECT_EQ(Run(*ui, report), c.result);
+    EXPECT_EQ(report.end, c.end);
+    EXPECT_EQ(ui->Boxes().size(), c.boxes);
+    EXPECT_TRUE(ui->ProgressBoxes().empty());
+    EXPECT_TRUE(rig.Log().empty());
+    EXPECT_TRUE(rig.Disc() == before);
+    EXPECT_EQ(ReadWholeFile(Backup()), (Bytes{1, 2, 3}));
+    EXPECT_EQ(Names(dir_), (std::set<std::string>{"disc.img", "backup.ovi"}));
+    EXPECT_FALSE(rig.Device().IsOpen());
+  }
+}
+
+TEST_F(Erase, ADriveInUseIsSharedOnlyWhenTheUserAgrees) {
+  struct Case {
+    const char* name;
+    uint8_t heldWith;
+    uint32_t answer;
+    int result;
+    EraseEnd end;
+    std::vector<std::string> texts;  // the boxes after the save question
+  };
+  const std::string confirm = std::string(kIdentification) + "\r\n\r\n本当に消去しますか？";
+  const Case cases[] = {
+      {"refused", kOpenSharedReadWrite, kIdNo, -1, EraseEnd::kNotOpened, {kSharedModeQuestion}},
+      {"accepted", kOpenSharedReadWrite, kIdYes, 0, EraseEnd::kErased,
+       {kSharedModeQuestion, confirm, kEraseCompleted}},
+      {"accepted, but held exclusively", kOpenExclusiveReadWrite, kIdYes, -1, EraseEnd::kNotOpened,
+       {kSharedModeQuestion, "書き込み先のデバイスを開くことができません。\r\n"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EraseRig& rig = MakeRig(100);
+    fs::remove(Backup());
+    const Bytes before = rig.Disc();
+    const PortHandle held = rig.HoldOpen(c.heldWith);
+    ASSERT_NE(held, kNoPortHandle);
+    ScriptedUi ui;
+    ui.QueueAnswer(kIdYes);
+    ui.QueueFile(Backup());
+    ui.QueueAnswer(c.answer);
+    ui.QueueAnswer(kIdYes);
+    EraseReport report;
+    EXPECT_EQ(Run(ui, report), c.result);
+    EXPECT_EQ(report.end, c.end);
+    const auto boxes = ui.Boxes();
+    ASSERT_EQ(boxes.size(), c.texts.size() + 1);
+    for (size_t i = 0; i < c.texts.size(); ++i) EXPECT_EQ(boxes[i + 1].box.text, c.texts[i]) << i;
+    EXPECT_EQ(boxes[1].box.caption, "エラー");
+    EXPECT_EQ(boxes[1].box.style, kBoxYesNo | kBoxIconError);
+    if (c.result == 0) {
+      EXPECT_TRUE(rig.Disc() == Zeroed(before, 2048));
+      ExpectBackupOf(Backup(), before, 100, 2048);
+    } else {
+      EXPECT_TRUE(rig.Disc() == before);
+      EXPECT_FALSE(fs::exists(Backup()));
+    }
+    rig.Release(held);
+  }
+}
+
+TEST_F(Erase, ADriveWithoutCapacityIsNotReadyAndNoFileIsMade) {
+  EraseRig& rig = MakeRig(100);
+  rig.Drive().ChangeMedium(nullptr);
+  ScriptedUi ui;
+  ui.QueueAnswer(kIdYes);
+  ui.QueueFile(Backup());
+  EraseReport report;
+  EXPECT_EQ(Run(ui, report), -1);
+  EXPECT_EQ(report.end, EraseEnd::kNotReady);
+  const auto boxes = ui.Boxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[1].box.text, "デバイスの準備ができていません。");
+  EXPECT_EQ(boxes[1].box.caption, "エラー");
+  EXPECT_EQ(boxes[1].box.style, kBoxOk | kBoxIconError);
+  EXPECT_EQ(Names(dir_), std::set<std::string>{"disc.img"});
+  EXPECT_FALSE(rig.Device().IsOpen());
+}
+
+// ---- Failures of the passes ----
+
+using Fault = EraseRig::Fault;
+
+Fault OnRead(uint64_t n, std::function<bool(VirtualDrive&, CommandContext&)> act) {
+  return [n, act](VirtualDrive& d, CommandContext& c, uint64_t number) {
+    return c.Opcode() == scsi_op::kRead10 && number == n && act(d, c);
+  };
+}
+Fault OnWrite(uint64_t n, std::function<bool(VirtualDrive&, CommandContext&)> act) {
+  return [n, act](VirtualDrive& d, CommandContext& c, uint64_t number) {
+    return c.Opcode() == scsi_op::kWrite10 && number == n && act(d, c);
+  };
+}
+bool MediumError(VirtualDrive&, CommandContext& c) {
+  c.Fail(c.Opcode() == scsi_op::kRead10 ? kSenseUnrecoveredReadError : kSenseWriteError);
+  return true;
+}
+bool ShortTransfer(VirtualDrive&, CommandContext& c) {
+  if (c.Opcode() == scsi_op::kWrite10) {
+    c.outcome.transferred = 1024;  // GOOD, but only half the sector taken (and nothing written)
+    return true;
+  }
+  c.bufferLength = 1024;  // the handler moves what fits, and answers GOOD
+  return false;
+}
+bool Vanish(VirtualDrive& d, CommandContext&) {
+  d.SetVanished(true);  // this command completes; the next one finds no device
+  return false;
+}
+
+// The system's text for a device that is gone, as the port reports it.
+std::string GoneText() {
+  auto port = MakeClosedPort(MakeOsPort());
+  return SystemErrorText(port->ErrorCode(PortError::kDeviceGone));
+}
+
+TEST_F(Erase, AFailedBackupLeavesTheDiscUntouchedAndTheUsersFileAsItWas) {
+  struct Case {
+    const char* name;
+    Fault fault;
+    std::string failure;
+  };
+  const Case cases[] = {
+      {"read fails in the head", OnRead(3, MediumError), Format(kEraseReadFailed, "MEDIUM ERROR")},
+      {"read fails in the tail", OnRead(70, MediumError), Format(kEraseReadFailed, "MEDIUM ERROR")},
+      {"short read", OnRead(64, ShortTransfer), Format(kEraseReadFailed, "1024/2048 bytes")},
+      {"device vanishes", OnRead(10, Vanish), Format(kEraseReadFailed, GoneText().c_str())},
+  };
+  for (bool existing : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (existing ? ", over an existing file" : ""));
+      EraseRig& rig = MakeRig(100);
+      fs::remove(Backup());
+      if (existing) WriteWholeFile(Backup(), Bytes{9, 8, 7});
+      const Bytes before = rig.Disc();
+      rig.SetFault(c.fault);
+      ScriptedUi ui;
+      AnswerYesWithBackup(ui);
+      EraseReport report;
+      EXPECT_EQ(Run(ui, report), -1);
+      EXPECT_EQ(report.end, EraseEnd::kBackupFailed);
+      EXPECT_EQ(report.failure, c.failure);
+      const auto boxes = ui.Boxes();
+      ASSERT_EQ(boxes.size(), 3u);
+      EXPECT_EQ(boxes[2].box.text, c.failure);
+      EXPECT_EQ(boxes[2].box.caption, kAppTitle);
+      EXPECT_EQ(boxes[2].box.style, kBoxOk | kBoxIconError);
+      EXPECT_EQ(boxes[2].box.note, kEraseDoneNote);
+      EXPECT_EQ(boxes[2].box.width, 400);
+      EXPECT_TRUE(rig.Disc() == before);
+      EXPECT_TRUE(std::none_of(rig.Log().begin(), rig.Log().end(),
+                               [](const SectorCommand& s) { return s.opcode == scsi_op::kWrite10; }));
+      if (existing)
+        EXPECT_EQ(ReadWholeFile(Backup()), (Bytes{9, 8, 7}));
+      else
+        EXPECT_FALSE(fs::exists(Backup()));
+      EXPECT_EQ(Names(dir_).size(), existing ? 2u : 1u);  // no temporary left beside it
+      EXPECT_TRUE(ui.ProgressBoxes().at(0).closed);
+      rig.Drive().SetVanished(false);
+    }
+  }
+}
+
+// A unit attention (the drive saying its medium may have changed) makes the read go out again;
+// the backup still holds every sector once, in order.
+TEST_F(Erase, AUnitAttentionDuringTheBackupIsReissuedAndTheBackupIsWhole) {
+  EraseRig& rig = MakeRig(100);
+  const Bytes before = rig.Disc();
+  rig.SetFault(OnRead(20, [](VirtualDrive&, CommandContext& c) {
+    c.Fail(kSenseMediumChanged);
+    return true;
+  }));
+  ScriptedUi ui;
+  AnswerYesWithBackup(ui);
+  EraseReport report;
+  EXPECT_EQ(Run(ui, report), 0);
+  EXPECT_EQ(rig.Log().at(19), (SectorCommand{scsi_op::kRead10, 19, 1}));
+  EXPECT_EQ(rig.Log().at(20), (SectorCommand{scsi_op::kRead10, 19, 1}));
+  EXPECT_TRUE(rig.Disc() == Zeroed(before, 2048));
+  ExpectBackupOf(Backup(), before, 100, 2048);
+}
+
+TEST_F(Erase, AFailedZeroWriteStopsThereAndKeepsTheCompleteBackup) {
+  struct Case {
+    const char* name;
+    Fault fault;
+    size_t zeroed;  // sectors zeroed before the failure
+    std::string failure;
+  };
+  const Case cases[] = {
+      {"medium error half-way", OnWrite(50, MediumError), 49, Format(kEraseWriteFailed, "MEDIUM ERROR")},
+      {"first write", OnWrite(1, MediumError), 0, Format(kEraseWriteFailed, "MEDIUM ERROR")},
+      {"short write in the tail", OnWrite(80, ShortTransfer), 79, Format(kEraseWriteFailed, "1024/2048 bytes")},
+      // The write that vanished the device went through; the next finds it gone.
+      {"device vanishes", OnWrite(30, Vanish), 30, Format(kEraseWriteFailed, GoneText().c_str())},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EraseRig& rig = MakeRig(100);
+    fs::remove(Backup());
+    const Bytes before = rig.Disc();
+    rig.SetFault(c.fault);
+    ScriptedUi ui;
+    AnswerYesWithBackup(ui);
+    EraseReport report;
+    EXPECT_EQ(Run(ui, report), -1);
+    EXPECT_EQ(report.end, EraseEnd::kZeroFailed);
+    EXPECT_EQ(report.backup, Backup());
+    EXPECT_EQ(ui.Boxes().back().box.text, c.failure);
+    EXPECT_EQ(ui.Boxes().back().box.style, kBoxOk | kBoxIconError);
+    EXPECT_TRUE(rig.Disc() == Zeroed(before, 2048, c.zeroed));
+    ExpectBackupOf(Backup(), before, 100, 2048);
+    rig.Drive().SetVanished(false);
+  }
+}
+
+TEST_F(Erase, ABackupThatCannotBeCreatedStopsBeforeTheDiscIsRead) {
+  fs::create_directories(dir_ / "a-folder");
+  const fs::path paths[] = {dir_ / "no-such-folder" / "backup.ovi", dir_ / "a-folder"};
+  for (const fs::path& path : paths) {
+    SCOPED_TRACE(path.string());
+    EraseRig& rig = MakeRig(100);
+    const Bytes before = rig.Disc();
+    ScriptedUi ui;
+    ui.QueueAnswer(kIdYes);
+    ui.QueueFile(path);
+    ui.QueueAnswer(kIdYes);
+    EraseReport report;
+    EXPECT_EQ(Run(ui, report), -1);
+    EXPECT_EQ(report.end, EraseEnd::kBackupFailed);
+    EXPECT_EQ(report.failure, Format(kEraseBackupCannotOpen, PathText(path).c_str()));
+    EXPECT_TRUE(rig.Log().empty());
+    EXPECT_TRUE(rig.Disc() == before);
+    EXPECT_EQ(Names(dir_), (std::set<std::string>{"disc.img", "a-folder"}));
+  }
+}
+
+// ---- The read-back of the backup ----
+
+// A valid image of the same regions whose bytes are not the disc's: its CRCs hold, only the
+// comparison with the sectors read can tell.
+void WriteOtherImage(const fs::path& path) {
+  ImageFile image;
+  ASSERT_EQ(image.CreateImage(path), 0);
+  const Bytes other = RandomCorpus(100 * 2048, 99);
+  for (const EraseRegion& r : EraseRegionsOf(100, 2048)) {
+    BlockHeader* h = image.BeginBlock(1);
+    h->sectorSize = 2048;
+    h->firstSector = r.firstSector;
+    h->sectorCount = r.sectorCount;
+    const Bytes data = RegionBytes(other, r, 2048);
+    ASSERT_EQ(image.WriteBlockData(data.size(), data.data()), static_cast<int64_t>(data.size()));
+    ASSERT_EQ(image.EndBlock(), 0);
+  }
+  ASSERT_EQ(image.CloseWriter(), 0);
+}
+
+TEST_F(Erase, ABackupThatDoesNotReadBackAsTheSectorsStopsTheErase) {
+  struct Case {
+    const char* name;
+    std::function<void(const fs::path&)> damage;
+  };
+  const Case cases[] = {
+      {"a data byte flipped",
+       [](const fs::path& p) {
+         Bytes b = ReadWholeFile(p);
+         b[kBlockHeaderSize + 10] ^= 0x40;
+         WriteWholeFile(p, b);
+       }},
+      {"the closing byte cut off",
+       [](const fs::path& p) {
+         Bytes b = ReadWholeFile(p);
+         b.pop_back();
+         WriteWholeFile(p, b);
+       }},
+      {"a byte after the closing byte",
+       [](const fs::path& p) {
+         Bytes b = ReadWholeFile(p);
+         b.push_back(0);
+         WriteWholeFile(p, b);
+       }},
+      {"the first header names another sector",
+       [](const fs::path& p) {
+         Bytes b = ReadWholeFile(p);
+         b[32] = 1;  // first sector, little-endian
+         WriteWholeFile(p, b);
+       }},
+      {"the second block missing",
+       [](const fs::path& p) {
+         Bytes b = ReadWholeFile(p);
+         ImageCheck check;
+         ASSERT_EQ(CheckImage(p, CheckDepth::kHeaders, check), 0);
+         ASSERT_EQ(check.blocks.size(), 2u);
+         b.resize(static_cast<size_t>(check.blocks[1].block.headerOffset));
+         b.push_back(0);
+         WriteWholeFile(p, b);
+       }},
+      {"a valid image of other bytes", WriteOtherImage},
+      {"an empty file", [](const fs::path& p) { WriteWholeFile(p, {}); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EraseRig& rig = MakeRig(100);
+    WriteWholeFile(Backup(), Bytes{5, 5});
+    const Bytes before = rig.Disc();
+    EraseOptions options = Options();
+    bool damaged = false;
+    options.beforeReadBack = [&](const fs::path& temporary) {
+      EXPECT_EQ(temporary.parent_path(), dir_);  // beside the target, never the target itself
+      EXPECT_NE(temporary, Backup());
+      c.damage(temporary);
+      damaged = true;
+    };
+    ScriptedUi ui;
+    AnswerYesWithBackup(ui);
+    EraseReport report;
+    EXPECT_EQ(Run(ui, report, options), -1);
+    EXPECT_TRUE(damaged);
+    EXPECT_EQ(report.end, EraseEnd::kBackupFailed);
+    EXPECT_EQ(ui.Boxes().back().box.text, "消去内容の保存に失敗しました。");
+    EXPECT_TRUE(rig.Disc() == before);
+    EXPECT_EQ(ReadWholeFile(Backup()), (Bytes{5, 5}));
+    EXPECT_EQ(Names(dir_), (std::set<std::string>{"disc.img", "backup.ovi"}));
+  }
+}
+
+TEST_F(Erase, AnExistingFileIsReplacedByTheBackupOnlyOnceItIsComplete) {
+  EraseRig& rig = MakeRig(100);
+  WriteWholeFile(Backup(), Bytes(5000, 0xAA));
+  const Bytes before = rig.Disc();
+  EraseOptions options = Options();
+  options.beforeReadBack = [&](const fs::path&) { EXPECT_EQ(ReadWholeFile(Backup()), Bytes(5000, 0xAA)); };
+  ScriptedUi ui;
+  AnswerYesWithBackup(ui);
+  EraseReport report;
+  EXPECT_EQ(Run(ui, report, options), 0);
+  ExpectBackupOf(Backup(), before, 100, 2048);
+  EXPECT_EQ(Names(dir_), (std::set<std::string>{"disc.img", "backup.ovi"}));
+}
+
+}  // namespace
+}  // namespace orv::test
