@@ -4,6 +4,7 @@
 
 #include "app/cli/cli_platform.h"
 #include "app/program_port.h"
+#include "toolkit/console_terminal.h"
 #include "toolkit/sjis.h"
 
 namespace orv {
@@ -30,7 +31,7 @@ bool SamePath(const std::string& a, const std::string& b) {
 }  // namespace
 
 CliSession::CliSession(std::FILE* out, std::FILE* err, std::FILE* in)
-    : out_(out), err_(err), ui_(err, in) {}
+    : out_(out), err_(err), in_(in), ui_(err, in) {}
 CliSession::~CliSession() = default;
 
 DriveList& CliSession::Drives() {
@@ -104,6 +105,8 @@ const DriveRecord& CliSession::FindDrive(const std::string& name) {
   }
   return drives.Records().front();
 }
+
+bool CliSession::InputIsTerminal() const { return IsTerminal(in_); }
 
 void CliSession::Print(std::string_view sjis) {
   const std::string text = ConsoleText(sjis);

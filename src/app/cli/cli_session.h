@@ -48,6 +48,11 @@ class CliSession {
   void Print(std::string_view sjis);
   // Writes UTF-8 text as it is to the output and to the error stream (help and usage texts).
   void PrintText(const std::string& out, const std::string& err);
+
+  // The error stream, and whether the input is a terminal a user answers at: what an
+  // AnsweringUi over Ui() needs.
+  std::FILE* ErrorStream() const { return err_; }
+  bool InputIsTerminal() const;
   // Writes one line of UTF-8 text to the error stream.
   void PrintError(std::string_view utf8);
 
@@ -56,6 +61,7 @@ class CliSession {
 
   std::FILE* out_;
   std::FILE* err_;
+  std::FILE* in_;
   ConsoleUi ui_;
   std::unique_ptr<DriveList> drives_;
 };
