@@ -5,6 +5,9 @@
 #include <algorithm>
 
 #include "app/app_shell.h"
+#include "bench/benchmark_run.h"
+#include "bench/win32/benchmark_report_window.h"
+#include "device/drive_list.h"
 #include "toolkit/format.h"
 #include "toolkit/win32/dlgbox.h"
 #include "toolkit/win32/theme.h"
@@ -221,7 +224,14 @@ LRESULT MainWindow::OnCommand(UINT, WPARAM wParam, LPARAM lParam) {
 int MainWindow::RunDriveCommand(int command) {
   const DriveRecord* record = ChosenRecord();
   if (!record) return -1;
-  (void)command;
+  switch (command) {
+    case kCmdBenchmark:
+      RunBenchmark(app_.ui, *app_.driveList, *record, SteadyBenchClock(), [this](std::span<const BenchmarkResult> rows) {
+        BenchmarkReportWindow report(rows);
+        report.Run(hwnd());
+      });
+      break;
+  }
   return 0;
 }
 
