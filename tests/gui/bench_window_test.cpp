@@ -4,6 +4,8 @@
 // build/win64/screenshots/ (as BMP; the test run converts them to PNG).
 #include <gtest/gtest.h>
 
+#include <windows.h>
+// after windows.h, which it needs
 #include <commctrl.h>
 
 #include <algorithm>
