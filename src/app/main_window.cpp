@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "app/app_shell.h"
+#include "bench/benchmark_run.h"
+#include "bench/win32/benchmark_report_window.h"
 #include "device/drive_list.h"
 #include "operations/erase_with_backup.h"
 #include "report/win32/report_window.h"
@@ -236,6 +238,12 @@ int MainWindow::RunDriveCommand(int command) {
       options.backupFolder = app_.programDirectory;
       return EraseWithBackup(app_.ui, *app_.driveList, target, options);
     }
+    case kCmdBenchmark:
+      RunBenchmark(app_.ui, *app_.driveList, *record, SteadyBenchClock(), [this](std::span<const BenchmarkResult> rows) {
+        BenchmarkReportWindow report(rows);
+        report.Run(hwnd());
+      });
+      break;
   }
   return 0;
 }

@@ -21,4 +21,6 @@ double CommandDelayMs(const TimingModel& model, uint64_t mediumBlocks, uint32_t 
   return ms;
 }
 
+int64_t DelayMicroseconds(double ms) { return ms > 0 ? static_cast<int64_t>(ms * 1000.0) : 0; }
+
 }  // namespace orv

@@ -2,6 +2,7 @@
 // command, so a benchmark on a virtual drive shows believable figures in a demo.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "vdrive/presets.h"
@@ -19,5 +20,21 @@ struct HeadPosition {
 // the block after the last one addressed.
 double CommandDelayMs(const TimingModel& model, uint64_t mediumBlocks, uint32_t blockLength, HeadPosition& head,
                       bool addressed, uint64_t lba, uint32_t blocks);
+
+// The whole microseconds a command of `ms` milliseconds takes: what a drive with timing sleeps,
+// or advances its simulated clock by. Fractions of a microsecond are dropped.
+int64_t DelayMicroseconds(double ms);
+
+// A clock that virtual drives advance by the time each command takes instead of sleeping, so a
+// benchmark against them takes no real time and its values follow from the timing model
+// exactly. Several drives and threads may share one.
+class SimulatedClock {
+ public:
+  int64_t NowMicroseconds() const { return now_.load(std::memory_order_acquire); }
+  void Advance(int64_t microseconds) { now_.fetch_add(microseconds, std::memory_order_acq_rel); }
+
+ private:
+  std::atomic<int64_t> now_{0};
+};
 
 }  // namespace orv

@@ -43,7 +43,8 @@ VirtualDrive::~VirtualDrive() = default;
 
 CommandOutcome VirtualDrive::Execute(std::span<const uint8_t> cdb, DataDirection direction, uint8_t* buffer,
                                      uint32_t length) {
-  double delayMs = 0;
+  int64_t delayUs = 0;
+  std::shared_ptr<SimulatedClock> clock;
   CommandContext command;
   {
     std::lock_guard lock(mutex_);
@@ -78,11 +79,17 @@ CommandOutcome VirtualDrive::Execute(std::span<const uint8_t> cdb, DataDirection
       uint64_t lba = 0;
       uint32_t blocks = 0;
       const bool addressed = !command.Failed() && medium_ && BlockRange(cdb, lba, blocks);
-      delayMs = CommandDelayMs(preset_.timing, medium_ ? medium_->BlockCount() : 0,
-                               medium_ ? medium_->BlockLength() : 0, head_, addressed, lba, blocks);
+      delayUs = DelayMicroseconds(CommandDelayMs(preset_.timing, medium_ ? medium_->BlockCount() : 0,
+                                                 medium_ ? medium_->BlockLength() : 0, head_, addressed, lba, blocks));
+      clock = clock_;
     }
   }
-  if (delayMs > 0) std::this_thread::sleep_for(std::chrono::microseconds(static_cast<int64_t>(delayMs * 1000.0)));
+  // The time passes outside the lock, as it would while a real drive works on the command.
+  if (clock) {
+    clock->Advance(delayUs);
+  } else if (delayUs > 0) {
+    std::this_thread::sleep_for(std::chrono::microseconds(delayUs));
+  }
   return command.outcome;
 }
 
@@ -166,6 +173,11 @@ std::vector<uint8_t> VirtualDrive::StandardInquiry() const {
 void VirtualDrive::SetTimingEnabled(bool enabled) {
   std::lock_guard lock(mutex_);
   timing_ = enabled;
+}
+
+void VirtualDrive::SetSimulatedClock(std::shared_ptr<SimulatedClock> clock) {
+  std::lock_guard lock(mutex_);
+  clock_ = std::move(clock);
 }
 
 bool VirtualDrive::TimingEnabled() const {

@@ -88,6 +88,9 @@ class VirtualDrive {
   // --- timing
   void SetTimingEnabled(bool enabled);
   bool TimingEnabled() const;
+  // With a clock, a command with timing advances it by its delay instead of sleeping; null
+  // (the default) sleeps.
+  void SetSimulatedClock(std::shared_ptr<SimulatedClock> clock);
 
   // --- test API
   // The most recent CDBs received, oldest first (up to 64).
@@ -130,6 +133,7 @@ class VirtualDrive {
   bool vanished_ = false;
   bool timing_ = false;
   HeadPosition head_;  // where the timing model's head rests
+  std::shared_ptr<SimulatedClock> clock_;
 };
 
 // Installs the handlers of the default command table (command_table.cpp) into `drive`.

@@ -5,6 +5,7 @@
 #include <exception>
 #include <sstream>
 
+#include "app/cli/bench_command.h"
 #include "app/cli/drive_commands.h"
 #include "app/cli/erase_command.h"
 #include "app/cli/image_commands.h"
@@ -28,7 +29,8 @@ int RunCli(const std::vector<std::string>& args, CliSession& session) {
   AddImageCommands(app, session);
   AddInfoCommand(app, session);
   AddEraseCommand(app, session);
-  // Subcommands of later subsystems join here, one call each: bench, erase, write.
+  AddBenchCommand(app, session);
+  // Subcommands of later subsystems join here, one call each.
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {

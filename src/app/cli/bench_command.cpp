@@ -1,0 +1,162 @@
+#include "app/cli/bench_command.h"
+
+#include <CLI/CLI.hpp>
+
+#include <memory>
+
+#include "app/cli/answering_ui.h"
+#include "bench/benchmark_text.h"
+#include "toolkit/format.h"
+
+namespace orv {
+
+namespace {
+
+BenchClock* g_clock = nullptr;
+
+struct BenchOptions {
+  std::string drive;
+  bool yes = false;
+  bool json = false;
+};
+
+// The console's progress line gains the row's place among the 17: "(5/17)".
+class CountedProgressUi : public Ui {
+ public:
+  explicit CountedProgressUi(Ui& inner) : inner_(inner) {}
+
+  uint32_t ShowBox(const MessageBoxSpec& box) override { return inner_.ShowBox(box); }
+  int ChooseOpenFile(const FileChoiceSpec& choice, std::filesystem::path& path) override {
+    return inner_.ChooseOpenFile(choice, path);
+  }
+  int ChooseSaveFile(const FileChoiceSpec& choice, std::filesystem::path& path) override {
+    return inner_.ChooseSaveFile(choice, path);
+  }
+  bool ProcessMessages(uint32_t idleMs) override { return inner_.ProcessMessages(idleMs); }
+  std::unique_ptr<ProgressBox> OpenProgress(const ProgressBoxSpec& boxSpec,
+                                            std::function<void()> onCloseRequest) override {
+    std::unique_ptr<ProgressBox> box = inner_.OpenProgress(boxSpec, std::move(onCloseRequest));
+    if (!box) return box;
+    return std::make_unique<CountedBox>(std::move(box));
+  }
+
+ private:
+  // Called from the worker only (the runner's context serialises the calls).
+  class CountedBox : public ProgressBox {
+   public:
+    explicit CountedBox(std::unique_ptr<ProgressBox> inner) : inner_(std::move(inner)) {}
+    void SetStatus(std::string_view text) override {
+      inner_->SetStatus(text.empty() || range_ == 0 ? std::string(text)
+                                                    : Format("%s (%u/%u)", std::string(text), position_ + 1, range_));
+    }
+    void SetRange(uint32_t maximum) override {
+      range_ = maximum;
+      inner_->SetRange(maximum);
+    }
+    void SetPosition(uint32_t position) override {
+      position_ = position;
+      inner_->SetPosition(position);
+    }
+    bool IsOpen() const override { return inner_->IsOpen(); }
+    void Close() override { inner_->Close(); }
+
+   private:
+    std::unique_ptr<ProgressBox> inner_;
+    uint32_t range_ = 0;
+    uint32_t position_ = 0;
+  };
+
+  Ui& inner_;
+};
+
+// A JSON string of the program's text: UTF-8, LF line ends, quotes, backslashes and control
+// characters escaped.
+std::string JsonString(std::string_view sjis) {
+  const std::string utf8 = ConsoleText(sjis);
+  std::string out = "\"";
+  for (const char c : utf8) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (u < 0x20) {
+      static const char kHex[] = "0123456789abcdef";
+      out += "\\u00";
+      out += kHex[u >> 4];
+      out += kHex[u & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+const char* UnitOf(uint32_t kind) { return kind == kBenchTransferRate ? "B/s" : "us"; }
+
+void RunBenchCommand(CliSession& session, const BenchOptions& options) {
+  const DriveRecord& record = session.FindDrive(options.drive);
+  AnsweringUi answering(session.Ui(), session.ErrorStream(), session.InputIsTerminal());
+  if (options.yes) answering.Answer(kBenchQuestionEnding, kIdYes);
+  CountedProgressUi ui(answering);
+  BenchClock& clock = g_clock ? *g_clock : SteadyBenchClock();
+  const BenchmarkRun run = RunBenchmark(ui, session.Drives(), record, clock);
+
+  switch (run.end) {
+    case BenchmarkEnd::kNotConfirmed:
+      throw CliError(answering.Interactive() ? "benchmark not run"
+                                             : "benchmark not run: no terminal to confirm at (--yes runs it)");
+    case BenchmarkEnd::kNotOpened:
+      throw CliError("cannot open drive " + options.drive);
+    case BenchmarkEnd::kNoProgressBox:
+      throw CliError("the benchmark could not start");
+    default:
+      break;
+  }
+  if (options.json) {
+    session.PrintText(BenchmarkJson(options.drive, run), "");
+  } else if (!run.rows.empty()) {
+    session.Print(BenchmarkTableText(run.rows));
+  }
+  if (run.end != BenchmarkEnd::kCompleted) session.exitCode = 1;
+}
+
+}  // namespace
+
+void SetBenchCommandClock(BenchClock* clock) { g_clock = clock; }
+
+std::string BenchmarkJson(const std::string& drive, const BenchmarkRun& run) {
+  std::string json = "{\"drive\": " + JsonString(drive);
+  json += std::string(", \"complete\": ") + (run.end == BenchmarkEnd::kCompleted ? "true" : "false");
+  json += ", \"stopped\": ";
+  if (run.end == BenchmarkEnd::kCancelled) {
+    json += JsonString(kBenchInterrupted);
+  } else if (run.end == BenchmarkEnd::kFailed) {
+    json += JsonString(run.stopMessage);
+  } else {
+    json += "null";
+  }
+  json += ", \"rows\": [";
+  for (size_t i = 0; i < run.rows.size(); ++i) {
+    const BenchmarkResult& row = run.rows[i];
+    json += i ? ",\n  " : "\n  ";
+    json += Format("{\"kind\": %u, \"title\": %s, \"size\": %s, \"value\": %I64d, \"unit\": \"%s\", \"note\": %s}",
+                   row.kind, JsonString(row.title), JsonString(row.size), row.value, UnitOf(row.kind),
+                   JsonString(row.note));
+  }
+  json += run.rows.empty() ? "]}\n" : "\n]}\n";
+  return json;
+}
+
+void AddBenchCommand(CLI::App& app, CliSession& session) {
+  auto options = std::make_shared<BenchOptions>();
+  CLI::App* bench = app.add_subcommand(
+      "bench", "Benchmark a drive: command overhead, seek times, read rates at the start and the end of the disc");
+  bench->add_option("DRIVE", options->drive, "The drive: E:, e:, E, or a device path")->required();
+  bench->add_flag("--yes", options->yes, "Run without asking (the benchmark only reads)");
+  bench->add_flag("--json", options->json, "Print the rows as JSON: kind, title, size, value with its unit, note");
+  bench->callback([&session, options] { RunBenchCommand(session, *options); });
+}
+
+}  // namespace orv

@@ -1,0 +1,196 @@
+// `orvane-cli bench` run in-process on virtual drives whose timing model advances a simulated
+// clock: the table as the window copies it, JSON, the refusal without a terminal, Ctrl-C, and a
+// disc image that is the same byte for byte afterwards.
+#include "app/cli/bench_command.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/cli/cli_app.h"
+#include "bench/bench_model.h"
+#include "bench/bench_rig.h"
+#include "bench/benchmark_text.h"
+#include "device/ports/virtual_port.h"
+#include "scsi/opcodes.h"
+#include "toolkit/console_ui.h"
+
+namespace orv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Drain(std::FILE* file) {
+  std::string text;
+  char buffer[4096];
+  std::rewind(file);
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+  std::fclose(file);
+  return text;
+}
+
+struct BenchCli {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+// `orvane-cli --virtual-only --virtual E=DRIVE bench E: OPTIONS`, with E:'s timing model on and
+// the benchmark timing with the simulated clock. `prepare` sees the drive before the run.
+BenchCli RunBench(const std::string& drive, std::vector<std::string> options,
+                  const std::function<void(VirtualDrive&)>& prepare = {}) {
+  std::FILE *out = std::tmpfile(), *err = std::tmpfile();
+  auto clock = std::make_shared<SimulatedClock>();
+  SimulatedBenchClock benchClock(clock);
+  BenchCli run;
+  {
+    CliSession session(out, err, nullptr);
+    session.virtualOnly = true;
+    session.virtualDrives = "E=" + drive;
+    auto* port = dynamic_cast<VirtualPort*>(&session.Drives().Device().Port());
+    EXPECT_NE(port, nullptr);
+    if (port != nullptr) {
+      VirtualDrive& e = *port->Drive('E');
+      e.SetTimingEnabled(true);
+      e.SetSimulatedClock(clock);
+      if (prepare) prepare(e);
+    }
+    SetBenchCommandClock(&benchClock);
+    std::vector<std::string> args = {"bench", "E:"};
+    args.insert(args.end(), options.begin(), options.end());
+    run.code = RunCli(args, session);
+    SetBenchCommandClock(nullptr);
+  }
+  run.out = Drain(out);
+  run.err = Drain(err);
+  return run;
+}
+
+// The table the timing model gives for a medium of `blocks` blocks of `blockLength` bytes.
+std::string ModelTable(const char* preset, uint64_t blocks, uint32_t blockLength, size_t rows = 17) {
+  ModelDrive model;
+  model.timing = FindDrivePreset(preset)->timing;
+  model.blocks = blocks;
+  model.blockLength = blockLength;
+  std::vector<BenchmarkResult> expected = ModelRows(model, 32);
+  expected.resize(rows);
+  return ConsoleText(BenchmarkTableText(expected));
+}
+
+TEST(BenchCommand, PrintsTheTableOfEveryPresetWithADisc) {
+  const struct {
+    const char* preset;
+    uint64_t blocks;
+    uint32_t blockLength;
+  } cases[] = {
+      {"dvdram", 2295104, 2048},
+      {"dvdrom", 4171712, 2048},
+      {"hdd", 16777216, 512},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.preset);
+    const BenchCli run = RunBench(c.preset, {"--yes"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.out, ModelTable(c.preset, c.blocks, c.blockLength));
+    // The question was shown and answered from the command line.
+    EXPECT_NE(run.err.find(ConsoleText("ベンチマーク テストを実行しますか？") + "\n> y (given on the command line)"),
+              std::string::npos)
+        << run.err;
+  }
+}
+
+TEST(BenchCommand, ReadsOnlyTheDiscImageIsTheSameAfterwards) {
+  const fs::path image = fs::temp_directory_path() / "orvane-bench-disc.img";
+  std::vector<char> bytes(8192 * 2048);
+  std::mt19937 random(15);
+  for (char& b : bytes) b = static_cast<char>(random());
+  std::ofstream(image, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+
+  const BenchCli run = RunBench("dvdram:" + image.string(), {"--yes"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, ModelTable("dvdram", 8192, 2048));
+  std::vector<char> after(bytes.size() + 1);
+  std::ifstream in(image, std::ios::binary);
+  in.read(after.data(), static_cast<std::streamsize>(after.size()));
+  EXPECT_EQ(static_cast<size_t>(in.gcount()), bytes.size());
+  after.resize(bytes.size());
+  EXPECT_TRUE(after == bytes);
+  in.close();
+  fs::remove(image);
+}
+
+TEST(BenchCommand, JsonGivesEachRowWithItsUnit) {
+  const BenchCli run = RunBench("dvdram", {"--yes", "--json"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out.rfind("{\"drive\": \"E:\", \"complete\": true, \"stopped\": null, \"rows\": [\n", 0), 0u) << run.out;
+  // The expected texts are the program's CP932 literals; the JSON is UTF-8.
+  EXPECT_NE(run.out.find(ConsoleText("\n  {\"kind\": 1, \"title\": \"Test Unit Ready コマンド\", \"size\": \"\", \"value\": 500, "
+                                     "\"unit\": \"us\", \"note\": \"\"},\n")),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find(ConsoleText("{\"kind\": 3, \"title\": \"シーケンシャル リード / スタート\", \"size\": \"2048B\", \"value\": ")),
+            std::string::npos);
+  EXPECT_NE(run.out.find("\"unit\": \"B/s\", \"note\": \"\"}\n]}\n"), std::string::npos);
+  size_t rows = 0;
+  for (size_t at = 0; (at = run.out.find("{\"kind\"", at)) != std::string::npos; ++at) ++rows;
+  EXPECT_EQ(rows, 17u);
+
+  // A stop: its message, and the rows there are (none without a disc).
+  const BenchCli none = RunBench("nodisc", {"--yes", "--json"});
+  EXPECT_EQ(none.code, 1);
+  EXPECT_EQ(none.out,
+            ConsoleText("{\"drive\": \"E:\", \"complete\": false, \"stopped\": \"デバイスの準備ができていません。\", \"rows\": []}\n"));
+}
+
+TEST(BenchCommand, WithoutATerminalOrYesNothingRuns) {
+  uint64_t seeks = 0;
+  const BenchCli run = RunBench("dvdram", {}, [&seeks](VirtualDrive& drive) {
+    drive.SetAnswerHook([&seeks](VirtualDrive&, CommandContext& c) {
+      if (c.Opcode() == scsi_op::kSeek10 || c.Opcode() == scsi_op::kRead10) ++seeks;
+      return false;
+    });
+  });
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("> n (no terminal to ask at)"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("orvane-cli: benchmark not run: no terminal to confirm at (--yes runs it)\n"), std::string::npos);
+  EXPECT_EQ(seeks, 0u);
+}
+
+TEST(BenchCommand, NoDiscStopsWithTheDrivesMessage) {
+  const BenchCli run = RunBench("nodisc", {"--yes"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find(ConsoleText("デバイスの準備ができていません。")), std::string::npos) << run.err;
+}
+
+TEST(BenchCommand, CtrlCCancelsAfterTheMeasurementUnderWayAndPrintsTheRowsSoFar) {
+  // Ctrl-C arrives while the sequential seek runs; the worker is held long enough for the
+  // console to take it before the seek's 3 (simulated) seconds are over.
+  bool pressed = false;
+  const BenchCli run = RunBench("dvdram", {"--yes"}, [&pressed](VirtualDrive& drive) {
+    drive.SetAnswerHook([&pressed](VirtualDrive&, CommandContext& c) {
+      if (!pressed && c.Opcode() == scsi_op::kSeek10 && c.cdb[5] != 0) {
+        pressed = true;
+        std::raise(SIGINT);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      }
+      return false;
+    });
+  });
+  EXPECT_TRUE(pressed);
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.err.find(ConsoleText("処理を中断しました。")), std::string::npos) << run.err;
+  EXPECT_EQ(run.out, ModelTable("dvdram", 2295104, 2048, 4));
+}
+
+}  // namespace
+}  // namespace orv::test
