@@ -46,6 +46,8 @@ int OrvaneApp::MakeDriveList() {
     AddEnvironmentDrives(settings);
     rc = ReadEnvironmentTiming(settings, error);
   }
+  // ORVANE_TRACE: the command trace a user sends with a bug report; the menus know nothing of it.
+  if (rc == 0) rc = ReadEnvironmentTrace(settings, error);
   std::unique_ptr<DevicePort> port;
   if (rc == 0) rc = MakeProgramPort(settings, port, error);
   if (rc != 0 || !port) {

@@ -52,10 +52,13 @@ std::string DriveSummaryText(const DriveRecord& record, int partitionResult,
   return text;
 }
 
+int ReadSummaryPartitions(DeviceHandle& device, const DriveRecord& record, PartitionList& partitions) {
+  return record.BlockCount() > 0 && record.BlockLength() > 0 ? ReadPartitions(device, record, partitions) : -1;
+}
+
 std::string DriveSummary(DeviceHandle& device, const DriveRecord& record) {
   PartitionList partitions;
-  const int result =
-      record.BlockCount() > 0 && record.BlockLength() > 0 ? ReadPartitions(device, record, partitions) : -1;
+  const int result = ReadSummaryPartitions(device, record, partitions);
   return DriveSummaryText(record, result, partitions);
 }
 

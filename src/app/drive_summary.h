@@ -14,6 +14,10 @@ namespace orv {
 std::string DriveSummaryText(const DriveRecord& record, int partitionResult,
                              const PartitionList& partitions);
 
+// Reads the partition table of the record's drive through `device` (only when the record has a
+// capacity): ReadPartitions' result, or -1 without a capacity. The device is left closed.
+int ReadSummaryPartitions(DeviceHandle& device, const DriveRecord& record, PartitionList& partitions);
+
 // Reads the partition table of the record's drive through `device` and returns the text. The
 // device is left closed. The command state that goes with the text is CommandState(&record).
 std::string DriveSummary(DeviceHandle& device, const DriveRecord& record);

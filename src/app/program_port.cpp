@@ -3,10 +3,28 @@
 #include <cstdlib>
 
 #include "device/ports/closed_port.h"
+#include "device/ports/tracing_port.h"
 #include "device/ports/virtual_port.h"
 #include "vdrive/drive_config.h"
+#include "vdrive/replay_drive.h"
 
 namespace orv {
+
+std::vector<std::string> ProgramPortNotes::Lines() const {
+  std::vector<std::string> lines;
+  for (const auto& [drive, gaps] : replays_) {
+    if (gaps->Empty()) continue;
+    lines.push_back("drive " + drive + " was asked what its trace does not answer (refused as an invalid command):");
+    for (const std::string& line : gaps->Lines()) lines.push_back("  " + line);
+  }
+  if (TraceFailed()) {
+    lines.push_back("the trace " + trace_->Path().string() + " ends early: writing it failed after " +
+                    std::to_string(trace_->Events()) + (trace_->Events() == 1 ? " event" : " events"));
+  }
+  return lines;
+}
+
+bool ProgramPortNotes::TraceFailed() const { return trace_ != nullptr && trace_->Failed(); }
 
 void AddEnvironmentDrives(ProgramPortSettings& settings) {
   if (const char* drives = std::getenv(kVirtualDrivesVariable))
@@ -18,7 +36,19 @@ int ReadEnvironmentTiming(ProgramPortSettings& settings, std::string& error) {
   return ParseVirtualTiming(value != nullptr ? value : "", settings.timing, error);
 }
 
-int MakeProgramPort(const ProgramPortSettings& settings, std::unique_ptr<DevicePort>& port, std::string& error) {
+int ReadEnvironmentTrace(ProgramPortSettings& settings, std::string& error) {
+  if (const char* path = std::getenv(kTraceVariable); path != nullptr && path[0] != 0) settings.tracePath = path;
+  const std::string data = std::getenv(kTraceDataVariable) != nullptr ? std::getenv(kTraceDataVariable) : "";
+  if (data != "" && data != "0" && data != "1") {
+    error = std::string(kTraceDataVariable) + ": \"" + data + "\" is neither 0 nor 1";
+    return -1;
+  }
+  settings.traceWriteData = data == "1";
+  return 0;
+}
+
+int MakeProgramPort(const ProgramPortSettings& settings, std::unique_ptr<DevicePort>& port, std::string& error,
+                    ProgramPortNotes* notes) {
   std::vector<VirtualDriveSpec> driveSpecs;
   for (const VirtualDriveList& list : settings.virtualDrives) {
     std::vector<VirtualDriveSpec> parsed;
@@ -32,19 +62,45 @@ int MakeProgramPort(const ProgramPortSettings& settings, std::unique_ptr<DeviceP
     driveSpecs.insert(driveSpecs.end(), parsed.begin(), parsed.end());
   }
 
-  std::unique_ptr<DevicePort> made = MakeOsPort();
-  if (settings.virtualOnly) made = MakeClosedPort(std::move(made));
+  ProgramPortNotes made;
+  std::unique_ptr<DevicePort> chain = MakeOsPort();
+  if (settings.virtualOnly) chain = MakeClosedPort(std::move(chain));
   if (!driveSpecs.empty()) {
-    auto virtualPort = std::make_unique<VirtualPort>(std::move(made));
+    auto virtualPort = std::make_unique<VirtualPort>(std::move(chain));
     for (const VirtualDriveSpec& driveSpec : driveSpecs) {
-      std::shared_ptr<VirtualDrive> drive = MakeVirtualDrive(driveSpec, error);
+      std::shared_ptr<const ReplayGaps> gaps;
+      std::shared_ptr<VirtualDrive> drive = MakeVirtualDrive(driveSpec, error, &gaps);
       if (!drive) return -1;
-      drive->SetTimingEnabled(settings.timing);
+      if (gaps) {
+        made.replays_.emplace_back(std::string(1, driveSpec.letter) + ": (trace " + driveSpec.image + ")", gaps);
+      } else {
+        drive->SetTimingEnabled(settings.timing);
+      }
       virtualPort->AddDrive(driveSpec.letter, std::move(drive));
     }
-    made = std::move(virtualPort);
+    chain = std::move(virtualPort);
   }
-  port = std::move(made);
+  if (!settings.tracePath.empty()) {
+    // Creating the trace empties its file: never one the drives read from.
+    for (const VirtualDriveSpec& driveSpec : driveSpecs) {
+      std::error_code ec;
+      if (!driveSpec.image.empty() && std::filesystem::equivalent(settings.tracePath, driveSpec.image, ec)) {
+        error = "the trace file " + settings.tracePath.string() + " is the " +
+                (driveSpec.preset == kReplayPreset ? "trace" : "image") + " of drive " + driveSpec.letter +
+                ":; the trace needs a file of its own";
+        return -1;
+      }
+    }
+    TraceHeader header;
+    header.os = OsName();
+    header.writeData = settings.traceWriteData;
+    std::shared_ptr<TraceFile> trace = TraceFile::Create(settings.tracePath, header, error);
+    if (!trace) return -1;
+    made.trace_ = trace;
+    chain = MakeTracingPort(std::move(chain), std::move(trace), settings.traceWriteData);
+  }
+  port = std::move(chain);
+  if (notes != nullptr) *notes = std::move(made);
   return 0;
 }
 

@@ -34,6 +34,7 @@ void AddCapacitySection(DriveReport& report, std::span<const uint8_t> capacity, 
   AppendColumns(text, {{0, "Total Capacity"},
                        {kValueColumn, FormatText(value, "%*,I64u", kValueWidth, blockCount * blockLength)}});
   if (geometry == nullptr) return;
+  report.SetGeometry(*geometry);
 
   std::string code;
   AppendColumns(text, {{0, "Media Type"},

@@ -7,6 +7,7 @@ namespace orv {
 void DriveReport::Clear() {
   sections_.clear();
   identification_.clear();
+  geometry_.reset();
 }
 
 ReportSection& DriveReport::AddSection(int32_t kind, int32_t subKind, std::string title) {

@@ -6,11 +6,20 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "device/ports/control_answers.h"
+
 namespace orv {
+
+// The disk geometry the operating system reports for the drive (DISK_GEOMETRY), with the name
+// of its media type.
+struct ReportGeometry : DiskGeometry {
+  std::string mediaTypeName;
+};
 
 // Which gatherer made a section.
 enum SectionKind : int32_t {
@@ -53,9 +62,15 @@ class DriveReport {
   const std::string& Identification() const { return identification_; }
   void SetIdentification(std::string line) { identification_ = std::move(line); }
 
+  // The geometry the capacity section shows, as decoded values for callers that give them as
+  // fields (the console's JSON); null when the report shows none.
+  const ReportGeometry* Geometry() const { return geometry_ ? &*geometry_ : nullptr; }
+  void SetGeometry(const ReportGeometry& geometry) { geometry_ = geometry; }
+
  private:
   std::vector<std::unique_ptr<ReportSection>> sections_;
   std::string identification_;
+  std::optional<ReportGeometry> geometry_;
 };
 
 // Title of a section that stands under a head section: indented by two blanks.

@@ -21,5 +21,7 @@ std::u16string SjisToUtf16(std::string_view sjis);
 // UTF-8 to CP932, for text a user typed on a UTF-8 terminal. Characters CP932 lacks, and each
 // byte of malformed UTF-8, become '?'.
 std::string Utf8ToSjis(std::string_view utf8);
+// Appends code point `c` (at most U+10FFFF) to `out` as UTF-8.
+void AppendUtf8(std::string& out, char32_t c);
 
 }  // namespace orv

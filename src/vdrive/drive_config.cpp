@@ -4,6 +4,7 @@
 #include <string>
 
 #include "vdrive/preset_partitions.h"
+#include "vdrive/replay_drive.h"
 
 namespace orv {
 
@@ -20,7 +21,7 @@ std::string PresetNames() {
     if (!names.empty()) names += ", ";
     names += p.name;
   }
-  return names;
+  return names + ", " + kReplayPreset + ":TRACE";
 }
 
 }  // namespace
@@ -71,12 +72,16 @@ int ParseVirtualDriveSpecs(std::string_view text, std::vector<VirtualDriveSpec>&
         return -1;
       }
     }
-    const DrivePreset* preset = FindDrivePreset(driveSpec.preset);
-    if (preset == nullptr) {
+    if (driveSpec.preset == kReplayPreset) {
+      if (driveSpec.image.empty()) {
+        error = EntryError(index, entry, std::string("preset \"") + kReplayPreset + "\" answers from a trace: " +
+                                             kReplayPreset + ":TRACE");
+        return -1;
+      }
+    } else if (const DrivePreset* preset = FindDrivePreset(driveSpec.preset); preset == nullptr) {
       error = EntryError(index, entry, "unknown preset \"" + driveSpec.preset + "\" (known: " + PresetNames() + ")");
       return -1;
-    }
-    if (!preset->hasMedium && !driveSpec.image.empty()) {
+    } else if (!preset->hasMedium && !driveSpec.image.empty()) {
       error = EntryError(index, entry, "preset \"" + driveSpec.preset + "\" has no disc, so it takes no image file");
       return -1;
     }
@@ -102,7 +107,17 @@ int ParseVirtualTiming(std::string_view text, bool& enabled, std::string& error)
   return -1;
 }
 
-std::unique_ptr<VirtualDrive> MakeVirtualDrive(const VirtualDriveSpec& driveSpec, std::string& error) {
+std::unique_ptr<VirtualDrive> MakeVirtualDrive(const VirtualDriveSpec& driveSpec, std::string& error,
+                                               std::shared_ptr<const ReplayGaps>* gaps) {
+  if (driveSpec.preset == kReplayPreset) {
+    ReplayDrive replay;
+    if (MakeReplayDrive(driveSpec.image, driveSpec.letter, replay, error) != 0) {
+      error = std::string(kVirtualDrivesVariable) + ": drive " + driveSpec.letter + ": " + error;
+      return nullptr;
+    }
+    if (gaps != nullptr) *gaps = replay.gaps;
+    return std::move(replay.drive);
+  }
   const DrivePreset* preset = FindDrivePreset(driveSpec.preset);
   if (preset == nullptr) {
     error = "unknown virtual drive preset \"" + driveSpec.preset + "\"";

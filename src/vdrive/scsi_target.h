@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "scsi/data_direction.h"
@@ -17,6 +18,9 @@ struct CommandOutcome {
   SenseData sense{};
   uint32_t senseLength = 0;  // kFixedSenseLength with CHECK CONDITION, else 0
   uint32_t transferred = 0;  // bytes moved in the data phase
+  // The pass-through call itself fails with this system error code, and nothing of the answer
+  // goes back: how a drive replayed from a trace repeats a call that failed there.
+  std::optional<uint32_t> systemError;
 };
 
 // One command in flight, handed to a command handler. The handler answers through Fail(),

@@ -28,6 +28,17 @@ class VirtualDrive;
 
 using CommandHandler = std::function<void(VirtualDrive& drive, CommandContext& command)>;
 
+// The non-SCSI I/O controls a virtual drive answers.
+enum class DriveControl : uint8_t { kGeometry, kAddress, kAdapterInquiry };
+
+// A control's answer as it was recorded: the bytes returned, or the system error code of the
+// failed call.
+struct RecordedControl {
+  bool ok = true;
+  uint32_t systemError = 0;
+  std::vector<uint8_t> answer;
+};
+
 // How the drive looks to the operating system's side: what the virtual port answers to the
 // non-SCSI I/O controls and queries for this drive.
 struct VirtualDriveFace {
@@ -43,6 +54,9 @@ struct VirtualDriveFace {
   std::vector<uint8_t> adapterInquiry;
   // Direct-form data buffers must be aligned to this mask + 1 bytes, as adapters require.
   uint32_t alignmentMask = 0;
+  // A drive replayed from a trace gives the answers recorded there instead of the ones the
+  // fields above and the medium make; nothing (or no function) answers as usual.
+  std::function<std::optional<RecordedControl>(DriveControl)> recordedControl;
 };
 
 class VirtualDrive {

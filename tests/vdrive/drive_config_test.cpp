@@ -13,6 +13,7 @@ TEST(DriveConfig, WellFormedValues) {
        "E dvdram '/tmp/disc.img'\nF dvdrom ''\nG hdd '/tmp/disk.img'\nH nodisc ''\n"},
       {"e=hdd:C:\\images\\disk.img", "E hdd 'C:\\images\\disk.img'\n"},
       {"Z=dvdrom:/a b/c:d.iso", "Z dvdrom '/a b/c:d.iso'\n"},
+      {"E=replay:/tmp/trace.jsonl,F=dvdram", "E replay '/tmp/trace.jsonl'\nF dvdram ''\n"},
   };
   for (const auto& [text, expected] : cases) {
     SCOPED_TRACE(text);
@@ -44,6 +45,9 @@ TEST(DriveConfig, MalformedValuesAreRejectedWhole) {
       {"E=hdd,e=dvdram", "configured twice"},
       {"H=nodisc:/tmp/x.img", "no disc"},
       {"E=dvdram F=hdd", "unknown preset"},
+      {"E=cdrom", "(known: dvdram, dvdrom, hdd, nodisc, replay:TRACE)"},
+      {"E=replay", "preset \"replay\" answers from a trace: replay:TRACE"},
+      {"E=replay:", "empty image path"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);

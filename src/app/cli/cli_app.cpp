@@ -24,6 +24,12 @@ int RunCli(const std::vector<std::string>& args, CliSession& session) {
       ->type_name("LIST");
   app.add_flag("--virtual-only", session.virtualOnly,
                "Leave the computer's own drives alone: only virtual drives are listed and opened");
+  CLI::Option* trace = app.add_option("--trace", session.tracePath,
+                                      "Write every command sent to a drive, and its answer, to FILE (one JSON line "
+                                      "each; replay it with --virtual E=replay:FILE)")
+                           ->type_name("FILE");
+  app.add_flag("--trace-data", session.traceData, "Put the data of writes into the trace too (left out unless given)")
+      ->needs(trace);
 
   AddDriveCommands(app, session);
   AddImageCommands(app, session);
@@ -33,21 +39,25 @@ int RunCli(const std::vector<std::string>& args, CliSession& session) {
   // Subcommands of later subsystems join here, one call each.
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());
+  int code = kExitSuccess;
   try {
     app.parse(reversed);
+    code = session.exitCode;
   } catch (const CLI::ParseError& e) {
     std::ostringstream out, err;
-    const int code = app.exit(e, out, err);
+    code = app.exit(e, out, err) == 0 ? kExitSuccess : kExitUsage;
     session.PrintText(out.str(), err.str());
-    return code == 0 ? 0 : 1;
+  } catch (const CliUsageError& e) {
+    session.PrintError(e.what());
+    code = kExitUsage;
   } catch (const CliError& e) {
     session.PrintError(e.what());
-    return 1;
+    code = kExitFailure;
   } catch (const std::exception& e) {
     session.PrintError(std::string("unexpected failure: ") + e.what());
-    return 1;
+    code = kExitFailure;
   }
-  return session.exitCode;
+  return session.Finish(code);
 }
 
 }  // namespace orv

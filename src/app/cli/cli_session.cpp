@@ -42,9 +42,11 @@ DriveList& CliSession::Drives() {
   AddEnvironmentDrives(settings);
   settings.virtualDrives.push_back({"--virtual", virtualDrives});
   settings.virtualOnly = virtualOnly;
+  settings.tracePath = tracePath;
+  settings.traceWriteData = traceData;
   std::unique_ptr<DevicePort> port;
   std::string error;
-  if (MakeProgramPort(settings, port, error) != 0) throw CliError(ConsoleText(error));
+  if (MakeProgramPort(settings, port, error, &notes_) != 0) throw CliError(ConsoleText(error));
   drives_ = std::make_unique<DriveList>(std::move(port));
   return *drives_;
 }
@@ -124,6 +126,14 @@ void CliSession::PrintText(const std::string& out, const std::string& err) {
 void CliSession::PrintError(std::string_view utf8) {
   std::fprintf(err_, "orvane-cli: %.*s\n", static_cast<int>(utf8.size()), utf8.data());
   std::fflush(err_);
+}
+
+void CliSession::PrintJson(const JsonValue& value) { PrintText(WriteJson(value, 2) + "\n", ""); }
+
+int CliSession::Finish(int code) {
+  for (const std::string& line : notes_.Lines()) PrintError(ConsoleText(line));
+  if (code == kExitSuccess && notes_.TraceFailed()) return kExitFailure;
+  return code;
 }
 
 }  // namespace orv

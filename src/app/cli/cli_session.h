@@ -9,8 +9,10 @@
 #include <string>
 #include <string_view>
 
+#include "app/program_port.h"
 #include "device/drive_list.h"
 #include "toolkit/console_ui.h"
+#include "toolkit/json.h"
 
 namespace orv {
 
@@ -20,6 +22,18 @@ class CliError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// A command line the program cannot run as it stands (an option value of the wrong form); exit
+// code 2, as for the usage errors the parser finds.
+class CliUsageError : public CliError {
+ public:
+  using CliError::CliError;
+};
+
+// The exit codes: done; a failure the user must act on; a usage error.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
 
 class CliSession {
  public:
@@ -31,6 +45,10 @@ class CliSession {
   std::string virtualDrives;
   // --virtual-only: the computer's own drives are left alone.
   bool virtualOnly = false;
+  // --trace FILE: every call through the port goes into FILE; --trace-data: with the data of
+  // writes.
+  std::string tracePath;
+  bool traceData = false;
   // Set by a subcommand that failed without throwing (main returns it).
   int exitCode = 0;
 
@@ -53,6 +71,13 @@ class CliSession {
   void PrintText(const std::string& out, const std::string& err);
   // Writes one line of UTF-8 text to the error stream.
   void PrintError(std::string_view utf8);
+  // Writes a JSON value to the output, indented, with a line end.
+  void PrintJson(const JsonValue& value);
+
+  // The end of a run that ended with `code`: says what the port has to say (a replayed drive's
+  // commands its trace does not answer, a trace that ends early) on the error stream, and
+  // returns the exit code: a failure when the trace asked for is incomplete.
+  int Finish(int code);
 
  private:
   [[noreturn]] void FailToOpen(const std::string& shown, const std::string& path);
@@ -62,6 +87,7 @@ class CliSession {
   std::FILE* in_;
   ConsoleUi ui_;
   std::unique_ptr<DriveList> drives_;
+  ProgramPortNotes notes_;
 };
 
 }  // namespace orv

@@ -16,6 +16,7 @@
 #include "image/file_system.h"
 #include "image/image_check.h"
 #include "image/image_file.h"
+#include "toolkit/json.h"
 
 namespace orv {
 
@@ -246,12 +247,51 @@ class Progress {
 
 // ---- The commands ----
 
-void ImageList(CliSession& session, const std::filesystem::path& path) {
+// ---- JSON ----
+
+// What the --json outputs of list and verify share: the file, its walk's verdict, the blocks.
+JsonValue ImageJson(const std::filesystem::path& path, const ImageCheck& check, JsonValue blocks) {
+  JsonValue out = JsonValue::Object();
+  out.Set("file", Shown(path));
+  out.Set("blocks", std::move(blocks));
+  out.Set("complete", check.walk.Complete());
+  out.Set("walk", check.walk.Complete() ? JsonValue() : JsonValue(WalkText(check.walk)));
+  out.Set("good", check.Good());
+  return out;
+}
+
+JsonValue BlockJson(size_t number, const BlockHeader& h) {
+  JsonValue block = JsonValue::Object();
+  block.Set("number", number);
+  block.Set("firstSector", h.firstSector);
+  block.Set("sectorCount", h.sectorCount);
+  block.Set("sectorSize", h.sectorSize);
+  return block;
+}
+
+void ImageList(CliSession& session, const std::filesystem::path& path, bool json) {
   RequireRegularInput(path, "an image file");
   ImageCheck check;
   uint32_t error = 0;
   if (CheckImage(path, CheckDepth::kHeaders, check, nullptr, &error) != 0) {
     throw CliError(WithReason("cannot open " + Shown(path), error));
+  }
+  session.exitCode = check.Good() ? 0 : 1;
+  if (json) {
+    JsonValue blocks = JsonValue::Array();
+    size_t number = 0;
+    for (const BlockCheck& c : check.blocks) {
+      const BlockHeader& h = c.block.header;
+      JsonValue block = BlockJson(++number, h);
+      block.Set("method", MethodLabel(c.block.method));
+      block.Set("storedSize", h.storedSize);
+      block.Set("uncompressedSize", h.uncompressedSize);
+      block.Set("crc", Hex32(h.crc));
+      block.Set("fault", c.placement.Placed() ? JsonValue() : JsonValue(PlacementText(h, c.placement)));
+      blocks.Append(std::move(block));
+    }
+    session.PrintJson(ImageJson(path, check, std::move(blocks)));
+    return;
   }
   std::string text = "block  first sector  sectors  sector size  method    stored size  uncompressed  CRC\n";
   std::string faults;
@@ -267,42 +307,55 @@ void ImageList(CliSession& session, const std::filesystem::path& path) {
   if (!check.walk.Complete()) text += "file: " + WalkText(check.walk) + "\n";
   text += Count(check.blocks.size(), "block", "blocks") + "\n";
   session.Print(text);
-  session.exitCode = check.Good() ? 0 : 1;
 }
 
+// Prints a line per block as it is checked, or keeps the blocks for the JSON at the end.
 class VerifyObserver : public CheckObserver {
  public:
-  explicit VerifyObserver(CliSession& session) : progress_(session, "verifying") {}
+  VerifyObserver(CliSession& session, bool json) : progress_(session, "verifying"), json_(json) {}
   bool Piece(size_t number, uint64_t done, uint64_t total) override { return progress_.Update(number, done, total); }
   void Checked(size_t number, const BlockCheck& check) override {
     if (progress_.Cancelled()) return;
     const BlockHeader& h = check.block.header;
+    if (!check.Good()) ++bad;
+    if (json_) {
+      JsonValue block = BlockJson(number, h);
+      block.Set("uncompressedSize", h.uncompressedSize);
+      block.Set("good", check.Good());
+      block.Set("fault", check.Good() ? JsonValue() : JsonValue(FaultText(check)));
+      blocks.Append(std::move(block));
+      return;
+    }
     std::string line = "block " + std::to_string(number) + " (sector " + std::to_string(h.firstSector) + ", " +
                        Bytes(h.uncompressedSize) + "): ";
-    if (check.Good()) {
-      line += "good\n";
-    } else {
-      line += "BAD: " + FaultText(check) + "\n";
-      ++bad;
-    }
+    line += check.Good() ? "good\n" : "BAD: " + FaultText(check) + "\n";
     progress_.Print(line);
   }
   bool Cancelled() { return progress_.Cancelled(); }
   size_t bad = 0;
+  JsonValue blocks = JsonValue::Array();
 
  private:
   Progress progress_;
+  bool json_;
 };
 
-void ImageVerify(CliSession& session, const std::filesystem::path& path) {
+void ImageVerify(CliSession& session, const std::filesystem::path& path, bool json) {
   RequireRegularInput(path, "an image file");
   ImageCheck check;
   uint32_t error = 0;
-  VerifyObserver observer(session);
+  VerifyObserver observer(session, json);
   if (CheckImage(path, CheckDepth::kData, check, &observer, &error) != 0) {
     throw CliError(WithReason("cannot open " + Shown(path), error));
   }
   if (observer.Cancelled()) throw CliError("verification stopped");
+  if (json) {
+    JsonValue out = ImageJson(path, check, std::move(observer.blocks));
+    out.Set("bad", observer.bad);
+    session.PrintJson(out);
+    session.exitCode = check.Good() ? 0 : 1;
+    return;
+  }
   std::string text;
   if (!check.walk.Complete()) text += "file: " + WalkText(check.walk) + "\n";
   text += Count(check.blocks.size(), "block", "blocks") + ", " + std::to_string(observer.bad) + " bad\n";
@@ -404,8 +457,8 @@ void ImageExtract(CliSession& session, const std::filesystem::path& path, const 
 
 void ImageCreate(CliSession& session, const std::filesystem::path& path, const std::filesystem::path& rawPath,
                  uint32_t sectorSize, const std::vector<SectorRun>& runs) {
-  if (sectorSize == 0) throw CliError("the sector size must not be 0");
-  if (runs.empty()) throw CliError("no run of sectors given (--run FIRST:COUNT)");
+  if (sectorSize == 0) throw CliUsageError("the sector size must not be 0");
+  if (runs.empty()) throw CliUsageError("no run of sectors given (--run FIRST:COUNT)");
   const FileFacts input = RequireRegularInput(rawPath, "a raw image");
   const uint64_t rawSectors = input.size / sectorSize;
   for (const SectorRun& run : runs) {
@@ -516,6 +569,7 @@ void AddImageCommands(CLI::App& app, CliSession& session) {
 
   struct Options {
     std::string file;
+    bool json = false;
     std::string raw;
     std::string from;
     uint32_t sectorSize = 2048;
@@ -526,11 +580,13 @@ void AddImageCommands(CLI::App& app, CliSession& session) {
 
   CLI::App* list = image->add_subcommand("list", "One line per block: sectors, method, sizes, CRC");
   list->add_option("FILE", o->file, "The image file (.ovi)")->required();
-  list->callback([o, &session] { ImageList(session, o->file); });
+  list->add_flag("--json", o->json, "Print the blocks as JSON");
+  list->callback([o, &session] { ImageList(session, o->file, o->json); });
 
   CLI::App* verify = image->add_subcommand("verify", "Decode every block and check its sizes and CRC");
   verify->add_option("FILE", o->file, "The image file (.ovi)")->required();
-  verify->callback([o, &session] { ImageVerify(session, o->file); });
+  verify->add_flag("--json", o->json, "Print the blocks and the verdict as JSON");
+  verify->callback([o, &session] { ImageVerify(session, o->file, o->json); });
 
   CLI::App* extract = image->add_subcommand("extract", "Write every block at its sector into a raw image");
   extract->add_option("FILE", o->file, "The image file (.ovi)")->required();
@@ -560,7 +616,7 @@ void AddImageCommands(CLI::App& app, CliSession& session) {
     std::vector<SectorRun> runs;
     for (const std::string& text : o->runs) {
       SectorRun run;
-      if (!ParseRun(text, &run)) throw CliError("bad run '" + text + "': expected FIRST:COUNT with COUNT from 1");
+      if (!ParseRun(text, &run)) throw CliUsageError("bad run '" + text + "': expected FIRST:COUNT with COUNT from 1");
       runs.push_back(run);
     }
     ImageCreate(session, o->file, o->from, o->sectorSize, runs);

@@ -85,6 +85,9 @@ class DevicePort {
 // The operating system's own port (Windows or Linux, chosen by the build).
 std::unique_ptr<DevicePort> MakeOsPort();
 
+// The operating system of this build's port, as a trace names it: "windows" or "linux".
+const char* OsName();
+
 // The system text of an OS error code of this build's port; never fails, "" when the system
 // has none.
 std::string OsErrorText(uint32_t code);

@@ -198,6 +198,8 @@ class LinuxPort : public DevicePort {
 
 }  // namespace
 
+const char* OsName() { return "linux"; }
+
 std::unique_ptr<DevicePort> MakeOsPort() { return std::make_unique<LinuxPort>(); }
 
 std::string OsErrorText(uint32_t code) {

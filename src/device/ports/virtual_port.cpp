@@ -116,24 +116,40 @@ bool VirtualPort::IoControl(PortHandle handle, uint32_t code, const void* in, ui
 
 namespace {
 
+// How a pass-through call fails: a condition of the port's own, or a system error code the drive
+// gives (one recorded in a trace).
+struct CallFailure {
+  std::optional<PortError> error;
+  uint32_t systemError = 0;
+};
+
 // What a port driver does with IOCTL_SCSI_PASS_THROUGH(_DIRECT), with the virtual drive as the
 // target: the driver's check, the command, status, sense and the bytes moved put back. Returns
-// nothing or the PortError that fails the call; `returned` counts the bytes of the system
-// buffer given back.
-std::optional<PortError> RunPassThrough(VirtualDrive& drive, bool direct, std::vector<uint8_t>& system,
-                                        uint32_t inLength, uint32_t outLength, uint32_t& returned) {
+// nothing or how the call fails; `returned` counts the bytes of the system buffer given back.
+std::optional<CallFailure> RunPassThrough(VirtualDrive& drive, bool direct, std::vector<uint8_t>& system,
+                                          uint32_t inLength, uint32_t outLength, uint32_t& returned) {
   CheckedPassThrough checked;
   if (CheckPassThrough(system.data(), inLength, outLength, direct, drive.Face().alignmentMask, checked) != 0)
-    return PortError::kInvalidParameter;
+    return CallFailure{PortError::kInvalidParameter};
   const ScsiPassThroughHeader& h = checked.header;
   const CommandOutcome outcome = drive.Execute(std::span<const uint8_t>(h.cdb, h.cdbLength), checked.direction,
                                                checked.data, h.dataTransferLength);
+  if (outcome.systemError) return CallFailure{std::nullopt, *outcome.systemError};
   // Autosense: the sense of a failed command goes back with it, as much as the caller has room for.
   const uint32_t sense =
       outcome.status == kScsiStatusGood ? 0 : std::min<uint32_t>(outcome.senseLength, h.senseInfoLength);
   if (sense != 0) std::memcpy(checked.sense, outcome.sense.data(), sense);
   returned = CompletePassThrough(system.data(), direct, outcome.status, outcome.transferred, sense);
   return std::nullopt;
+}
+
+std::optional<DriveControl> ControlOf(uint32_t code) {
+  switch (code) {
+    case kIoctlDiskGetDriveGeometry: return DriveControl::kGeometry;
+    case kIoctlScsiGetAddress: return DriveControl::kAddress;
+    case kIoctlScsiGetInquiryData: return DriveControl::kAdapterInquiry;
+    default: return std::nullopt;
+  }
 }
 
 }  // namespace
@@ -145,6 +161,19 @@ bool VirtualPort::VirtualIoControl(OpenEntry& entry, uint32_t code, const void* 
   const VirtualDriveFace& face = drive.Face();
   auto* answer = static_cast<uint8_t*>(out);
   uint32_t returned = 0;
+  if (std::optional<DriveControl> control = ControlOf(code); control && face.recordedControl) {
+    if (std::optional<RecordedControl> recorded = face.recordedControl(*control)) {
+      if (!recorded->ok) {
+        lastError_ = recorded->systemError;
+        return false;
+      }
+      if (recorded->answer.size() > outLength || (answer == nullptr && !recorded->answer.empty()))
+        return Fail(PortError::kBufferTooSmall);
+      if (!recorded->answer.empty()) std::memcpy(answer, recorded->answer.data(), recorded->answer.size());
+      if (bytesReturned != nullptr) *bytesReturned = static_cast<uint32_t>(recorded->answer.size());
+      return true;
+    }
+  }
   switch (code) {
     case kIoctlDiskGetDriveGeometry: {
       if (answer == nullptr || outLength < kDiskGeometrySize) return Fail(PortError::kBufferTooSmall);
@@ -181,9 +210,12 @@ bool VirtualPort::VirtualIoControl(OpenEntry& entry, uint32_t code, const void* 
       // The driver works on a system buffer: the input copied in, `returned` bytes copied out.
       std::vector<uint8_t> system(std::max(inLength, outLength), 0);
       std::memcpy(system.data(), in, inLength);
-      if (auto error = RunPassThrough(drive, code == kIoctlScsiPassThroughDirect, system, inLength, outLength,
-                                      returned))
-        return Fail(*error);
+      if (auto failure = RunPassThrough(drive, code == kIoctlScsiPassThroughDirect, system, inLength, outLength,
+                                        returned)) {
+        if (failure->error) return Fail(*failure->error);
+        lastError_ = failure->systemError;
+        return false;
+      }
       returned = std::min(returned, outLength);
       std::memcpy(answer, system.data(), returned);
       break;

@@ -108,6 +108,8 @@ class WindowsPort : public DevicePort {
 
 }  // namespace
 
+const char* OsName() { return "windows"; }
+
 std::unique_ptr<DevicePort> MakeOsPort() { return std::make_unique<WindowsPort>(); }
 
 std::string OsErrorText(uint32_t code) {

@@ -150,7 +150,7 @@ TEST_F(Cli, ErrorsAreOneLineWithExitCodeOne) {
        "orvane-cli: \\\\.\\E: is not a drive the program can use: --virtual-only opens virtual drives only\n"},
       {{"--virtual-only", "--virtual", "E=bogus", "scan"},
        "orvane-cli: --virtual: entry 1 \"E=bogus\": unknown preset \"bogus\" (known: dvdram, dvdrom, hdd, "
-       "nodisc)\n"},
+       "nodisc, replay:TRACE)\n"},
       {{"--virtual-only", "--virtual", "E=hdd,E=dvdram", "scan"}, "orvane-cli: --virtual: "},
   };
   for (const Case& c : cases) {
@@ -181,14 +181,18 @@ TEST_F(Cli, APathTheProgramCannotUseSaysWhy) {
   EXPECT_GT(run.err.size(), start.size() + 1) << "the system's reason follows";
 }
 
+// A command line the program cannot run is exit code 2, apart from every failure (1).
 TEST_F(Cli, UsageErrorsAndHelp) {
   Outcome run = Exec({});
-  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.code, 2);
   EXPECT_NE(run.err.find("A subcommand is required"), std::string::npos);
-  run = Exec({"summary"});
-  EXPECT_EQ(run.code, 1);
-  run = Exec({"frobnicate"});
-  EXPECT_EQ(run.code, 1);
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"summary"}, {"frobnicate"}, {"scan", "--bogus"}, {"--trace-data", "scan"}, {"--trace"}}) {
+    run = Exec(args);
+    EXPECT_EQ(run.code, 2) << args.front();
+    EXPECT_EQ(run.out, "") << args.front();
+    EXPECT_NE(run.err, "") << args.front();
+  }
   for (const char* command : {"scan", "summary"}) {
     run = Exec({command, "--help"});
     EXPECT_EQ(run.code, 0) << command;

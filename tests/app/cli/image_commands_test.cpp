@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #ifndef _WIN32
@@ -335,7 +336,7 @@ TEST_F(ImageCommands, OutputIsReplacedOnlyWhenComplete) {
   EXPECT_EQ(run.code, 1);
   EXPECT_TRUE(Has(run.err, "is a folder; the output needs a file name")) << run.err;
   for (const char* size : {"0", "-1", "lots"}) {
-    EXPECT_EQ(Extract({"--max-size", size}).code, 1) << size;
+    EXPECT_EQ(Extract({"--max-size", size}).code, 2) << size;  // a usage error
   }
 
   // A file whose first block lies about its sectors: the good block is still extracted.
@@ -389,11 +390,13 @@ TEST_F(ImageCommands, WriteFailureSaysWhyAndLeavesNoOutput) {
 #endif
 
 TEST_F(ImageCommands, RefusesBadRunsAndMissingFiles) {
-  for (const char* run : {"500:13", "512:1", "18446744073709551615:2"}) {
-    EXPECT_EQ(Create({"0:1", run}).code, 1) << run;
+  // Runs past the source's end are failures (1); a number too long to be a sector is a run of
+  // the wrong form, a usage error (2).
+  for (const auto& [run, code] : {std::pair{"500:13", 1}, {"512:1", 1}, {"18446744073709551615:2", 2}}) {
+    EXPECT_EQ(Create({"0:1", run}).code, code) << run;
     EXPECT_FALSE(fs::exists(ovi_)) << run;
   }
-  EXPECT_EQ(Create({"0:1"}, "0").code, 1);
+  EXPECT_EQ(Create({"0:1"}, "0").code, 2);  // a usage error
   EXPECT_EQ(List().code, 1);
   EXPECT_EQ(Verify().code, 1);
   EXPECT_EQ(Extract().code, 1);
@@ -407,9 +410,10 @@ TEST_F(ImageCommands, SubcommandsParseTheirOptions) {
       {{"image", "list", ovi}, 0},
       {{"image", "verify", ovi}, 0},
       {{"image", "extract", ovi, out_.string(), "--max-size", "1000000"}, 0},
-      {{"image", "create", ovi, "--from", raw, "--run", "16"}, 1},
-      {{"image", "create", ovi, "--from", raw, "--run", "4:0"}, 1},
-      {{"image", "create", ovi, "--from", raw}, 1},
+      // Usage errors: a run of the wrong form, none at all.
+      {{"image", "create", ovi, "--from", raw, "--run", "16"}, 2},
+      {{"image", "create", ovi, "--from", raw, "--run", "4:0"}, 2},
+      {{"image", "create", ovi, "--from", raw}, 2},
       {{"image", "create", ovi, "--from", raw, "--sector-size", "512", "--run", "0:2048"}, 0},
   };
   for (const auto& [args, expected] : cases) {

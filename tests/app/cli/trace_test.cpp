@@ -1,0 +1,168 @@
+// The command trace end to end: what the program prints on a preset, recorded with --trace and
+// replayed with --virtual E=replay:FILE, is the same byte for byte; shipped traces replay to the
+// known reports; an edited trace shows what a drive giving such answers would show.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/cli/cli_run.h"
+#include "report/report_test_util.h"
+
+namespace orv {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Trace : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("orvane-trace-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  test::CliOutcome Run(const std::string& drive, std::vector<std::string> args,
+                       std::vector<std::string> options = {}) {
+    std::vector<std::string> all = {"--virtual-only", "--virtual", "E=" + drive};
+    all.insert(all.end(), options.begin(), options.end());
+    all.insert(all.end(), args.begin(), args.end());
+    return test::RunCliIn(dir_, all);
+  }
+
+  static std::string Read(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(Trace, RecordedCommandsReplayToTheSameOutput) {
+  const std::vector<std::vector<std::string>> commands = {
+      {"info", "E:"}, {"summary", "E:"}, {"scan"}, {"info", "E:", "--json"}, {"summary", "E:", "--json"}};
+  for (const char* preset : {"dvdram", "dvdrom", "hdd", "nodisc"}) {
+    for (const std::vector<std::string>& command : commands) {
+      const std::string what = std::string(preset) + " " + command.front() + (command.size() > 2 ? " --json" : "");
+      const fs::path trace = dir_ / "trace.jsonl";
+      const test::CliOutcome live = Run(preset, command, {"--trace", trace.string()});
+      ASSERT_EQ(live.code, 0) << what << ": " << live.err;
+      const std::string recorded = Read(trace);
+      EXPECT_EQ(recorded.rfind("{\"orvane\":\"trace\",\"version\":1,", 0), 0u) << what;
+
+      const test::CliOutcome replayed = Run("replay:" + trace.string(), command);
+      EXPECT_EQ(replayed.code, 0) << what << ": " << replayed.err;
+      EXPECT_EQ(replayed.out, live.out) << what;
+      EXPECT_EQ(replayed.err, "") << what << ": the trace answers everything asked";
+    }
+  }
+}
+
+// A trace of a replay is the trace of the drive again: the same commands in the same order.
+TEST_F(Trace, AReplayTracedAgainAsksTheSameCommands) {
+  const fs::path first = dir_ / "first.jsonl", second = dir_ / "second.jsonl";
+  ASSERT_EQ(Run("dvdram", {"info", "E:"}, {"--trace", first.string()}).code, 0);
+  ASSERT_EQ(Run("replay:" + first.string(), {"info", "E:"}, {"--trace", second.string()}).code, 0);
+  auto cdbs = [](const std::string& text) {
+    std::vector<std::string> list;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+      const size_t at = line.find("\"cdb\":\"");
+      if (at != std::string::npos) list.push_back(line.substr(at, line.find('"', at + 7) - at));
+    }
+    return list;
+  };
+  EXPECT_FALSE(cdbs(Read(first)).empty());
+  EXPECT_EQ(cdbs(Read(second)), cdbs(Read(first)));
+}
+
+// The shipped traces, recorded from the presets with the program itself, give the reports the
+// presets give: the trace format and the replay stay readable for traces users already sent.
+TEST_F(Trace, ShippedTracesReplayToTheKnownReports) {
+  for (const char* preset : {"dvdram", "dvdrom"}) {
+    const test::CliOutcome run = Run(std::string("replay:traces/info_") + preset + ".jsonl", {"info", "E:"});
+    EXPECT_EQ(run.code, 0) << preset << ": " << run.err;
+    EXPECT_EQ(run.out, test::Golden(std::string("info_") + preset + ".txt", run.out, "tests/app/cli/golden"))
+        << preset;
+  }
+  const test::CliOutcome live = Run("hdd", {"summary", "E:"});
+  const test::CliOutcome replayed = Run("replay:traces/summary_hdd.jsonl", {"summary", "E:"});
+  EXPECT_EQ(replayed.code, 0) << replayed.err;
+  EXPECT_EQ(replayed.out, live.out);
+}
+
+// A drive whose feature list ends in the middle (GET CONFIGURATION moves 62 of the 100 bytes its
+// header announces): the features wholly given are listed, 001EH onwards are not.
+TEST_F(Trace, AnEditedTraceShowsWhatSuchADriveWouldShow) {
+  std::ifstream shipped("traces/info_dvdrom.jsonl", std::ios::binary);
+  std::ostringstream edited;
+  int cut = 0;
+  for (std::string line; std::getline(shipped, line);) {
+    if (line.find("\"cdb\":\"46") != std::string::npos) {
+      const size_t at = line.find("\"moved\":");
+      ASSERT_NE(at, std::string::npos);
+      const size_t received = line.find("\"received\":\"", at);
+      line = line.substr(0, at) + "\"moved\":62,\"received\":\"" + line.substr(received + 12, 124) + "\"}";
+      ++cut;
+    }
+    edited << line << "\n";
+  }
+  ASSERT_EQ(cut, 1);
+  const fs::path trace = dir_ / "cut.jsonl";
+  std::ofstream(trace, std::ios::binary) << edited.str();
+
+  const test::CliOutcome run = Run("replay:" + trace.string(), {"info", "E:", "--list"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("  0010H Random Readable Feature\n  001DH Multi-Read Feature\n"), std::string::npos)
+      << run.out;
+  EXPECT_EQ(run.out.find("001EH"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("DVD Structure layer:0\n"), std::string::npos) << "the rest of the report follows";
+}
+
+// What the trace cannot answer is refused and named at the end of the run; a trace that is no
+// trace stops the program before it starts.
+TEST_F(Trace, WhatTheTraceDoesNotAnswerIsNamedOnTheErrorStream) {
+  const fs::path trace = dir_ / "scan.jsonl";
+  ASSERT_EQ(Run("dvdram", {"scan"}, {"--trace", trace.string()}).code, 0);
+  const test::CliOutcome run = Run("replay:" + trace.string(), {"info", "E:"});
+  EXPECT_NE(run.err.find("drive E: (trace " + trace.string() + ") was asked what its trace does not answer"),
+            std::string::npos)
+      << run.err;
+  // The scan never asked for the mode pages: a line each, after the drive's line.
+  EXPECT_NE(run.err.find("\norvane-cli:   CDB 5A 08 3F 00 00 00 00 10 00 00 (data in, 4096 bytes), asked once\n"),
+            std::string::npos)
+      << run.err;
+
+  std::ofstream(dir_ / "bogus.jsonl") << "not a trace\n";
+  const test::CliOutcome bogus = Run("replay:" + (dir_ / "bogus.jsonl").string(), {"scan"});
+  EXPECT_EQ(bogus.code, 1);
+  EXPECT_EQ(bogus.out, "");
+  EXPECT_NE(bogus.err.find("drive E: "), std::string::npos) << bogus.err;
+
+  // The trace never overwrites the file a drive answers from.
+  const test::CliOutcome same = Run("replay:" + trace.string(), {"scan"}, {"--trace", trace.string()});
+  EXPECT_EQ(same.code, 1);
+  EXPECT_NE(same.err.find("the trace needs a file of its own"), std::string::npos) << same.err;
+  EXPECT_EQ(Read(trace).rfind("{\"orvane\":\"trace\"", 0), 0u);
+}
+
+// The data of writes stays out of a trace unless --trace-data; its size is kept.
+TEST_F(Trace, WritesDataOnlyWithTraceData) {
+  // summary reads only; the header line says which kind of trace it is.
+  const fs::path trace = dir_ / "t.jsonl";
+  ASSERT_EQ(Run("hdd", {"summary", "E:"}, {"--trace", trace.string(), "--trace-data"}).code, 0);
+  EXPECT_EQ(Read(trace).rfind("{\"orvane\":\"trace\",\"version\":1,\"os\":", 0), 0u);
+  EXPECT_NE(Read(trace).find("\"writeData\":true}\n"), std::string::npos);
+  ASSERT_EQ(Run("hdd", {"summary", "E:"}, {"--trace", trace.string()}).code, 0);
+  EXPECT_NE(Read(trace).find("\"writeData\":false}\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orv

@@ -1,0 +1,145 @@
+// JSON as scripts get it and traces are read back: exact text out, exact values in, and every
+// malformed or hostile input refused with the byte it stopped at.
+#include "toolkit/json.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "toolkit/hex_text.h"
+
+namespace orv {
+namespace {
+
+TEST(Json, WritesValuesExactlyInTheOrderTheyWereSet) {
+  JsonValue object = JsonValue::Object();
+  object.Set("name", "E:");
+  object.Set("count", uint64_t{18446744073709551615ull});
+  object.Set("least", std::numeric_limits<int64_t>::min());
+  object.Set("ok", true);
+  object.Set("none", JsonValue());
+  object.Set("half", 0.5);
+  JsonValue list = JsonValue::Array();
+  list.Append(1);
+  list.Append(JsonValue::Object());
+  list.Append(JsonValue::Array());
+  object.Set("list", std::move(list));
+  object.Set("name", "F:");  // replaced where it stands
+  EXPECT_EQ(WriteJson(object),
+            "{\"name\":\"F:\",\"count\":18446744073709551615,\"least\":-9223372036854775808,\"ok\":true,"
+            "\"none\":null,\"half\":0.5,\"list\":[1,{},[]]}");
+  EXPECT_EQ(WriteJson(object, 2).substr(0, 18), "{\n  \"name\": \"F:\",\n");
+  JsonValue nested = JsonValue::Object();
+  nested.Set("a", JsonValue::Array()).Append("x");
+  EXPECT_EQ(WriteJson(nested, 2), "{\n  \"a\": [\n    \"x\"\n  ]\n}");
+}
+
+TEST(Json, StringsAreEscapedAndAlwaysValidUtf8) {
+  const struct {
+    std::string text;
+    const char* json;
+  } cases[] = {
+      {"quote \" backslash \\ slash /", "\"quote \\\" backslash \\\\ slash /\""},
+      {"tab\tline\nreturn\r", "\"tab\\tline\\nreturn\\r\""},
+      {std::string("nul\0bell\x07 del\x7F", 14), "\"nul\\u0000bell\\u0007 del\\u007F\""},
+      {"\xE5\xAE\xB9\xE9\x87\x8F", "\"\xE5\xAE\xB9\xE9\x87\x8F\""},           // UTF-8 stays as it is
+      {"\xF0\x9F\x92\xBF", "\"\xF0\x9F\x92\xBF\""},                           // four bytes
+      {"cp932 \x97\x65", "\"cp932 \xEF\xBF\xBD\x65\""},                        // not UTF-8: U+FFFD
+      {"cut \xE5\xAE", "\"cut \xEF\xBF\xBD\xEF\xBF\xBD\""},                   // a sequence cut short
+      {"overlong \xC0\xAF", "\"overlong \xEF\xBF\xBD\xEF\xBF\xBD\""},
+      {"surrogate \xED\xA0\x80", "\"surrogate \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(WriteJson(JsonValue(c.text)), c.json) << c.json;
+}
+
+TEST(Json, ParsesWhatItWritesAndWhatOthersWrite) {
+  const struct {
+    const char* text;
+    const char* rewritten;  // the value written back, compact
+  } cases[] = {
+      {" { \"a\" : [ 1 , -2 , 0 ] , \"b\" : { } } ", "{\"a\":[1,-2,0],\"b\":{}}"},
+      {"\"\\u00e9\\u5BB9\\ud83d\\udcbf\\/\"", "\"\xC3\xA9\xE5\xAE\xB9\xF0\x9F\x92\xBF/\""},
+      {"\"\\ud800x\"", "\"\xEF\xBF\xBDx\""},                   // a lone surrogate
+      {"\"\\ud800\\u0041\"", "\"\xEF\xBF\xBD\x41\""},          // a high surrogate without its low one
+      {"18446744073709551615", "18446744073709551615"},
+      {"18446744073709551616", "1.8446744073709552e+19"},  // beyond 64 bits: a real
+      {"-0", "0"},
+      {"1.5e3", "1500"},
+      {"[true,false,null]", "[true,false,null]"},
+  };
+  for (const auto& c : cases) {
+    JsonValue value;
+    std::string error;
+    ASSERT_EQ(ParseJson(c.text, value, error), 0) << c.text << ": " << error;
+    EXPECT_EQ(WriteJson(value), c.rewritten) << c.text;
+  }
+  JsonValue value;
+  std::string error;
+  ASSERT_EQ(ParseJson("{\"n\":4294967296,\"m\":-1}", value, error), 0);
+  uint64_t n = 0;
+  EXPECT_TRUE(value.Find("n")->Unsigned(n));
+  EXPECT_EQ(n, 4294967296u);
+  EXPECT_FALSE(value.Find("m")->Unsigned(n));
+  EXPECT_EQ(value.Find("missing"), nullptr);
+}
+
+TEST(Json, MalformedTextIsRefusedWithWhereItStopped) {
+  const struct {
+    std::string text;
+    const char* error;
+  } cases[] = {
+      {"", "expected a value at byte 0"},
+      {"{\"a\":1,}", "expected a member name at byte 7"},
+      {"{\"a\" 1}", "expected ':' at byte 5"},
+      {"[1 2]", "expected ',' or ']' at byte 3"},
+      {"{\"a\":1", "expected ',' or '}' at byte 6"},
+      {"\"open", "string without its closing quote at byte 5"},
+      {"\"a\nb\"", "control character in a string at byte 2"},
+      {"\"\\x\"", "unknown escape in a string at byte 3"},
+      {"\"\\u12G4\"", "\\u needs four hex digits at byte 6"},
+      {"01", "text after the value at byte 1"},
+      {"1.", "expected a digit after '.' at byte 2"},
+      {"1e", "expected a digit in the exponent at byte 2"},
+      {"-", "expected a value at byte 1"},
+      {"tru", "unknown word at byte 0"},
+      {"{} {}", "text after the value at byte 3"},
+      {std::string(65, '[') + std::string(65, ']'), "nesting deeper than 64 levels at byte 64"},
+  };
+  for (const auto& c : cases) {
+    JsonValue value = JsonValue("kept");
+    std::string error;
+    EXPECT_EQ(ParseJson(c.text, value, error), -1) << c.text;
+    EXPECT_EQ(error, c.error) << c.text;
+    EXPECT_EQ(value.String(), "kept") << "a failed parse leaves the value";
+  }
+  JsonValue deep;
+  std::string error;
+  EXPECT_EQ(ParseJson(std::string(64, '[') + std::string(64, ']'), deep, error), 0) << error;
+}
+
+TEST(HexText, BothWays) {
+  EXPECT_EQ(HexText(std::vector<uint8_t>{0x12, 0x00, 0xAB, 0xff}), "1200ABFF");
+  EXPECT_EQ(HexText(std::vector<uint8_t>{}), "");
+  const struct {
+    const char* text;
+    bool ok;
+    std::vector<uint8_t> bytes;
+  } cases[] = {
+      {"1200abFF", true, {0x12, 0x00, 0xAB, 0xFF}},
+      {"", true, {}},
+      {"123", false, {9}},
+      {"12 34", false, {9}},
+      {"0x12", false, {9}},
+      {"zz", false, {9}},
+  };
+  for (const auto& c : cases) {
+    std::vector<uint8_t> bytes = {9};
+    EXPECT_EQ(ParseHexText(c.text, bytes), c.ok) << c.text;
+    EXPECT_EQ(bytes, c.bytes) << c.text;
+  }
+}
+
+}  // namespace
+}  // namespace orv

@@ -1,0 +1,336 @@
+// The drive that answers from a trace, asked directly: the n-th answer of a command, then its
+// last one; the sectors of the trace's reads and the writes of the replay; what the trace never
+// saw refused and listed; which of a trace's drives answers; the controls as recorded.
+#include "vdrive/replay_drive.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <thread>  // steady_clock: <chrono> does not build with the CP932 literals
+#include <vector>
+
+#include "scsi/status.h"
+#include "vdrive/trace_format.h"
+
+namespace orv {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// A trace of events on one path, as the tracing port writes it.
+class TraceText {
+ public:
+  explicit TraceText(std::string path = "\\\\.\\E:") : path_(std::move(path)) {
+    TraceHeader header;
+    header.os = "linux";
+    text_ = TraceHeaderLine(header) + "\n";
+  }
+  TraceText& Command(Bytes cdb, DataDirection direction, uint32_t length, Bytes received = {}, uint8_t status = 0,
+                     Bytes sense = {}) {
+    TraceEvent e;
+    e.op = TraceOp::kPassThrough;
+    e.path = path_;
+    e.cdb = std::move(cdb);
+    e.direction = direction;
+    e.length = length;
+    e.status = status;
+    e.sense = std::move(sense);
+    e.moved = direction == DataDirection::kIn ? static_cast<uint32_t>(received.size()) : length;
+    e.received = std::move(received);
+    return Add(e);
+  }
+  TraceText& Failed(Bytes cdb, uint32_t error) {
+    TraceEvent e;
+    e.op = TraceOp::kPassThrough;
+    e.path = path_;
+    e.cdb = std::move(cdb);
+    e.ok = false;
+    e.error = error;
+    return Add(e);
+  }
+  TraceText& Control(TraceOp op, bool ok, Bytes answer = {}, uint32_t error = 0) {
+    TraceEvent e;
+    e.op = op;
+    e.path = path_;
+    e.ok = ok;
+    e.error = error;
+    e.answer = std::move(answer);
+    return Add(e);
+  }
+  TraceText& Add(TraceEvent e) {
+    e.number = ++events_;
+    text_ += TraceEventLine(e) + "\n";
+    return *this;
+  }
+  const std::string& Text() const { return text_; }
+
+ private:
+  std::string path_;
+  std::string text_;
+  uint64_t events_ = 0;
+};
+
+const Bytes kTur = {0x00, 0, 0, 0, 0, 0};
+const Bytes kCapacity = {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+const Bytes kCapacityAnswer = {0x00, 0x00, 0x0F, 0xFF, 0x00, 0x00, 0x08, 0x00};  // 4096 blocks of 2048
+
+Bytes Read10(uint32_t lba, uint16_t blocks) {
+  return {0x28, 0, uint8_t(lba >> 24), uint8_t(lba >> 16), uint8_t(lba >> 8), uint8_t(lba), 0, uint8_t(blocks >> 8),
+          uint8_t(blocks), 0};
+}
+Bytes Write10(uint32_t lba, uint16_t blocks) {
+  Bytes cdb = Read10(lba, blocks);
+  cdb[0] = 0x2A;
+  return cdb;
+}
+Bytes Sector(uint8_t fill) { return Bytes(2048, fill); }
+Bytes Join(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+struct Asked {
+  CommandOutcome outcome;
+  Bytes data;
+};
+
+Asked Ask(VirtualDrive& drive, const Bytes& cdb, DataDirection direction = DataDirection::kNone, uint32_t length = 0,
+          Bytes data = {}) {
+  Asked asked;
+  asked.data = data.empty() ? Bytes(length, 0xEE) : std::move(data);
+  asked.outcome = drive.Execute(cdb, direction, asked.data.empty() ? nullptr : asked.data.data(), length);
+  asked.data.resize(std::min<size_t>(asked.outcome.transferred, asked.data.size()));
+  return asked;
+}
+
+ReplayDrive Replay(const std::string& trace, char letter = 'E') {
+  ReplayDrive made;
+  std::string error;
+  EXPECT_EQ(MakeReplayDriveFromText(trace, letter, made, error), 0) << error;
+  return made;
+}
+
+bool RefusedAsUnknown(const Asked& asked) {
+  return asked.outcome.status == kScsiStatusCheckCondition && asked.outcome.sense[2] == 0x05 &&
+         asked.outcome.sense[12] == 0x20 && asked.outcome.sense[13] == 0x00;
+}
+
+TEST(ReplayDrive, TheNthAskingGetsTheNthAnswerThenTheLastOne) {
+  const Bytes notReady = {0x70, 0, 0x02, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x04, 0x01};
+  TraceText trace;
+  trace.Command(kTur, DataDirection::kNone, 0, {}, kScsiStatusCheckCondition, notReady)
+      .Command(kTur, DataDirection::kNone, 0)
+      .Failed({0x1B, 0, 0, 0, 1, 0}, 121);
+  ReplayDrive replay = Replay(trace.Text());
+  VirtualDrive& drive = *replay.drive;
+
+  Asked first = Ask(drive, kTur);
+  EXPECT_EQ(first.outcome.status, kScsiStatusCheckCondition);
+  EXPECT_EQ(first.outcome.senseLength, 14u);
+  EXPECT_EQ(Bytes(first.outcome.sense.begin(), first.outcome.sense.begin() + 14), notReady);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(Ask(drive, kTur).outcome.status, kScsiStatusGood) << "answer " << i + 2;
+  }
+  // The call that failed fails again, with its system error code.
+  EXPECT_EQ(Ask(drive, {0x1B, 0, 0, 0, 1, 0}).outcome.systemError, std::optional<uint32_t>(121));
+  EXPECT_TRUE(replay.gaps->Empty());
+  EXPECT_FALSE(drive.TimingEnabled());
+}
+
+TEST(ReplayDrive, WhatTheTraceNeverSawIsRefusedAndListed) {
+  TraceText trace;
+  trace.Command({0x12, 0, 0, 0, 4, 0}, DataDirection::kIn, 4, {5, 0x80, 0, 0x21});
+  ReplayDrive replay = Replay(trace.Text());
+  VirtualDrive& drive = *replay.drive;
+
+  // The same CDB and direction only: another allocation length is another command.
+  EXPECT_EQ(Ask(drive, {0x12, 0, 0, 0, 4, 0}, DataDirection::kIn, 4).data, (Bytes{5, 0x80, 0, 0x21}));
+  EXPECT_TRUE(RefusedAsUnknown(Ask(drive, {0x12, 0, 0, 0, 8, 0}, DataDirection::kIn, 8)));
+  EXPECT_TRUE(RefusedAsUnknown(Ask(drive, {0x46, 2, 0, 0, 0, 0, 0, 0x10, 0, 0}, DataDirection::kIn, 4096)));
+  EXPECT_TRUE(RefusedAsUnknown(Ask(drive, {0x12, 0, 0, 0, 8, 0}, DataDirection::kIn, 8)));
+  EXPECT_TRUE(RefusedAsUnknown(Ask(drive, kTur)));
+  EXPECT_EQ(replay.gaps->Lines(), (std::vector<std::string>{
+                                      "CDB 12 00 00 00 08 00 (data in, 8 bytes), asked 2 times",
+                                      "CDB 46 02 00 00 00 00 00 10 00 00 (data in, 4096 bytes), asked once",
+                                      "CDB 00 00 00 00 00 00 (no data), asked once",
+                                  }));
+}
+
+TEST(ReplayDrive, ReadsOfRecordedSectorsAndWritesGoToAnOverlay) {
+  TraceText trace;
+  trace.Command(kCapacity, DataDirection::kIn, 8, kCapacityAnswer)
+      .Command(Read10(10, 2), DataDirection::kIn, 4096, Join(Sector(0x10), Sector(0x11)))
+      .Command(Read10(12, 1), DataDirection::kIn, 2048, Sector(0x12))
+      .Command(Read10(99, 1), DataDirection::kIn, 2048, {}, kScsiStatusCheckCondition,
+               {0x70, 0, 0x03, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x11, 0})
+      .Command(Write10(50, 1), DataDirection::kOut, 2048, {}, kScsiStatusCheckCondition,
+               {0x70, 0, 0x07, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x27, 0});
+  ReplayDrive replay = Replay(trace.Text());
+  VirtualDrive& drive = *replay.drive;
+
+  const struct {
+    const char* name;
+    Bytes cdb;
+    uint32_t length;
+    Bytes expected;  // the data; empty: refused
+  } reads[] = {
+      // Other CDBs than the trace's, over sectors its reads delivered.
+      {"one sector inside a recorded read", Read10(11, 1), 2048, Sector(0x11)},
+      {"across two recorded reads", Read10(11, 2), 4096, Join(Sector(0x11), Sector(0x12))},
+      {"a buffer shorter than the blocks", Read10(10, 2), 3000, Join(Sector(0x10), Bytes(952, 0x11))},
+      {"a sector the trace never read", Read10(12, 2), 4096, {}},
+  };
+  for (const auto& r : reads) {
+    const Asked asked = Ask(drive, r.cdb, DataDirection::kIn, r.length);
+    if (r.expected.empty()) {
+      EXPECT_TRUE(RefusedAsUnknown(asked)) << r.name;
+    } else {
+      EXPECT_EQ(asked.outcome.status, kScsiStatusGood) << r.name;
+      EXPECT_EQ(asked.data, r.expected) << r.name;
+    }
+  }
+  // The read that failed fails again.
+  EXPECT_EQ(Ask(drive, Read10(99, 1), DataDirection::kIn, 2048).outcome.sense[2], 0x03);
+
+  // A write the trace never saw lands in the overlay, and reads see it over the trace's data.
+  Asked written = Ask(drive, Write10(11, 2), DataDirection::kOut, 4096, Join(Sector(0xA1), Sector(0xA2)));
+  EXPECT_EQ(written.outcome.status, kScsiStatusGood);
+  EXPECT_EQ(written.outcome.transferred, 4096u);
+  EXPECT_EQ(Ask(drive, Read10(10, 2), DataDirection::kIn, 4096).data, Join(Sector(0x10), Sector(0xA1)));
+  EXPECT_EQ(Ask(drive, Read10(12, 1), DataDirection::kIn, 2048).data, Sector(0xA2));
+  EXPECT_EQ(Ask(drive, Write10(20, 1), DataDirection::kOut, 2048, Sector(0xB0)).outcome.status, kScsiStatusGood);
+  EXPECT_EQ(Ask(drive, Read10(20, 1), DataDirection::kIn, 2048).data, Sector(0xB0));
+  // The write the drive refused is refused again, and changes nothing.
+  Asked refused = Ask(drive, Write10(50, 1), DataDirection::kOut, 2048, Sector(0xC0));
+  EXPECT_EQ(refused.outcome.sense[2], 0x07);
+  EXPECT_TRUE(RefusedAsUnknown(Ask(drive, Read10(50, 1), DataDirection::kIn, 2048)));
+}
+
+// A replayed drive answers at once even when the timing model is switched on for every drive
+// (ORVANE_VIRTUAL_TIMING=1, a benchmark): it has no model, so a replayed benchmark measures the
+// program alone. 2000 reads of recorded sectors would take seconds on any modelled drive.
+TEST(ReplayDrive, AnswersAtOnceWithTimingSwitchedOn) {
+  TraceText trace;
+  trace.Command(kCapacity, DataDirection::kIn, 8, kCapacityAnswer)
+      .Command(Read10(10, 2), DataDirection::kIn, 4096, Join(Sector(0x10), Sector(0x11)));
+  ReplayDrive replay = Replay(trace.Text());
+  replay.drive->SetTimingEnabled(true);
+  Ask(*replay.drive, kCapacity, DataDirection::kIn, 8);
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 2000; ++i) {
+    const uint32_t lba = 10 + i % 2;
+    ASSERT_EQ(Ask(*replay.drive, Read10(lba, 1), DataDirection::kIn, 2048).outcome.status, kScsiStatusGood);
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_TRUE(replay.gaps->Empty());
+}
+
+TEST(ReplayDrive, WithoutACapacityWritesAreUnknownToo) {
+  TraceText trace;
+  trace.Command(kTur, DataDirection::kNone, 0);
+  ReplayDrive replay = Replay(trace.Text());
+  EXPECT_TRUE(RefusedAsUnknown(Ask(*replay.drive, Write10(0, 1), DataDirection::kOut, 2048, Sector(1))));
+  EXPECT_EQ(replay.gaps->Lines().size(), 1u);
+}
+
+TEST(ReplayDrive, ControlsAndTheSystemsViewAsRecorded) {
+  Bytes geometry(24, 0);
+  geometry[0] = 0x23;
+  TraceText trace;
+  trace.Control(TraceOp::kAddress, true, {8, 0, 0, 0, 2, 0, 1, 0})
+      .Control(TraceOp::kAdapterInquiry, false, {}, 1)
+      .Control(TraceOp::kGeometry, true, geometry)
+      .Control(TraceOp::kGeometry, false, {}, 21);
+  TraceEvent fileType;
+  fileType.op = TraceOp::kFileType;
+  fileType.path = "\\\\.\\E:";
+  fileType.value = 2;
+  TraceEvent driveType;
+  driveType.op = TraceOp::kDriveType;
+  driveType.path = "e:\\";
+  driveType.value = 5;
+  trace.Add(fileType).Add(driveType);
+  ReplayDrive replay = Replay(trace.Text());
+  VirtualDriveFace& face = replay.drive->Face();
+  EXPECT_EQ(face.fileType, 2u);
+  EXPECT_EQ(face.driveType, 5u);
+  ASSERT_TRUE(face.recordedControl);
+  const std::optional<RecordedControl> address = face.recordedControl(DriveControl::kAddress);
+  ASSERT_TRUE(address && address->ok);
+  EXPECT_EQ(address->answer, (Bytes{8, 0, 0, 0, 2, 0, 1, 0}));
+  const std::optional<RecordedControl> inquiry = face.recordedControl(DriveControl::kAdapterInquiry);
+  ASSERT_TRUE(inquiry);
+  EXPECT_FALSE(inquiry->ok);
+  EXPECT_EQ(inquiry->systemError, 1u);
+  EXPECT_EQ(face.recordedControl(DriveControl::kGeometry)->answer, geometry);
+  EXPECT_EQ(face.recordedControl(DriveControl::kGeometry)->systemError, 21u);
+  EXPECT_EQ(face.recordedControl(DriveControl::kGeometry)->systemError, 21u);
+  EXPECT_TRUE(replay.gaps->Empty());
+
+  // A trace without a control: the port answers as it does for a drive without one.
+  ReplayDrive bare = Replay(TraceText().Command(kTur, DataDirection::kNone, 0).Text());
+  EXPECT_FALSE(bare.drive->Face().recordedControl(DriveControl::kGeometry));
+  EXPECT_FALSE(bare.drive->Face().hasScsiAddress);
+  EXPECT_EQ(bare.gaps->Lines(),
+            std::vector<std::string>{"the disk geometry (IOCTL_DISK_GET_DRIVE_GEOMETRY), asked once"});
+}
+
+TEST(ReplayDrive, TheDriveOfTheLetterOrTheTracesOnlyDrive) {
+  TraceText e("\\\\.\\E:"), f("\\\\.\\F:"), sr("/dev/sr0");
+  e.Command({0x12, 0, 0, 0, 1, 0}, DataDirection::kIn, 1, {0x0E});
+  f.Command({0x12, 0, 0, 0, 1, 0}, DataDirection::kIn, 1, {0x0F});
+  sr.Command({0x12, 0, 0, 0, 1, 0}, DataDirection::kIn, 1, {0x55});
+  // Two drives in one trace: the header of the second is dropped.
+  const std::string both = e.Text() + f.Text().substr(f.Text().find('\n') + 1);
+  const struct {
+    const std::string& trace;
+    char letter;
+    uint8_t answer;  // 0: no drive fits
+  } cases[] = {
+      {both, 'E', 0x0E}, {both, 'f', 0x0F}, {both, 'G', 0}, {sr.Text(), 'G', 0x55}, {e.Text(), 'H', 0x0E},
+  };
+  for (const auto& c : cases) {
+    ReplayDrive made;
+    std::string error;
+    const int rc = MakeReplayDriveFromText(c.trace, c.letter, made, error);
+    if (c.answer == 0) {
+      EXPECT_EQ(rc, -1) << c.letter;
+      EXPECT_EQ(error, "the trace holds the drives \\\\.\\E:, \\\\.\\F: and none of them is drive G:; give each "
+                       "its own letter");
+      continue;
+    }
+    ASSERT_EQ(rc, 0) << c.letter << ": " << error;
+    EXPECT_EQ(Ask(*made.drive, {0x12, 0, 0, 0, 1, 0}, DataDirection::kIn, 1).data, Bytes{c.answer}) << c.letter;
+  }
+}
+
+TEST(ReplayDrive, AFileThatIsNoTraceIsRefusedWithItsLine) {
+  const std::string header = TraceText().Text();
+  const struct {
+    std::string text;
+    const char* error;
+  } cases[] = {
+      {"", "the file is empty, not a trace"},
+      {"\n\n", "the file is empty, not a trace"},
+      {"E=dvdram\n", "line 1: expected a value at byte 0"},
+      {header + "\n{\"op\":\"scsi\"}\n", "line 3: \"path\" is missing"},
+      {header, "the trace holds no command to any drive"},
+      {header + "{\"op\":\"open\",\"path\":\"\\\\\\\\.\\\\E:\",\"ok\":false,\"error\":2}\n",
+       "the trace holds no command to any drive"},
+  };
+  for (const auto& c : cases) {
+    ReplayDrive made;
+    std::string error;
+    EXPECT_EQ(MakeReplayDriveFromText(c.text, 'E', made, error), -1) << c.text;
+    EXPECT_EQ(error, c.error) << c.text;
+    EXPECT_EQ(made.drive, nullptr);
+  }
+  ReplayDrive made;
+  std::string error;
+  EXPECT_EQ(MakeReplayDrive("/nonexistent/trace.jsonl", 'E', made, error), -1);
+  EXPECT_EQ(error, "cannot open the trace /nonexistent/trace.jsonl");
+}
+
+}  // namespace
+}  // namespace orv
