@@ -79,7 +79,7 @@ void RunEraseCommand(CliSession& session, const EraseCliOptions& options) {
   if (!interactive && (!saveAnswered || !options.yes))
     throw CliError("erase asks before it destroys anything, and standard input is not a terminal to ask at: "
                    "give --backup FILE (or --no-backup) and --yes; nothing was erased");
-  if (options.backup && options.backup->empty()) throw CliError("--backup needs a file name; nothing was erased");
+  if (options.backup && options.backup->empty()) throw CliUsageError("--backup needs a file name; nothing was erased");
 
   DriveRecord record = session.FindDrive(options.drive);
   AnsweringUi answers(session.Ui(), session.ErrorStream(), interactive);

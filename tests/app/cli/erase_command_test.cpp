@@ -91,7 +91,7 @@ TEST_F(EraseCli, WithoutATerminalItRefusesUnlessTheAnswersAreGiven) {
               "give --backup FILE (or --no-backup) and --yes; nothing was erased\n");
     EXPECT_TRUE(ReadWholeFile(Disc()) == before_);
   }
-  EXPECT_EQ(Erase({"--backup", "b.ovi", "--no-backup", "--yes"}).code, 1);  // one answer or the other
+  EXPECT_EQ(Erase({"--backup", "b.ovi", "--no-backup", "--yes"}).code, kExitUsage);  // one answer or the other
 }
 
 TEST_F(EraseCli, AFailedBackupExitsOneWithTheDiscUntouched) {
