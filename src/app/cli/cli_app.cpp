@@ -8,6 +8,7 @@
 #include "app/cli/drive_commands.h"
 #include "app/cli/image_commands.h"
 #include "app/cli/info_command.h"
+#include "app/cli/write_command.h"
 
 namespace orv {
 
@@ -27,6 +28,7 @@ int RunCli(const std::vector<std::string>& args, CliSession& session) {
   AddImageCommands(app, session);
   AddInfoCommand(app, session);
   // Subcommands of later subsystems join here, one call each: bench, erase, write.
+  AddWriteCommand(app, session);
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {

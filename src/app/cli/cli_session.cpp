@@ -4,6 +4,7 @@
 
 #include "app/cli/cli_platform.h"
 #include "app/program_port.h"
+#include "toolkit/console_terminal.h"
 #include "toolkit/sjis.h"
 
 namespace orv {
@@ -30,8 +31,10 @@ bool SamePath(const std::string& a, const std::string& b) {
 }  // namespace
 
 CliSession::CliSession(std::FILE* out, std::FILE* err, std::FILE* in)
-    : out_(out), err_(err), ui_(err, in) {}
+    : out_(out), err_(err), in_(in), ui_(err, in) {}
 CliSession::~CliSession() = default;
+
+bool CliSession::InputIsTerminal() const { return IsTerminal(in_); }
 
 DriveList& CliSession::Drives() {
   if (drives_) return *drives_;
@@ -41,6 +44,8 @@ DriveList& CliSession::Drives() {
   settings.virtualOnly = virtualOnly;
   std::unique_ptr<DevicePort> port;
   std::string error;
+  // The window takes the virtual drives' timing model from the environment; so does the console.
+  if (ReadEnvironmentTiming(settings, error) != 0) throw CliError(ConsoleText(error));
   if (MakeProgramPort(settings, port, error) != 0) throw CliError(ConsoleText(error));
   drives_ = std::make_unique<DriveList>(std::move(port));
   return *drives_;

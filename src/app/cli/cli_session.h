@@ -35,6 +35,10 @@ class CliSession {
   int exitCode = 0;
 
   ConsoleUi& Ui() { return ui_; }
+  // Where boxes and questions go, and whether a user at a terminal answers them (a command that
+  // changes a disc answers for nobody else: see AnsweringUi).
+  std::FILE* ErrorStream() const { return err_; }
+  bool InputIsTerminal() const;
   // The drive list, made on first use. Throws CliError when the virtual drive list is malformed
   // or an image of it cannot be opened.
   DriveList& Drives();
@@ -56,6 +60,7 @@ class CliSession {
 
   std::FILE* out_;
   std::FILE* err_;
+  std::FILE* in_;
   ConsoleUi ui_;
   std::unique_ptr<DriveList> drives_;
 };
