@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "app/app_shell.h"
+#include "operations/image_write.h"
+#include "operations/image_write_texts.h"
 #include "toolkit/format.h"
 #include "toolkit/win32/dlgbox.h"
 #include "toolkit/win32/theme.h"
@@ -221,7 +223,17 @@ LRESULT MainWindow::OnCommand(UINT, WPARAM wParam, LPARAM lParam) {
 int MainWindow::RunDriveCommand(int command) {
   const DriveRecord* record = ChosenRecord();
   if (!record) return -1;
-  (void)command;
+  switch (command) {
+    case kCmdImageWrite: {
+      // The dialog opens in the program's folder until a file has been chosen once, then where
+      // the system last left off.
+      std::string chosen;
+      if (app_.imageOpenDialog.OpenFile(hwnd(), kImageFileChoiceTitle, kImageFileDefaultExtension, chosen) != 0)
+        return 0;
+      app_.imageOpenDialog.initialDirectory.clear();
+      return ImageWrite(app_.ui, *app_.driveList, *record, std::filesystem::path(app_.imageOpenDialog.chosenPath));
+    }
+  }
   return 0;
 }
 
