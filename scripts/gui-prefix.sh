@@ -10,6 +10,6 @@ export WINEPREFIX=$prefix
 marker=$prefix/.orvane-unmanaged
 [ -f "$marker" ] && exit 0
 bash "$(dirname "$0")/wine-prefix.sh"
-WINEDEBUG=-all /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+WINEDEBUG=-all "${ORVANE_WINE:-/usr/lib/wine/wine64}" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 /usr/lib/wine/wineserver -w 2>/dev/null || true
 touch "$marker"

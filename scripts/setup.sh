@@ -48,6 +48,30 @@ if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
   locale-gen >/dev/null
 fi
 
+# The kernel stages (scripts/qemu): a guest kernel under QEMU with the drive tools, and Wine's
+# 32-bit loader, which only the guest can run (this machine's kernel runs no 32-bit code). They
+# are optional: a group that cannot be installed makes its stage say so and skip.
+install_optional() {  # install_optional WHAT PACKAGE...
+  local what=$1 p missing=()
+  shift
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "setup: installing ${missing[*]} needs root; the $what stage will skip" >&2
+    return 0
+  fi
+  echo "setup: installing ${missing[*]} for the $what stage"
+  { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"; } ||
+    echo "setup: ${missing[*]} could not be installed; the $what stage will skip" >&2
+}
+install_optional "kernel drives" qemu-system-x86 linux-image-amd64 busybox-static cpio sg3-utils fdisk xxd
+if ! dpkg --print-foreign-architectures | grep -qx i386 && [ "$(id -u)" -eq 0 ]; then
+  dpkg --add-architecture i386 && apt-get update -qq || echo "setup: no i386 packages available" >&2
+fi
+install_optional "kernel win32" qemu-system-x86 linux-image-amd64 busybox-static cpio wine32:i386
+
 # GoogleTest built with each MinGW toolchain into that toolchain's own prefix, so the
 # cross builds find it like any installed library.
 for triple in x86_64-w64-mingw32 i686-w64-mingw32; do

@@ -3,9 +3,11 @@
 // its own thread and the driver's steps on a helper thread.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <string>
 #include <thread>
@@ -36,8 +38,10 @@ inline void Pump() {
   }
 }
 
-// Polls until the condition holds or five seconds have passed.
-inline bool WaitFor(const std::function<bool()>& condition, int milliseconds = 5000) {
+// Polls until the condition holds or thirty seconds have passed. A window that opens at once
+// on a PC can take seconds elsewhere: the first file dialog of a 32-bit Wine under an emulated
+// processor took about five. The limit only matters when the condition never holds.
+inline bool WaitFor(const std::function<bool()>& condition, int milliseconds = 30000) {
   const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
   while (GetTickCount64() < end) {
     if (condition()) return true;
@@ -89,13 +93,33 @@ inline std::vector<HWND> Children(HWND parent, const wchar_t* className) {
   return query.found;
 }
 
+inline BOOL CALLBACK CloseVisible(HWND h, LPARAM) {
+  if (IsWindowVisible(h)) {
+    PostMessageW(h, WM_COMMAND, IDCANCEL, 0);
+    PostMessageW(h, WM_CLOSE, 0, 0);
+  }
+  return TRUE;
+}
+
 // Runs `steps` on a helper thread while the calling (user-interface) thread runs `ui`; returns
-// what `ui` returned. The helper gets the user-interface thread's id.
+// what `ui` returned. The helper gets the user-interface thread's id. Steps that fail (a window
+// that never appeared, so nobody presses its button) would leave `ui` waiting in a modal loop
+// for ever: the helper then closes the thread's windows until `ui` returns, and the test fails
+// instead of hanging.
 template <class Ui>
 auto WithDriver(std::function<void(DWORD uiThread)> steps, Ui ui) {
   const DWORD uiThread = GetCurrentThreadId();
-  std::thread driver([&] { steps(uiThread); });
+  std::atomic<bool> uiReturned{false};
+  std::thread driver([&] {
+    steps(uiThread);
+    if (!::testing::Test::HasFailure()) return;
+    while (!uiReturned.load()) {
+      EnumThreadWindows(uiThread, CloseVisible, 0);
+      Sleep(100);
+    }
+  });
   auto result = ui();
+  uiReturned = true;
   driver.join();
   return result;
 }

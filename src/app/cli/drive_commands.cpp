@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "app/cli/cli_platform.h"
 #include "app/drive_list_rules.h"
 #include "app/drive_summary.h"
 
@@ -24,14 +25,37 @@ std::string TableRow(const std::string (&cells)[5]) {
   return row + "\n";
 }
 
+// The scan passes over a drive it cannot open without a word, as the drive list must. On the
+// console a user whose account may not open the device nodes would then read "No drives found."
+// with drives attached: name how many were refused, and why, on the error stream.
+void WarnDeniedDrives(CliSession& session) {
+  DriveList& drives = session.Drives();
+  DeviceHandle& device = drives.Device();
+  size_t denied = 0;
+  for (const DriveCandidate& candidate : device.DriveCandidates()) {
+    bool listed = false;
+    for (const DriveRecord& record : drives.Records()) listed = listed || record.letter == static_cast<uint8_t>(candidate.letter);
+    if (listed) continue;
+    if (device.Open(candidate.path.c_str(), kOpenSharedReadWrite) == 0) {
+      device.Close();
+    } else if (IsAccessDenied(device.LastError())) {
+      ++denied;
+    }
+  }
+  if (denied == 0) return;
+  session.PrintError(std::to_string(denied) + (denied == 1 ? " drive was" : " drives were") +
+                     " not opened for lack of permission; " + AccessDeniedHint());
+}
+
 void RunScanCommand(CliSession& session) {
   DriveList& drives = session.Drives();
   if (RunScan(session.Ui(), drives) != 0) throw CliError("the scan could not start");
   if (drives.Count() == 0) {
     session.Print("No drives found.\n");
-    return;
+  } else {
+    session.Print(DriveTable(drives.Records()));
   }
-  session.Print(DriveTable(drives.Records()));
+  WarnDeniedDrives(session);
 }
 
 void RunSummaryCommand(CliSession& session, const std::string& name) {
