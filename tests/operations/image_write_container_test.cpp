@@ -55,7 +55,7 @@ TEST(ImageWriteRoundTrip, FullSizeDiscTailAtTheLastSixtyFourSectors) {
   const uint64_t watched[] = {0, 1, 63, 64, 65, 2295039, 2295040, 2295103};
   for (uint64_t lba : watched) ASSERT_EQ(medium.Write(lba, 1, SectorPattern(lba, kSector, 8).data()), 0);
   EraseLikeTheEraseDoes(rig, dir / "backup.ovi");
-  WriteWatch watch(rig.Drive());
+  WriteWatch watch(rig.SharedDrive());
   ScriptedUi ui;
   ui.QueueAnswer(kIdYes);
   ASSERT_EQ(RunImageWrite(ui, rig.List(), rig.Record(), dir / "backup.ovi").code, 0);
@@ -79,7 +79,7 @@ TEST(ImageWriteContainer, DamagedFilesWriteNothing) {
     ASSERT_TRUE(rig.Ready());
     const std::filesystem::path path = dir / "damaged.ovi";
     WriteFileBytes(path, c.file);
-    WriteWatch watch(rig.Drive());
+    WriteWatch watch(rig.SharedDrive());
     ScriptedUi ui;
     ui.QueueAnswer(kIdYes);
     const ImageWriteResult result = RunImageWrite(ui, rig.List(), rig.Record(), path);
@@ -166,7 +166,7 @@ TEST(ImageWriteContainer, HeaderChangedAfterTheCheckIsNotWritten) {
   ASSERT_GT(three.headers[2], 250000u);
   OperationRig rig("dvdram");
   ASSERT_TRUE(rig.Ready());
-  WriteWatch watch(rig.Drive(), [&](int number, VirtualDrive&, CommandContext&) {
+  WriteWatch watch(rig.SharedDrive(), [&](int number, VirtualDrive&, CommandContext&) {
     if (number != 1) return;
     Bytes changed = three.file;
     PutLe64(&changed[three.headers[2] + 32], 5000);
@@ -192,7 +192,7 @@ TEST(ImageWriteContainer, BlockNeverWritesPastItsCheckedSectors) {
   WriteFileBytes(path, Concat({header, data, {0}}));
   OperationRig rig("dvdram");
   ASSERT_TRUE(rig.Ready());
-  WriteWatch watch(rig.Drive());
+  WriteWatch watch(rig.SharedDrive());
   ScriptedUi ui;
   ui.QueueAnswer(kIdYes);
   EXPECT_EQ(RunImageWrite(ui, rig.List(), rig.Record(), path).end, ImageWriteEnd::kFailed);
@@ -240,7 +240,7 @@ TEST(ImageWriteVerify, ReadBackFindsTheFirstSectorTheDriveChanged) {
     }
     OperationRig rig("dvdram");
     ASSERT_TRUE(rig.Ready());
-    WriteWatch watch(rig.Drive(), c.drive);
+    WriteWatch watch(rig.SharedDrive(), c.drive);
     ScriptedUi ui;
     ui.QueueAnswer(kIdYes);
     ImageWriteOptions options;

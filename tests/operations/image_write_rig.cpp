@@ -140,8 +140,9 @@ RoundTrip EraseAndWriteBack(const std::filesystem::path& dir, uint64_t diskSecto
   return trip;
 }
 
-WriteWatch::WriteWatch(VirtualDrive& drive, OnWrite onWrite) : drive_(drive), onWrite_(std::move(onWrite)) {
-  drive_.SetAnswerHook([this](VirtualDrive& d, CommandContext& command) {
+WriteWatch::WriteWatch(std::shared_ptr<VirtualDrive> drive, OnWrite onWrite)
+    : drive_(std::move(drive)), onWrite_(std::move(onWrite)) {
+  drive_->SetAnswerHook([this](VirtualDrive& d, CommandContext& command) {
     if (command.Opcode() != scsi_op::kWrite10) return false;
     writes_.push_back({GetBe32(&command.cdb[2]), GetBe16(&command.cdb[7])});
     if (onWrite_) onWrite_(static_cast<int>(writes_.size()), d, command);
@@ -149,7 +150,7 @@ WriteWatch::WriteWatch(VirtualDrive& drive, OnWrite onWrite) : drive_(drive), on
   });
 }
 
-WriteWatch::~WriteWatch() { drive_.SetAnswerHook(nullptr); }
+WriteWatch::~WriteWatch() { drive_->SetAnswerHook(nullptr); }
 
 // ---- CancellingUi ----
 

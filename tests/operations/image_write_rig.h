@@ -75,13 +75,14 @@ void EraseLikeTheEraseDoes(OperationRig& rig, const std::filesystem::path& backu
 class WriteWatch {
  public:
   using OnWrite = std::function<void(int number, VirtualDrive& drive, CommandContext& command)>;
-  explicit WriteWatch(VirtualDrive& drive, OnWrite onWrite = {});
+  // Holds the drive so that its hook can be removed whatever ends first, the watch or the rig.
+  explicit WriteWatch(std::shared_ptr<VirtualDrive> drive, OnWrite onWrite = {});
   ~WriteWatch();
   // Read after the write has ended (the worker has been joined).
   const std::vector<SectorRun>& Writes() const { return writes_; }
 
  private:
-  VirtualDrive& drive_;
+  std::shared_ptr<VirtualDrive> drive_;
   OnWrite onWrite_;
   std::vector<SectorRun> writes_;
 };

@@ -86,7 +86,7 @@ TEST_F(ImageWriteTest, RawImageGoesFromSectorZeroInWholeSectors) {
     const Bytes image = PatternedDisc((c.bytes + kSector - 1) / kSector, kSector, 9);
     const Bytes data(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(c.bytes));
     const std::filesystem::path path = File("image.img", data);
-    WriteWatch watch(rig.Drive());
+    WriteWatch watch(rig.SharedDrive());
     ScriptedUi ui;
     ui.QueueAnswer(kIdYes);
     const ImageWriteResult result = Write(ui, path);
@@ -167,7 +167,7 @@ TEST_F(ImageWriteTest, TransferIsWholeSectorsOfTheDisc) {
   Bytes data(63504 + 10);
   for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7);
   const std::filesystem::path path = File("cd.img", data);
-  WriteWatch watch(rig.Drive());
+  WriteWatch watch(rig.SharedDrive());
   ScriptedUi ui;
   ui.QueueAnswer(kIdYes);
   ASSERT_EQ(RunImageWrite(ui, rig.List(), rig.Record(), path).code, 0);
@@ -181,7 +181,7 @@ TEST_F(ImageWriteTest, TransferIsWholeSectorsOfTheDisc) {
 // An empty image has nothing to write: no command, no division by zero, a normal end.
 TEST_F(ImageWriteTest, EmptyImageWritesNothingAndCompletes) {
   OperationRig& rig = Disc(10);
-  WriteWatch watch(rig.Drive());
+  WriteWatch watch(rig.SharedDrive());
   ScriptedUi ui;
   ui.QueueAnswer(kIdYes);
   const ImageWriteResult result = Write(ui, File("empty.img", {}));
@@ -239,7 +239,7 @@ TEST_F(ImageWriteTest, RefusalsComeBeforeTheConfirmationAndWriteNothing) {
     OperationRig& rig = Disc(c.sectors, c.preset);
     std::filesystem::path path = dir_ / (c.file.empty() ? (std::string(c.name).find("container") == 0 ? "gone.ovi" : "gone.img") : c.file);
     if (c.content) WriteFileBytes(path, c.content(before_));
-    WriteWatch watch(rig.Drive());
+    WriteWatch watch(rig.SharedDrive());
     ScriptedUi ui;
     ui.QueueAnswer(kIdYes);
     const ImageWriteResult result = Write(ui, path);
@@ -283,7 +283,7 @@ TEST_F(ImageWriteTest, NoToTheConfirmationOrToSharingWritesNothing) {
     SCOPED_TRACE(c.name);
     OperationRig& rig = Disc(100);
     const PortHandle held = c.heldByAnother ? rig.HoldOpen(kOpenSharedReadWrite) : kNoPortHandle;
-    WriteWatch watch(rig.Drive());
+    WriteWatch watch(rig.SharedDrive());
     ScriptedUi ui;
     ui.QueueAnswer(kIdNo);
     const ImageWriteResult result = Write(ui, File("a.img", Bytes(5000, 1)));
@@ -339,7 +339,7 @@ TEST_F(ImageWriteTest, FailedTransferStopsTheWriteAndSaysWhy) {
     SCOPED_TRACE(c.name);
     OperationRig& rig = Disc(1000);
     const Bytes image = PatternedDisc(160, kSector, 4);  // five transfers
-    WriteWatch watch(rig.Drive(), [&](int number, VirtualDrive& d, CommandContext&) {
+    WriteWatch watch(rig.SharedDrive(), [&](int number, VirtualDrive& d, CommandContext&) {
       if (number == c.atWrite) c.fault(d);
     });
     ScriptedUi ui;
@@ -368,7 +368,7 @@ TEST_F(ImageWriteTest, FailedTransferStopsTheWriteAndSaysWhy) {
 TEST_F(ImageWriteTest, UnitAttentionDuringTheWriteIsSentAgain) {
   OperationRig& rig = Disc(1000);
   const Bytes image = PatternedDisc(100, kSector, 4);
-  WriteWatch watch(rig.Drive(), [](int number, VirtualDrive& d, CommandContext&) {
+  WriteWatch watch(rig.SharedDrive(), [](int number, VirtualDrive& d, CommandContext&) {
     if (number == 2) d.InjectUnitAttention(2, 0x28);
   });
   ScriptedUi ui;
@@ -382,7 +382,7 @@ TEST_F(ImageWriteTest, UnitAttentionDuringTheWriteIsSentAgain) {
 TEST_F(ImageWriteTest, RawFileThatShrinksUnderTheWriteFailsItsRead) {
   OperationRig& rig = Disc(1000);
   const std::filesystem::path path = File("a.img", PatternedDisc(100, kSector, 4));
-  WriteWatch watch(rig.Drive(), [&](int number, VirtualDrive&, CommandContext&) {
+  WriteWatch watch(rig.SharedDrive(), [&](int number, VirtualDrive&, CommandContext&) {
     if (number == 1) std::filesystem::resize_file(path, 40 * kSector);
   });
   ScriptedUi ui;
@@ -415,7 +415,7 @@ TEST_F(ImageWriteTest, CancelStopsBeforeTheNextTransfer) {
     CancellingUi ui;
     ui.QueueAnswer(kIdYes);
     if (c.pressAtWrite == 0) ui.PressOnPosition(100);
-    WriteWatch watch(rig.Drive(), [&](int number, VirtualDrive&, CommandContext&) {
+    WriteWatch watch(rig.SharedDrive(), [&](int number, VirtualDrive&, CommandContext&) {
       if (number == c.pressAtWrite) ui.PressNow();
     });
     const ImageWriteResult result = Write(ui, File("a.img", image));

@@ -29,6 +29,8 @@ class OperationRig {
 
   bool Ready() const { return drive_ && list_->Count() > 0; }
   VirtualDrive& Drive() { return *drive_; }
+  // For a helper that may outlive the rig (a hook removed in its destructor).
+  std::shared_ptr<VirtualDrive> SharedDrive() const { return drive_; }
   DriveList& List() { return *list_; }
   DeviceHandle& Device() { return list_->Device(); }
   DriveRecord& Record() { return const_cast<DriveRecord&>(list_->Records().front()); }
