@@ -59,12 +59,18 @@ bool ChooseInOpenDialog(DWORD thread, const std::filesystem::path& file, std::ws
   HWND dialog = test::WaitForWindow(thread, L"#32770");
   if (!dialog) return false;
   title = WindowText(dialog);
+  Sleep(300);  // painted
   test::SaveScreenshotAround(ShotDir() / "image-write-open-dialog.png", dialog);
   // edt1 in the dialog of the old style, cmb13 (a combo box with an edit field) in the other.
   HWND name = GetDlgItem(dialog, 0x480);
   if (!name) name = GetDlgItem(dialog, 0x47C);
   if (!name) return false;
-  SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(file.wstring().c_str()));
+  // The dialog refuses '/' in a file name: the build directory is a POSIX path under Wine, so the
+  // name is typed as the system's full path (drive letter and backslashes), as a user would.
+  wchar_t full[MAX_PATH];
+  const DWORD length = GetFullPathNameW(file.wstring().c_str(), MAX_PATH, full, nullptr);
+  if (length == 0 || length >= MAX_PATH) return false;
+  SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(full));
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
   return WaitFor([&] { return !IsWindow(dialog); });
 }
