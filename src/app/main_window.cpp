@@ -9,6 +9,8 @@
 #include "bench/win32/benchmark_report_window.h"
 #include "device/drive_list.h"
 #include "operations/erase_with_backup.h"
+#include "operations/image_write.h"
+#include "operations/image_write_texts.h"
 #include "report/win32/report_window.h"
 #include "toolkit/format.h"
 #include "toolkit/win32/dlgbox.h"
@@ -244,6 +246,15 @@ int MainWindow::RunDriveCommand(int command) {
         report.Run(hwnd());
       });
       break;
+    case kCmdImageWrite: {
+      // The dialog opens in the program's folder until a file has been chosen once, then where
+      // the system last left off.
+      std::string chosen;
+      if (app_.imageOpenDialog.OpenFile(hwnd(), kImageFileChoiceTitle, kImageFileDefaultExtension, chosen) != 0)
+        return 0;
+      app_.imageOpenDialog.initialDirectory.clear();
+      return ImageWrite(app_.ui, *app_.driveList, *record, std::filesystem::path(app_.imageOpenDialog.chosenPath));
+    }
   }
   return 0;
 }

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <exception>
 #include <system_error>
-#include <thread>
+#include <thread>  // also std::chrono's clocks: <chrono> itself does not compile with a CP932 execution charset
 
 namespace orv {
 
@@ -39,7 +39,7 @@ void WorkerContext::SetBox(ProgressSink* box) {
 
 int RunWorkerWithProgress(Ui& ui, const ProgressBoxSpec& boxSpec,
                           const std::function<void(WorkerContext&)>& work,
-                          const std::function<void()>& onCloseRequest) {
+                          const std::function<void()>& onCloseRequest, const WorkerTick& tick) {
   WorkerContext context;
   std::unique_ptr<ProgressBox> box = ui.OpenProgress(boxSpec, [&context, &onCloseRequest] {
     context.RequestStop();
@@ -67,10 +67,19 @@ int RunWorkerWithProgress(Ui& ui, const ProgressBoxSpec& boxSpec,
     return -1;
   }
 
+  using Clock = std::chrono::steady_clock;
+  auto lastTick = Clock::now();
   while (box->IsOpen() && running.load(std::memory_order_acquire)) {
     if (!ui.ProcessMessages(100)) {
       context.RequestStop();
       break;
+    }
+    if (tick.onTick && box->IsOpen() && running.load(std::memory_order_acquire)) {
+      const auto now = Clock::now();
+      if (now - lastTick >= std::chrono::milliseconds(tick.periodMs)) {
+        lastTick = now;
+        tick.onTick(context);
+      }
     }
   }
   // A box that is gone while the work runs was closed by the user, whatever way it went; the

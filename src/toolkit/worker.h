@@ -49,17 +49,29 @@ class WorkerContext : public ProgressSink {
   bool stop_ = false;
 };
 
+// A periodic call on the user-interface thread while the work runs, in the pump loop between
+// message batches: what a window timer does for an operation whose progress text is computed
+// on the user-interface thread from counters the worker keeps. The period is a least interval
+// (milliseconds of the monotonic clock); a busy message queue never makes it run more often, an
+// idle one runs it within the 100 ms idle wait after it is due.
+struct WorkerTick {
+  uint32_t periodMs = 0;
+  std::function<void(WorkerContext&)> onTick;  // empty: no tick
+};
+
 // Opens the progress box, starts `work` on a std::thread, pumps messages (Ui::ProcessMessages,
 // waiting 100 ms when idle) while the box is open and the worker runs, then joins the worker and
 // closes the box. The box's close request sets the context's stop flag and then calls
 // `onCloseRequest` when one is given. A quit request, or the box being gone while the work
-// runs, also sets the stop flag.
+// runs, also sets the stop flag. `tick`, when given, runs on this thread as described above,
+// never after the work has ended.
 //
 // Returns 0 when the work ran (whatever it did), -1 when the box could not be opened (the work
 // has not started) or the thread could not be started. An exception thrown by the work is
 // carried over and rethrown here, on the calling thread, after the join.
 int RunWorkerWithProgress(Ui& ui, const ProgressBoxSpec& boxSpec,
                           const std::function<void(WorkerContext&)>& work,
-                          const std::function<void()>& onCloseRequest = {});
+                          const std::function<void()>& onCloseRequest = {},
+                          const WorkerTick& tick = {});
 
 }  // namespace orv

@@ -67,30 +67,6 @@ ReadBack ReadImage(const std::filesystem::path& path, size_t piece = 65536) {
   return r;
 }
 
-Bytes Header(uint16_t length, uint64_t stored, uint64_t uncompressed, uint32_t crc, const char* method,
-             const char* magic = "ORVIMAGE") {
-  Bytes h(60, 0);
-  std::memcpy(h.data(), magic, 8);
-  PutLe16(&h[8], length);
-  PutLe64(&h[12], stored);
-  PutLe64(&h[20], uncompressed);
-  PutLe32(&h[48], crc);
-  std::memcpy(&h[52], method, 8);
-  return h;
-}
-
-uint32_t CrcOf(const Bytes& data) {
-  BlockCrc crc;
-  crc.Update(data.data(), data.size());
-  return crc.Value();
-}
-
-Bytes Concat(std::initializer_list<Bytes> parts) {
-  Bytes all;
-  for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
-  return all;
-}
-
 TEST(BlockCrc, IsCrc32Bzip2) {
   EXPECT_EQ(CrcOf({'1', '2', '3', '4', '5', '6', '7', '8', '9'}), 0xFC891918u);
   EXPECT_EQ(CrcOf({}), 0u);
@@ -212,40 +188,7 @@ TEST(ImageFile, WalkStopsAtTheFirstHeaderItCannotAccept) {
 // last block holds a single 0x00 that is the file's last byte. ListBlocks and the reader agree.
 TEST(ImageFile, WalkSaysWhereAndWhyItStopped) {
   const auto path = TempDir("image-walk") / "walk.ovi";
-  const Bytes payload = {9, 8, 7, 6};
-  const Bytes good = Concat({Header(60, 4, 4, CrcOf(payload), "-nocomp-"), payload});  // 64 bytes
-  const Bytes text(100, 'x');
-  struct Case {
-    const char* name;
-    Bytes file;
-    WalkEnd end;
-    size_t blocks;
-    uint64_t offset;
-  };
-  const Case cases[] = {
-      {"empty file", {}, WalkEnd::kNoClosingByte, 0, 0},
-      {"only the closing byte", {0}, WalkEnd::kComplete, 0, 0},
-      {"one block and the closing byte", Concat({good, {0}}), WalkEnd::kComplete, 1, 64},
-      {"two blocks and the closing byte", Concat({good, good, {0}}), WalkEnd::kComplete, 2, 128},
-      {"closing byte missing", good, WalkEnd::kNoClosingByte, 1, 64},
-      {"closing byte 0xFF", Concat({good, {0xFF}}), WalkEnd::kBadClosingByte, 1, 64},
-      {"cut one byte into the next header", Concat({good, {'O'}}), WalkEnd::kBadClosingByte, 1, 64},
-      {"cut inside the next header", Concat({good, Bytes(good.begin(), good.begin() + 30)}), WalkEnd::kHeaderCut, 1, 64},
-      {"cut inside the next block's data", Concat({good, Bytes(good.begin(), good.begin() + 62)}), WalkEnd::kDataCut, 2,
-       128},
-      {"stored size past what any file system seeks to", Concat({good, Header(60, uint64_t{1} << 50, 4, 0, "-nocomp-"), payload, {0}}),
-       WalkEnd::kDataCut, 2, 64 + 60 + (uint64_t{1} << 50)},
-      {"bytes after the closing byte", Concat({good, {0, 'J', 'U', 'N', 'K'}}), WalkEnd::kBytesAfterClosing, 1, 64},
-      {"two closing bytes", Concat({good, {0, 0}}), WalkEnd::kBytesAfterClosing, 1, 64},
-      {"wrong magic", Concat({good, Header(60, 4, 4, 0, "-nocomp-", "ORVIMAGX"), payload, {0}}), WalkEnd::kBadMagic, 1, 64},
-      {"unknown method", Concat({good, Header(60, 4, 4, 0, "-lh7----"), payload, {0}}), WalkEnd::kBadMethod, 1, 64},
-      {"header length 59", Concat({Header(59, 0, 0, 0, "-nocomp-"), {0}}), WalkEnd::kBadHeaderLength, 0, 0},
-      {"stored size beyond any file", Concat({Header(60, ~0ull, 4, 0, "-nocomp-"), payload, {0}}),
-       WalkEnd::kUnaddressable, 0, 0},
-      {"a text file", text, WalkEnd::kBadMagic, 0, 0},
-      {"a short text file", Bytes(text.begin(), text.begin() + 20), WalkEnd::kHeaderCut, 0, 0},
-  };
-  for (const Case& c : cases) {
+  for (const WalkCase& c : WalkCases()) {
     SCOPED_TRACE(c.name);
     WriteWholeFile(path, c.file);
     ImageFile list;

@@ -4,10 +4,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "image/image_walk.h"
 #include "image/lh5_codec.h"
 
 namespace orv::test {
@@ -68,6 +70,24 @@ Bytes Lh5Encode(const Bytes& data);
 // Sets *failCode to Decode's result when given.
 Bytes Lh5Decode(const Bytes& stream, uint64_t uncompressedSize, int* failCode = nullptr,
                 int64_t compressedSize = -1);
+
+// A 60-byte block header made by hand: header length, stored and uncompressed sizes, CRC,
+// method name and magic at their offsets; sector fields 0.
+Bytes Header(uint16_t length, uint64_t stored, uint64_t uncompressed, uint32_t crc, const char* method,
+             const char* magic = "ORVIMAGE");
+uint32_t CrcOf(const Bytes& data);
+Bytes Concat(std::initializer_list<Bytes> parts);
+
+// Hand-made ".ovi" files, whole and damaged, with where and why a walk over their blocks stops:
+// the table the container's tests and every tool that refuses a damaged file run.
+struct WalkCase {
+  const char* name;
+  Bytes file;
+  WalkEnd end;
+  size_t blocks;
+  uint64_t offset;
+};
+std::vector<WalkCase> WalkCases();
 
 // A fresh, empty directory under the build tree for one test's files.
 std::filesystem::path TempDir(const std::string& name);

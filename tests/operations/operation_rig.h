@@ -22,15 +22,15 @@ class OperationRig {
     std::string error;
     drive_ = image.empty() ? std::shared_ptr<VirtualDrive>(MakeVirtualDrive(*FindDrivePreset(presetName)))
                            : std::shared_ptr<VirtualDrive>(MakeVirtualDrive({'E', presetName, image.string()}, error));
-    auto port = std::make_unique<VirtualPort>(MakeClosedPort(MakeOsPort()));
-    port_ = port.get();
-    if (drive_) port->AddDrive('E', drive_);
-    list_ = std::make_unique<DriveList>(std::move(port));
-    list_->Scan(nullptr);
+    Attach();
   }
+  // A drive the test made (a disc of a sector length no preset has, say).
+  explicit OperationRig(std::shared_ptr<VirtualDrive> drive) : drive_(std::move(drive)) { Attach(); }
 
   bool Ready() const { return drive_ && list_->Count() > 0; }
   VirtualDrive& Drive() { return *drive_; }
+  // For a helper that may outlive the rig (a hook removed in its destructor).
+  std::shared_ptr<VirtualDrive> SharedDrive() const { return drive_; }
   DriveList& List() { return *list_; }
   DeviceHandle& Device() { return list_->Device(); }
   DriveRecord& Record() { return const_cast<DriveRecord&>(list_->Records().front()); }
@@ -39,6 +39,14 @@ class OperationRig {
   void Release(PortHandle handle) { port_->Close(handle); }
 
  private:
+  void Attach() {
+    auto port = std::make_unique<VirtualPort>(MakeClosedPort(MakeOsPort()));
+    port_ = port.get();
+    if (drive_) port->AddDrive('E', drive_);
+    list_ = std::make_unique<DriveList>(std::move(port));
+    list_->Scan(nullptr);
+  }
+
   std::shared_ptr<VirtualDrive> drive_;
   VirtualPort* port_ = nullptr;  // owned by the list's device
   std::unique_ptr<DriveList> list_;

@@ -10,12 +10,17 @@
 #include "app/cli/erase_command.h"
 #include "app/cli/image_commands.h"
 #include "app/cli/info_command.h"
+#include "app/cli/write_command.h"
 
 namespace orv {
 
 int RunCli(const std::vector<std::string>& args, CliSession& session) {
   CLI::App app{"Orvane, the DVD-RAM drive utility, on the console.", "orvane-cli"};
   app.require_subcommand(1);
+  // Options are written --name on every system. The parser's Windows default would take "/name"
+  // for an option too, and so swallow a file given by a root-relative path ("/images/disc.ovi",
+  // or any POSIX path handed to the program under Wine) and report the FILE argument missing.
+  app.allow_windows_style_options(false);
   // Options of the program may stand after the subcommand too.
   app.fallthrough();
   app.add_option("--virtual", session.virtualDrives,
@@ -36,6 +41,7 @@ int RunCli(const std::vector<std::string>& args, CliSession& session) {
   AddInfoCommand(app, session);
   AddEraseCommand(app, session);
   AddBenchCommand(app, session);
+  AddWriteCommand(app, session);
   // Subcommands of later subsystems join here, one call each.
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());

@@ -46,6 +46,8 @@ DriveList& CliSession::Drives() {
   settings.traceWriteData = traceData;
   std::unique_ptr<DevicePort> port;
   std::string error;
+  // The window takes the virtual drives' timing model from the environment; so does the console.
+  if (ReadEnvironmentTiming(settings, error) != 0) throw CliError(ConsoleText(error));
   if (MakeProgramPort(settings, port, error, &notes_) != 0) throw CliError(ConsoleText(error));
   drives_ = std::make_unique<DriveList>(std::move(port));
   return *drives_;

@@ -53,7 +53,8 @@ class CliSession {
   int exitCode = 0;
 
   ConsoleUi& Ui() { return ui_; }
-  // The stream boxes, prompts and progress go to, and whether a user answers at the input.
+  // Where boxes and questions go, and whether a user at a terminal answers them (a command that
+  // changes a disc answers for nobody else: see AnsweringUi).
   std::FILE* ErrorStream() const { return err_; }
   bool InputIsTerminal() const;
   // The drive list, made on first use. Throws CliError when the virtual drive list is malformed

@@ -31,12 +31,6 @@ using Outcome = CliOutcome;
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-Bytes Concat(std::initializer_list<Bytes> parts) {
-  Bytes all;
-  for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
-  return all;
-}
-
 // One LH5 Huffman block of 65535 copies of 256 bytes at distance 1, every code a single symbol
 // that takes no bits: 52 bits give 16,776,960 bytes. `blocks` of them, flushed to a byte.
 Bytes OneSymbolBomb(size_t blocks) {

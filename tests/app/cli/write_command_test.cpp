@@ -1,0 +1,135 @@
+// `orvane-cli write` run in-process on a file-backed virtual DVD-RAM drive: an erase backup
+// (made with `image create` in the erase's layout) goes back byte for byte; without --yes and
+// without a terminal nothing is written; what the boxes said reaches the error stream as UTF-8
+// (the expected texts are the program's CP932 literals, converted as the console converts them).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/cli/cli_run.h"
+#include "image/image_test_support.h"
+#include "toolkit/console_ui.h"
+
+namespace orv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint32_t kSector = 2048;
+constexpr uint64_t kDiscSectors = 1000;
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class WriteCommandTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = TempDir(std::string("cli-write-") + testing::UnitTest::GetInstance()->current_test_info()->name());
+    disc_ = dir_ / "disc.img";
+    original_ = TextCorpus(kDiscSectors * kSector, 21);
+    WriteWholeFile(disc_, original_);
+  }
+
+  CliOutcome Run(std::vector<std::string> args) {
+    std::vector<std::string> all = {"--virtual-only", "--virtual", "E=dvdram:" + disc_.string()};
+    all.insert(all.end(), args.begin(), args.end());
+    return RunCliIn(dir_, all);
+  }
+
+  // The erase's backup of the disc (head 0-63, tail 936-999), then the erase itself.
+  fs::path BackUpAndErase() {
+    const fs::path backup = dir_ / "backup.ovi";
+    const CliOutcome made = RunCliIn(dir_, {"image", "create", backup.string(), "--from", disc_.string(), "--run",
+                                            "0:64", "--run", "936:64"});
+    EXPECT_EQ(made.code, 0) << made.err;
+    Bytes erased = original_;
+    std::fill(erased.begin(), erased.begin() + 64 * kSector, 0);
+    std::fill(erased.begin() + 936 * kSector, erased.end(), 0);
+    WriteWholeFile(disc_, erased);
+    return backup;
+  }
+
+  fs::path dir_;
+  fs::path disc_;
+  Bytes original_;
+};
+
+TEST_F(WriteCommandTest, BackupGoesBackWithYes) {
+  for (const bool verify : {false, true}) {
+    SCOPED_TRACE(verify ? "with --verify" : "without --verify");
+    const fs::path backup = BackUpAndErase();
+    std::vector<std::string> args = {"write", "E:", backup.string(), "--yes"};
+    if (verify) args.push_back("--verify");
+    const CliOutcome run = Run(args);
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.out, verify ? "Wrote 128 of 128 sectors, read back and compared.\n" : "Wrote 128 of 128 sectors.\n");
+    EXPECT_TRUE(ReadWholeFile(disc_) == original_);
+    // The confirmation as the user reads it, answered from the command line, then the final box.
+    EXPECT_TRUE(Has(run.err, ConsoleText("[確認] ORVANE   VIRTUAL DVD-RAM  1.01\n\nファイル: ") + backup.string() +
+                                 ConsoleText("\n\n書き込みを開始しますか？\n※ 書き込み先のディスクは、指定ファイルで上書"
+                                             "きされ元には戻りません。\n> y (given on the command line)\n")))
+        << run.err;
+    EXPECT_TRUE(Has(run.err, ConsoleText("[Orvane - DVD-RAM Utility] 書き込み完了しました。\n\n所要時間："))) << run.err;
+  }
+}
+
+TEST_F(WriteCommandTest, WithoutYesAndWithoutATerminalNothingIsWritten) {
+  const fs::path backup = BackUpAndErase();
+  const Bytes erased = ReadWholeFile(disc_);
+  const CliOutcome run = Run({"write", "E:", backup.string()});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_TRUE(Has(run.err, "> n (no terminal to ask at)\n")) << run.err;
+  EXPECT_TRUE(Has(run.err, "orvane-cli: nothing written: the write was not confirmed (no terminal to ask at; --yes "
+                           "confirms it)\n"))
+      << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_TRUE(ReadWholeFile(disc_) == erased);
+}
+
+TEST_F(WriteCommandTest, RefusedImagesEndWithTheBoxAndExitCodeOne) {
+  const struct {
+    const char* name;
+    Bytes file;
+    const char* fileName;
+    const char* shown;
+  } cases[] = {
+      {"larger than the disc", Bytes(kDiscSectors * kSector + 1, 1), "big.iso", "[エラー] 書き込み先の容量が不足しています。\n"},
+      {"damaged container", Concat({Header(60, 4, 4, 0, "-nocomp-"), {1, 2, 3}}), "cut.ovi",
+       "[エラー] イメージ情報の取得に失敗しました。\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path file = dir_ / c.fileName;
+    WriteWholeFile(file, c.file);
+    const CliOutcome run = Run({"write", "E:", file.string(), "--yes"});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_TRUE(Has(run.err, ConsoleText(c.shown))) << run.err;
+    EXPECT_FALSE(Has(run.err, ConsoleText("書き込みを開始しますか"))) << "asked before refusing";
+    EXPECT_TRUE(ReadWholeFile(disc_) == original_);
+  }
+}
+
+TEST_F(WriteCommandTest, RawImageFromSectorZero) {
+  const Bytes image = TextCorpus(5000, 3);
+  const fs::path file = dir_ / "small.img";
+  WriteWholeFile(file, image);
+  const CliOutcome run = Run({"write", "e", file.string(), "--yes"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, "Wrote 3 of 3 sectors.\n");
+  Bytes expected = original_;
+  std::copy(image.begin(), image.end(), expected.begin());
+  std::fill(expected.begin() + 5000, expected.begin() + 3 * kSector, 0);
+  EXPECT_TRUE(ReadWholeFile(disc_) == expected);
+}
+
+TEST_F(WriteCommandTest, UsageErrors) {
+  EXPECT_EQ(Run({"write", "E:"}).code, 1);
+  EXPECT_EQ(Run({"write", "Q:", "x.img", "--yes"}).code, 1);
+  const CliOutcome help = Run({"write", "--help"});
+  EXPECT_EQ(help.code, 0);
+  EXPECT_TRUE(Has(help.out, "--verify")) << help.out;
+}
+
+}  // namespace
+}  // namespace orv::test

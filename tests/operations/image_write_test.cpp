@@ -1,0 +1,475 @@
+// The image write on virtual drives whose discs are files, answered by a scripted user: what
+// reaches the disc, sector by sector, and every box on the way.
+#include "operations/image_write.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "image/image_file.h"
+#include "image_write_rig.h"
+#include "operations/image_write_texts.h"
+#include "operations/write_target.h"
+#include "scsi/opcodes.h"
+#include "scsi/sense.h"
+#include "toolkit/format.h"
+#include "toolkit/sjis.h"
+
+namespace orv::test {
+namespace {
+
+constexpr uint32_t kSector = 2048;
+
+std::string Path(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return Utf8ToSjis(std::string(text.begin(), text.end()));
+}
+
+class ImageWriteTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = ScratchDir(testing::UnitTest::GetInstance()->current_test_info()->name());
+  }
+
+  // A DVD-RAM drive over a file of `sectors` patterned 2048-byte sectors.
+  OperationRig& Disc(uint64_t sectors, const std::string& preset = "dvdram") {
+    disc_ = dir_ / "disc.img";
+    WriteFileBytes(disc_, PatternedDisc(sectors, preset == "hdd" ? 512 : kSector, 1));
+    before_ = ReadFileBytes(disc_);
+    rig_ = std::make_unique<OperationRig>(preset, disc_);
+    EXPECT_TRUE(rig_->Ready());
+    return *rig_;
+  }
+  Bytes DiscNow() const { return ReadFileBytes(disc_); }
+
+  std::filesystem::path File(const std::string& name, const Bytes& bytes) {
+    const std::filesystem::path path = dir_ / name;
+    WriteFileBytes(path, bytes);
+    return path;
+  }
+
+  ImageWriteResult Write(Ui& ui, const std::filesystem::path& path, ImageWriteOptions options = {}) {
+    return RunImageWrite(ui, rig_->List(), rig_->Record(), path, options);
+  }
+
+  // The disc as it should be: the one before with `data` laid over it from `lba` on.
+  Bytes Overlay(Bytes disc, uint64_t lba, const Bytes& data) const {
+    std::copy(data.begin(), data.end(), disc.begin() + static_cast<std::ptrdiff_t>(lba * kSector));
+    return disc;
+  }
+
+  std::filesystem::path dir_;
+  std::filesystem::path disc_;
+  Bytes before_;
+  std::unique_ptr<OperationRig> rig_;
+};
+
+// ---- Raw images ----
+
+// Each file goes from sector 0 in pieces of at most 64 KiB; the last sector's rest is zeros.
+TEST_F(ImageWriteTest, RawImageGoesFromSectorZeroInWholeSectors) {
+  struct Case {
+    const char* name;
+    size_t bytes;
+    std::vector<SectorRun> writes;
+  };
+  const Case cases[] = {
+      {"5000 bytes: one write of 3 sectors", 5000, {{0, 3}}},
+      {"one sector exactly", 2048, {{0, 1}}},
+      {"two whole transfers", 131072, {{0, 32}, {32, 32}}},
+      {"not a whole number of sectors", 200000, {{0, 32}, {32, 32}, {64, 32}, {96, 2}}},
+      {"as large as the disc", 1000 * kSector, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    OperationRig& rig = Disc(1000);
+    const Bytes image = PatternedDisc((c.bytes + kSector - 1) / kSector, kSector, 9);
+    const Bytes data(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(c.bytes));
+    const std::filesystem::path path = File("image.img", data);
+    WriteWatch watch(rig.SharedDrive());
+    ScriptedUi ui;
+    ui.QueueAnswer(kIdYes);
+    const ImageWriteResult result = Write(ui, path);
+    EXPECT_EQ(result.code, 0);
+    EXPECT_EQ(result.end, ImageWriteEnd::kCompleted);
+    EXPECT_EQ(result.sectorsWritten, (c.bytes + kSector - 1) / kSector);
+    if (!c.writes.empty()) {
+      EXPECT_EQ(watch.Writes(), c.writes);
+    }
+    Bytes padded = data;
+    padded.resize((c.bytes + kSector - 1) / kSector * kSector, 0);
+    EXPECT_TRUE(DiscNow() == Overlay(before_, 0, padded));
+    rig_.reset();
+  }
+}
+
+TEST_F(ImageWriteTest, ConfirmationProgressAndFinalBoxSayWhatHappens) {
+  OperationRig& rig = Disc(100);
+  const std::filesystem::path path = File("raw.iso", Bytes(5000, 0x5A));
+  SetClock clock(1000, 61000);  // the start, then everything after it: 60 s
+  ScriptedUi ui;
+  ui.QueueAnswer(kIdYes);
+  ImageWriteOptions options;
+  options.clock = &clock;
+  ASSERT_EQ(Write(ui, path, options).code, 0);
+
+  const auto boxes = ui.Boxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].box.text, "ORVANE   VIRTUAL DVD-RAM  1.01\r\n\r\nファイル: " + Path(path) +
+                                   "\r\n\r\n書き込みを開始しますか？");
+  EXPECT_EQ(boxes[0].box.caption, "確認");
+  EXPECT_EQ(boxes[0].box.style, kBoxYesNo | kBoxIconQuestion);
+  EXPECT_EQ(boxes[0].box.note, "※ 書き込み先のディスクは、指定ファイルで上書きされ元には戻りません。");
+  EXPECT_EQ(boxes[0].box.width, 400);
+  EXPECT_EQ(boxes[1].box.text, "書き込み完了しました。\r\n\r\n所要時間：1分0秒\r\n");
+  EXPECT_EQ(boxes[1].box.caption, "Orvane - DVD-RAM Utility");
+  EXPECT_EQ(boxes[1].box.style, kBoxOk);
+  EXPECT_EQ(boxes[1].box.note, "※ いったんディスクを取り出すか再起動しないと、\r\n　 書き込み内容が正しく表示されないことがあります。");
+
+  const auto progress = ui.ProgressBoxes();
+  ASSERT_EQ(progress.size(), 1u);
+  EXPECT_EQ(progress[0].boxSpec.message, "書き込み処理中...");
+  EXPECT_EQ(progress[0].boxSpec.caption, "Orvane - DVD-RAM Utility");
+  EXPECT_EQ(progress[0].boxSpec.buttonLabel, "キャンセル");
+  EXPECT_TRUE(progress[0].boxSpec.progressBar);
+  EXPECT_EQ(progress[0].range, 100u);
+  EXPECT_EQ(progress[0].position, 100u);
+  EXPECT_TRUE(progress[0].closed);
+  EXPECT_EQ(rig.Device().IsOpen(), false);
+}
+
+// The time taken, from the monotonic clock the job was given.
+TEST_F(ImageWriteTest, TimeTakenInSecondsUpToAMinuteThenMinutesAndSeconds) {
+  const struct {
+    uint64_t ms;
+    const char* text;
+  } cases[] = {{59999, "59秒"}, {60000, "1分0秒"}, {61000, "1分1秒"}, {0, "0秒"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    Disc(10);
+    const std::filesystem::path path = File("raw.img", Bytes(3000, 1));
+    SetClock clock(500, 500 + c.ms);
+    ScriptedUi ui;
+    ui.QueueAnswer(kIdYes);
+    ImageWriteOptions options;
+    options.clock = &clock;
+    ASSERT_EQ(Write(ui, path, options).code, 0);
+    EXPECT_EQ(ui.Boxes().back().box.text, Format("書き込み完了しました。\r\n\r\n所要時間：%s\r\n", c.text));
+    rig_.reset();
+  }
+}
+
+// A 2352-byte sector: the transfer is the 27 whole sectors that fit in 64 KiB.
+TEST_F(ImageWriteTest, TransferIsWholeSectorsOfTheDisc) {
+  auto drive = std::make_shared<VirtualDrive>(*FindDrivePreset("dvdram"), MakeMemoryMedium(2352, 200, false));
+  OperationRig rig(drive);
+  ASSERT_TRUE(rig.Ready());
+  Bytes data(63504 + 10);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7);
+  const std::filesystem::path path = File("cd.img", data);
+  WriteWatch watch(rig.SharedDrive());
+  ScriptedUi ui;
+  ui.QueueAnswer(kIdYes);
+  ASSERT_EQ(RunImageWrite(ui, rig.List(), rig.Record(), path).code, 0);
+  EXPECT_EQ(watch.Writes(), (std::vector<SectorRun>{{0, 27}, {27, 1}}));
+  Bytes disc(28 * 2352);
+  ASSERT_EQ(drive->GetMedium()->Read(0, 28, disc.data()), 0);
+  data.resize(disc.size(), 0);
+  EXPECT_TRUE(disc == data);
+}
+
+// An empty image has nothing to write: no command, no division by zero, a normal end.
+TEST_F(ImageWriteTest, EmptyImageWritesNothingAndCompletes) {
+  OperationRig& rig = Disc(10);
+  WriteWatch watch(rig.SharedDrive());
+  ScriptedUi ui;
+  ui.QueueAnswer(kIdYes);
+  const ImageWriteResult result = Write(ui, File("empty.img", {}));
+  EXPECT_EQ(result.code, 0);
+  EXPECT_EQ(result.end, ImageWriteEnd::kCompleted);
+  EXPECT_EQ(result.sectorsToWrite, 0u);
+  EXPECT_TRUE(watch.Writes().empty());
+  EXPECT_TRUE(DiscNow() == before_);
+  EXPECT_EQ(ui.Boxes().back().box.style, kBoxOk);
+}
+
+// ---- Checks before anything is written ----
+
+struct RefusalCase {
+  const char* name;
+  std::string preset = "dvdram";
+  uint64_t sectors = 1000;
+  // The image file to write, made in the test's folder; empty name: a file that does not exist.
+  std::string file;
+  std::function<Bytes(const Bytes& disc)> content;
+  std::string message;
+};
+
+// Every refusal shows its message in a stop box titled "エラー" and writes nothing.
+TEST_F(ImageWriteTest, RefusalsComeBeforeTheConfirmationAndWriteNothing) {
+  const Bytes other = PatternedDisc(2000, kSector, 3);
+  auto backupOf = [&](const Bytes& disc, uint64_t diskSectors, uint32_t sectorSize) {
+    const std::filesystem::path path = dir_ / "made.ovi";
+    WriteBackup(path, disc, sectorSize, EraseRuns(diskSectors, sectorSize));
+    return ReadFileBytes(path);
+  };
+  const RefusalCase cases[] = {
+      {"raw file larger than the disc", "dvdram", 1000, "big.img",
+       [](const Bytes&) { return Bytes(1000 * kSector + 1, 7); }, kTargetTooSmall},
+      {"raw file missing", "dvdram", 1000, "", nullptr, kFileCannotOpen},
+      {"container missing", "dvdram", 1000, "", nullptr, kImageInfoFailed},
+      {"container with no block", "dvdram", 1000, "none.ovi", [](const Bytes&) { return Bytes{0}; },
+       kImageInfoFailed},
+      {"container cut in its last block", "dvdram", 1000, "cut.ovi",
+       [&](const Bytes& disc) {
+         Bytes file = backupOf(disc, 1000, kSector);
+         file.resize(file.size() - 40);
+         return file;
+       },
+       kImageInfoFailed},
+      // The backup of a 2000-sector disc has 256 KiB, which fits; its tail does not.
+      {"tail block of a larger disc", "dvdram", 1000, "larger.ovi",
+       [&](const Bytes&) { return backupOf(other, 2000, kSector); }, kTargetTooSmall},
+      {"backup of 2048-byte sectors on a 512-byte disk", "hdd", 4000, "dvd.ovi",
+       [&](const Bytes&) { return backupOf(other, 2000, kSector); },
+       Format(kSectorSizeMismatch, 2048u, 512u)},
+  };
+  for (const RefusalCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    OperationRig& rig = Disc(c.sectors, c.preset);
+    std::filesystem::path path = dir_ / (c.file.empty() ? (std::string(c.name).find("container") == 0 ? "gone.ovi" : "gone.img") : c.file);
+    if (c.content) WriteFileBytes(path, c.content(before_));
+    WriteWatch watch(rig.SharedDrive());
+    ScriptedUi ui;
+    ui.QueueAnswer(kIdYes);
+    const ImageWriteResult result = Write(ui, path);
+    EXPECT_EQ(result.code, -1);
+    EXPECT_EQ(result.end, ImageWriteEnd::kRefused);
+    const auto boxes = ui.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].box.text, c.message);
+    EXPECT_EQ(boxes[0].box.caption, "エラー");
+    EXPECT_EQ(boxes[0].box.style, kBoxOk | kBoxIconError);
+    EXPECT_TRUE(ui.ProgressBoxes().empty());
+    EXPECT_TRUE(watch.Writes().empty());
+    EXPECT_FALSE(rig.Device().IsOpen());
+    rig_.reset();
+    EXPECT_TRUE(DiscNow() == before_);
+  }
+}
+
+TEST_F(ImageWriteTest, NoDiscIsNotReady) {
+  OperationRig rig("nodisc");
+  ASSERT_TRUE(rig.Ready());
+  ScriptedUi ui;
+  ui.QueueAnswer(kIdYes);
+  EXPECT_EQ(RunImageWrite(ui, rig.List(), rig.Record(), File("a.img", Bytes(10, 1))).end, ImageWriteEnd::kRefused);
+  ASSERT_EQ(ui.Boxes().size(), 1u);
+  EXPECT_EQ(ui.Boxes()[0].box.text, "書き込み先の準備ができていません。");
+}
+
+// The user's No, to the confirmation or to sharing the drive, ends with nothing written.
+TEST_F(ImageWriteTest, NoToTheConfirmationOrToSharingWritesNothing) {
+  const struct {
+    const char* name;
+    bool heldByAnother;
+    ImageWriteEnd end;
+    int code;
+  } cases[] = {
+      {"confirmation answered No", false, ImageWriteEnd::kDeclined, 0},
+      {"shared mode refused", true, ImageWriteEnd::kRefused, -1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    OperationRig& rig = Disc(100);
+    const PortHandle held = c.heldByAnother ? rig.HoldOpen(kOpenSharedReadWrite) : kNoPortHandle;
+    WriteWatch watch(rig.SharedDrive());
+    ScriptedUi ui;
+    ui.QueueAnswer(kIdNo);
+    const ImageWriteResult result = Write(ui, File("a.img", Bytes(5000, 1)));
+    EXPECT_EQ(result.end, c.end);
+    EXPECT_EQ(result.code, c.code);
+    ASSERT_EQ(ui.Boxes().size(), 1u);
+    EXPECT_EQ(ui.Boxes()[0].box.text, c.heldByAnother ? kSharedModeQuestion
+                                                       : "ORVANE   VIRTUAL DVD-RAM  1.01\r\n\r\nファイル: " +
+                                                             Path(dir_ / "a.img") + "\r\n\r\n書き込みを開始しますか？");
+    EXPECT_TRUE(watch.Writes().empty());
+    if (held != kNoPortHandle) rig.Release(held);
+    rig_.reset();
+    EXPECT_TRUE(DiscNow() == before_);
+  }
+}
+
+// Yes to sharing: the write goes on with the drive open shared.
+TEST_F(ImageWriteTest, YesToSharingWrites) {
+  OperationRig& rig = Disc(100);
+  const PortHandle held = rig.HoldOpen(kOpenSharedReadWrite);
+  ScriptedUi ui;
+  ui.QueueAnswer(kIdYes);
+  ui.QueueAnswer(kIdYes);
+  EXPECT_EQ(Write(ui, File("a.img", Bytes(5000, 1))).end, ImageWriteEnd::kCompleted);
+  rig.Release(held);
+}
+
+// ---- Failures while writing ----
+
+// The fault is set up while write `atWrite` is under way and hits the command after it (a
+// short transfer, the disc taken out and a reset hit the one in flight); nothing is sent after
+// the failed transfer. Commands the drive refuses before carrying them out are not in the
+// watch's list.
+TEST_F(ImageWriteTest, FailedTransferStopsTheWriteAndSaysWhy) {
+  const struct {
+    const char* name;
+    int atWrite;
+    std::function<void(VirtualDrive&)> fault;
+    std::string reason;  // "" : the system's text for the port's error
+    size_t watched;
+    uint64_t written;
+    uint64_t onDisc;  // sectors of the image on the disc: a short transfer lands the whole sectors it moved
+  } cases[] = {
+      {"short write", 1, [](VirtualDrive& d) { d.InjectShortTransfer(4096); },
+       "ドライブが要求より少ないデータしか転送しませんでした。", 2, 32, 34},
+      {"medium error", 2, [](VirtualDrive& d) { d.InjectFailure(kSenseWriteError, scsi_op::kWrite10); },
+       "ディスクのこの位置を読み書きできません (メディア エラー)。", 2, 64, 64},
+      {"disc taken out", 2, [](VirtualDrive& d) { d.ChangeMedium(nullptr); }, "ドライブにディスクが入っていません。", 2, 32, 32},
+      {"drive reset", 2, [](VirtualDrive& d) { d.InjectUnitAttention(1, 0x29); }, "ドライブがエラーを返しました。", 2, 64, 64},
+      {"device vanished", 2, [](VirtualDrive& d) { d.SetVanished(true); }, "", 2, 64, 64},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    OperationRig& rig = Disc(1000);
+    const Bytes image = PatternedDisc(160, kSector, 4);  // five transfers
+    WriteWatch watch(rig.SharedDrive(), [&](int number, VirtualDrive& d, CommandContext&) {
+      if (number == c.atWrite) c.fault(d);
+    });
+    ScriptedUi ui;
+    ui.QueueAnswer(kIdYes);
+    const ImageWriteResult result = Write(ui, File("a.img", image));
+    EXPECT_EQ(result.code, -1);
+    EXPECT_EQ(result.end, ImageWriteEnd::kFailed);
+    EXPECT_EQ(watch.Writes().size(), c.watched);
+    EXPECT_EQ(result.sectorsWritten, c.written);
+    const std::string reason = c.reason.empty() ? SystemErrorText(rig.Device().LastError()) : c.reason;
+    if (c.reason.empty()) {
+      EXPECT_NE(reason, "");
+    }
+    const auto boxes = ui.Boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].box.text, "データの書き込みに失敗しました。\r\n    " + reason);
+    EXPECT_EQ(boxes[1].box.style, kBoxOk | kBoxIconError);
+    EXPECT_EQ(boxes[1].box.caption, "Orvane - DVD-RAM Utility");
+    rig_.reset();
+    const Bytes written(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(c.onDisc * kSector));
+    EXPECT_TRUE(DiscNow() == Overlay(before_, 0, written)) << "nothing is sent after the failed transfer";
+  }
+}
+
+// A unit attention is answered by sending the same write again: the data lands where it belongs.
+TEST_F(ImageWriteTest, UnitAttentionDuringTheWriteIsSentAgain) {
+  OperationRig& rig = Disc(1000);
+  const Bytes image = PatternedDisc(100, kSector, 4);
+  WriteWatch watch(rig.SharedDrive(), [](int number, VirtualDrive& d, CommandContext&) {
+    if (number == 2) d.InjectUnitAttention(2, 0x28);
+  });
+  ScriptedUi ui;
+  ui.QueueAnswer(kIdYes);
+  EXPECT_EQ(Write(ui, File("a.img", image)).end, ImageWriteEnd::kCompleted);
+  EXPECT_EQ(watch.Writes(), (std::vector<SectorRun>{{0, 32}, {32, 32}, {64, 32}, {96, 4}}));
+  rig_.reset();
+  EXPECT_TRUE(DiscNow() == Overlay(before_, 0, image));
+}
+
+TEST_F(ImageWriteTest, RawFileThatShrinksUnderTheWriteFailsItsRead) {
+  OperationRig& rig = Disc(1000);
+  const std::filesystem::path path = File("a.img", PatternedDisc(100, kSector, 4));
+  WriteWatch watch(rig.SharedDrive(), [&](int number, VirtualDrive&, CommandContext&) {
+    if (number == 1) std::filesystem::resize_file(path, 40 * kSector);
+  });
+  ScriptedUi ui;
+  ui.QueueAnswer(kIdYes);
+  EXPECT_EQ(Write(ui, path).end, ImageWriteEnd::kFailed);
+  EXPECT_EQ(ui.Boxes().back().box.text, "ファイルの読み取りに失敗しました。");
+  EXPECT_EQ(watch.Writes().size(), 1u);
+}
+
+// ---- The user's cancel ----
+
+// The close request lets the transfer in flight finish and stops before the next; after the
+// last transfer there is nothing left to stop and the write has completed.
+TEST_F(ImageWriteTest, CancelStopsBeforeTheNextTransfer) {
+  const struct {
+    const char* name;
+    int pressAtWrite;  // 0: when the worker sets the bar full, after the last transfer
+    size_t writes;
+    ImageWriteEnd end;
+  } cases[] = {
+      {"at the first transfer", 1, 1, ImageWriteEnd::kInterrupted},
+      {"in the middle", 3, 3, ImageWriteEnd::kInterrupted},
+      {"at the last transfer", 6, 6, ImageWriteEnd::kCompleted},
+      {"after the last transfer", 0, 6, ImageWriteEnd::kCompleted},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    OperationRig& rig = Disc(1000);
+    const Bytes image = PatternedDisc(192, kSector, 4);  // six transfers of 32 sectors
+    CancellingUi ui;
+    ui.QueueAnswer(kIdYes);
+    if (c.pressAtWrite == 0) ui.PressOnPosition(100);
+    WriteWatch watch(rig.SharedDrive(), [&](int number, VirtualDrive&, CommandContext&) {
+      if (number == c.pressAtWrite) ui.PressNow();
+    });
+    const ImageWriteResult result = Write(ui, File("a.img", image));
+    EXPECT_EQ(result.end, c.end);
+    EXPECT_EQ(watch.Writes().size(), c.writes);
+    EXPECT_EQ(result.sectorsWritten, 32 * c.writes);
+    const auto boxes = ui.Boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    if (c.end == ImageWriteEnd::kInterrupted) {
+      EXPECT_EQ(result.code, -1);
+      EXPECT_EQ(boxes[1].box.text, "処理を中断しました。");
+      EXPECT_EQ(boxes[1].box.style, kBoxOk | kBoxIconError);
+    } else {
+      EXPECT_EQ(result.code, 0);
+      EXPECT_EQ(boxes[1].box.text.rfind("書き込み完了しました。", 0), 0u);
+    }
+    rig_.reset();
+    // Exactly the transfers made are on the disc.
+    const Bytes written(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(32 * c.writes * kSector));
+    EXPECT_TRUE(DiscNow() == Overlay(before_, 0, written));
+  }
+}
+
+// ---- Progress ----
+
+// With the drive's timing on the write lasts long enough for progress updates: each line counts
+// sectors of the whole, the count only grows, and the bar ends full.
+TEST_F(ImageWriteTest, ProgressLinesCountTheSectorsWritten) {
+  OperationRig& rig = Disc(4000);
+  rig.Drive().SetTimingEnabled(true);
+  ScriptedUi ui;
+  ui.QueueAnswer(kIdYes);
+  ImageWriteOptions options;
+  options.progressPeriodMs = 50;
+  ASSERT_EQ(Write(ui, File("a.img", PatternedDisc(2000, kSector, 4)), options).code, 0);  // ~0.8 s
+  const auto progress = ui.ProgressBoxes();
+  ASSERT_EQ(progress.size(), 1u);
+  uint64_t last = 0;
+  int lines = 0;
+  for (const std::string& event : progress[0].events) {
+    if (event.rfind("status ", 0) != 0) continue;
+    unsigned long long done = 0, total = 0;
+    unsigned percent = 0;
+    ASSERT_EQ(std::sscanf(event.c_str(), "status %llu/%llu (%u%%)", &done, &total, &percent), 3) << event;
+    EXPECT_EQ(total, 2000u);
+    EXPECT_GT(done, last);
+    EXPECT_EQ(percent, done * 100 / total);
+    last = done;
+    ++lines;
+  }
+  EXPECT_GT(lines, 2);
+  EXPECT_EQ(progress[0].events.front(), "range 100");
+  EXPECT_EQ(progress[0].position, 100u);
+}
+
+}  // namespace
+}  // namespace orv::test
