@@ -124,8 +124,8 @@ TEST_F(WriteCommandTest, RawImageFromSectorZero) {
 }
 
 TEST_F(WriteCommandTest, UsageErrors) {
-  EXPECT_EQ(Run({"write", "E:"}).code, 1);
-  EXPECT_EQ(Run({"write", "Q:", "x.img", "--yes"}).code, 1);
+  EXPECT_EQ(Run({"write", "E:"}).code, kExitUsage);                // no FILE
+  EXPECT_EQ(Run({"write", "Q:", "x.img", "--yes"}).code, kExitFailure);  // no such drive
   const CliOutcome help = Run({"write", "--help"});
   EXPECT_EQ(help.code, 0);
   EXPECT_TRUE(Has(help.out, "--verify")) << help.out;
