@@ -13,7 +13,7 @@
 #include "image/image_check.h"
 #include "image/image_file.h"
 #include "operations/erase_regions.h"
-#include "screen_capture.h"
+#include "screenshot.h"
 #include "toolkit/win32/wide.h"
 
 namespace orv {
@@ -104,7 +104,7 @@ TEST(EraseWindow, YesAPathAndYesEraseTheDiscWithAVerifiedBackup) {
         saveCaption = WindowText(save);
         ownerDisabledDuringBoxes = ownerDisabledDuringBoxes && !IsWindowEnabled(window->hwnd());
         Sleep(300);
-        test::SaveScreenshot(test::AroundWindows(window->hwnd(), save), "erase-save-question");
+        test::SaveScreenshot(test::ScreenshotFolder() / "erase-save-question.png", test::AroundWindows(window->hwnd(), save));
         PressButton(save, kIdYes);
 
         HWND dialog = WaitForWindow(ui, L"#32770");
@@ -125,7 +125,7 @@ TEST(EraseWindow, YesAPathAndYesEraseTheDiscWithAVerifiedBackup) {
         ASSERT_NE(confirm, nullptr);
         ownerDisabledDuringBoxes = ownerDisabledDuringBoxes && !IsWindowEnabled(window->hwnd());
         Sleep(300);
-        test::SaveScreenshot(test::AroundWindows(window->hwnd(), confirm), "erase-confirmation");
+        test::SaveScreenshot(test::ScreenshotFolder() / "erase-confirmation.png", test::AroundWindows(window->hwnd(), confirm));
         PressButton(confirm, kIdYes);
 
         // The progress box (it has the bar) comes and goes; then the final box.
@@ -141,7 +141,7 @@ TEST(EraseWindow, YesAPathAndYesEraseTheDiscWithAVerifiedBackup) {
             30000);
         ASSERT_NE(final, nullptr);
         Sleep(300);
-        test::SaveScreenshot(test::AroundWindows(window->hwnd(), final), "erase-final-box");
+        test::SaveScreenshot(test::ScreenshotFolder() / "erase-final-box.png", test::AroundWindows(window->hwnd(), final));
         PressButton(final, kIdOk);
       },
       [&] {

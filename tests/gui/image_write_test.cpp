@@ -29,11 +29,6 @@ using test::WindowText;
 
 constexpr uint32_t kSector = 2048;
 
-std::filesystem::path ShotDir() {
-  const char* binary = std::getenv("ORVANE_BINARY_DIR");
-  return std::filesystem::path(binary ? binary : ".") / "screenshots";
-}
-
 // A visible dialog box of the thread that is not in `known`; with `progress`, only one that holds
 // a progress bar (the progress box), without it only one that does not.
 HWND WaitForBox(DWORD thread, bool progress, const std::vector<HWND>& known = {}, int ms = 30000) {
@@ -60,7 +55,7 @@ bool ChooseInOpenDialog(DWORD thread, const std::filesystem::path& file, std::ws
   if (!dialog) return false;
   title = WindowText(dialog);
   Sleep(300);  // painted
-  test::SaveScreenshotAround(ShotDir() / "image-write-open-dialog.png", dialog);
+  test::SaveScreenshotAround(test::ScreenshotFolder() / "image-write-open-dialog.png", dialog);
   // edt1 in the dialog of the old style, cmb13 (a combo box with an edit field) in the other.
   HWND name = GetDlgItem(dialog, 0x480);
   if (!name) name = GetDlgItem(dialog, 0x47C);
@@ -146,7 +141,7 @@ TEST_F(ImageWriteWindowTest, BackupGoesBackToTheDisc) {
     ASSERT_NE(confirm, nullptr);
     confirmCaption = WindowText(confirm);
     Sleep(300);  // painted
-    test::SaveScreenshotAround(ShotDir() / "image-write-confirm.png", window_->hwnd());
+    test::SaveScreenshotAround(test::ScreenshotFolder() / "image-write-confirm.png", window_->hwnd());
     PressButton(confirm, kIdYes);
     WaitFor([&] { return !IsWindow(confirm); });
     // The progress box may come and go within a few hundred milliseconds.
@@ -157,7 +152,7 @@ TEST_F(ImageWriteWindowTest, BackupGoesBackToTheDisc) {
     ASSERT_NE(final, nullptr);
     finalCaption = WindowText(final);
     Sleep(300);
-    test::SaveScreenshotAround(ShotDir() / "image-write-completed.png", window_->hwnd());
+    test::SaveScreenshotAround(test::ScreenshotFolder() / "image-write-completed.png", window_->hwnd());
     PressButton(final, kIdOk);
     WaitFor([&] { return !IsWindow(final); });
     done_ = true;
@@ -191,14 +186,14 @@ TEST_F(ImageWriteWindowTest, ProgressBoxShowsTheRemainingTimeAndCancels) {
     HWND progress = WaitForBox(ui, true);
     ASSERT_NE(progress, nullptr);
     Sleep(6500);
-    test::SaveScreenshotAround(ShotDir() / "image-write-progress.png", window_->hwnd());
+    test::SaveScreenshotAround(test::ScreenshotFolder() / "image-write-progress.png", window_->hwnd());
     PressButton(progress, kIdOk);
     WaitFor([&] { return !IsWindow(progress); });
     HWND final = WaitForBox(ui, false);
     ASSERT_NE(final, nullptr);
     finalCaption = WindowText(final);
     Sleep(300);
-    test::SaveScreenshotAround(ShotDir() / "image-write-interrupted.png", window_->hwnd());
+    test::SaveScreenshotAround(test::ScreenshotFolder() / "image-write-interrupted.png", window_->hwnd());
     PressButton(final, kIdOk);
     WaitFor([&] { return !IsWindow(final); });
     done_ = true;

@@ -8,12 +8,22 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 namespace orv::test {
+
+// build/<preset>/screenshots: beside the test files of the build, made when missing.
+inline std::filesystem::path ScreenshotFolder() {
+  const char* binary = std::getenv("ORVANE_BINARY_DIR");
+  std::filesystem::path folder = (binary ? std::filesystem::path(binary) : std::filesystem::current_path()) / "screenshots";
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  return folder;
+}
 
 namespace png {
 
@@ -132,6 +142,18 @@ inline bool SaveScreenshotAround(const std::filesystem::path& path, HWND window,
   if (!GetWindowRect(window, &r)) return false;
   InflateRect(&r, margin, margin);
   return SaveScreenshot(path, r);
+}
+
+// The screen around a box and its owner: both rectangles and a margin of 16 pixels.
+inline RECT AroundWindows(HWND a, HWND b) {
+  RECT ra{}, rb{};
+  GetWindowRect(a, &ra);
+  if (b) GetWindowRect(b, &rb); else rb = ra;
+  RECT r{std::min(ra.left, rb.left) - 16, std::min(ra.top, rb.top) - 16, std::max(ra.right, rb.right) + 16,
+         std::max(ra.bottom, rb.bottom) + 16};
+  if (r.left < 0) r.left = 0;
+  if (r.top < 0) r.top = 0;
+  return r;
 }
 
 }  // namespace orv::test

@@ -91,22 +91,8 @@ int BenchmarkReportWindow::Run(HWND owner) {
   SetForegroundWindow(hwnd());
   SetFocus(ok_.hwnd());
 
-  while (hwnd()) {
-    MSG msg;
-    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
-      WaitMessage();
-      continue;
-    }
-    if (GetMessageW(&msg, nullptr, 0, 0) <= 0) {
-      // The program is asked to quit: the report goes, and the quit is put back for the
-      // application's own loop.
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      Destroy();
-      break;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
+  // The program asked to quit: the report goes, and the application's loop sees the quit.
+  if (!PumpUntilDestroyed(false)) Destroy();
   RestoreOwner();
   return 0;
 }

@@ -6,7 +6,6 @@
 #include "report/win32/gathering_ui.h"
 #include "report/win32/report_layout.h"
 #include "toolkit/ui.h"
-#include "toolkit/win32/application.h"
 #include "toolkit/win32/theme.h"
 #include "toolkit/win32/wide.h"
 
@@ -245,22 +244,8 @@ LRESULT ReportWindow::OnCtlColor(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void ReportWindow::RunUntilClosed() {
-  while (hwnd()) {
-    MSG msg;
-    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
-      WaitMessage();
-      continue;
-    }
-    if (GetMessageW(&msg, nullptr, 0, 0) <= 0) {
-      // The quit is the application's: put back for its loop, which ends the program once this
-      // window has gone.
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      return;
-    }
-    if (Application::Current() && Application::Current()->Filtered(msg)) continue;
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
+  // After a quit the application's loop ends the program once this window has gone.
+  PumpUntilDestroyed(true);
 }
 
 int ReportWindow::Run(DeviceHandle& device, const DriveRecord& record, HWND owner) {

@@ -298,21 +298,7 @@ uint32_t DlgBox::RunModal(HWND ownerWindow, const std::string& text,
   const int opened = OpenModeless(ownerWindow, text, captionText, styleBits);
   modal_ = false;
   if (opened != 0) return kIdClosed;
-  while (hwnd()) {
-    MSG msg;
-    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
-      WaitMessage();
-      continue;
-    }
-    if (GetMessageW(&msg, nullptr, 0, 0) <= 0) {
-      // A quit ends the box, and is put back for the application's loop: eaten here, it would
-      // leave the program running with no window to end it from.
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
+  PumpUntilDestroyed(false);  // a quit ends the box as well
   CloseModeless();
   return result_;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "toolkit/win32/application.h"
 #include "toolkit/win32/wide.h"
 
 namespace orv {
@@ -162,6 +163,24 @@ int Window::SetFont(HFONT font, bool redraw) {
   if (!hwnd_) return -1;
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw ? TRUE : FALSE);
   return 0;
+}
+
+bool Window::PumpUntilDestroyed(bool filtered) {
+  while (hwnd_) {
+    MSG msg;
+    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+      WaitMessage();
+      continue;
+    }
+    if (GetMessageW(&msg, nullptr, 0, 0) <= 0) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return false;
+    }
+    if (filtered && Application::Current() && Application::Current()->Filtered(msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return true;
 }
 
 }  // namespace orv

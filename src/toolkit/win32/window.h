@@ -81,6 +81,13 @@ class Window {
   int Destroy();
   int SetFont(HFONT font, bool redraw);
 
+  // The loop of a window that runs modally: handles the thread's messages until this window is
+  // destroyed. With `filtered`, each message is first offered to the application's filters.
+  // False when the program was asked to quit: the quit is put back for the application's own
+  // loop (eaten here, it would leave the program running with no window to end it from), and
+  // the window may still be there for the caller to destroy.
+  bool PumpUntilDestroyed(bool filtered);
+
   // The procedure of every toolkit window class (WindowClass::Register installs it).
   static WNDPROC ClassProcedure() { return &Window::WindowProc; }
 
