@@ -4,6 +4,7 @@
 
 #include "gui_driver.h"
 #include "toolkit/win32/dlgbox.h"
+#include "toolkit/win32/theme.h"
 #include "toolkit/win32/wide.h"
 
 namespace orv {
@@ -162,6 +163,32 @@ TEST(DlgBox, OpensCentredOverItsOwnerAndKeepsInsideTheWorkArea) {
     EXPECT_EQ(r.top, std::clamp<int>((o.top + o.bottom - h) / 2, work.top, work.bottom - h)) << at.x;
     box.CloseModeless();
     DestroyWindow(owner);
+  }
+}
+
+// A box of a given width holds every line its message wraps into at that width: measured at
+// the widest message instead, a path or a note line below it would be cut off.
+TEST(DlgBox, FixedWidthBoxHoldsEveryWrappedLine) {
+  std::string message = "ORVANE  VIRTUAL DVD-RAM  1.01\r\n\r\nfile:";
+  for (int i = 0; i < 12; ++i) message += " word" + std::to_string(i);
+  message += "\r\n\r\nlast line";
+  for (const int width : {400, 300}) {
+    DlgBox box;
+    box.width = width;
+    ASSERT_EQ(box.OpenModeless(nullptr, message, "test", kBoxYesNo | kBoxIconQuestion), 0);
+    const RECT shown = box.MessageRect();
+    HDC dc = GetDC(box.hwnd());
+    HGDIOBJ old = SelectObject(dc, theme::UiFont());
+    const std::wstring text = Widen(message);
+    RECT needed{0, 0, shown.right - shown.left, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+    SelectObject(dc, old);
+    ReleaseDC(box.hwnd(), dc);
+    EXPECT_GE(shown.bottom - shown.top, needed.bottom - needed.top) << width;
+    RECT window;
+    GetWindowRect(box.hwnd(), &window);
+    EXPECT_EQ(window.right - window.left, width);
+    box.CloseModeless();
   }
 }
 

@@ -125,8 +125,13 @@ void DlgBox::Measure() {
   GetTextMetricsW(dc, &tm);
   const int lineHeight = tm.tmHeight;
 
+  // A box of a given width wraps its message at the width left beside the icon: measured wider,
+  // the text would wrap into more lines than its rectangle holds and lose its last lines.
+  const bool hasIcon = ShownIcon() != nullptr;
+  const int iconWidth = hasIcon ? kIconSize + kIconGap : 0;
+  const int measureWidth = width > 0 ? std::max(width - 2 * kMargin - iconWidth, 1) : kMessageMaxWidth;
   const std::wstring text = Widen(message);
-  RECT textSize{0, 0, kMessageMaxWidth, 0};
+  RECT textSize{0, 0, measureWidth, 0};
   if (!text.empty()) {
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &textSize,
               (textFormat & ~(DT_SINGLELINE | DT_VCENTER | DT_BOTTOM)) | DT_CALCRECT | DT_WORDBREAK |
@@ -148,14 +153,13 @@ void DlgBox::Measure() {
   SelectObject(dc, oldFont);
   ReleaseDC(nullptr, dc);
 
-  const bool hasIcon = ShownIcon() != nullptr;
   const int textWidth = textSize.right - textSize.left;
   const int textHeight = textSize.bottom - textSize.top;
   int buttonsWidth = 0;
   for (int slot = 0; slot < 5; ++slot)
     if (slotShown_[slot]) buttonsWidth += buttonWidths[slot] + (buttonsWidth ? kButtonGap : 0);
 
-  int contentWidth = textWidth + (hasIcon ? kIconSize + kIconGap : 0);
+  int contentWidth = textWidth + iconWidth;
   int boxWidth = std::max({contentWidth + 2 * kMargin, buttonsWidth + 2 * kMargin, kMinWidth});
   if (width > 0) boxWidth = width;
   const int inner = boxWidth - 2 * kMargin;

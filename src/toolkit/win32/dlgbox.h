@@ -62,6 +62,8 @@ class DlgBox : public Window {
 
   // The icon the box shows: the one set, else the system icon of the style's icon kind.
   HICON ShownIcon() const;
+  // Where the message is drawn (client coordinates), once the box is open.
+  const RECT& MessageRect() const { return messageRect_; }
 
  protected:
   const MessageTable& Messages() const override { return ClassMessages(); }
