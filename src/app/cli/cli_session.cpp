@@ -44,6 +44,8 @@ DriveList& CliSession::Drives() {
   settings.virtualOnly = virtualOnly;
   settings.tracePath = tracePath;
   settings.traceWriteData = traceData;
+  settings.timing = virtualTiming;
+  settings.simulatedClock = simulatedClock;
   std::unique_ptr<DevicePort> port;
   std::string error;
   if (MakeProgramPort(settings, port, error, &notes_) != 0) throw CliError(ConsoleText(error));
