@@ -76,6 +76,7 @@ int MakeProgramPort(const ProgramPortSettings& settings, std::unique_ptr<DeviceP
       } else {
         drive->SetTimingEnabled(settings.timing);
       }
+      if (settings.simulatedClock) drive->SetSimulatedClock(settings.simulatedClock);
       virtualPort->AddDrive(driveSpec.letter, std::move(drive));
     }
     chain = std::move(virtualPort);
@@ -97,7 +98,7 @@ int MakeProgramPort(const ProgramPortSettings& settings, std::unique_ptr<DeviceP
     std::shared_ptr<TraceFile> trace = TraceFile::Create(settings.tracePath, header, error);
     if (!trace) return -1;
     made.trace_ = trace;
-    chain = MakeTracingPort(std::move(chain), std::move(trace), settings.traceWriteData);
+    chain = MakeTracingPort(std::move(chain), std::move(trace), settings.traceWriteData, settings.simulatedClock);
   }
   port = std::move(chain);
   if (notes != nullptr) *notes = std::move(made);

@@ -14,6 +14,7 @@
 namespace orv {
 
 class ReplayGaps;
+class SimulatedClock;
 class TraceFile;
 
 // The environment variables of the command trace (the console has --trace and --trace-data).
@@ -39,6 +40,10 @@ struct ProgramPortSettings {
   std::filesystem::path tracePath;
   // The trace holds the data of writes too.
   bool traceWriteData = false;
+  // Tests: the virtual drives with timing advance this clock instead of sleeping, a replayed
+  // drive advances it by each recorded answer's duration, and the trace times with it. Null:
+  // real time.
+  std::shared_ptr<SimulatedClock> simulatedClock;
 };
 
 // What the port has to say once the program is done with it.

@@ -152,11 +152,14 @@ uint32_t WriteSectors(ReplayState& s, const CommandContext& c) {
   return static_cast<uint32_t>(whole * length);
 }
 
-void Answer(ReplayState& s, CommandContext& c) {
+void Answer(ReplayState& s, VirtualDrive& drive, CommandContext& c) {
   std::lock_guard lock(s.mutex);
   const uint8_t opcode = c.Opcode();
   if (opcode == scsi_op::kRead10 && ReadSectors(s, c, true)) return;
   const ReplayAnswer* recorded = s.script.Next(c.cdb, c.direction);
+  // A recorded answer takes the time it took then; one made up from the sectors takes none.
+  if (recorded != nullptr && drive.HandlerClock() != nullptr)
+    drive.HandlerClock()->Advance(static_cast<int64_t>(recorded->micros));
   if (opcode == scsi_op::kWrite10 && c.cdb.size() >= 10) {
     // A write the drive refused when the trace was taken is refused again; one it took, or one
     // the trace never saw, lands in the overlay.
@@ -181,7 +184,8 @@ int MakeReplayDriveFromText(std::string_view trace, char letter, ReplayDrive& ma
   if (state->script.Load(trace, letter, error) != 0) return -1;
   auto drive = std::make_unique<VirtualDrive>(kReplayDrive, nullptr);
   for (int opcode = 0; opcode < 256; ++opcode) {
-    drive->SetHandler(static_cast<uint8_t>(opcode), [state](VirtualDrive&, CommandContext& c) { Answer(*state, c); });
+    drive->SetHandler(static_cast<uint8_t>(opcode),
+                      [state](VirtualDrive& d, CommandContext& c) { Answer(*state, d, c); });
   }
   VirtualDriveFace& face = drive->Face();
   face.fileType = state->script.FileType();

@@ -4,7 +4,10 @@
 // are used up), reads of sectors the trace holds give its data, and writes go to a memory
 // overlay that later reads see. A command the trace never saw gets CHECK CONDITION, ILLEGAL
 // REQUEST, invalid command operation code, and is kept in a list, so that the user learns the
-// trace was incomplete. The drive answers at once: it has no timing model.
+// trace was incomplete. The drive answers at once: it has no timing model. Given a simulated
+// clock (VirtualDrive::SetSimulatedClock), it advances it by the time each recorded answer took,
+// so a benchmark replayed against a trace taken on that clock measures what it measured then
+// and asks the same commands.
 #pragma once
 
 #include <cstdint>

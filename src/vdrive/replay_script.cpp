@@ -151,7 +151,7 @@ int ReplayScript::Load(std::string_view text, char letter, std::string& error) {
 void ReplayScript::Take(const TraceEvent& e) {
   if (e.op == TraceOp::kPassThrough) {
     if (e.malformed) return;
-    ReplayAnswer answer{e.ok, e.error, e.status, e.sense, e.moved, e.received};
+    ReplayAnswer answer{e.ok, e.error, e.status, e.sense, e.moved, e.received, e.micros};
     commands_[Key{e.cdb, e.direction}].answers.push_back(std::move(answer));
     return;
   }

@@ -26,6 +26,7 @@ struct ReplayAnswer {
   std::vector<uint8_t> sense;
   uint32_t moved = 0;
   std::vector<uint8_t> received;
+  uint64_t micros = 0;  // how long the drive took to answer
 };
 
 class ReplayScript {

@@ -105,6 +105,9 @@ class VirtualDrive {
   // With a clock, a command with timing advances it by its delay instead of sleeping; null
   // (the default) sleeps.
   void SetSimulatedClock(std::shared_ptr<SimulatedClock> clock);
+  // That clock, for a handler whose drive keeps its own time (it runs with the drive locked);
+  // null when none is set.
+  SimulatedClock* HandlerClock() const { return clock_.get(); }
 
   // --- test API
   // The most recent CDBs received, oldest first (up to 64).

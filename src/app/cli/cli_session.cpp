@@ -44,6 +44,8 @@ DriveList& CliSession::Drives() {
   settings.virtualOnly = virtualOnly;
   settings.tracePath = tracePath;
   settings.traceWriteData = traceData;
+  settings.timing = virtualTiming;
+  settings.simulatedClock = simulatedClock;
   std::unique_ptr<DevicePort> port;
   std::string error;
   // The window takes the virtual drives' timing model from the environment; so does the console.

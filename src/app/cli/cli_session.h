@@ -49,6 +49,10 @@ class CliSession {
   // writes.
   std::string tracePath;
   bool traceData = false;
+  // Tests: the virtual drives take real-drive timings, and the drives and the trace keep time
+  // with `simulatedClock` when it is set (see ProgramPortSettings).
+  bool virtualTiming = false;
+  std::shared_ptr<SimulatedClock> simulatedClock;
   // Set by a subcommand that failed without throwing (main returns it).
   int exitCode = 0;
 

@@ -55,11 +55,24 @@ bool TraceFile::Failed() const {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+// Microseconds of the simulated clock when there is one, else of the monotonic clock.
+class Stopwatch {
+ public:
+  explicit Stopwatch(const SimulatedClock* clock) : clock_(clock), start_(Now()) {}
+  uint64_t Micros() const {
+    const int64_t now = Now();
+    return now > start_ ? static_cast<uint64_t>(now - start_) : 0;
+  }
 
-uint64_t MicrosSince(Clock::time_point start) {
-  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count());
-}
+ private:
+  int64_t Now() const {
+    if (clock_ != nullptr) return clock_->NowMicroseconds();
+    const auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return std::chrono::duration_cast<std::chrono::microseconds>(since).count();
+  }
+  const SimulatedClock* clock_;
+  int64_t start_;
+};
 
 std::vector<uint8_t> Bytes(const void* data, size_t length) {
   const auto* bytes = static_cast<const uint8_t*>(data);
@@ -79,17 +92,18 @@ TraceOp ControlOp(uint32_t code) {
 
 class TracingPort : public DevicePort {
  public:
-  TracingPort(std::unique_ptr<DevicePort> inner, std::shared_ptr<TraceFile> trace, bool writeData)
-      : inner_(std::move(inner)), trace_(std::move(trace)), writeData_(writeData) {}
+  TracingPort(std::unique_ptr<DevicePort> inner, std::shared_ptr<TraceFile> trace, bool writeData,
+              std::shared_ptr<const SimulatedClock> clock)
+      : inner_(std::move(inner)), trace_(std::move(trace)), writeData_(writeData), clock_(std::move(clock)) {}
 
   PortHandle Open(const char* path, uint8_t flags) override {
     TraceEvent e;
     e.op = TraceOp::kOpen;
     e.path = path != nullptr ? SjisToUtf8(path) : std::string();
     e.value = flags;
-    const Clock::time_point start = Clock::now();
+    const Stopwatch watch(clock_.get());
     const PortHandle handle = inner_->Open(path, flags);
-    e.micros = MicrosSince(start);
+    e.micros = watch.Micros();
     Outcome(e, handle != kNoPortHandle);
     if (handle != kNoPortHandle) {
       std::lock_guard lock(mutex_);
@@ -103,9 +117,9 @@ class TracingPort : public DevicePort {
     TraceEvent e;
     e.op = TraceOp::kClose;
     e.path = PathOf(handle);
-    const Clock::time_point start = Clock::now();
+    const Stopwatch watch(clock_.get());
     const int rc = inner_->Close(handle);
-    e.micros = MicrosSince(start);
+    e.micros = watch.Micros();
     Outcome(e, rc == 0);
     {
       std::lock_guard lock(mutex_);
@@ -119,9 +133,9 @@ class TracingPort : public DevicePort {
     TraceEvent e;
     e.op = TraceOp::kFileType;
     e.path = PathOf(handle);
-    const Clock::time_point start = Clock::now();
+    const Stopwatch watch(clock_.get());
     e.value = inner_->GetFileType(handle);
-    e.micros = MicrosSince(start);
+    e.micros = watch.Micros();
     // GetFileType says "unknown" both as an answer and for a failure; the error tells them apart.
     Outcome(e, e.value != kFileTypeUnknown);
     trace_->Write(e);
@@ -139,9 +153,9 @@ class TracingPort : public DevicePort {
       e.sent = Bytes(in, inLength);
     }
     uint32_t returned = 0;
-    const Clock::time_point start = Clock::now();
+    const Stopwatch watch(clock_.get());
     const bool ok = inner_->IoControl(handle, code, in, inLength, out, outLength, &returned);
-    e.micros = MicrosSince(start);
+    e.micros = watch.Micros();
     if (bytesReturned != nullptr) *bytesReturned = returned;
     Outcome(e, ok);
     if (ok) e.answer = Bytes(out, std::min(returned, outLength));
@@ -156,9 +170,9 @@ class TracingPort : public DevicePort {
     TraceEvent e;
     e.op = TraceOp::kDriveType;
     e.path = rootPath != nullptr ? SjisToUtf8(rootPath) : std::string();
-    const Clock::time_point start = Clock::now();
+    const Stopwatch watch(clock_.get());
     e.value = inner_->DriveType(rootPath);
-    e.micros = MicrosSince(start);
+    e.micros = watch.Micros();
     trace_->Write(e);
     return e.value;
   }
@@ -166,9 +180,9 @@ class TracingPort : public DevicePort {
   std::vector<DriveCandidate> DriveCandidates() override {
     TraceEvent e;
     e.op = TraceOp::kCandidates;
-    const Clock::time_point start = Clock::now();
+    const Stopwatch watch(clock_.get());
     std::vector<DriveCandidate> candidates = inner_->DriveCandidates();
-    e.micros = MicrosSince(start);
+    e.micros = watch.Micros();
     for (const DriveCandidate& c : candidates) e.candidates.push_back({c.letter, SjisToUtf8(c.path)});
     trace_->Write(e);
     return candidates;
@@ -212,9 +226,9 @@ class TracingPort : public DevicePort {
     }
 
     uint32_t returned = 0;
-    const Clock::time_point start = Clock::now();
+    const Stopwatch watch(clock_.get());
     const bool ok = inner_->IoControl(handle, code, in, inLength, out, outLength, &returned);
-    e.micros = MicrosSince(start);
+    e.micros = watch.Micros();
     if (bytesReturned != nullptr) *bytesReturned = returned;
     Outcome(e, ok);
     if (ok && !e.malformed) ReadAnswer(e, h, static_cast<const uint8_t*>(out), std::min(returned, outLength));
@@ -249,6 +263,7 @@ class TracingPort : public DevicePort {
   std::unique_ptr<DevicePort> inner_;
   std::shared_ptr<TraceFile> trace_;
   bool writeData_;
+  std::shared_ptr<const SimulatedClock> clock_;
   mutable std::mutex mutex_;  // guards paths_
   std::map<PortHandle, std::string> paths_;
 };
@@ -256,8 +271,8 @@ class TracingPort : public DevicePort {
 }  // namespace
 
 std::unique_ptr<DevicePort> MakeTracingPort(std::unique_ptr<DevicePort> inner, std::shared_ptr<TraceFile> trace,
-                                            bool writeData) {
-  return std::make_unique<TracingPort>(std::move(inner), std::move(trace), writeData);
+                                            bool writeData, std::shared_ptr<const SimulatedClock> clock) {
+  return std::make_unique<TracingPort>(std::move(inner), std::move(trace), writeData, std::move(clock));
 }
 
 }  // namespace orv

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "device/ports/device_port.h"
+#include "vdrive/timing.h"
 #include "vdrive/trace_format.h"
 
 namespace orv {
@@ -47,8 +48,10 @@ class TraceFile {
 
 // Passes everything to `inner`, tracing it into `trace`. The data a command sends is left out
 // of the trace (its size stays) unless `writeData`: a trace is made to be mailed, and the data
-// of a write is what was on someone's disc.
+// of a write is what was on someone's disc. Durations are of the system's monotonic clock, or
+// of `clock` when given: the simulated time virtual drives keep, so that a replay can give the
+// same durations back to it.
 std::unique_ptr<DevicePort> MakeTracingPort(std::unique_ptr<DevicePort> inner, std::shared_ptr<TraceFile> trace,
-                                            bool writeData);
+                                            bool writeData, std::shared_ptr<const SimulatedClock> clock = nullptr);
 
 }  // namespace orv

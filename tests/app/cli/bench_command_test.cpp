@@ -43,10 +43,11 @@ struct BenchCli {
   std::string err;
 };
 
-// `orvane-cli --virtual-only --virtual E=DRIVE bench E: OPTIONS`, with E:'s timing model on and
-// the benchmark timing with the simulated clock. `prepare` sees the drive before the run.
+// `orvane-cli --virtual-only --virtual E=DRIVE [--trace FILE] bench E: OPTIONS`, with the
+// virtual drives' timing model on, and the drives, the trace and the benchmark keeping time with
+// one simulated clock. `prepare` sees the drive before the run.
 BenchCli RunBench(const std::string& drive, std::vector<std::string> options,
-                  const std::function<void(VirtualDrive&)>& prepare = {}) {
+                  const std::function<void(VirtualDrive&)>& prepare = {}, const std::string& trace = {}) {
   std::FILE *out = std::tmpfile(), *err = std::tmpfile();
   auto clock = std::make_shared<SimulatedClock>();
   SimulatedBenchClock benchClock(clock);
@@ -55,13 +56,13 @@ BenchCli RunBench(const std::string& drive, std::vector<std::string> options,
     CliSession session(out, err, nullptr);
     session.virtualOnly = true;
     session.virtualDrives = "E=" + drive;
-    auto* port = dynamic_cast<VirtualPort*>(&session.Drives().Device().Port());
-    EXPECT_NE(port, nullptr);
-    if (port != nullptr) {
-      VirtualDrive& e = *port->Drive('E');
-      e.SetTimingEnabled(true);
-      e.SetSimulatedClock(clock);
-      if (prepare) prepare(e);
+    session.virtualTiming = true;
+    session.simulatedClock = clock;
+    session.tracePath = trace;
+    if (prepare) {
+      auto* port = dynamic_cast<VirtualPort*>(&session.Drives().Device().Port());
+      EXPECT_NE(port, nullptr);
+      if (port != nullptr) prepare(*port->Drive('E'));
     }
     SetBenchCommandClock(&benchClock);
     std::vector<std::string> args = {"bench", "E:"};
@@ -105,6 +106,29 @@ TEST(BenchCommand, PrintsTheTableOfEveryPresetWithADisc) {
               std::string::npos)
         << run.err;
   }
+}
+
+// The benchmark is timed, so a replay has to take the time the drive took: the replayed drive
+// gives the recorded durations back to the clock, the run asks the same commands (the same
+// random addresses among them) and prints the same figures.
+TEST(BenchCommand, ARecordedRunReplaysToTheSameFigures) {
+  const fs::path trace = fs::temp_directory_path() / "orvane-bench-trace.jsonl";
+  for (const char* preset : {"dvdram", "dvdrom", "hdd"}) {
+    SCOPED_TRACE(preset);
+    const BenchCli live = RunBench(preset, {"--yes"}, {}, trace.string());
+    ASSERT_EQ(live.code, 0) << live.err;
+    const BenchCli replayed = RunBench("replay:" + trace.string(), {"--yes"});
+    EXPECT_EQ(replayed.code, 0) << replayed.err;
+    EXPECT_EQ(replayed.out, live.out);
+    // The same question and progress, and no line naming what the trace does not answer.
+    EXPECT_EQ(replayed.err, live.err);
+    if (std::string(preset) == "dvdram") {
+      const BenchCli json = RunBench("replay:" + trace.string(), {"--yes", "--json"});
+      EXPECT_EQ(json.code, 0) << json.err;
+      EXPECT_EQ(json.out, RunBench(preset, {"--yes", "--json"}).out);
+    }
+  }
+  fs::remove(trace);
 }
 
 TEST(BenchCommand, ReadsOnlyTheDiscImageIsTheSameAfterwards) {

@@ -126,6 +126,50 @@ TEST_F(Trace, AnEditedTraceShowsWhatSuchADriveWouldShow) {
   EXPECT_NE(run.out.find("DVD Structure layer:0\n"), std::string::npos) << "the rest of the report follows";
 }
 
+// A drive whose capabilities page (2AH) has an odd length, 21, ending in the middle of a two-byte
+// field, and whose mode data length says so: the page is shown at that size, decoded as far
+// as it goes, and the walk stops at the end of the answer.
+TEST_F(Trace, AnEditedModePageOfOddLengthShowsWhatSuchADriveWouldShow) {
+  std::ifstream shipped("traces/info_dvdrom.jsonl", std::ios::binary);
+  std::ostringstream edited;
+  int cut = 0;
+  for (std::string line; std::getline(shipped, line);) {
+    const size_t page = line.find("2A161B00");
+    if (line.find("\"cdb\":\"1A") != std::string::npos && page != std::string::npos) {
+      // Header 4BH -> 4AH (75 -> 74 bytes after it), page length 16H -> 15H, the last byte gone.
+      const size_t received = line.find("\"received\":\"");
+      ASSERT_EQ(line.substr(received + 12, 2), "4B");
+      line.replace(received + 12, 2, "4A");
+      line.replace(page, 4, "2A15");
+      const size_t end = line.find('"', received + 12);
+      line.erase(end - 2, 2);
+      const size_t moved = line.find("\"moved\":76");
+      ASSERT_NE(moved, std::string::npos);
+      line.replace(moved, 10, "\"moved\":75");
+      ++cut;
+    }
+    edited << line << "\n";
+  }
+  ASSERT_EQ(cut, 1);
+  const fs::path trace = dir_ / "odd.jsonl";
+  std::ofstream(trace, std::ios::binary) << edited.str();
+
+  const test::CliOutcome whole = Run("replay:traces/info_dvdrom.jsonl", {"info", "E:"});
+  const test::CliOutcome run = Run("replay:" + trace.string(), {"info", "E:"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_NE(run.out.find("modeSense (6): length 75\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("  ..V........     \n"), std::string::npos) << "the dump ends with the answer";
+  // The page at its odd size; what it holds reads as the whole page's did (the byte it lacks is
+  // the low half of a field that was 0), and the report after it is untouched.
+  const std::string heading = "pagecode 2AH size: 21 - MM Capabilities & Mechanical Status\n";
+  const size_t at = run.out.find(heading);
+  ASSERT_NE(at, std::string::npos) << run.out;
+  const size_t wholeAt = whole.out.find("pagecode 2AH size: 22 - MM Capabilities & Mechanical Status\n");
+  ASSERT_NE(wholeAt, std::string::npos);
+  EXPECT_EQ(run.out.substr(at + heading.size()), whole.out.substr(wholeAt + heading.size()));
+}
+
 // What the trace cannot answer is refused and named at the end of the run; a trace that is no
 // trace stops the program before it starts.
 TEST_F(Trace, WhatTheTraceDoesNotAnswerIsNamedOnTheErrorStream) {
