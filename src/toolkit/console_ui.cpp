@@ -14,10 +14,13 @@ namespace orv {
 
 namespace {
 
-// Set by the SIGINT handler; read by ProcessMessages on the thread that pumps.
-volatile std::sig_atomic_t g_interrupted = 0;
+// Set by the SIGINT handler; read by ProcessMessages on the thread that pumps. The signal may be
+// handled on any thread (a worker's, while it waits for a drive), so a lock-free atomic rather
+// than a sig_atomic_t, which is safe only within the thread it interrupts.
+std::atomic<int> g_interrupted{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
-extern "C" void OnInterrupt(int) { g_interrupted = 1; }
+extern "C" void OnInterrupt(int) { g_interrupted.store(1); }
 
 std::string Lower(std::string text) {
   for (char& c : text) {
@@ -230,8 +233,7 @@ bool ConsoleUi::ProcessMessages(uint32_t idleMs) {
   // Sleep in short steps so that Ctrl-C is answered quickly.
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(idleMs);
   for (;;) {
-    if (g_interrupted) {
-      g_interrupted = 0;
+    if (g_interrupted.exchange(0) != 0) {
       Box* box;
       {
         std::lock_guard lock(shared_->mutex);

@@ -97,7 +97,9 @@ inline std::vector<BenchmarkResult> ModelRows(ModelDrive m, uint32_t stride) {
         p = p + n >= L ? first : p + n;
       }
     }
-    return static_cast<int64_t>(static_cast<unsigned __int128>(B) * total * 1000000 / static_cast<uint64_t>(m.now - t0));
+    // floor(bytes * 10^6 / us), exact in 64 bits (32-bit targets have no 128-bit integer).
+    const uint64_t bytes = uint64_t{B} * total, us = static_cast<uint64_t>(m.now - t0);
+    return static_cast<int64_t>(bytes / us * 1000000 + bytes % us * 1000000 / us);
   };
   std::vector<int64_t> startRates, endRates;
   for (uint32_t n : sizes) {
