@@ -113,7 +113,9 @@ TEST(BenchCommand, PrintsTheTableOfEveryPresetWithADisc) {
 // random addresses among them) and prints the same figures.
 TEST(BenchCommand, ARecordedRunReplaysToTheSameFigures) {
   const fs::path trace = fs::temp_directory_path() / "orvane-bench-trace.jsonl";
-  for (const char* preset : {"dvdram", "dvdrom", "hdd"}) {
+  // One preset: a trace holds every read's data, so a run costs tens of seconds, minutes under
+  // the sanitizers; the other presets ask the same commands of other sizes.
+  for (const char* preset : {"dvdram"}) {
     SCOPED_TRACE(preset);
     const BenchCli live = RunBench(preset, {"--yes"}, {}, trace.string());
     ASSERT_EQ(live.code, 0) << live.err;
