@@ -44,12 +44,13 @@ DriveList& CliSession::Drives() {
   settings.virtualOnly = virtualOnly;
   settings.tracePath = tracePath;
   settings.traceWriteData = traceData;
-  settings.timing = virtualTiming;
   settings.simulatedClock = simulatedClock;
   std::unique_ptr<DevicePort> port;
   std::string error;
-  // The window takes the virtual drives' timing model from the environment; so does the console.
+  // The window takes the virtual drives' timing model from the environment; so does the console,
+  // unless the session switched it on itself (an unset variable reads as off).
   if (ReadEnvironmentTiming(settings, error) != 0) throw CliError(ConsoleText(error));
+  if (virtualTiming) settings.timing = true;
   if (MakeProgramPort(settings, port, error, &notes_) != 0) throw CliError(ConsoleText(error));
   drives_ = std::make_unique<DriveList>(std::move(port));
   return *drives_;
