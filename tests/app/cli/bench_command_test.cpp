@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/cli/cli_app.h"
+#include "cli_run.h"
 #include "bench/bench_model.h"
 #include "bench/bench_rig.h"
 #include "bench/benchmark_text.h"
@@ -27,15 +28,6 @@ namespace orv::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Drain(std::FILE* file) {
-  std::string text;
-  char buffer[4096];
-  std::rewind(file);
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
-  std::fclose(file);
-  return text;
-}
 
 struct BenchCli {
   int code = -1;
@@ -70,8 +62,8 @@ BenchCli RunBench(const std::string& drive, std::vector<std::string> options,
     run.code = RunCli(args, session);
     SetBenchCommandClock(nullptr);
   }
-  run.out = Drain(out);
-  run.err = Drain(err);
+  run.out = DrainStream(out);
+  run.err = DrainStream(err);
   return run;
 }
 

@@ -16,16 +16,18 @@ struct CliOutcome {
   std::string err;
 };
 
+// Everything written to a stream, which is then closed.
+inline std::string DrainStream(std::FILE* file) {
+  std::string text;
+  char buffer[4096];
+  std::rewind(file);
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+  std::fclose(file);
+  return text;
+}
+
 // `args` without the program name; the two streams go through files in `dir`, which must exist.
 inline CliOutcome RunCliIn(const std::filesystem::path& dir, const std::vector<std::string>& args) {
-  auto readAll = [](std::FILE* file) {
-    std::string text;
-    std::rewind(file);
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-    return text;
-  };
   std::FILE* out = std::fopen((dir / "cli-out.txt").string().c_str(), "w+b");
   std::FILE* err = std::fopen((dir / "cli-err.txt").string().c_str(), "w+b");
   CliOutcome run;
@@ -34,10 +36,8 @@ inline CliOutcome RunCliIn(const std::filesystem::path& dir, const std::vector<s
     CliSession session(out, err, nullptr);
     run.code = RunCli(args, session);
   }
-  run.out = readAll(out);
-  run.err = readAll(err);
-  std::fclose(out);
-  std::fclose(err);
+  run.out = DrainStream(out);
+  run.err = DrainStream(err);
   return run;
 }
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "cli_run.h"
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -14,15 +16,7 @@
 namespace orv {
 namespace {
 
-// Everything written to a stream, which is then closed.
-std::string Drain(std::FILE* file) {
-  std::string text;
-  char buffer[4096];
-  std::rewind(file);
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
-  std::fclose(file);
-  return text;
-}
+using test::DrainStream;
 
 struct CliRun {
   int exitCode;
@@ -41,7 +35,7 @@ CliRun RunInfo(const char* preset, std::vector<std::string> options = {}) {
     code = RunCli(args, session);
   }
   std::fclose(in);
-  return {code, Drain(out), Drain(err)};
+  return {code, DrainStream(out), DrainStream(err)};
 }
 
 TEST(InfoCommand, WholeReportOfEveryPreset) {
