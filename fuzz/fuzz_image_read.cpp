@@ -63,12 +63,16 @@ bool BlockDecodes(const uint8_t* header, const uint8_t* data, uint64_t stored) {
   return used && decoder.written == uncompressed && decoder.crc.Value() == crc;
 }
 
-// The data of a block fits in its sectors, which lie within a signed 64-bit byte address.
+// The data of a block fills exactly its sectors (the last one may be partial), which lie within
+// a signed 64-bit byte address.
 bool BlockPlaced(const uint8_t* header) {
   const unsigned __int128 sectorSize = Le(header + 28, 4);
-  const unsigned __int128 end = (Le(header + 32, 8) + static_cast<unsigned __int128>(Le(header + 40, 4))) * sectorSize;
-  const bool fits = Le(header + 20, 8) <= Le(header + 40, 4) * sectorSize;
-  return fits && (sectorSize == 0 || end <= static_cast<unsigned __int128>(INT64_MAX));
+  const unsigned __int128 count = Le(header + 40, 4);
+  const unsigned __int128 data = Le(header + 20, 8);
+  const unsigned __int128 end = (Le(header + 32, 8) + count) * sectorSize;
+  const bool fits = data <= count * sectorSize;
+  const unsigned __int128 filled = sectorSize == 0 ? 0 : (data + sectorSize - 1) / sectorSize;
+  return fits && filled == count && (sectorSize == 0 || end <= static_cast<unsigned __int128>(INT64_MAX));
 }
 
 // The whole file, walked and decoded over memory.

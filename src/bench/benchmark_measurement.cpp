@@ -327,6 +327,9 @@ int BenchmarkMeasurement::TransferTest(bool random, PageBuffer& buffer, uint32_t
       // buffer) one block: that size is measured once.
       if (std::find(sizesDone, sizesDone + sizesDoneCount, size.bytes) != sizesDone + sizesDoneCount) continue;
       sizesDone[sizesDoneCount++] = size.bytes;
+      // A disc shorter than one transfer cannot be read at that size anywhere: no row, in every
+      // region alike, so the average never mixes in a size that was not measured.
+      if (size.blocks > blockCount) continue;
 
       if (ShouldStop()) return -1;
       BenchmarkResult& row = BeginRow(kBenchTransferRate, TransferTitle(random, region.label));
@@ -341,7 +344,10 @@ int BenchmarkMeasurement::TransferTest(bool random, PageBuffer& buffer, uint32_t
         }
         continue;
       }
-      const int64_t rate = TimeTransfer(random, region.first, static_cast<uint32_t>(size.blocks),
+      // On a small disc the last 5% is shorter than one transfer: the region then starts where
+      // one transfer still ends at the last block, so no read runs past the disc.
+      const uint64_t first = std::min(region.first, blockCount - size.blocks);
+      const int64_t rate = TimeTransfer(random, first, static_cast<uint32_t>(size.blocks),
                                         static_cast<uint32_t>(size.bytes), buffer, blockCount, blockLength);
       if (rate < 0) return -1;
       rates[measured][s] = rate;
@@ -380,8 +386,8 @@ int64_t BenchmarkMeasurement::TimeTransfer(bool random, uint64_t first, uint32_t
     }
     totalBlocks += static_cast<uint32_t>(read) / blockLength;
     if (random) {
-      // Redrawn while the read would pass the end. 0 always fits on a medium of at least
-      // `blocks` blocks; on a shorter one the unsigned difference is huge and nothing is redrawn.
+      // Redrawn while the read would pass the end. 0 always fits: a size longer than the medium
+      // is never measured.
       do {
         position = uint64_t{random_.Next()} * blockCount / BenchRandom::kRange;
       } while (position > uint64_t{blockCount} - blocks);

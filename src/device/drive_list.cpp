@@ -21,6 +21,11 @@ constexpr CodeName<uint32_t> kDeviceTypeNames[] = {
 
 constexpr uint32_t kScanPositions = 26;  // one step per letter A-Z
 
+// A block length a drive can have: 1 to 64 KiB (2048 for DVD, 2352 for raw CD sectors, 512 or
+// 4096 for disks). Every operation sizes buffers from it, so 0 or an absurd answer (FFFFFFFFh)
+// is taken as a failed READ CAPACITY.
+bool PlausibleBlockLength(uint32_t length) { return length != 0 && length <= 65536; }
+
 }  // namespace
 
 uint32_t DriveRecord::BlockCount() const { return GetBe32(capacity.data()); }
@@ -125,7 +130,8 @@ int DriveList::Probe(DriveRecord& working) {
 
 int DriveList::Refresh(DriveRecord& record) {
   int result = 0;
-  if (ReadCapacity(device_, record.Address(), kReadCapacityLength, record.capacity.data()) < 0) {
+  if (ReadCapacity(device_, record.Address(), kReadCapacityLength, record.capacity.data()) < 0 ||
+      !PlausibleBlockLength(record.BlockLength())) {
     record.capacity.fill(0);
     result = -1;
   }

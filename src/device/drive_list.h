@@ -69,7 +69,8 @@ class DriveList {
   int Probe(DriveRecord& working);
 
   // Re-reads the capacity and, for drive-letter records, the drive type, through the open
-  // device. 0, or -1 when READ CAPACITY failed (the capacity is then all zero).
+  // device. 0, or -1 when READ CAPACITY failed or answered a block length no drive has (the
+  // capacity is then all zero, so every operation finds the drive not ready).
   int Refresh(DriveRecord& record);
 
  private:

@@ -30,6 +30,12 @@ BlockPlacement PlaceBlock(const BlockHeader& h) {
     placement.offset = h.firstSector * h.sectorSize;
     placement.sectors = h.uncompressedSize / h.sectorSize + (h.uncompressedSize % h.sectorSize != 0 ? 1 : 0);
   }
+  // With a sector size of 0 the data is empty (checked above) and so must the count be.
+  if (placement.sectors != h.sectorCount) {
+    placement = BlockPlacement{};
+    placement.fault = PlacementFault::kCountMismatch;
+    return placement;
+  }
   // An empty block (the only kind a sector size of 0 allows) places nothing.
   placement.end = placement.offset + h.uncompressedSize;
   return placement;

@@ -33,12 +33,16 @@ enum class PlacementFault {
   kNone,
   kOverSectors,    // the uncompressed size is more than sector count x sector size
   kUnaddressable,  // its sectors end beyond what a byte offset (signed 64-bit) can address
+  kCountMismatch,  // its sector count is not the number of sectors its data fills
 };
 
 // A block covers sectors firstSector .. firstSector + sectorCount - 1 of sectorSize bytes; its
 // data starts at the first of them and must fit in them. Every image this system writes has
 // uncompressed size = sector count x sector size, so a header claiming more is wrong (or
 // hostile: a few kilobytes of valid LH5 can claim terabytes), and is refused before decoding.
+// A count larger than the data fills is refused too: the header then names sectors the block
+// never writes, and whoever trusts the count (a capacity check, a reader of the backup) is told
+// a different story than the data.
 struct BlockPlacement {
   PlacementFault fault = PlacementFault::kNone;
   uint64_t offset = 0;   // first sector x sector size: the byte address of the first data byte

@@ -124,6 +124,7 @@ class ImageWriteJob {
     box.caption = kConfirmCaption;
     box.style = kBoxYesNo | kBoxIconQuestion;
     box.note = kConfirmNote;
+    if (plan_.containerByContent) box.note += std::string("\r\n") + kConfirmContainerNote;
     box.width = 400;
     return ui_.ShowBox(box) == kIdYes;
   }

@@ -1,5 +1,7 @@
 #include "operations/image_write_plan.h"
 
+#include <algorithm>
+
 #include "image/image_check.h"
 #include "operations/image_write_texts.h"
 #include "toolkit/format.h"
@@ -27,6 +29,43 @@ bool IsContainerPath(const std::filesystem::path& path) {
   return true;
 }
 
+namespace {
+
+// True when the raw file starts with the container's magic; the file is left at its start.
+bool StartsWithBlockMagic(BinaryFile& file, uint64_t size) {
+  if (size < kBlockMagic.size()) return false;
+  char magic[kBlockMagic.size()];
+  const bool read = file.Read(magic, sizeof magic) == static_cast<int64_t>(sizeof magic);
+  file.Seek(0, BinaryFile::kBegin);
+  return read && std::equal(kBlockMagic.begin(), kBlockMagic.end(), magic);
+}
+
+// The first two blocks, by file order, that share a sector; false when none do.
+bool FindOverlap(const std::vector<PlannedBlock>& blocks, size_t& first, size_t& second) {
+  std::vector<size_t> order(blocks.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return blocks[a].header.firstSector < blocks[b].header.firstSector; });
+  // Sorted by first sector, a block overlaps some earlier one exactly when it starts before the
+  // furthest end seen so far. Empty blocks hold no sector.
+  uint64_t end = 0;
+  size_t reaching = 0;
+  for (size_t i : order) {
+    const PlannedBlock& b = blocks[i];
+    if (b.sectors == 0) continue;
+    if (b.header.firstSector < end) {
+      first = std::min(reaching, i);
+      second = std::max(reaching, i);
+      return true;
+    }
+    end = b.header.firstSector + b.sectors;  // placed: no overflow
+    reaching = i;
+  }
+  return false;
+}
+
+}  // namespace
+
 int ReadImagePlan(const std::filesystem::path& path, ImagePlan& plan, std::string& message) {
   plan.path = path;
   plan.container = IsContainerPath(path);
@@ -36,24 +75,40 @@ int ReadImagePlan(const std::filesystem::path& path, ImagePlan& plan, std::strin
     if (size < 0) return Refuse(message, kFileSizeUnknown);
     if (plan.raw.Seek(0, BinaryFile::kBegin) != 0) return Refuse(message, kFileSizeUnknown);
     plan.imageBytes = static_cast<uint64_t>(size);
-    return 0;
+    if (StartsWithBlockMagic(plan.raw, plan.imageBytes)) {
+      plan.raw.Close();
+      plan.container = plan.containerByContent = true;
+    } else if (plan.imageBytes == 0) {
+      return Refuse(message, kImageEmpty);
+    } else {
+      return 0;
+    }
   }
 
   ImageCheck check;
   if (CheckImage(path, CheckDepth::kHeaders, check) != 0 || !check.Good() || check.blocks.empty()) {
-    return Refuse(message, kImageInfoFailed);
+    return Refuse(message, plan.containerByContent ? kContainerByContentDamaged : kImageInfoFailed);
   }
   plan.imageBytes = check.imageBytes;
   for (const BlockCheck& b : check.blocks) plan.blocks.push_back({b.block.header, b.placement.sectors});
+  if (plan.imageBytes == 0) return Refuse(message, kImageEmpty);
+  size_t first = 0, second = 0;
+  if (FindOverlap(plan.blocks, first, second)) {
+    const PlannedBlock& a = plan.blocks[first];
+    const PlannedBlock& b = plan.blocks[second];
+    message = Format(kBlocksOverlap, static_cast<uint32_t>(first + 1), a.header.firstSector, a.sectors,
+                     static_cast<uint32_t>(second + 1), b.header.firstSector, b.sectors);
+    return -1;
+  }
   return 0;
 }
 
 int CheckPlanAgainstDisc(const ImagePlan& plan, uint32_t sectorSize, uint64_t diskSectors, uint64_t& sectorsToWrite,
                          std::string& message) {
-  const uint64_t capacity = diskSectors * sectorSize;
-  sectorsToWrite = plan.imageBytes / sectorSize + (plan.imageBytes % sectorSize != 0 ? 1 : 0);
-  if (capacity < plan.imageBytes) return Refuse(message, kTargetTooSmall);
-  if (!plan.container) return 0;
+  if (!plan.container) {
+    sectorsToWrite = plan.imageBytes / sectorSize + (plan.imageBytes % sectorSize != 0 ? 1 : 0);
+    return diskSectors * sectorSize < plan.imageBytes ? Refuse(message, kTargetTooSmall) : 0;
+  }
 
   for (const PlannedBlock& b : plan.blocks) {
     if (b.header.sectorSize != sectorSize) {
@@ -61,7 +116,8 @@ int CheckPlanAgainstDisc(const ImagePlan& plan, uint32_t sectorSize, uint64_t di
       return -1;
     }
   }
-  // Each block's own sectors: the count the loop writes, and where they end.
+  // Each block's own sectors: the count the loop writes, and where they end. The blocks share no
+  // sector, so when each lies inside the disc they fit together.
   sectorsToWrite = 0;
   for (const PlannedBlock& b : plan.blocks) {
     if (b.sectors > diskSectors || b.header.firstSector > diskSectors - b.sectors) {

@@ -33,15 +33,15 @@ struct PlannedBlock {
 
 struct ImagePlan {
   bool container = false;
+  bool containerByContent = false;  // a container whose name is not ".ovi": its magic decided
   std::filesystem::path path;
   uint64_t imageBytes = 0;  // I: the raw file's size, or the sum of the blocks' uncompressed sizes
   BinaryFile raw;           // raw: open from the reading of the plan until the job ends
   std::vector<PlannedBlock> blocks;  // container
 };
 
-// Reads the image's kind and size; a raw file is opened and kept open. 0, or -1 with the message
-// to show ("ファイルを開くことができません。", "ファイルサイズを取得できませんでした。",
-// "イメージ情報の取得に失敗しました。").
+// Reads the image's kind and size and checks what the file alone decides; a raw file is opened
+// and kept open. 0, or -1 with the message to show.
 int ReadImagePlan(const std::filesystem::path& path, ImagePlan& plan, std::string& message);
 
 // Checks the plan against a disc of `diskSectors` sectors of `sectorSize` bytes and gives the

@@ -18,12 +18,28 @@ inline constexpr char kTargetTooSmall[] = "書き込み先の容量が不足し�
 inline constexpr char kSectorSizeMismatch[] =
     "イメージのセクタ サイズ (%u バイト) が、\r\n書き込み先のセクタ サイズ (%u バイト) と異なります。";
 inline constexpr char kImageCannotOpen[] = "イメージファイルを開くことができません。";
+// A file of another name that starts as a container does but is not a whole one: written raw,
+// its headers and compressed bytes would land on the disc from sector 0 on.
+inline constexpr char kContainerByContentDamaged[] =
+    "ファイルの先頭はイメージ ブロックですが、イメージ情報の取得に失敗しました。\r\n"
+    "このファイルは書き込みません。";
+// A raw file of 0 bytes, or blocks that hold no data.
+inline constexpr char kImageEmpty[] = "イメージに書き込むデータがありません。";
+// Two blocks (numbered in file order from 1) that share a sector: which one the disc would keep
+// depends on the file's order.
+inline constexpr char kBlocksOverlap[] =
+    "イメージの次のブロックが同じセクタに重なっています。\r\n"
+    "    ブロック %u: セクタ %I64u から %I64u セクタ\r\n"
+    "    ブロック %u: セクタ %I64u から %I64u セクタ";
 
 // The confirmation: identification, then the file's path.
 inline constexpr char kConfirmCaption[] = "確認";
 inline constexpr char kConfirmQuestion[] = "%s\r\n\r\nファイル: %s\r\n\r\n書き込みを開始しますか？";
 inline constexpr char kConfirmQuestionEnding[] = "書き込みを開始しますか？";
 inline constexpr char kConfirmNote[] = "※ 書き込み先のディスクは、指定ファイルで上書きされ元には戻りません。";
+// Added below kConfirmNote when a file not named ".ovi" is written as a container.
+inline constexpr char kConfirmContainerNote[] =
+    "※ このファイルはイメージ ブロック形式のため、各ブロックをヘッダのセクタへ書き込みます。";
 
 // The progress box and its status line: sectors done, sectors to write, percent, remaining time.
 inline constexpr char kWritingMessage[] = "書き込み処理中...";

@@ -3,6 +3,7 @@
 // virtual drive's do, driven through the commands a run sends, in order.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -80,7 +81,7 @@ inline std::vector<BenchmarkResult> ModelRows(ModelDrive m, uint32_t stride) {
   for (uint32_t n : {1u, (16384 + B - 1) / B, 65536 / B}) {
     bool seen = false;
     for (uint32_t s : sizes) seen = seen || s == n;
-    if (!seen) sizes.push_back(n);
+    if (!seen && n <= L) sizes.push_back(n);  // a size longer than the disc is not measured
   }
   auto measure = [&](bool isRandom, uint64_t first, uint32_t n) {
     m.Pause(500);
@@ -107,7 +108,8 @@ inline std::vector<BenchmarkResult> ModelRows(ModelDrive m, uint32_t stride) {
     rows.push_back({kBenchTransferRate, TransferTitle(false, kRegionStart), TransferSizeText(n * B), startRates.back(), ""});
   }
   for (uint32_t n : sizes) {
-    endRates.push_back(measure(false, L - L * 5 / 100, n));
+    // The last 5%, or the last transfer's worth of blocks when that is longer.
+    endRates.push_back(measure(false, std::min(L - L * 5 / 100, L - n), n));
     rows.push_back({kBenchTransferRate, TransferTitle(false, kRegionEnd), TransferSizeText(n * B), endRates.back(), ""});
   }
   for (size_t i = 0; i < sizes.size(); ++i) {

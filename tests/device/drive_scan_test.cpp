@@ -2,12 +2,14 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "device/adapter_inquiry.h"
 #include "device/drive_list.h"
 #include "device/ports/closed_port.h"
 #include "device/ports/virtual_port.h"
+#include "scsi/opcodes.h"
 #include "toolkit/endian.h"
 #include "toolkit/scripted_ui.h"
 #include "toolkit/worker.h"
@@ -184,6 +186,19 @@ TEST(DriveScan, RefreshRereadsCapacityAfterTheDiscChanged) {
   EXPECT_EQ(bench.list->Refresh(record), -1);
   EXPECT_EQ(record.CapacityBytes(), 0u);
   EXPECT_EQ(record.driveType, 5u);
+  // A block length no drive has would size every operation's buffers: it counts as a failed
+  // READ CAPACITY (last LBA 999 answered each time).
+  const std::pair<uint32_t, bool> lengths[] = {
+      {0, false}, {0xFFFFFFFF, false}, {65537, false}, {65536, true}, {2352, true}};
+  for (const auto& [length, plausible] : lengths) {
+    SCOPED_TRACE(length);
+    std::vector<uint8_t> answer(8);
+    PutBe32(answer.data(), 999);
+    PutBe32(answer.data() + 4, length);
+    drive->SetAnswerOverride(scsi_op::kReadCapacity, answer);
+    EXPECT_EQ(bench.list->Refresh(record), plausible ? 0 : -1);
+    EXPECT_EQ(record.CapacityBytes(), plausible ? 1000u * length : 0u);
+  }
 }
 
 TEST(DriveScan, ScanWindowRunsTheWalkUnderAProgressBox) {

@@ -52,6 +52,9 @@ TEST(PlaceBlock, DataMustFitItsSectorsAndTheirAddresses) {
        PlacementFault::kUnaddressable, 0, 0, 0},
       {"first sector 2^62", Placed(uint64_t{1} << 62, 1, 2048, 2048), PlacementFault::kUnaddressable, 0, 0, 0},
       {"first sector 2^64 - 1", Placed(~0ull, 1, 512, 0), PlacementFault::kUnaddressable, 0, 0, 0},
+      {"count FFFFFFFFh for 4 sectors of data", Placed(0, ~0u, 2048, 8192), PlacementFault::kCountMismatch, 0, 0, 0},
+      {"count one more than the data fills", Placed(0, 4, 2048, 3 * 2048), PlacementFault::kCountMismatch, 0, 0, 0},
+      {"sectors but no data", Placed(7, 1, 2048, 0), PlacementFault::kCountMismatch, 0, 0, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -7,11 +7,13 @@
 #include <cstring>
 
 #include "image/image_file.h"
+#include "image/image_test_support.h"
 #include "image_write_rig.h"
 #include "operations/image_write_texts.h"
 #include "operations/write_target.h"
 #include "scsi/opcodes.h"
 #include "scsi/sense.h"
+#include "toolkit/endian.h"
 #include "toolkit/format.h"
 #include "toolkit/sjis.h"
 
@@ -178,21 +180,6 @@ TEST_F(ImageWriteTest, TransferIsWholeSectorsOfTheDisc) {
   EXPECT_TRUE(disc == data);
 }
 
-// An empty image has nothing to write: no command, no division by zero, a normal end.
-TEST_F(ImageWriteTest, EmptyImageWritesNothingAndCompletes) {
-  OperationRig& rig = Disc(10);
-  WriteWatch watch(rig.SharedDrive());
-  ScriptedUi ui;
-  ui.QueueAnswer(kIdYes);
-  const ImageWriteResult result = Write(ui, File("empty.img", {}));
-  EXPECT_EQ(result.code, 0);
-  EXPECT_EQ(result.end, ImageWriteEnd::kCompleted);
-  EXPECT_EQ(result.sectorsToWrite, 0u);
-  EXPECT_TRUE(watch.Writes().empty());
-  EXPECT_TRUE(DiscNow() == before_);
-  EXPECT_EQ(ui.Boxes().back().box.style, kBoxOk);
-}
-
 // ---- Checks before anything is written ----
 
 struct RefusalCase {
@@ -212,6 +199,13 @@ TEST_F(ImageWriteTest, RefusalsComeBeforeTheConfirmationAndWriteNothing) {
     const std::filesystem::path path = dir_ / "made.ovi";
     WriteBackup(path, disc, sectorSize, EraseRuns(diskSectors, sectorSize));
     return ReadFileBytes(path);
+  };
+  // Blocks of 2048-byte sectors at the runs given, from the disc before.
+  auto blocksAt = [&](std::vector<SectorRun> runs) {
+    return [this, runs](const Bytes& disc) {
+      WriteBackup(dir_ / "made.ovi", disc, kSector, runs);
+      return ReadFileBytes(dir_ / "made.ovi");
+    };
   };
   const RefusalCase cases[] = {
       {"raw file larger than the disc", "dvdram", 1000, "big.img",
@@ -233,6 +227,29 @@ TEST_F(ImageWriteTest, RefusalsComeBeforeTheConfirmationAndWriteNothing) {
       {"backup of 2048-byte sectors on a 512-byte disk", "hdd", 4000, "dvd.ovi",
        [&](const Bytes&) { return backupOf(other, 2000, kSector); },
        Format(kSectorSizeMismatch, 2048u, 512u)},
+      {"empty raw file", "dvdram", 1000, "empty.img", [](const Bytes&) { return Bytes{}; }, kImageEmpty},
+      {"container whose one block holds no data", "dvdram", 1000, "nodata.ovi",
+       [](const Bytes&) { return Concat({Header(60, 0, 0, 0, "-nocomp-"), {0}}); }, kImageEmpty},
+      // 128 sectors of blocks on a 100-sector disc: each fits, and they share sectors 0-63.
+      {"the same block twice", "dvdram", 100, "twice.ovi", blocksAt({{0, 64}, {0, 64}}),
+       Format(kBlocksOverlap, 1u, uint64_t{0}, uint64_t{64}, 2u, uint64_t{0}, uint64_t{64})},
+      {"blocks overlapping, later one first in the file", "dvdram", 1000, "overlap.ovi",
+       blocksAt({{500, 10}, {100, 64}, {150, 8}}),
+       Format(kBlocksOverlap, 2u, uint64_t{100}, uint64_t{64}, 3u, uint64_t{150}, uint64_t{8})},
+      {"sector count FFFFFFFFh for 4 sectors of data", "dvdram", 1000, "count.ovi",
+       [&](const Bytes& disc) {
+         Bytes file = blocksAt({{0, 4}})(disc);
+         PutLe32(&file[40], 0xFFFFFFFFu);
+         return file;
+       },
+       kImageInfoFailed},
+      {"backup cut short under another name", "dvdram", 1000, "cut.img",
+       [&](const Bytes& disc) {
+         Bytes file = backupOf(disc, 1000, kSector);
+         file.resize(file.size() - 40);
+         return file;
+       },
+       kContainerByContentDamaged},
   };
   for (const RefusalCase& c : cases) {
     SCOPED_TRACE(c.name);

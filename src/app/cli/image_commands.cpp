@@ -116,6 +116,11 @@ std::string PlacementText(const BlockHeader& h, const BlockPlacement& placement)
     return "its " + Bytes(h.uncompressedSize) + " do not fit in its " + Count(h.sectorCount, "sector", "sectors") +
            " of " + Bytes(h.sectorSize);
   }
+  if (placement.fault == PlacementFault::kCountMismatch) {
+    const uint64_t filled = h.sectorSize == 0 ? 0 : (h.uncompressedSize + h.sectorSize - 1) / h.sectorSize;
+    return "its header gives " + Count(h.sectorCount, "sector", "sectors") + " of " + Bytes(h.sectorSize) +
+           " but its " + Bytes(h.uncompressedSize) + " fill " + Count(filled, "sector", "sectors");
+  }
   return "sectors " + std::to_string(h.firstSector) + " and on (" + Count(h.sectorCount, "sector", "sectors") +
          " of " + Bytes(h.sectorSize) + ") lie beyond any disc or file";
 }

@@ -59,9 +59,10 @@ void AddWriteCommand(CLI::App& app, CliSession& session) {
   auto o = std::make_shared<WriteOptions>();
   CLI::App* write = app.add_subcommand(
       "write",
-      "Write an image file onto the disc: an .ovi file block by block at the sectors its blocks name "
-      "(an erase backup goes back where it came from), any other file from sector 0. Exit code 0 only "
-      "when every sector was written (and read back equal with --verify)");
+      "Write an image file onto the disc: an .ovi file, or a file of any name that starts with a block "
+      "header, block by block at the sectors its blocks name (an erase backup goes back where it came "
+      "from), any other file from sector 0. Exit code 0 only when every sector was written (and read "
+      "back equal with --verify)");
   write->add_option("DRIVE", o->drive, "The drive: E:, e:, E, or a device path")->required();
   write->add_option("FILE", o->file, "The image file (.ovi, .img, .iso...)")->required();
   write->add_flag("--yes", o->yes, "Answer Yes to the confirmation (needed without a terminal)");

@@ -194,14 +194,18 @@ TEST_F(ImageCommands, DamagedAndHostileFilesAreNeverTakenForGood) {
     cases.push_back({b + "uncompressed size 2^40", lie(header, 20, le64(uint64_t{1} << 40)), false, 1, 1, 1});
     cases.push_back({b + "sector size 0", lie(header, 28, le32(0)), false, 1, 1, 1});
     cases.push_back({b + "sector size 1024", lie(header, 28, le32(1024)), false, 1, 1, 1});
-    cases.push_back({b + "sector size 4096", lie(header, 28, le32(4096)), true, 0, 0, 0});
+    // 8192 bytes fill 2 sectors of 4096 bytes, not the 4 the header gives.
+    cases.push_back({b + "sector size 4096", lie(header, 28, le32(4096)), false, 1, 1, 1});
     cases.push_back({b + "first sector 2^30 (2 TiB)", lie(header, 32, le64(uint64_t{1} << 30)), true, 0, 0, 1});
     cases.push_back({b + "first sector 2^32 (8 TiB)", lie(header, 32, le64(uint64_t{1} << 32)), true, 0, 0, 1});
     cases.push_back({b + "first sector 2^62", lie(header, 32, le64(uint64_t{1} << 62)), false, 1, 1, 1,
                      "lie beyond any disc or file"});
     cases.push_back({b + "sector count 0", lie(header, 40, le32(0)), false, 1, 1, 1});
     cases.push_back({b + "sector count 3", lie(header, 40, le32(3)), false, 1, 1, 1});
-    cases.push_back({b + "sector count 5", lie(header, 40, le32(5)), true, 0, 0, 0});
+    cases.push_back({b + "sector count 5", lie(header, 40, le32(5)), false, 1, 1, 1,
+                     "its header gives 5 sectors of 2048 bytes but its 8192 bytes fill 4 sectors"});
+    cases.push_back({b + "sector count FFFFFFFFh", lie(header, 40, le32(0xFFFFFFFF)), false, 1, 1, 1,
+                     "its header gives 4294967295 sectors of 2048 bytes but its 8192 bytes fill 4 sectors"});
     cases.push_back({b + "CRC", lie(header, 48, [](uint8_t* p) { *p ^= 1; }), true, 0, 1, 1, "BAD: CRC"});
     cases.push_back({b + "method -lh5-xyz", lie(header, 57, [](uint8_t* p) { std::copy_n("xyz", 3, p); }), false, 1,
                      1, 1, "names an unknown method"});

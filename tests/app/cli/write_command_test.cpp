@@ -55,20 +55,33 @@ class WriteCommandTest : public testing::Test {
   Bytes original_;
 };
 
+// Saved under a name other than .ovi, the backup still goes back to its sectors (written from
+// sector 0 on it would overwrite the head with its own headers), and the confirmation says so.
 TEST_F(WriteCommandTest, BackupGoesBackWithYes) {
-  for (const bool verify : {false, true}) {
-    SCOPED_TRACE(verify ? "with --verify" : "without --verify");
-    const fs::path backup = BackUpAndErase();
+  const struct {
+    const char* name;
+    bool verify;
+    const char* note;
+  } cases[] = {
+      {"backup.ovi", false, ""},
+      {"backup.ovi", true, ""},
+      {"backup.img", false, "\n※ このファイルはイメージ ブロック形式のため、各ブロックをヘッダのセクタへ書き込みます。"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + (c.verify ? " with --verify" : ""));
+    const fs::path backup = dir_ / c.name;
+    if (const fs::path made = BackUpAndErase(); made != backup) fs::rename(made, backup);
     std::vector<std::string> args = {"write", "E:", backup.string(), "--yes"};
-    if (verify) args.push_back("--verify");
+    if (c.verify) args.push_back("--verify");
     const CliOutcome run = Run(args);
     EXPECT_EQ(run.code, 0) << run.err;
-    EXPECT_EQ(run.out, verify ? "Wrote 128 of 128 sectors, read back and compared.\n" : "Wrote 128 of 128 sectors.\n");
+    EXPECT_EQ(run.out, c.verify ? "Wrote 128 of 128 sectors, read back and compared.\n" : "Wrote 128 of 128 sectors.\n");
     EXPECT_TRUE(ReadWholeFile(disc_) == original_);
     // The confirmation as the user reads it, answered from the command line, then the final box.
     EXPECT_TRUE(Has(run.err, ConsoleText("[確認] ORVANE   VIRTUAL DVD-RAM  1.01\n\nファイル: ") + backup.string() +
-                                 ConsoleText("\n\n書き込みを開始しますか？\n※ 書き込み先のディスクは、指定ファイルで上書"
-                                             "きされ元には戻りません。\n> y (given on the command line)\n")))
+                                 ConsoleText(std::string("\n\n書き込みを開始しますか？\n※ 書き込み先のディスクは、指定ファ"
+                                                         "イルで上書きされ元には戻りません。") + c.note +
+                                             "\n> y (given on the command line)\n")))
         << run.err;
     EXPECT_TRUE(Has(run.err, ConsoleText("[Orvane - DVD-RAM Utility] 書き込み完了しました。\n\n所要時間："))) << run.err;
   }
@@ -97,6 +110,7 @@ TEST_F(WriteCommandTest, RefusedImagesEndWithTheBoxAndExitCodeOne) {
       {"larger than the disc", Bytes(kDiscSectors * kSector + 1, 1), "big.iso", "[エラー] 書き込み先の容量が不足しています。\n"},
       {"damaged container", Concat({Header(60, 4, 4, 0, "-nocomp-"), {1, 2, 3}}), "cut.ovi",
        "[エラー] イメージ情報の取得に失敗しました。\n"},
+      {"empty image", {}, "empty.img", "[エラー] イメージに書き込むデータがありません。\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -106,6 +120,7 @@ TEST_F(WriteCommandTest, RefusedImagesEndWithTheBoxAndExitCodeOne) {
     EXPECT_EQ(run.code, 1);
     EXPECT_TRUE(Has(run.err, ConsoleText(c.shown))) << run.err;
     EXPECT_FALSE(Has(run.err, ConsoleText("書き込みを開始しますか"))) << "asked before refusing";
+    EXPECT_FALSE(Has(run.err, ConsoleText("書き込み完了しました。")));
     EXPECT_TRUE(ReadWholeFile(disc_) == original_);
   }
 }
