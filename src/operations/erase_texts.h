@@ -27,7 +27,6 @@ inline constexpr char kEraseNotReady[] = "デバイスの準備ができてい�
 
 // The confirmation (Yes, No, 400 pixels) and the progress box, with the identification text.
 inline constexpr char kEraseConfirmFormat[] = "%s\r\n\r\n本当に消去しますか？";
-inline constexpr char kEraseConfirmEnding[] = "本当に消去しますか？";
 inline constexpr char kEraseProgressFormat[] = "%s\r\n\r\nディスクを消去しています。";
 
 // The final box (400 pixels): the success text with OK, or a failure text with the stop icon;

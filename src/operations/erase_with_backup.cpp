@@ -16,13 +16,15 @@ namespace orv {
 
 namespace {
 
-MessageBoxSpec Box(std::string text, std::string caption, uint32_t style, std::string note = {}, int width = 0) {
+MessageBoxSpec Box(std::string text, std::string caption, uint32_t style, std::string note = {}, int width = 0,
+                   QuestionId question = QuestionId::kNone) {
   MessageBoxSpec box;
   box.text = std::move(text);
   box.caption = std::move(caption);
   box.style = style;
   box.note = std::move(note);
   box.width = width;
+  box.question = question;
   return box;
 }
 
@@ -56,7 +58,8 @@ class EraseCommand {
 };
 
 bool EraseCommand::AskForBackup(EraseReport& report, int& result) {
-  const uint32_t answer = ui_.ShowBox(Box(kEraseSaveQuestion, kAppTitle, kBoxYesNoCancel, kEraseSaveNote));
+  const uint32_t answer = ui_.ShowBox(
+      Box(kEraseSaveQuestion, kAppTitle, kBoxYesNoCancel, kEraseSaveNote, 0, QuestionId::kSaveBeforeErase));
   if (answer != kIdYes && answer != kIdNo) {
     result = End(report, EraseEnd::kCancelled, 0);
     return false;
@@ -95,8 +98,8 @@ int EraseCommand::Run(EraseReport& report) {
   }
 
   const std::string identification = IdentificationText(record_);
-  if (ui_.ShowBox(Box(Format(kEraseConfirmFormat, identification.c_str()), kAppTitle, kBoxYesNo, {},
-                      kEraseBoxWidth)) != kIdYes)
+  if (ui_.ShowBox(Box(Format(kEraseConfirmFormat, identification.c_str()), kAppTitle, kBoxYesNo, {}, kEraseBoxWidth,
+                      QuestionId::kEraseConfirm)) != kIdYes)
     return End(report, EraseEnd::kDeclined, 0);
 
   ProgressBoxSpec progressSpec;

@@ -125,6 +125,7 @@ class ImageWriteJob {
     box.style = kBoxYesNo | kBoxIconQuestion;
     box.note = kConfirmNote;
     box.width = 400;
+    box.question = QuestionId::kImageWriteConfirm;
     return ui_.ShowBox(box) == kIdYes;
   }
 

@@ -22,7 +22,6 @@ inline constexpr char kImageCannotOpen[] = "イメージファイルを開くこ
 // The confirmation: identification, then the file's path.
 inline constexpr char kConfirmCaption[] = "確認";
 inline constexpr char kConfirmQuestion[] = "%s\r\n\r\nファイル: %s\r\n\r\n書き込みを開始しますか？";
-inline constexpr char kConfirmQuestionEnding[] = "書き込みを開始しますか？";
 inline constexpr char kConfirmNote[] = "※ 書き込み先のディスクは、指定ファイルで上書きされ元には戻りません。";
 
 // The progress box and its status line: sectors done, sectors to write, percent, remaining time.

@@ -11,6 +11,7 @@ int OpenWriteTarget(Ui& ui, DeviceHandle& device, const DriveRecord& record) {
   question.caption = kErrorCaption;
   question.style = kBoxYesNo | kBoxIconError;
   question.note = kSharedModeNote;
+  question.question = QuestionId::kSharedMode;
   if (ui.ShowBox(question) != kIdYes) return -1;
 
   if (device.Open(record.path.c_str(), kOpenSharedReadWrite) == 0) return 0;

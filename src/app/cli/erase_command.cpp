@@ -102,13 +102,13 @@ void RunEraseCommand(CliSession& session, const EraseCliOptions& options) {
 
 void RegisterEraseAnswers(AnsweringUi& ui, const EraseAnswers& answers) {
   if (answers.backup) {
-    ui.Answer(kEraseSaveQuestion, kIdYes);
+    ui.Answer(QuestionId::kSaveBeforeErase, kIdYes);
     ui.AnswerSaveFile(*answers.backup);
   } else if (answers.noBackup) {
-    ui.Answer(kEraseSaveQuestion, kIdNo);
+    ui.Answer(QuestionId::kSaveBeforeErase, kIdNo);
   }
-  if (answers.yes) ui.Answer(kEraseConfirmEnding, kIdYes);
-  if (answers.shared) ui.Answer(kSharedModeQuestion, kIdYes);
+  if (answers.yes) ui.Answer(QuestionId::kEraseConfirm, kIdYes);
+  if (answers.shared) ui.Answer(QuestionId::kSharedMode, kIdYes);
 }
 
 void AddEraseCommand(CLI::App& app, CliSession& session) {

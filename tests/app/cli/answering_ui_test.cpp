@@ -35,25 +35,62 @@ class Console {
   ConsoleUi ui_;
 };
 
-MessageBoxSpec Question(std::string text, uint32_t style) {
+MessageBoxSpec Question(std::string text, uint32_t style, QuestionId question = QuestionId::kNone) {
   MessageBoxSpec box;
   box.text = std::move(text);
   box.caption = "確認";
   box.style = style;
+  box.question = question;
   return box;
 }
 
-TEST(AnsweringUi, GivenAnswersMatchTheQuestionsEndingAndAButtonItHas) {
-  Console console("n\n");
+// Answers go to a question's identity, never to its wording.
+TEST(AnsweringUi, GivenAnswersGoToTheQuestionsIdentityAndAButtonItHas) {
+  Console console("n\nn\n");
   AnsweringUi ui(console.Ui(), console.Err(), true);
-  ui.Answer("本当に消去しますか？", kIdYes);
-  ui.Answer("保存しますか？", kIdCancel);  // a button the Yes/No box does not have
-  EXPECT_EQ(ui.ShowBox(Question("E: DRIVE\r\n\r\n本当に消去しますか？", kBoxYesNo)), kIdYes);
+  ui.Answer(QuestionId::kEraseConfirm, kIdYes);
+  ui.Answer(QuestionId::kSaveBeforeErase, kIdCancel);  // a button the Yes/No box does not have
+  EXPECT_EQ(ui.ShowBox(Question("E: DRIVE\r\n\r\n本当に消去しますか？", kBoxYesNo, QuestionId::kEraseConfirm)), kIdYes);
   EXPECT_EQ(console.Unread(), 0);  // answered without reading the input
-  EXPECT_EQ(ui.ShowBox(Question("保存しますか？", kBoxYesNo)), kIdNo);  // asked at the terminal
+  EXPECT_EQ(ui.ShowBox(Question("保存しますか？", kBoxYesNo, QuestionId::kSaveBeforeErase)), kIdNo);  // asked
+  // The same wording under another identity is not answered for.
+  EXPECT_EQ(ui.ShowBox(Question("E: DRIVE\r\n\r\n本当に消去しますか？", kBoxYesNo, QuestionId::kSharedMode)), kIdNo);
   const std::string written = console.Written();
   // The terminal gets UTF-8.
   EXPECT_NE(written.find(ConsoleText("本当に消去しますか？") + "\n> y (given on the command line)\n"), std::string::npos);
+}
+
+// A save choice naming a file that exists asks before it is replaced, as the window's dialog
+// does: at the terminal, or answered by the option; without either it is cancelled.
+TEST(AnsweringUi, AnExistingFileIsChosenForSavingOnlyWhenTheUserAgrees) {
+  struct Case {
+    const char* name;
+    const char* typed;
+    bool interactive;
+    bool overwrite;  // the option answers the question
+    int result;
+  };
+  const Case cases[] = {
+      {"terminal: yes", "y\n", true, false, 0},
+      {"terminal: no", "n\n", true, false, -1},
+      {"no terminal", "", false, false, -1},
+      {"no terminal, answered by the option", "", false, true, 0},
+  };
+  const std::filesystem::path existing = std::filesystem::temp_directory_path() / "orvane-answering-existing.ovi";
+  std::FILE* file = std::fopen(existing.string().c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  std::fclose(file);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Console console(c.typed);
+    AnsweringUi ui(console.Ui(), console.Err(), c.interactive);
+    if (c.overwrite) ui.Answer(QuestionId::kOverwriteFile, kIdYes);
+    ui.AnswerSaveFile(existing);
+    std::filesystem::path path;
+    EXPECT_EQ(ui.ChooseSaveFile({"消去情報の保存", "ovi", {}}, path), c.result);
+    EXPECT_NE(console.Written().find(ConsoleText("は既に存在します。")), std::string::npos);
+  }
+  std::filesystem::remove(existing);
 }
 
 TEST(AnsweringUi, WithoutATerminalEveryUnansweredQuestionGetsTheAnswerThatChangesNothing) {
