@@ -3,13 +3,17 @@
 // reach the erase's shared-mode question, as a device in use does on Windows. An unused loop
 // device stands in for the drive; the question is answered No, so nothing is ever written.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <fstream>
 #include <string>
+
+#include "erase_rig.h"
 
 #include "operations/erase_with_backup.h"
 #include "operations/write_target.h"
@@ -53,6 +57,35 @@ TEST(EraseOnLinux, AnExclusivelyHeldDeviceBringsTheSharedModeQuestion) {
   EXPECT_EQ(boxes[1].box.text, kSharedModeQuestion);
   EXPECT_FALSE(drives.Device().IsOpen());
   ::close(held);
+}
+
+// A file system that takes no more bytes (here: the process's file size limit, which fails a
+// write as a full disk does, with the system's own reason): the backup fails with that reason,
+// nothing is erased, nothing is left beside the chosen name.
+TEST(EraseOnLinux, ABackupThatCannotBeWrittenOutSaysTheSystemsReason) {
+  const std::filesystem::path dir = TempDir("erase-linux-full");
+  EraseRig rig(dir / "disc.img", 100, 2048);
+  const Bytes before = rig.Disc();
+  ScriptedUi ui;
+  ui.QueueAnswer(kIdYes);
+  ui.QueueFile(dir / "backup.ovi");
+  ui.QueueAnswer(kIdYes);
+  EraseReport report;
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 16 * 1024;  // the backup of 100 sectors of noise takes about 200 KiB
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  EraseWithBackup(ui, rig.List(), rig.Record(), {}, &report);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(report.end, EraseEnd::kBackupFailed);
+  const std::string reason = "\r\n    File too large";
+  ASSERT_GT(report.failure.size(), reason.size());
+  EXPECT_EQ(report.failure.substr(report.failure.size() - reason.size()), reason) << report.failure;
+  EXPECT_TRUE(rig.Disc() == before);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);  // the disc alone
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "erase_rig.h"
+#include "image/file_system.h"
 #include "image/image_check.h"
 #include "image/image_file.h"
 #include "operations/erase_texts.h"
@@ -211,6 +212,9 @@ TEST_F(Erase, WithBackupAsksSavesVerifiesThenZeroesOnlyTheRegions) {
   EXPECT_EQ(boxes[2].box.caption, kAppTitle);
   EXPECT_EQ(boxes[2].box.style, kBoxOk);
   EXPECT_EQ(boxes[2].box.width, 400);
+  EXPECT_EQ(boxes[0].box.question, QuestionId::kSaveBeforeErase);
+  EXPECT_EQ(boxes[1].box.question, QuestionId::kEraseConfirm);
+  EXPECT_EQ(boxes[2].box.question, QuestionId::kNone);
 
   const auto choices = ui.FileChoices();
   ASSERT_EQ(choices.size(), 1u);
@@ -498,7 +502,7 @@ TEST_F(Erase, AFailedBackupLeavesTheDiscUntouchedAndTheUsersFileAsItWas) {
       EXPECT_EQ(boxes[2].box.text, c.failure);
       EXPECT_EQ(boxes[2].box.caption, kAppTitle);
       EXPECT_EQ(boxes[2].box.style, kBoxOk | kBoxIconError);
-      EXPECT_EQ(boxes[2].box.note, kEraseDoneNote);
+      EXPECT_EQ(boxes[2].box.note, "");  // nothing was erased: no hint to eject the disc
       EXPECT_EQ(boxes[2].box.width, 400);
       EXPECT_TRUE(rig.Disc() == before);
       EXPECT_TRUE(std::none_of(rig.Log().begin(), rig.Log().end(),
@@ -559,6 +563,8 @@ TEST_F(Erase, AFailedZeroWriteStopsThereAndKeepsTheCompleteBackup) {
     EXPECT_EQ(Run(ui, report), -1);
     EXPECT_EQ(report.end, EraseEnd::kZeroFailed);
     EXPECT_EQ(report.backup, Backup());
+    EXPECT_EQ(report.zeroed, c.zeroed);
+    EXPECT_EQ(ui.Boxes().back().box.note, c.zeroed > 0 ? kEraseDoneNote : "");
     EXPECT_EQ(ui.Boxes().back().box.text, c.failure);
     EXPECT_EQ(ui.Boxes().back().box.style, kBoxOk | kBoxIconError);
     EXPECT_TRUE(rig.Disc() == Zeroed(before, 2048, c.zeroed));
@@ -567,25 +573,147 @@ TEST_F(Erase, AFailedZeroWriteStopsThereAndKeepsTheCompleteBackup) {
   }
 }
 
-TEST_F(Erase, ABackupThatCannotBeCreatedStopsBeforeTheDiscIsRead) {
-  fs::create_directories(dir_ / "a-folder");
-  const fs::path paths[] = {dir_ / "no-such-folder" / "backup.ovi", dir_ / "a-folder"};
-  for (const fs::path& path : paths) {
-    SCOPED_TRACE(path.string());
+// The backup path is checked before the drive is opened: the backup is renamed onto it, so the
+// disc's own file by any name would be replaced by the backup, and a device overwritten.
+TEST_F(Erase, ABackupPathThatIsNoFileOfItsOwnIsRefusedBeforeTheDriveIsOpened) {
+  struct Case {
+    const char* name;
+    std::function<fs::path(const fs::path& dir)> make;  // empty: the kind cannot be made here
+    EraseEnd end;
+    const char* reason;  // the refusal's first line; null: the backup's creation fails instead
+  };
+  const Case cases[] = {
+      {"no such folder", [](const fs::path& d) { return d / "no-such-folder" / "backup.ovi"; },
+       EraseEnd::kBackupFailed, nullptr},
+      {"a folder", [](const fs::path& d) { return d / "a-folder"; }, EraseEnd::kBackupRefused,
+       "保存先はファイルではなく、フォルダです。"},
+      {"the disc's image file", [](const fs::path& d) { return d / "disc.img"; }, EraseEnd::kBackupRefused,
+       "保存先は、消去するディスクのイメージ ファイルそのものです。"},
+      {"the image through a-folder/..", [](const fs::path& d) { return d / "a-folder" / ".." / "disc.img"; },
+       EraseEnd::kBackupRefused, "保存先は、消去するディスクのイメージ ファイルそのものです。"},
+      {"a symbolic link to the image",
+       [](const fs::path& d) {
+         std::error_code ec;
+         fs::create_symlink(d / "disc.img", d / "link.ovi", ec);
+         return ec ? fs::path() : d / "link.ovi";
+       },
+       EraseEnd::kBackupRefused, "保存先は、消去するディスクのイメージ ファイルそのものです。"},
+      {"a hard link to the image",
+       [](const fs::path& d) {
+         std::error_code ec;
+         fs::create_hard_link(d / "disc.img", d / "hard.ovi", ec);
+         return ec ? fs::path() : d / "hard.ovi";
+       },
+       EraseEnd::kBackupRefused, "保存先は、消去するディスクのイメージ ファイルそのものです。"},
+      {"a device node",
+       [](const fs::path&) { return fs::is_character_file("/dev/null") ? fs::path("/dev/null") : fs::path(); },
+       EraseEnd::kBackupRefused, "保存先はファイルではなく、デバイスです。"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     EraseRig& rig = MakeRig(100);
+    fs::create_directories(dir_ / "a-folder");
+    const fs::path path = c.make(dir_);
+    if (path.empty()) continue;
     const Bytes before = rig.Disc();
+    const std::set<std::string> names = Names(dir_);
     ScriptedUi ui;
     ui.QueueAnswer(kIdYes);
     ui.QueueFile(path);
     ui.QueueAnswer(kIdYes);
     EraseReport report;
     EXPECT_EQ(Run(ui, report), -1);
-    EXPECT_EQ(report.end, EraseEnd::kBackupFailed);
-    EXPECT_EQ(report.failure, Format(kEraseBackupCannotOpen, PathText(path).c_str()));
+    EXPECT_EQ(report.end, c.end);
+    const MessageBoxSpec last = ui.Boxes().back().box;
+    if (c.reason) {
+      EXPECT_EQ(last.text, std::string(c.reason) + "\r\n\r\n保存先: " + PathText(path) + "\r\n消去するドライブ: E: (" +
+                               PathText(dir_ / "disc.img") + ")");
+      EXPECT_EQ(last.caption, "エラー");
+      EXPECT_EQ(ui.Boxes().size(), 2u);  // the save question, then the refusal: no confirmation
+    } else {
+      // The system's reason on a line of its own.
+      const std::string opening = Format(kEraseBackupCannotOpen, PathText(path).c_str()) + "\r\n    ";
+      EXPECT_EQ(last.text.substr(0, opening.size()), opening);
+      EXPECT_GT(last.text.size(), opening.size());
+    }
     EXPECT_TRUE(rig.Log().empty());
     EXPECT_TRUE(rig.Disc() == before);
-    EXPECT_EQ(Names(dir_), (std::set<std::string>{"disc.img", "a-folder"}));
+    EXPECT_EQ(Names(dir_), names);
+    EXPECT_FALSE(rig.Device().IsOpen());
   }
+}
+
+TEST_F(Erase, AWriteProtectedMediumIsRefusedBeforeAnythingIsRead) {
+  EraseRig& rig = MakeRig(100);
+  const Bytes before = rig.Disc();
+  std::string error;
+  rig.Drive().ChangeMedium(OpenImageMedium(dir_ / "disc.img", 2048, 100, true, error));
+  ScriptedUi ui;
+  AnswerYesWithBackup(ui);
+  EraseReport report;
+  EXPECT_EQ(Run(ui, report), -1);
+  EXPECT_EQ(report.end, EraseEnd::kWriteProtected);
+  ASSERT_EQ(ui.Boxes().size(), 2u);
+  EXPECT_EQ(ui.Boxes()[1].box.text, "書き込み先のディスクは書き込み禁止になっています。\r\n何も書き込んでいません。");
+  EXPECT_TRUE(rig.Log().empty());
+  EXPECT_TRUE(rig.Disc() == before);
+  EXPECT_EQ(Names(dir_), std::set<std::string>{"disc.img"});
+}
+
+// Closing the progress box (Ctrl-C on the console) stops the erase while the disc is as it was;
+// from the first zero on, the erase runs to its end.
+TEST_F(Erase, AStopBeforeTheFirstZeroLeavesTheDiscAsItWas) {
+  struct Case {
+    const char* pressAt;  // the status at which the user closes the box
+    EraseEnd end;
+    bool backupKept;      // the backup was already complete on the disk
+  };
+  const Case cases[] = {
+      {"保存 3/100", EraseEnd::kInterrupted, false},
+      {"保存 70/100", EraseEnd::kInterrupted, false},
+      {"確認", EraseEnd::kInterrupted, true},
+      {"消去 1/100", EraseEnd::kErased, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pressAt);
+    EraseRig& rig = MakeRig(100);
+    fs::remove(Backup());
+    const Bytes before = rig.Disc();
+    ScriptedUi ui;
+    AnswerYesWithBackup(ui);
+    ui.PressProgressButtonOnStatus(c.pressAt);
+    EraseReport report;
+    EXPECT_EQ(Run(ui, report), c.end == EraseEnd::kErased ? 0 : -1);
+    EXPECT_EQ(report.end, c.end);
+    if (c.end == EraseEnd::kInterrupted) {
+      EXPECT_EQ(ui.Boxes().back().box.text, "処理を中断しました。");
+      EXPECT_EQ(ui.Boxes().back().box.note, "");
+      EXPECT_TRUE(rig.Disc() == before);
+    } else {
+      EXPECT_TRUE(rig.Disc() == Zeroed(before, 2048));
+    }
+    if (c.backupKept)
+      ExpectBackupOf(Backup(), before, 100, 2048);
+    const std::set<std::string> kept = {"disc.img", "backup.ovi"}, discOnly = {"disc.img"};
+    EXPECT_EQ(Names(dir_), c.backupKept ? kept : discOnly);
+  }
+}
+
+// A temporary a killed run left beside the backup is removed; one another run is still writing
+// (it holds its claim) stays.
+TEST_F(Erase, LeftBehindTemporariesGoButOneInUseStays) {
+  EraseRig& rig = MakeRig(100);
+  const Bytes before = rig.Disc();
+  WriteWholeFile(dir_ / "backup.ovi.orvane-0.tmp", Bytes{1});
+  WriteWholeFile(dir_ / "backup.ovi.orvane-1.tmp", Bytes{2});
+  FileClaim live;
+  ASSERT_EQ(live.Take(dir_ / "backup.ovi.orvane-1.tmp"), 0);
+  ScriptedUi ui;
+  AnswerYesWithBackup(ui);
+  EraseReport report;
+  EXPECT_EQ(Run(ui, report), 0);
+  ExpectBackupOf(Backup(), before, 100, 2048);
+  EXPECT_EQ(Names(dir_), (std::set<std::string>{"disc.img", "backup.ovi", "backup.ovi.orvane-1.tmp"}));
 }
 
 // ---- The read-back of the backup ----
