@@ -45,7 +45,6 @@ TEST(OpenWriteTarget, ExclusiveFirstSharedOnlyWhenTheUserAgrees) {
       EXPECT_EQ(boxes[0].box.text, "書き込み先のディスクは書き込み禁止になっています。\r\n何も書き込んでいません。");
       EXPECT_EQ(boxes[0].box.style, kBoxOk | kBoxIconError);
     } else if (c.boxes >= 1) {
-      EXPECT_EQ(boxes[0].box.question, QuestionId::kSharedMode);
       EXPECT_EQ(boxes[0].box.text, kSharedModeQuestion);
       EXPECT_EQ(boxes[0].box.note, kSharedModeNote);
       EXPECT_EQ(boxes[0].box.caption, "エラー");

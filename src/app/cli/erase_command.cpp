@@ -64,9 +64,9 @@ std::string Shown(const std::filesystem::path& path) {
   return std::string(text.begin(), text.end());
 }
 
-}  // namespace
-
-std::string EraseOutcomeLine(const EraseReport& report) {
+// The one line after a run that did not erase, saying what state the disc and the file are in:
+// whether the disc was touched is told by the sectors actually written.
+std::string Outcome(const EraseReport& report) {
   const std::string kept = report.backup.empty() ? std::string() : "; " + Shown(report.backup) + " holds what was there";
   switch (report.end) {
     case EraseEnd::kErased: return {};
@@ -80,8 +80,6 @@ std::string EraseOutcomeLine(const EraseReport& report) {
     default: return "nothing was erased";
   }
 }
-
-namespace {
 
 void RunEraseCommand(CliSession& session, const EraseCliOptions& options) {
   const bool interactive = session.InputIsTerminal();
@@ -108,7 +106,7 @@ void RunEraseCommand(CliSession& session, const EraseCliOptions& options) {
   session.Drives().Device().Close();
   session.exitCode = report.end == EraseEnd::kErased ? 0 : 1;
   if (session.exitCode == 0) return;
-  std::string outcome = EraseOutcomeLine(report);
+  std::string outcome = Outcome(report);
   if (report.end == EraseEnd::kSaveCancelled && given.backup && !options.overwrite && !interactive &&
       std::filesystem::is_regular_file(*given.backup))
     outcome += " (" + Shown(*given.backup) + " exists: --overwrite replaces it)";

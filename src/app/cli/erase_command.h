@@ -13,13 +13,11 @@ class App;
 
 #include <filesystem>
 #include <optional>
-#include <string>
 
 namespace orv {
 
 class AnsweringUi;
 class CliSession;
-struct EraseReport;
 
 void AddEraseCommand(CLI::App& app, CliSession& session);
 
@@ -34,9 +32,5 @@ struct EraseAnswers {
   bool overwrite = false;
 };
 void RegisterEraseAnswers(AnsweringUi& ui, const EraseAnswers& answers);
-
-// The one line after a run that did not erase, saying what state the disc and the file are in:
-// whether the disc was touched is told by the sectors actually written. "" after an erase.
-std::string EraseOutcomeLine(const EraseReport& report);
 
 }  // namespace orv
