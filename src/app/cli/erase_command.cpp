@@ -107,8 +107,9 @@ void RunEraseCommand(CliSession& session, const EraseCliOptions& options) {
   session.exitCode = report.end == EraseEnd::kErased ? 0 : 1;
   if (session.exitCode == 0) return;
   std::string outcome = Outcome(report);
+  std::error_code ec;
   if (report.end == EraseEnd::kSaveCancelled && given.backup && !options.overwrite && !interactive &&
-      std::filesystem::is_regular_file(*given.backup))
+      std::filesystem::is_regular_file(*given.backup, ec))
     outcome += " (" + Shown(*given.backup) + " exists: --overwrite replaces it)";
   session.PrintError(outcome);
 }
