@@ -19,6 +19,7 @@ BenchmarkRun RunBenchmark(Ui& ui, DriveList& drives, const DriveRecord& drive, B
   question.text = BenchmarkQuestion(drive);
   question.caption = "確認";
   question.style = kBoxYesNo | kBoxIconQuestion;
+  question.question = QuestionId::kBenchmarkConfirm;
   if (ui.ShowBox(question) != kIdYes) return run;
 
   // Shared read and write access, as every reading operation opens a drive: the benchmark

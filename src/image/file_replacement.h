@@ -9,12 +9,16 @@
 //   write the file at output.Temporary(), close it
 //   if (output.Commit() != 0) ...                 // the temporary is gone, the target untouched
 //
+// A temporary is claimed (FileClaim) while it is written; one of the target's that nobody claims
+// was left behind by a run that was killed, and Begin removes it.
 // A target that is a symbolic link is followed: the file it names is replaced, the link stays.
 // The new file gets the permissions a new file gets, not those of the file it replaces.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+
+#include "image/file_system.h"
 
 namespace orv {
 
@@ -58,6 +62,7 @@ class FileReplacement {
 
   std::filesystem::path target_;
   std::filesystem::path temporary_;
+  FileClaim claim_;  // held on the temporary while it is being written
   Fault fault_ = Fault::kNone;
   uint32_t error_ = 0;
 };

@@ -51,6 +51,26 @@ int SyncFile(const std::filesystem::path& path, uint32_t* error);
 // or missing. Both lie in one folder. 0 or -1.
 int RenameOnto(const std::filesystem::path& from, const std::filesystem::path& to, uint32_t* error);
 
+// A hold on a file this process is writing. The system drops it with the handle, also when the
+// process is killed, so another run tells a file still being written from one a killed run left
+// behind. It never stops anyone from reading, writing, renaming or removing the file (flock; on
+// Windows a byte-range lock far past any data, with every sharing allowed).
+class FileClaim {
+ public:
+  FileClaim() = default;
+  ~FileClaim() { Release(); }
+  FileClaim(const FileClaim&) = delete;
+  FileClaim& operator=(const FileClaim&) = delete;
+
+  // Claims the existing file `path` without waiting. 0, or -1 when another holds it or it
+  // cannot be opened.
+  int Take(const std::filesystem::path& path);
+  void Release();
+
+ private:
+  intptr_t handle_ = -1;
+};
+
 // The system's error code of the calling thread's last failed call.
 uint32_t LastSystemError();
 

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -73,6 +74,28 @@ int RenameOnto(const std::filesystem::path& from, const std::filesystem::path& t
     ::close(fd);
   }
   return 0;
+}
+
+int FileClaim::Take(const std::filesystem::path& path) {
+  Release();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return -1;
+  // The path must still name the file locked: another run may have removed it (as left behind)
+  // between the open and the lock.
+  struct stat held {}, named {};
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &held) != 0 || ::lstat(path.c_str(), &named) != 0 ||
+      held.st_dev != named.st_dev || held.st_ino != named.st_ino) {
+    ::close(fd);
+    return -1;
+  }
+  handle_ = fd;
+  return 0;
+}
+
+void FileClaim::Release() {
+  if (handle_ < 0) return;
+  ::close(static_cast<int>(handle_));  // the lock goes with it
+  handle_ = -1;
 }
 
 uint32_t LastSystemError() { return static_cast<uint32_t>(errno); }

@@ -79,4 +79,30 @@ int RenameOnto(const std::filesystem::path& from, const std::filesystem::path& t
 
 uint32_t LastSystemError() { return static_cast<uint32_t>(::GetLastError()); }
 
+// The claim's byte: past any offset a file of this program reaches, so it locks no data.
+constexpr DWORD kClaimOffsetHigh = 0xFFFFFFFFu;
+constexpr DWORD kClaimOffsetLow = 0xFFFFFFFEu;
+
+int FileClaim::Take(const std::filesystem::path& path) {
+  Release();
+  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return -1;
+  OVERLAPPED at{};
+  at.Offset = kClaimOffsetLow;
+  at.OffsetHigh = kClaimOffsetHigh;
+  if (!::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+    ::CloseHandle(h);
+    return -1;
+  }
+  handle_ = reinterpret_cast<intptr_t>(h);
+  return 0;
+}
+
+void FileClaim::Release() {
+  if (handle_ == -1) return;
+  ::CloseHandle(reinterpret_cast<HANDLE>(handle_));  // the lock goes with it
+  handle_ = -1;
+}
+
 }  // namespace orv

@@ -5,6 +5,7 @@
 
 #include "device/scsi_commands.h"
 #include "image/file_replacement.h"
+#include "image/file_system.h"
 #include "image/image_check.h"
 #include "image/image_file.h"
 #include "operations/erase_texts.h"
@@ -18,6 +19,15 @@ namespace {
 // Bytes taken from the decoder at a time while the backup is read back.
 constexpr uint32_t kReadBackPiece = 0x10000;
 
+// `text` with the system's reason for `error` on a line of its own (none when the failure left
+// no system error, as when memory ran out).
+std::string WithReason(const char* text, uint32_t error) {
+  std::string line = text;
+  const std::string reason = error != 0 ? SystemErrorText(error) : std::string();
+  if (!reason.empty()) line += Format(kEraseReasonLine, reason.c_str());
+  return line;
+}
+
 // The sectors of one region, appended to `sectors`; false with `failure` set when a sector
 // could not be read or written into the image.
 bool CopyRegion(DeviceHandle& device, UnitAddress unit, uint32_t sectorSize, const EraseRegion& region,
@@ -25,7 +35,7 @@ bool CopyRegion(DeviceHandle& device, UnitAddress unit, uint32_t sectorSize, con
                 std::string& failure) {
   BlockHeader* header = image.BeginBlock(static_cast<int>(BlockMethod::kLh5));
   if (header == nullptr) {
-    failure = kEraseBlockOpenFailed;
+    failure = WithReason(kEraseBlockOpenFailed, image.LastError());
     return false;
   }
   header->sectorSize = sectorSize;
@@ -33,7 +43,10 @@ bool CopyRegion(DeviceHandle& device, UnitAddress unit, uint32_t sectorSize, con
   header->sectorCount = region.sectorCount;
   header->reserved2 = 0;
   for (uint32_t i = 0; i < region.sectorCount; ++i, ++done) {
-    pass.BeforeSector(kEraseStatusBackup, done, total);
+    if (!pass.BeforeSector(kEraseStatusBackup, done, total)) {
+      failure = kEraseInterrupted;
+      return false;
+    }
     const size_t at = sectors.size();
     sectors.resize(at + sectorSize);
     uint8_t* sector = sectors.data() + at;
@@ -43,18 +56,36 @@ bool CopyRegion(DeviceHandle& device, UnitAddress unit, uint32_t sectorSize, con
       return false;
     }
     if (image.WriteBlockData(sectorSize, sector) != static_cast<int64_t>(sectorSize)) {
-      failure = kEraseBackupFailed;
+      failure = WithReason(kEraseBackupFailed, image.LastError());
       return false;
     }
   }
   if (image.EndBlock() != 0) {
-    failure = kEraseBlockCloseFailed;
+    failure = WithReason(kEraseBlockCloseFailed, image.LastError());
     return false;
   }
   return true;
 }
 
 }  // namespace
+
+BackupPathFault CheckBackupPath(const std::filesystem::path& path, const std::filesystem::path& discFile) {
+  FileFacts facts;
+  // A path that cannot be examined is left to the backup's creation, which names the reason.
+  if (InspectFile(path, facts, nullptr) != 0) return BackupPathFault::kNone;
+  switch (facts.kind) {
+    case FileKind::kDirectory: return BackupPathFault::kFolder;
+    case FileKind::kDevice: return BackupPathFault::kDevice;
+    case FileKind::kPipe:
+    case FileKind::kOther: return BackupPathFault::kNotAFile;
+    case FileKind::kMissing: return BackupPathFault::kNone;
+    case FileKind::kRegular: break;
+  }
+  FileFacts disc;
+  if (!discFile.empty() && InspectFile(discFile, disc, nullptr) == 0 && SameFile(facts, disc))
+    return BackupPathFault::kDisc;
+  return BackupPathFault::kNone;
+}
 
 std::string PathText(const std::filesystem::path& path) {
   const std::u8string utf8 = path.u8string();
@@ -82,7 +113,8 @@ int SaveEraseBackup(DeviceHandle& device, const DriveRecord& record, const std::
   FileReplacement output;
   ImageFile image;
   if (output.Begin(path) != 0 || image.CreateImage(output.Temporary()) != 0) {
-    failure = Format(kEraseBackupCannotOpen, PathText(path).c_str());
+    const uint32_t error = output.LastFault() != FileReplacement::Fault::kNone ? output.LastError() : image.LastError();
+    failure = WithReason(Format(kEraseBackupCannotOpen, PathText(path).c_str()).c_str(), error);
     return -1;
   }
   uint64_t done = 0;
@@ -95,13 +127,21 @@ int SaveEraseBackup(DeviceHandle& device, const DriveRecord& record, const std::
   // A writer that could not finish the file (the last header, the closing byte, the close
   // itself) leaves a file that is not the backup, whatever was written before.
   if (image.CloseWriter() != 0) {
-    failure = kEraseBackupFailed;
+    failure = WithReason(kEraseBackupFailed, image.LastError());
     return -1;
   }
   if (beforeReadBack) beforeReadBack(output.Temporary());
-  pass.Show(kEraseStatusCheck);
-  if (CheckEraseBackup(output.Temporary(), sectorSize, regions, sectors) != 0 || output.Commit() != 0) {
+  if (!pass.Show(kEraseStatusCheck)) {
+    failure = kEraseInterrupted;
+    return -1;
+  }
+  // The read-back compares bytes: its failure has no system reason worth showing.
+  if (CheckEraseBackup(output.Temporary(), sectorSize, regions, sectors) != 0) {
     failure = kEraseBackupFailed;
+    return -1;
+  }
+  if (output.Commit() != 0) {
+    failure = WithReason(kEraseBackupFailed, output.LastError());
     return -1;
   }
   return 0;

@@ -40,6 +40,19 @@ int SaveEraseBackup(DeviceHandle& device, const DriveRecord& record, const std::
 int CheckEraseBackup(const std::filesystem::path& path, uint32_t sectorSize, const std::vector<EraseRegion>& regions,
                      const std::vector<uint8_t>& sectors);
 
+// Why a path cannot take the backup, checked before the drive is opened: the backup is renamed
+// onto its path, so a path naming the disc's own image file would replace the disc by its
+// backup, and one naming a device would write over whatever that device holds.
+enum class BackupPathFault {
+  kNone,      // missing, or a plain file of its own (which the backup replaces)
+  kDisc,      // the file that holds the disc (the same device and inode, by any name or link)
+  kDevice,    // a device node: the drive itself or any other
+  kFolder,
+  kNotAFile,  // a pipe, a socket or the like
+};
+// `discFile`: the plain file holding the disc (a virtual drive's image), empty for a real drive.
+BackupPathFault CheckBackupPath(const std::filesystem::path& path, const std::filesystem::path& discFile);
+
 // The path as the program's text, for a failure message.
 std::string PathText(const std::filesystem::path& path);
 

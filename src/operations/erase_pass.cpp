@@ -23,21 +23,32 @@ uint32_t BarValue(uint64_t value) { return value > 0xFFFFFFFFull ? 0xFFFFFFFFu :
 
 }  // namespace
 
-ErasePass::ErasePass(Ui& ui, ProgressSink* sink, uint64_t totalSteps) : ui_(ui), sink_(sink), total_(totalSteps) {
+ErasePass::ErasePass(Ui& ui, ProgressSink* sink, uint64_t totalSteps, const bool* stopRequested)
+    : ui_(ui), sink_(sink), total_(totalSteps), stopRequested_(stopRequested) {
   if (sink_) sink_->SetRange(BarValue(total_));
 }
 
-void ErasePass::BeforeSector(const char* label, uint64_t done, uint64_t count) {
+bool ErasePass::BeforeSector(const char* label, uint64_t done, uint64_t count, bool canStop) {
   // One look at the queue, without waiting: the drive, not the user, sets the pace.
   ui_.ProcessMessages(0);
-  if (!sink_) return;
+  if (canStop && stopRequested_ != nullptr && *stopRequested_) {
+    stopped_ = true;
+    return false;
+  }
+  if (!sink_) return true;
   sink_->SetStatus(Format(kEraseStatusFormat, label, done + 1, count));
   sink_->SetPosition(BarValue(steps_++));
+  return true;
 }
 
-void ErasePass::Show(const char* label) {
+bool ErasePass::Show(const char* label) {
   ui_.ProcessMessages(0);
+  if (stopRequested_ != nullptr && *stopRequested_) {
+    stopped_ = true;
+    return false;
+  }
   if (sink_) sink_->SetStatus(label);
+  return true;
 }
 
 std::string TransferFailureReason(const DeviceHandle& device, int moved, uint32_t wanted) {

@@ -27,7 +27,6 @@ inline constexpr char kEraseNotReady[] = "デバイスの準備ができてい�
 
 // The confirmation (Yes, No, 400 pixels) and the progress box, with the identification text.
 inline constexpr char kEraseConfirmFormat[] = "%s\r\n\r\n本当に消去しますか？";
-inline constexpr char kEraseConfirmEnding[] = "本当に消去しますか？";
 inline constexpr char kEraseProgressFormat[] = "%s\r\n\r\nディスクを消去しています。";
 
 // The final box (400 pixels): the success text with OK, or a failure text with the stop icon;
@@ -46,6 +45,19 @@ inline constexpr char kEraseBackupFailed[] = "消去内容の保存に失敗し�
 inline constexpr char kEraseBlockCloseFailed[] = "イメージ ブロックのクローズに失敗しました。";
 // The failure of a zero write, with the reason (the program's wording, without "に").
 inline constexpr char kEraseWriteFailed[] = "データの書き込み失敗しました。\r\n    %s";
+// A stop asked for (the progress box closed, Ctrl-C) before the first zero was written.
+inline constexpr char kEraseInterrupted[] = "処理を中断しました。";
+// A file operation's failure text is followed by the system's reason on a line of its own.
+inline constexpr char kEraseReasonLine[] = "\r\n    %s";
+
+// The backup path refused before the drive is opened: the reason, then the path chosen and the
+// drive (with the file that holds its disc, for a virtual drive). Titled "エラー", stop icon.
+inline constexpr char kEraseBackupRefusedFormat[] = "%s\r\n\r\n保存先: %s\r\n消去するドライブ: %s";
+inline constexpr char kEraseBackupIsDisc[] = "保存先は、消去するディスクのイメージ ファイルそのものです。";
+inline constexpr char kEraseBackupIsDevice[] = "保存先はファイルではなく、デバイスです。";
+inline constexpr char kEraseBackupIsFolder[] = "保存先はファイルではなく、フォルダです。";
+inline constexpr char kEraseBackupNotAFile[] = "保存先は通常のファイルではありません。";
+inline constexpr char kEraseBackupRefusedNote[] = "※ ディスクは読み書きしていません。";
 
 // The progress box's status line, per sector: the pass and "n/m" of its sectors.
 inline constexpr char kEraseStatusFormat[] = "%s %I64u/%I64u";

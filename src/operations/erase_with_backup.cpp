@@ -16,14 +16,25 @@ namespace orv {
 
 namespace {
 
-MessageBoxSpec Box(std::string text, std::string caption, uint32_t style, std::string note = {}, int width = 0) {
+MessageBoxSpec Box(std::string text, std::string caption, uint32_t style, std::string note = {}, int width = 0,
+                   QuestionId question = QuestionId::kNone) {
   MessageBoxSpec box;
   box.text = std::move(text);
   box.caption = std::move(caption);
   box.style = style;
   box.note = std::move(note);
   box.width = width;
+  box.question = question;
   return box;
+}
+
+const char* BackupPathFaultText(BackupPathFault fault) {
+  switch (fault) {
+    case BackupPathFault::kDisc: return kEraseBackupIsDisc;
+    case BackupPathFault::kDevice: return kEraseBackupIsDevice;
+    case BackupPathFault::kFolder: return kEraseBackupIsFolder;
+    default: return kEraseBackupNotAFile;
+  }
 }
 
 // The command's state from the first question to the clean-up. The drive is closed whenever the
@@ -45,6 +56,10 @@ class EraseCommand {
   }
   // Steps 1-2: whether a backup is wanted, and where. False when the command ends here.
   bool AskForBackup(EraseReport& report, int& result);
+  // Step 3: false, after its box, when the backup path cannot take the backup.
+  bool BackupPathUsable();
+  // Steps 7-8 from the open progress box on.
+  EraseEnd RunPasses(ProgressBox& progress, std::vector<uint8_t>& sector, EraseReport& report);
 
   Ui& ui_;
   DriveList& drives_;
@@ -53,10 +68,12 @@ class EraseCommand {
   const EraseOptions& options_;
   bool backupWanted_ = false;
   std::filesystem::path backupPath_;
+  bool stopRequested_ = false;  // set by the progress box's close request
 };
 
 bool EraseCommand::AskForBackup(EraseReport& report, int& result) {
-  const uint32_t answer = ui_.ShowBox(Box(kEraseSaveQuestion, kAppTitle, kBoxYesNoCancel, kEraseSaveNote));
+  const uint32_t answer = ui_.ShowBox(
+      Box(kEraseSaveQuestion, kAppTitle, kBoxYesNoCancel, kEraseSaveNote, 0, QuestionId::kSaveBeforeErase));
   if (answer != kIdYes && answer != kIdNo) {
     result = End(report, EraseEnd::kCancelled, 0);
     return false;
@@ -76,11 +93,38 @@ bool EraseCommand::AskForBackup(EraseReport& report, int& result) {
   return true;
 }
 
+bool EraseCommand::BackupPathUsable() {
+  const std::filesystem::path discFile = device_.Port().BackingFile(record_.path.c_str());
+  const BackupPathFault fault = CheckBackupPath(backupPath_, discFile);
+  if (fault == BackupPathFault::kNone) return true;
+  std::string drive = record_.name.empty() ? record_.path : record_.name;
+  if (!discFile.empty()) drive += " (" + PathText(discFile) + ")";
+  ui_.ShowBox(Box(Format(kEraseBackupRefusedFormat, BackupPathFaultText(fault), PathText(backupPath_).c_str(),
+                         drive.c_str()),
+                  kErrorCaption, kBoxOk | kBoxIconError, kEraseBackupRefusedNote));
+  return false;
+}
+
+EraseEnd EraseCommand::RunPasses(ProgressBox& progress, std::vector<uint8_t>& sector, EraseReport& report) {
+  const uint64_t sectors = SectorsOf(EraseRegionsOf(record_.BlockCount(), record_.BlockLength()));
+  ErasePass pass(ui_, &progress, backupWanted_ ? 2 * sectors : sectors, &stopRequested_);
+  if (backupWanted_) {
+    if (SaveEraseBackup(device_, record_, backupPath_, pass, report.failure, options_.beforeReadBack) != 0)
+      return pass.Stopped() ? EraseEnd::kInterrupted : EraseEnd::kBackupFailed;
+    report.backup = backupPath_;
+  }
+  if (ZeroEraseRegions(device_, record_, sector, pass, report.failure, report.zeroed) == 0) return EraseEnd::kErased;
+  return pass.Stopped() ? EraseEnd::kInterrupted : EraseEnd::kZeroFailed;
+}
+
 int EraseCommand::Run(EraseReport& report) {
   int result = 0;
   if (!AskForBackup(report, result)) return result;
+  if (backupWanted_ && !BackupPathUsable()) return End(report, EraseEnd::kBackupRefused, -1);
 
-  if (OpenWriteTarget(ui_, device_, record_) != 0) return End(report, EraseEnd::kNotOpened, -1);
+  bool writeProtected = false;
+  if (OpenWriteTarget(ui_, device_, record_, &writeProtected) != 0)
+    return End(report, writeProtected ? EraseEnd::kWriteProtected : EraseEnd::kNotOpened, -1);
   drives_.Refresh(record_);
   const uint32_t sectorSize = record_.BlockLength();
   if (sectorSize == 0 || record_.BlockCount() == 0) {
@@ -95,38 +139,29 @@ int EraseCommand::Run(EraseReport& report) {
   }
 
   const std::string identification = IdentificationText(record_);
-  if (ui_.ShowBox(Box(Format(kEraseConfirmFormat, identification.c_str()), kAppTitle, kBoxYesNo, {},
-                      kEraseBoxWidth)) != kIdYes)
+  if (ui_.ShowBox(Box(Format(kEraseConfirmFormat, identification.c_str()), kAppTitle, kBoxYesNo, {}, kEraseBoxWidth,
+                      QuestionId::kEraseConfirm)) != kIdYes)
     return End(report, EraseEnd::kDeclined, 0);
 
   ProgressBoxSpec progressSpec;
   progressSpec.message = Format(kEraseProgressFormat, identification.c_str());
   progressSpec.caption = kAppTitle;
   progressSpec.progressBar = true;
-  // No cancel: a close of the box only hides it, the passes run on to their end.
-  std::unique_ptr<ProgressBox> progress = ui_.OpenProgress(progressSpec, {});
+  // No cancel button; closing the box (Ctrl-C on the console) stops the erase only before its
+  // first zero, and only hides the box after that.
+  std::unique_ptr<ProgressBox> progress = ui_.OpenProgress(progressSpec, [this] { stopRequested_ = true; });
   if (!progress) return End(report, EraseEnd::kNoProgressBox, -1);
-
-  const uint64_t sectors = SectorsOf(EraseRegionsOf(record_.BlockCount(), sectorSize));
-  ErasePass pass(ui_, progress.get(), backupWanted_ ? 2 * sectors : sectors);
-  EraseEnd end = EraseEnd::kErased;
-  std::string failure;
-  if (backupWanted_) {
-    if (SaveEraseBackup(device_, record_, backupPath_, pass, failure, options_.beforeReadBack) != 0)
-      end = EraseEnd::kBackupFailed;
-    else
-      report.backup = backupPath_;
-  }
-  if (end == EraseEnd::kErased && ZeroEraseRegions(device_, record_, sector, pass, failure) != 0)
-    end = EraseEnd::kZeroFailed;
+  const EraseEnd end = RunPasses(*progress, sector, report);
   progress->Close();
 
-  report.failure = failure;
-  if (end == EraseEnd::kErased)
+  if (end == EraseEnd::kErased) {
     ui_.ShowBox(Box(kEraseCompleted, kAppTitle, kBoxOk, kEraseDoneNote, kEraseBoxWidth));
-  else
-    ui_.ShowBox(Box(failure, kAppTitle, kBoxOk | kBoxIconError, kEraseDoneNote, kEraseBoxWidth));
-  return End(report, end, end == EraseEnd::kErased ? 0 : -1);
+    return End(report, end, 0);
+  }
+  // The note to eject the disc belongs to a disc that was written.
+  ui_.ShowBox(Box(end == EraseEnd::kInterrupted ? std::string(kEraseInterrupted) : report.failure, kAppTitle,
+                  kBoxOk | kBoxIconError, report.zeroed > 0 ? kEraseDoneNote : "", kEraseBoxWidth));
+  return End(report, end, -1);
 }
 
 }  // namespace
@@ -156,21 +191,25 @@ FileChoiceSpec EraseBackupChoice() {
 }
 
 int ZeroEraseRegions(DeviceHandle& device, const DriveRecord& record, std::vector<uint8_t>& sector, ErasePass& pass,
-                     std::string& failure) {
+                     std::string& failure, uint64_t& zeroed) {
   const uint32_t sectorSize = record.BlockLength();
   if (sector.size() < sectorSize) sector.resize(sectorSize);
   std::fill(sector.begin(), sector.end(), uint8_t{0});
   const std::vector<EraseRegion> regions = EraseRegionsOf(record.BlockCount(), sectorSize);
   const uint64_t total = SectorsOf(regions);
-  uint64_t done = 0;
+  zeroed = 0;
   for (const EraseRegion& region : regions) {
-    for (uint32_t i = 0; i < region.sectorCount; ++i, ++done) {
-      pass.BeforeSector(kEraseStatusZero, done, total);
+    for (uint32_t i = 0; i < region.sectorCount; ++i) {
+      if (!pass.BeforeSector(kEraseStatusZero, zeroed, total, zeroed == 0)) {
+        failure = kEraseInterrupted;
+        return -1;
+      }
       const int moved = Write10(device, record.Address(), region.firstSector + i, 1, sectorSize, sector.data());
       if (moved != static_cast<int>(sectorSize)) {
         failure = Format(kEraseWriteFailed, TransferFailureReason(device, moved, sectorSize).c_str());
         return -1;
       }
+      ++zeroed;
     }
   }
   return 0;

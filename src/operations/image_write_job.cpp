@@ -126,6 +126,7 @@ class ImageWriteJob {
     box.note = kConfirmNote;
     if (plan_.containerByContent) box.note += std::string("\r\n") + kConfirmContainerNote;
     box.width = 400;
+    box.question = QuestionId::kImageWriteConfirm;
     return ui_.ShowBox(box) == kIdYes;
   }
 

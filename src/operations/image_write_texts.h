@@ -35,7 +35,6 @@ inline constexpr char kBlocksOverlap[] =
 // The confirmation: identification, then the file's path.
 inline constexpr char kConfirmCaption[] = "確認";
 inline constexpr char kConfirmQuestion[] = "%s\r\n\r\nファイル: %s\r\n\r\n書き込みを開始しますか？";
-inline constexpr char kConfirmQuestionEnding[] = "書き込みを開始しますか？";
 inline constexpr char kConfirmNote[] = "※ 書き込み先のディスクは、指定ファイルで上書きされ元には戻りません。";
 // Added below kConfirmNote when a file not named ".ovi" is written as a container.
 inline constexpr char kConfirmContainerNote[] =

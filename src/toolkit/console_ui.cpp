@@ -14,7 +14,7 @@ namespace orv {
 
 namespace {
 
-// Set by the SIGINT handler; read by ProcessMessages on the thread that pumps. The signal may be
+// Set by the SIGINT and SIGTERM handler; read by ProcessMessages on the thread that pumps. The signal may be
 // handled on any thread (a worker's, while it waits for a drive), so a lock-free atomic rather
 // than a sig_atomic_t, which is safe only within the thread it interrupts.
 std::atomic<int> g_interrupted{0};
@@ -52,7 +52,10 @@ class ConsoleUi::Box : public ProgressBox {
       : ui_(ui), spec_(boxSpec), onCloseRequest_(std::move(onCloseRequest)),
         draw_(IsTerminal(ui.err_)) {
     g_interrupted = 0;
+    // A termination asked for while an operation runs stops it as Ctrl-C does, so that it ends
+    // by its own clean-up (its temporary file removed, the drive closed) rather than mid-step.
     previous_ = std::signal(SIGINT, OnInterrupt);
+    previousTerm_ = std::signal(SIGTERM, OnInterrupt);
   }
   ~Box() override { Close(); }
 
@@ -94,6 +97,7 @@ class ConsoleUi::Box : public ProgressBox {
     if (closed_) return;
     closed_ = true;
     std::signal(SIGINT, previous_ == SIG_ERR ? SIG_DFL : previous_);
+    std::signal(SIGTERM, previousTerm_ == SIG_ERR ? SIG_DFL : previousTerm_);
     if (drawn_) std::fputs("\r\x1b[K", ui_.err_);
     std::fflush(ui_.err_);
     if (ui_.shared_->open == this) ui_.shared_->open = nullptr;
@@ -122,6 +126,7 @@ class ConsoleUi::Box : public ProgressBox {
   std::function<void()> onCloseRequest_;
   bool draw_;
   void (*previous_)(int) = SIG_DFL;
+  void (*previousTerm_)(int) = SIG_DFL;
   std::string status_;
   uint32_t range_ = 0;
   uint32_t position_ = 0;

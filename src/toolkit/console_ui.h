@@ -1,6 +1,7 @@
 // The Ui of the console front end. Boxes and questions go to the error stream and are answered
-// on the input stream; progress is drawn on the error stream when it is a terminal; Ctrl-C while
-// a progress box is open becomes that box's close request, so the operation stops cleanly.
+// on the input stream; progress is drawn on the error stream when it is a terminal; Ctrl-C (or
+// SIGTERM) while a progress box is open becomes that box's close request, so the operation stops
+// cleanly.
 // Text is the program's CP932 and is written as UTF-8.
 #pragma once
 

@@ -60,6 +60,19 @@ std::vector<uint32_t> BoxButtonIds(uint32_t style);
 // The default label of a button id ("" for an id without a slot).
 const char* BoxButtonLabel(uint32_t id);
 
+// Which question a box asks, so that a front end can answer it ahead (the console's options)
+// without reading its text: a reworded message must never change which question an answer
+// goes to. A box that only informs is kNone. The windows ignore it.
+enum class QuestionId : uint8_t {
+  kNone,
+  kSaveBeforeErase,    // save the sectors about to be erased first? (Yes / No / Cancel)
+  kEraseConfirm,       // really erase? (Yes / No)
+  kSharedMode,         // open the drive shared with the programs that hold it? (Yes / No)
+  kImageWriteConfirm,  // start writing the image onto the disc? (Yes / No)
+  kBenchmarkConfirm,   // run the benchmark? (Yes / No)
+  kOverwriteFile,      // replace the file that has the chosen name? (Yes / No)
+};
+
 // A modal message box.
 struct MessageBoxSpec {
   std::string text;     // the message; lines separated by "\r\n" or "\n"
@@ -67,6 +80,7 @@ struct MessageBoxSpec {
   uint32_t style = kBoxOk;
   std::string note;     // an optional line under the message, usually starting with "※"; "" = none
   int width = 0;        // box width in pixels; 0 lets the box size itself
+  QuestionId question = QuestionId::kNone;
 };
 
 // A file name filter of a file choice: ("イメージファイル (*.ovi)", "*.ovi").
@@ -119,7 +133,8 @@ class Ui {
   virtual uint32_t ShowBox(const MessageBoxSpec& box) = 0;
 
   // File choices: 0 with `path` set to the chosen file, -1 when the user cancelled. `path`
-  // comes in as the proposed name (may be empty).
+  // comes in as the proposed name (may be empty). A save choice that names an existing file has
+  // had the user agree to replace it (the window's dialog asks; the console asks kOverwriteFile).
   virtual int ChooseOpenFile(const FileChoiceSpec& choice, std::filesystem::path& path) = 0;
   virtual int ChooseSaveFile(const FileChoiceSpec& choice, std::filesystem::path& path) = 0;
 

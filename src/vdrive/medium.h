@@ -23,6 +23,8 @@ class Medium {
   // (an I/O error of the backing store, answered as a medium error).
   virtual int Read(uint64_t lba, uint32_t blocks, uint8_t* out) = 0;
   virtual int Write(uint64_t lba, uint32_t blocks, const uint8_t* in) = 0;
+  // The file the blocks live in; empty for a disc in memory.
+  virtual std::filesystem::path BackingFile() const { return {}; }
 
  private:
   uint32_t blockLength_;

@@ -3,13 +3,17 @@
 // reach the erase's shared-mode question, as a device in use does on Windows. An unused loop
 // device stands in for the drive; the question is answered No, so nothing is ever written.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <fstream>
 #include <string>
+
+#include "erase_rig.h"
 
 #include "operations/erase_with_backup.h"
 #include "operations/write_target.h"
@@ -53,6 +57,31 @@ TEST(EraseOnLinux, AnExclusivelyHeldDeviceBringsTheSharedModeQuestion) {
   EXPECT_EQ(boxes[1].box.text, kSharedModeQuestion);
   EXPECT_FALSE(drives.Device().IsOpen());
   ::close(held);
+}
+
+// A file system that takes no more bytes (here the process's file size limit, which fails a
+// write as a full disk does): the backup fails with the system's reason, the disc as it was,
+// nothing left beside the chosen name.
+TEST(EraseOnLinux, ABackupThatCannotBeWrittenOutSaysTheSystemsReason) {
+  const std::filesystem::path dir = TempDir("erase-linux-full");
+  EraseRig rig(dir / "disc.img", 100, 2048);
+  const Bytes before = rig.Disc();
+  ScriptedUi ui;
+  for (uint32_t answer : {kIdYes, kIdYes}) ui.QueueAnswer(answer);
+  ui.QueueFile(dir / "backup.ovi");
+  rlimit saved{}, small{16 * 1024, RLIM_INFINITY};  // the backup of 100 sectors of noise: about 200 KiB
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  small.rlim_max = saved.rlim_max;
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  EraseReport report;
+  EraseWithBackup(ui, rig.List(), rig.Record(), {}, &report);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(report.end, EraseEnd::kBackupFailed);
+  EXPECT_TRUE(report.failure.ends_with("\r\n    File too large")) << report.failure;
+  EXPECT_TRUE(rig.Disc() == before);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);  // the disc alone
 }
 
 }  // namespace

@@ -12,6 +12,7 @@ namespace {
 // and what the open must end in.
 struct OpenCase {
   const char* name;
+  const char* preset;
   uint8_t heldWith;
   uint32_t answer;
   int result;
@@ -20,24 +21,30 @@ struct OpenCase {
 
 TEST(OpenWriteTarget, ExclusiveFirstSharedOnlyWhenTheUserAgrees) {
   const OpenCase cases[] = {
-      {"free drive: exclusive, no question", 0, 0, 0, 0},
-      {"shared by another, user agrees", kOpenSharedReadWrite, kIdYes, 0, 1},
-      {"shared by another, user refuses", kOpenSharedReadWrite, kIdNo, -1, 1},
-      {"question closed without a button", kOpenSharedReadWrite, kIdClosed, -1, 1},
-      {"held exclusively: shared fails too", kOpenExclusiveReadWrite, kIdYes, -1, 2},
+      {"free drive: exclusive, no question", "dvdram", 0, 0, 0, 0},
+      {"shared by another, user agrees", "dvdram", kOpenSharedReadWrite, kIdYes, 0, 1},
+      {"shared by another, user refuses", "dvdram", kOpenSharedReadWrite, kIdNo, -1, 1},
+      {"question closed without a button", "dvdram", kOpenSharedReadWrite, kIdClosed, -1, 1},
+      {"held exclusively: shared fails too", "dvdram", kOpenExclusiveReadWrite, kIdYes, -1, 2},
+      {"write-protected medium (read-only disc)", "dvdrom", 0, 0, -1, 1},
   };
   for (const OpenCase& c : cases) {
     SCOPED_TRACE(c.name);
-    OperationRig rig("dvdram");
+    OperationRig rig(c.preset);
     ASSERT_TRUE(rig.Ready());
     const PortHandle held = c.heldWith ? rig.HoldOpen(c.heldWith) : kNoPortHandle;
     ScriptedUi ui;
     if (c.answer) ui.QueueAnswer(c.answer);
-    EXPECT_EQ(OpenWriteTarget(ui, rig.Device(), rig.Record()), c.result);
+    bool writeProtected = false;
+    EXPECT_EQ(OpenWriteTarget(ui, rig.Device(), rig.Record(), &writeProtected), c.result);
+    EXPECT_EQ(writeProtected, std::string(c.preset) == "dvdrom");
     EXPECT_EQ(rig.Device().IsOpen(), c.result == 0);
     const auto boxes = ui.Boxes();
     ASSERT_EQ(boxes.size(), c.boxes);
-    if (c.boxes >= 1) {
+    if (writeProtected) {
+      EXPECT_EQ(boxes[0].box.text, "書き込み先のディスクは書き込み禁止になっています。\r\n何も書き込んでいません。");
+      EXPECT_EQ(boxes[0].box.style, kBoxOk | kBoxIconError);
+    } else if (c.boxes >= 1) {
       EXPECT_EQ(boxes[0].box.text, kSharedModeQuestion);
       EXPECT_EQ(boxes[0].box.note, kSharedModeNote);
       EXPECT_EQ(boxes[0].box.caption, "エラー");

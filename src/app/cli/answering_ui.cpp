@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "image/file_system.h"
+#include "toolkit/sjis.h"
+
 namespace orv {
 
 namespace {
@@ -33,7 +36,20 @@ uint32_t SafeAnswer(uint32_t style) {
 AnsweringUi::AnsweringUi(ConsoleUi& console, std::FILE* err, bool interactive)
     : console_(console), err_(err), interactive_(interactive) {}
 
-void AnsweringUi::Answer(std::string textEnding, uint32_t id) { rules_.push_back({std::move(textEnding), id}); }
+MessageBoxSpec OverwriteQuestion(const std::filesystem::path& path) {
+  const std::u8string utf8 = path.u8string();
+  MessageBoxSpec box;
+  box.text = Utf8ToSjis(std::string(utf8.begin(), utf8.end())) + "\r\nは既に存在します。\r\n上書きしますか？";
+  box.caption = "確認";
+  box.style = kBoxYesNo | kBoxIconWarning;
+  box.question = QuestionId::kOverwriteFile;
+  return box;
+}
+
+void AnsweringUi::Answer(QuestionId question, uint32_t id) {
+  std::erase_if(rules_, [question](const Rule& rule) { return rule.question == question; });
+  rules_.push_back({question, id});
+}
 
 // Shows the box as the console does (its text, caption and note), then the answer it was given
 // and why, so that a log of the run reads like the session a user would have had.
@@ -50,8 +66,7 @@ uint32_t AnsweringUi::ShowBox(const MessageBoxSpec& box) {
   const std::vector<uint32_t> ids = BoxButtonIds(box.style);
   if (ids.size() < 2) return console_.ShowBox(box);  // a message, not a question
   for (const Rule& rule : rules_) {
-    if (box.text.size() >= rule.ending.size() &&
-        box.text.compare(box.text.size() - rule.ending.size(), rule.ending.size(), rule.ending) == 0 &&
+    if (box.question != QuestionId::kNone && rule.question == box.question &&
         std::find(ids.begin(), ids.end(), rule.id) != ids.end())
       return Shown(box, rule.id, "given on the command line");
   }
@@ -81,7 +96,12 @@ int AnsweringUi::ChooseOpenFile(const FileChoiceSpec& choice, std::filesystem::p
 }
 
 int AnsweringUi::ChooseSaveFile(const FileChoiceSpec& choice, std::filesystem::path& path) {
-  return Chosen(choice, saveFile_, path, true);
+  if (Chosen(choice, saveFile_, path, true) != 0) return -1;
+  // Only a plain file is asked about: a folder or a device is no file to replace, and the
+  // operation refuses it with its own reason.
+  FileFacts facts;
+  if (InspectFile(path, facts, nullptr) != 0 || facts.kind != FileKind::kRegular) return 0;
+  return ShowBox(OverwriteQuestion(path)) == kIdYes ? 0 : -1;
 }
 
 }  // namespace orv

@@ -1,8 +1,10 @@
 // The console Ui with answers given on the command line (--yes, --shared, --backup FILE...).
-// A question whose text ends with a registered ending is shown and answered without reading the
-// input; a file choice with a registered path takes it. Anything else goes to the terminal; when
-// standard input is not a terminal nobody can see the question, so it gets the answer after
-// which nothing changes (No, or Cancel where the box offers it) and a file choice is cancelled.
+// A question whose identity has a registered answer is shown and answered without reading the
+// input; a file choice with a registered path takes it. A save choice naming a file that exists
+// asks the overwrite question (QuestionId::kOverwriteFile), as the window's save dialog does.
+// Anything else goes to the terminal; when standard input is not a terminal nobody can see the
+// question, so it gets the answer after which nothing changes (No, or Cancel where the box
+// offers it) and a file choice is cancelled.
 #pragma once
 
 #include <cstdio>
@@ -21,9 +23,9 @@ class AnsweringUi : public Ui {
   // `interactive`: standard input is a terminal a user answers at.
   AnsweringUi(ConsoleUi& console, std::FILE* err, bool interactive);
 
-  // Questions whose text (CP932) ends with `textEnding` are answered with `id`. The first
-  // registered ending that matches wins.
-  void Answer(std::string textEnding, uint32_t id);
+  // The question `question` is answered with `id` (when its box has that button); a later
+  // answer to the same question replaces an earlier one.
+  void Answer(QuestionId question, uint32_t id);
   // The next open / save choices take this path.
   void AnswerOpenFile(std::filesystem::path path) { openFile_ = std::move(path); }
   void AnswerSaveFile(std::filesystem::path path) { saveFile_ = std::move(path); }
@@ -41,7 +43,7 @@ class AnsweringUi : public Ui {
 
  private:
   struct Rule {
-    std::string ending;
+    QuestionId question;
     uint32_t id;
   };
   uint32_t Shown(const MessageBoxSpec& box, uint32_t id, const char* why);
@@ -59,5 +61,8 @@ class AnsweringUi : public Ui {
 // The answer after which no operation changes anything: No where the box has it and no Cancel,
 // else Cancel; OK for a box with only OK.
 uint32_t SafeAnswer(uint32_t style);
+
+// The overwrite question for `path` (CP932 text; Yes / No, warning icon).
+MessageBoxSpec OverwriteQuestion(const std::filesystem::path& path);
 
 }  // namespace orv

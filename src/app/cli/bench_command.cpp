@@ -98,7 +98,7 @@ const char* UnitOf(uint32_t kind) { return kind == kBenchTransferRate ? "B/s" : 
 void RunBenchCommand(CliSession& session, const BenchOptions& options) {
   const DriveRecord& record = session.FindDrive(options.drive);
   AnsweringUi answering(session.Ui(), session.ErrorStream(), session.InputIsTerminal());
-  if (options.yes) answering.Answer(kBenchQuestionEnding, kIdYes);
+  if (options.yes) answering.Answer(QuestionId::kBenchmarkConfirm, kIdYes);
   CountedProgressUi ui(answering);
   BenchClock& clock = g_clock ? *g_clock : SteadyBenchClock();
   const BenchmarkRun run = RunBenchmark(ui, session.Drives(), record, clock);

@@ -26,8 +26,8 @@ struct WriteOptions {
 void RunWriteCommand(CliSession& session, const WriteOptions& o) {
   const DriveRecord& record = session.FindDrive(o.drive);
   AnsweringUi ui(session.Ui(), session.ErrorStream(), session.InputIsTerminal());
-  if (o.yes) ui.Answer(kConfirmQuestionEnding, kIdYes);
-  if (o.shared) ui.Answer(kSharedModeQuestion, kIdYes);
+  if (o.yes) ui.Answer(QuestionId::kImageWriteConfirm, kIdYes);
+  if (o.shared) ui.Answer(QuestionId::kSharedMode, kIdYes);
   ImageWriteOptions options;
   options.verify = o.verify;
   const ImageWriteResult result = RunImageWrite(ui, session.Drives(), record, o.file, options);

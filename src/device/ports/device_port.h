@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -80,6 +81,12 @@ class DevicePort {
   virtual uint32_t DriveType(const char* rootPath) = 0;
   // The drives a scan walks, in order.
   virtual std::vector<DriveCandidate> DriveCandidates() = 0;
+  // The plain file that holds the disc behind a device path (a virtual drive's image file), so
+  // that an operation can refuse to write that file as something else; empty when none.
+  virtual std::filesystem::path BackingFile(const char* path) {
+    (void)path;
+    return {};
+  }
 };
 
 // The operating system's own port (Windows or Linux, chosen by the build).

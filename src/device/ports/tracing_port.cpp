@@ -164,6 +164,7 @@ class TracingPort : public DevicePort {
   }
 
   uint32_t LastError() const override { return inner_->LastError(); }
+  std::filesystem::path BackingFile(const char* path) override { return inner_->BackingFile(path); }
   uint32_t ErrorCode(PortError error) const override { return inner_->ErrorCode(error); }
 
   uint32_t DriveType(const char* rootPath) override {

@@ -227,6 +227,14 @@ bool VirtualPort::VirtualIoControl(OpenEntry& entry, uint32_t code, const void* 
   return true;
 }
 
+std::filesystem::path VirtualPort::BackingFile(const char* path) {
+  const std::shared_ptr<VirtualDrive> drive =
+      path != nullptr && ClassifyDevicePath(path) == kPathDriveLetter ? Drive(path[4]) : nullptr;
+  if (!drive) return os_->BackingFile(path);
+  const Medium* medium = drive->GetMedium();
+  return medium != nullptr ? medium->BackingFile() : std::filesystem::path();
+}
+
 uint32_t VirtualPort::DriveType(const char* rootPath) {
   if (rootPath != nullptr && rootPath[0] != 0 && rootPath[1] == ':') {
     if (auto drive = Drive(rootPath[0])) return drive->Face().driveType;

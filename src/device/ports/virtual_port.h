@@ -31,6 +31,8 @@ class VirtualPort : public DevicePort {
   uint32_t DriveType(const char* rootPath) override;
   // The OS port's candidates, with the virtual letters in their place.
   std::vector<DriveCandidate> DriveCandidates() override;
+  // A virtual drive's image file; the OS port's answer for any other path.
+  std::filesystem::path BackingFile(const char* path) override;
 
  private:
   struct OpenEntry;

@@ -35,25 +35,45 @@ class Console {
   ConsoleUi ui_;
 };
 
-MessageBoxSpec Question(std::string text, uint32_t style) {
+MessageBoxSpec Question(std::string text, uint32_t style, QuestionId question = QuestionId::kNone) {
   MessageBoxSpec box;
   box.text = std::move(text);
   box.caption = "確認";
   box.style = style;
+  box.question = question;
   return box;
 }
 
-TEST(AnsweringUi, GivenAnswersMatchTheQuestionsEndingAndAButtonItHas) {
-  Console console("n\n");
+// Answers go to a question's identity, never to its wording.
+TEST(AnsweringUi, GivenAnswersGoToTheQuestionsIdentityAndAButtonItHas) {
+  Console console("n\nn\n");
   AnsweringUi ui(console.Ui(), console.Err(), true);
-  ui.Answer("本当に消去しますか？", kIdYes);
-  ui.Answer("保存しますか？", kIdCancel);  // a button the Yes/No box does not have
-  EXPECT_EQ(ui.ShowBox(Question("E: DRIVE\r\n\r\n本当に消去しますか？", kBoxYesNo)), kIdYes);
+  ui.Answer(QuestionId::kEraseConfirm, kIdYes);
+  ui.Answer(QuestionId::kSaveBeforeErase, kIdCancel);  // a button the Yes/No box does not have
+  EXPECT_EQ(ui.ShowBox(Question("E: DRIVE\r\n\r\n本当に消去しますか？", kBoxYesNo, QuestionId::kEraseConfirm)), kIdYes);
   EXPECT_EQ(console.Unread(), 0);  // answered without reading the input
-  EXPECT_EQ(ui.ShowBox(Question("保存しますか？", kBoxYesNo)), kIdNo);  // asked at the terminal
+  EXPECT_EQ(ui.ShowBox(Question("保存しますか？", kBoxYesNo, QuestionId::kSaveBeforeErase)), kIdNo);  // asked
+  // The same wording under another identity is not answered for.
+  EXPECT_EQ(ui.ShowBox(Question("E: DRIVE\r\n\r\n本当に消去しますか？", kBoxYesNo, QuestionId::kSharedMode)), kIdNo);
   const std::string written = console.Written();
   // The terminal gets UTF-8.
   EXPECT_NE(written.find(ConsoleText("本当に消去しますか？") + "\n> y (given on the command line)\n"), std::string::npos);
+}
+
+// A save choice naming a file that exists asks at the terminal before it is replaced, as the
+// window's dialog does (the console erase's rows cover the option and no terminal).
+TEST(AnsweringUi, AnExistingFileIsChosenForSavingOnlyWhenTheUserAgrees) {
+  const std::filesystem::path existing = std::filesystem::temp_directory_path() / "orvane-answering-existing.ovi";
+  std::fclose(std::fopen(existing.string().c_str(), "wb"));
+  for (const auto& [typed, result] : {std::pair{"y\n", 0}, std::pair{"n\n", -1}}) {
+    Console console(typed);
+    AnsweringUi ui(console.Ui(), console.Err(), true);
+    ui.AnswerSaveFile(existing);
+    std::filesystem::path path;
+    EXPECT_EQ(ui.ChooseSaveFile({"消去情報の保存", "ovi", {}}, path), result) << typed;
+    EXPECT_NE(console.Written().find(ConsoleText("は既に存在します。")), std::string::npos);
+  }
+  std::filesystem::remove(existing);
 }
 
 TEST(AnsweringUi, WithoutATerminalEveryUnansweredQuestionGetsTheAnswerThatChangesNothing) {
@@ -77,12 +97,6 @@ TEST(AnsweringUi, AGivenFileAnswersOneChoice) {
   EXPECT_EQ(path, "backup.ovi");
   EXPECT_EQ(ui.ChooseSaveFile({"消去情報の保存", "ovi", {}}, path), -1);
   EXPECT_EQ(ui.ChooseOpenFile({"イメージファイルの指定", "iso", {}}, path), -1);
-}
-
-TEST(SafeAnswer, IsCancelWhereOfferedElseNo) {
-  EXPECT_EQ(SafeAnswer(kBoxYesNoCancel), kIdCancel);
-  EXPECT_EQ(SafeAnswer(kBoxYesNo | kBoxIconQuestion), kIdNo);
-  EXPECT_EQ(SafeAnswer(kBoxOk), kIdOk);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstdio>
 
 #include "app/cli/answering_ui.h"
 #include "cli_run.h"
@@ -102,19 +104,39 @@ TEST_F(EraseCli, AFailedBackupExitsOneWithTheDiscUntouched) {
   EXPECT_NE(run.err.find("orvane-cli: the backup could not be made: nothing was erased, no backup was left\n"),
             std::string::npos)
       << run.err;
+  // Nothing was erased: no line says the disc is being erased, none says to eject it.
+  EXPECT_EQ(run.err.find(SjisToUtf8("ディスクを消去しています。")), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find(SjisToUtf8("取り出す")), std::string::npos) << run.err;
   EXPECT_TRUE(ReadWholeFile(Disc()) == before_);
 }
 
-TEST_F(EraseCli, HelpSaysWhatIsDestroyed) {
-  const CliOutcome run = RunCliIn(dir_, {"erase", "--help"});
-  EXPECT_EQ(run.code, 0);
-  std::string help = run.out;
-  std::replace(help.begin(), help.end(), '\n', ' ');
-  help.erase(std::unique(help.begin(), help.end(), [](char a, char b) { return a == ' ' && b == ' '; }), help.end());
-  EXPECT_NE(help.find("overwrite the first and the last 128 KiB of the disc in DRIVE with zeros"), std::string::npos)
-      << run.out;
-  EXPECT_NE(help.find("--backup"), std::string::npos);
-  EXPECT_NE(help.find("--shared"), std::string::npos);
+// An existing file under the --backup name is replaced only with --overwrite: without a terminal
+// nobody can be asked. A disc the drive reports write-protected is refused.
+TEST_F(EraseCli, NothingIsErasedUnlessTheBackupPathAndTheDiscAllowIt) {
+  const std::string overwrite = "orvane-cli: nothing was erased (" + Backup().string() + " exists: --overwrite replaces it)";
+  const struct {
+    const char* preset;
+    std::vector<std::string> options;
+    int code;
+    std::string errorLine;  // empty: the erase went through
+  } cases[] = {
+      {"dvdram", {}, 1, overwrite},
+      {"dvdram", {"--overwrite"}, 0, ""},
+      {"dvdrom", {"--overwrite"}, 1, "orvane-cli: the medium is write-protected: nothing was erased"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.preset) + ::testing::PrintToString(c.options));
+    WriteWholeFile(Disc(), before_);
+    WriteWholeFile(Backup(), Bytes{4, 4, 4});
+    std::vector<std::string> args = {"--virtual-only", "--virtual", std::string("E=") + c.preset + ":" + Disc().string(),
+                                     "erase", "E:", "--backup", Backup().string(), "--yes"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const CliOutcome run = RunCliIn(dir_, args);
+    EXPECT_EQ(run.code, c.code) << run.err;
+    EXPECT_NE(run.err.find(c.errorLine + "\n"), std::string::npos) << run.err;
+    EXPECT_TRUE(ReadWholeFile(Disc()) == (c.code == 0 ? Erased() : before_));
+    EXPECT_EQ(ReadWholeFile(Backup()) == (Bytes{4, 4, 4}), c.code != 0);
+  }
 }
 
 // The options' answers on the erase itself, with the drive held by another program: --shared
@@ -140,6 +162,28 @@ TEST(EraseAnswers, SharedOpensADriveInUseOnlyWhenGiven) {
     EXPECT_EQ(rig.Disc() == before, !shared);
     rig.Release(held);
     std::fclose(err);
+  }
+}
+
+// Ctrl-C or SIGTERM on the console while the backup is made (here: once written, before it is
+// read back) stops the erase: the disc as it was, the temporary gone, no backup.
+TEST(EraseAnswers, ASignalBeforeTheFirstZeroStopsTheEraseCleanly) {
+  const fs::path dir = TempDir("erase-cli-signal");
+  for (int signal : {SIGINT, SIGTERM}) {
+    EraseRig rig(dir / "disc.img", 100, 2048);
+    const Bytes before = rig.Disc();
+    std::FILE* err = std::tmpfile();
+    ConsoleUi console(err, nullptr);
+    AnsweringUi ui(console, err, false);
+    RegisterEraseAnswers(ui, {dir / "backup.ovi", false, true});
+    EraseOptions options;
+    options.beforeReadBack = [signal](const fs::path&) { std::raise(signal); };
+    EraseReport report;
+    EraseWithBackup(ui, rig.List(), rig.Record(), options, &report);
+    EXPECT_EQ(report.end, EraseEnd::kInterrupted) << signal;
+    EXPECT_TRUE(rig.Disc() == before) << signal;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 1) << signal;  // the disc alone
+    EXPECT_NE(DrainStream(err).find(ConsoleText("処理を中断しました。")), std::string::npos) << signal;
   }
 }
 
