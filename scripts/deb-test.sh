@@ -19,13 +19,13 @@ mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
 touch "$root/var/lib/dpkg/status"
 # The libraries it depends on are this machine's, not the throw-away root's.
 dpkg --root="$root" --force-depends --force-not-root --force-script-chrootless -i "$deb" >/dev/null 2>&1 || fail "dpkg -i failed"
-dpkg --root="$root" -s orvane-cli | grep -qx 'Status: install ok installed' || fail "dpkg did not install it"
+grep -qx 'Status: install ok installed' <<<"$(dpkg --root="$root" -s orvane-cli)" || fail "dpkg did not install it"
 cli=$root/usr/bin/orvane-cli
 program=$(sed -n 's/^#define ORVANE_VERSION_TEXT "\(.*\)"$/\1/p' src/app/version_text.h)
 [ "$("$cli" --version)" = "orvane-cli $program" ] || fail "--version says $("$cli" --version)"
-"$cli" --version --json | grep -q "\"version\": \"$program\"" || fail "--version --json has no version"
+grep -q "\"version\": \"$program\"" <<<"$("$cli" --version --json)" || fail "--version --json has no version"
 scan=$(cd "$root" && "$cli" --virtual-only --virtual E=dvdram,G=hdd scan)
-echo "$scan" | grep -q '^E: ' && echo "$scan" | grep -q '^G: ' || fail "the scan lists no virtual drives: $scan"
+grep -q '^E: ' <<<"$scan" && grep -q '^G: ' <<<"$scan" || fail "the scan lists no virtual drives: $scan"
 [ -f "$root/usr/share/man/man1/orvane-cli.1.gz" ] && [ -f "$root/usr/share/doc/orvane-cli/copyright" ] ||
   fail "the manual page or the copyright is missing"
 echo "deb-test: $deb installs and runs ($(dpkg-deb -f "$deb" Depends))"
