@@ -13,13 +13,14 @@ need_root() {
   fi
 }
 
-packages=(build-essential cmake ninja-build pkg-config libgtest-dev googletest libcli11-dev)
+packages=(build-essential cmake ninja-build pkg-config libgtest-dev googletest libcli11-dev python3-jsonschema)
 if [ "$mode" != native ]; then
   packages+=(
     clang libclang-rt-14-dev libbenchmark-dev
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
     wine64 xvfb xauth x11-utils xdotool imagemagick fonts-ipafont-gothic locales
     lhasa jlha-utils
+    lintian unzip
   )
 fi
 

@@ -43,6 +43,11 @@ fi
 bash scripts/wine-prefix.sh
 stage "tests win64" xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset win64 -j "$jobs"
 
+# The release files as a user gets them: the Debian package installed and run, the zips checked
+# and the win64 one run from a new Wine prefix.
+stage "release deb" bash scripts/deb-test.sh
+stage "release zips" bash scripts/dist-test.sh
+
 # Real kernels: the Linux port against QEMU's drives, and the win32 build run as 32-bit in a
 # guest kernel (each skips, passing, when its packages could not be installed).
 stage "kernel drives" bash scripts/qemu/drives-test.sh build/native/src/app/cli/orvane-cli

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/version.h"
 #include "toolkit/ui.h"
 #include "toolkit/win32/grid_list.h"
 #include "toolkit/win32/menu_bar.h"
@@ -21,7 +22,6 @@ struct DriveRecord;
 
 inline constexpr const char* kMainTitle = kAppTitle;
 inline constexpr wchar_t kMainClass[] = L"orvwnd";
-inline constexpr char kVersion[] = "1.01a#03";
 
 // Command ids of the menu items, the list, the pane and the buttons.
 enum Command : int {

@@ -232,7 +232,7 @@ int Verify10(DeviceHandle& device, UnitAddress unit, uint64_t lba, uint32_t bloc
 }
 
 int GetConfiguration(DeviceHandle& device, UnitAddress unit, uint8_t requestedType,
-                     uint16_t startingFeature, uint32_t allocationLength, uint8_t* out) {
+                     uint16_t startingFeature, uint32_t allocationLength, uint8_t* out, uint32_t* movedOut) {
   if (allocationLength > 0xFFFF) return -1;
   Command c;
   c.cdb[0] = scsi_op::kGetConfiguration;
@@ -242,7 +242,9 @@ int GetConfiguration(DeviceHandle& device, UnitAddress unit, uint8_t requestedTy
   c.cdbLength = 10;
   c.transferLength = allocationLength;
   uint32_t moved = 0;
-  return RunDirect(device, unit, c, out, moved);
+  const int rc = RunDirect(device, unit, c, out, moved);
+  if (movedOut != nullptr) *movedOut = moved;
+  return rc;
 }
 
 int ReadDvdStructure(DeviceHandle& device, UnitAddress unit, uint32_t address,

@@ -41,8 +41,10 @@ int Write10(DeviceHandle& device, UnitAddress unit, uint64_t lba, uint32_t block
             const uint8_t* buffer);
 int Seek10(DeviceHandle& device, UnitAddress unit, uint64_t lba);
 int Verify10(DeviceHandle& device, UnitAddress unit, uint64_t lba, uint32_t blockCount);
+// `moved`, when given, receives the bytes the drive returned: a feature list may end before the
+// length its header claims.
 int GetConfiguration(DeviceHandle& device, UnitAddress unit, uint8_t requestedType, uint16_t startingFeature,
-                     uint32_t allocationLength, uint8_t* out);
+                     uint32_t allocationLength, uint8_t* out, uint32_t* moved = nullptr);
 int ReadDvdStructure(DeviceHandle& device, UnitAddress unit, uint32_t address, uint8_t formatCode,
                      uint8_t layerNumber, uint32_t allocationLength, uint8_t* out);
 // Standard INQUIRY of 40 bytes into `unit`: the address, claimed 0, a fresh copy of the data.

@@ -63,10 +63,13 @@ int AddModeSenseSections(DriveReport& report, DeviceHandle& device, const ScsiUn
 
 int AddConfigurationSections(DriveReport& report, DeviceHandle& device, const ScsiUnit& unit) {
   std::vector<uint8_t> buffer(kConfigurationLength, 0);
-  if (GetConfiguration(device, unit.Address(), 0, 0, kConfigurationLength, buffer.data()) != 0) {
+  uint32_t moved = 0;
+  if (GetConfiguration(device, unit.Address(), 0, 0, kConfigurationLength, buffer.data(), &moved) != 0) {
     return -1;
   }
-  AddConfigurationAnswer(report, buffer);
+  // Only what the drive returned: a list cut short ends there, rather than going on into the
+  // cleared buffer as features "0000H" of no length.
+  AddConfigurationAnswer(report, std::span<const uint8_t>(buffer).first(std::min<size_t>(moved, buffer.size())));
   return 0;
 }
 

@@ -127,7 +127,10 @@ void RunBenchCommand(CliSession& session, const BenchOptions& options) {
 void SetBenchCommandClock(BenchClock* clock) { g_clock = clock; }
 
 std::string BenchmarkJson(const std::string& drive, const BenchmarkRun& run) {
-  std::string json = "{\"drive\": " + JsonString(drive);
+  // The head every --json output starts with, then the rows written as they were before it.
+  std::string json = WriteJson(VersionJson(), 0);
+  json.pop_back();  // the closing brace: the benchmark's own members follow
+  json += ", \"drive\": " + JsonString(drive);
   json += std::string(", \"complete\": ") + (run.end == BenchmarkEnd::kCompleted ? "true" : "false");
   json += ", \"stopped\": ";
   if (run.end == BenchmarkEnd::kCancelled) {

@@ -11,12 +11,45 @@
 #include "app/cli/image_commands.h"
 #include "app/cli/info_command.h"
 #include "app/cli/write_command.h"
+#include "app/version.h"
 
 namespace orv {
 
+namespace {
+
+// `orvane-cli --version [--json]`: answered before the subcommands are parsed, since it needs
+// none. Anything else beside it goes to the parser, which then says what is wrong.
+bool IsVersionRequest(const std::vector<std::string>& args, bool& json) {
+  bool version = false;
+  json = false;
+  for (const std::string& arg : args) {
+    if (arg == "--version") {
+      version = true;
+    } else if (arg == "--json") {
+      json = true;
+    } else {
+      return false;
+    }
+  }
+  return version;
+}
+
+}  // namespace
+
 int RunCli(const std::vector<std::string>& args, CliSession& session) {
+  bool versionJson = false;
+  if (IsVersionRequest(args, versionJson)) {
+    if (versionJson)
+      session.PrintJson(JsonValue::Object());
+    else
+      session.PrintText(std::string("orvane-cli ") + kVersion + "\n", "");
+    return kExitSuccess;
+  }
   CLI::App app{"Orvane, the DVD-RAM drive utility, on the console.", "orvane-cli"};
   app.require_subcommand(1);
+  // Listed for --help; a run with it alone (and --json) never reaches the parser.
+  bool versionListed = false;
+  app.add_flag("--version", versionListed, "Print the program's version and end (with --json: as a JSON object)");
   // Options are written --name on every system. The parser's Windows default would take "/name"
   // for an option too, and so swallow a file given by a root-relative path ("/images/disc.ovi",
   // or any POSIX path handed to the program under Wine) and report the FILE argument missing.

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/cli/cli_platform.h"
+#include "app/version.h"
 #include "app/program_port.h"
 #include "toolkit/console_terminal.h"
 #include "toolkit/sjis.h"
@@ -133,7 +134,21 @@ void CliSession::PrintError(std::string_view utf8) {
   std::fflush(err_);
 }
 
-void CliSession::PrintJson(const JsonValue& value) { PrintText(WriteJson(value, 2) + "\n", ""); }
+JsonValue VersionJson() {
+  JsonValue program = JsonValue::Object();
+  program.Set("name", "orvane-cli");
+  program.Set("version", kVersion);
+  JsonValue head = JsonValue::Object();
+  head.Set("formatVersion", kJsonFormatVersion);
+  head.Set("program", std::move(program));
+  return head;
+}
+
+void CliSession::PrintJson(const JsonValue& value) {
+  JsonValue versioned = VersionJson();
+  for (const auto& [name, member] : value.Members()) versioned.Set(name, member);
+  PrintText(WriteJson(versioned, 2) + "\n", "");
+}
 
 int CliSession::Finish(int code) {
   for (const std::string& line : notes_.Lines()) PrintError(ConsoleText(line));

@@ -16,6 +16,10 @@
 
 namespace orv {
 
+// {"formatVersion": N, "program": {"name": "orvane-cli", "version": "..."}}: what
+// `--version --json` prints and the head of every other --json output.
+JsonValue VersionJson();
+
 // A failure the user caused or has to act on; main prints its one-line message (UTF-8) and
 // ends with exit code 1.
 class CliError : public std::runtime_error {
@@ -76,7 +80,8 @@ class CliSession {
   void PrintText(const std::string& out, const std::string& err);
   // Writes one line of UTF-8 text to the error stream.
   void PrintError(std::string_view utf8);
-  // Writes a JSON value to the output, indented, with a line end.
+  // Writes a JSON object to the output, indented, with a line end, after the members every
+  // --json output starts with: "formatVersion" and "program" (VersionJson's).
   void PrintJson(const JsonValue& value);
 
   // The end of a run that ended with `code`: says what the port has to say (a replayed drive's
