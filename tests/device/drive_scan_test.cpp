@@ -140,7 +140,7 @@ TEST(DriveScan, ARecordCutShortIsAskedAgainThroughThePassThrough) {
   bench.list->Scan(nullptr);
   const auto& records = bench.list->Records();
   ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records[0].unit.inquiryData.size(), 40u);
+  ASSERT_EQ(records[0].unit.inquiryData.size(), 40u);
   EXPECT_EQ(std::string(records[0].unit.inquiryData.begin() + 16, records[0].unit.inquiryData.begin() + 20), "VIRT");
   EXPECT_EQ(records[0].unit.targetId, 2u);
   EXPECT_EQ(records[0].unit.claimed, 1u);
