@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The whole test run: installs what is missing, builds the native, sanitizer, win64 and win32
 # builds, runs the native tests (plain, under ASan+UBSan, the threaded ones under TSan), a short
-# fuzzing run, the Windows tests under Wine, the two kernel stages (scripts/qemu), and ends with
+# fuzzing run, the Windows tests under Wine, the three kernel stages (scripts/qemu), and ends with
 # CTest's summary of the native run.
 # Exit status 0 only when every stage passed.
 set -uo pipefail
@@ -48,10 +48,12 @@ stage "tests win64" xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset win64
 stage "release deb" bash scripts/deb-test.sh
 stage "release zips" bash scripts/dist-test.sh
 
-# Real kernels: the Linux port against QEMU's drives, and the win32 build run as 32-bit in a
-# guest kernel (each skips, passing, when its packages could not be installed).
+# Real kernels: the Linux port against QEMU's drives, the win32 build run as 32-bit in a guest
+# kernel, and both Windows programs under Wine on QEMU's drives (each skips, passing, when its
+# packages could not be installed).
 stage "kernel drives" bash scripts/qemu/drives-test.sh build/native/src/app/cli/orvane-cli
 stage "kernel win32" bash scripts/qemu/win32-test.sh
+stage "kernel wine" bash scripts/qemu/wine-drives-test.sh build
 
 stage "tests native" ctest --preset native -j "$jobs"
 

@@ -28,21 +28,7 @@ fi
 [ -x "$cli" ] || { echo "kernel drives: $cli is missing (build the native preset first)" >&2; exit 1; }
 mkdir -p "$work"
 
-pattern() { head -c "$2" < <(yes "$1"); }  # TEXT BYTES: the text repeated, cut to BYTES
-
-# --- The media, made afresh each run so that every run starts from the same bytes.
-# The hard disk: a DOS partition table with bootable FAT32, Linux and NTFS partitions and an
-# extended one holding a swap and a Linux partition, then 1 MiB unpartitioned; its first and
-# last 128 KiB (around the table and in the free tail) hold a pattern, so that an erase shows.
-make_disk() {
-  local image=$1
-  rm -f "$image" && truncate -s 64M "$image"
-  printf '%s\n' 'label: dos' 'label-id: 0x4f525651' ',32M,c,*' ',16M,83' ',4M,7' ',10M,5' ',4M,82' ',,83' |
-    sfdisk -q "$image" || return 1
-  pattern 'orvane kernel test pattern' $((255 * 512)) | dd of="$image" bs=512 seek=1 conv=notrunc status=none &&
-  pattern 'the last 128 KiB of the disk' $((256 * 512)) |
-    dd of="$image" bs=512 seek=$((131072 - 256)) conv=notrunc status=none
-}
+# --- The media, made afresh each run (the hard disk: guest_make_disk).
 # A disk whose table names partitions beyond its end: made at 64 MiB, then cut to 16 MiB, so the
 # second partition starts past the last block and reading it fails in the drive.
 make_short() {
@@ -59,7 +45,7 @@ while IFS='|' read -r role device vendor product revision bytes blocklen _; do
   echo "$role|$product" >> "$work/roles"
   image=$work/$role.img
   case $role in
-    disk) make_disk "$image" || { echo "kernel drives: cannot make $image" >&2; exit 1; } ;;
+    disk) guest_make_disk "$image" || { echo "kernel drives: cannot make $image" >&2; exit 1; } ;;
     short) make_short "$image" || { echo "kernel drives: cannot make $image" >&2; exit 1; } ;;
     *) [ "$bytes" -gt 0 ] && { rm -f "$image"; truncate -s "$bytes" "$image"; } ;;
   esac

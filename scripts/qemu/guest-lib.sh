@@ -122,6 +122,22 @@ guest_add_suite() {
   [ $# -eq 0 ] || cp "$@" "$dir/suite/"
 }
 
+# guest_make_disk IMAGE: the 64 MiB hard disk of the drive stages, made afresh so that every run
+# starts from the same bytes: a DOS partition table with bootable FAT32, Linux and NTFS
+# partitions and an extended one holding a swap and a Linux partition, then 1 MiB unpartitioned;
+# its first and last 128 KiB (around the table and in the free tail) hold a pattern, so that an
+# erase shows.
+guest_make_disk() {
+  local image=$1
+  rm -f "$image" && truncate -s 64M "$image"
+  printf '%s\n' 'label: dos' 'label-id: 0x4f525651' ',32M,c,*' ',16M,83' ',4M,7' ',10M,5' ',4M,82' ',,83' |
+    sfdisk -q "$image" || return 1
+  guest_pattern 'orvane kernel test pattern' $((255 * 512)) | dd of="$image" bs=512 seek=1 conv=notrunc status=none &&
+  guest_pattern 'the last 128 KiB of the disk' $((256 * 512)) |
+    dd of="$image" bs=512 seek=$((131072 - 256)) conv=notrunc status=none
+}
+guest_pattern() { head -c "$2" < <(yes "$1"); }  # TEXT BYTES: the text repeated, cut to BYTES
+
 # guest_pack DIR OUT: the tree as a gzip-compressed cpio archive (newc), owned by root.
 guest_pack() {
   (cd "$1" && find . -print0 | sort -z | cpio --null -o -H newc -R 0:0 --quiet) | gzip -1 > "$2"

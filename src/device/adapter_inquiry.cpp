@@ -31,6 +31,7 @@ std::vector<ScsiUnit> ParseBusUnits(std::span<const uint8_t> answer, uint32_t fi
     const size_t available = answer.size() - offset - kRecordHeaderSize;
     const size_t copied = dataLength < available ? dataLength : available;
     unit.inquiryData.assign(record + kRecordHeaderSize, record + kRecordHeaderSize + copied);
+    unit.inquiryCut = copied < dataLength;
     units.push_back(std::move(unit));
     offset = GetLe32(record + 8);
   }

@@ -19,6 +19,9 @@ struct ScsiUnit {
   uint32_t lun = 0;
   uint32_t claimed = 0;  // non-zero when a class driver has claimed the unit
   std::vector<uint8_t> inquiryData;
+  // The adapter's record claimed more inquiry data than its answer held (a driver that counts
+  // only part of the answer as returned): `inquiryData` is what was there.
+  bool inquiryCut = false;
 
   uint32_t InquiryLength() const { return static_cast<uint32_t>(inquiryData.size()); }
   // The address its commands go to: each field is one byte on the wire.
@@ -46,7 +49,7 @@ struct AdapterInquiry {
 // then the data. Offsets are from the start of `answer`. Units are counted by following the
 // chain, never from the unit count byte; nothing outside `answer` is read: a bus entry or a
 // record that does not fit ends that list, a data length running past the end is cut to what
-// is there, and a chain that loops ends after as many records as the answer could hold.
+// is there (the unit is marked `inquiryCut`), and a chain that loops ends after as many records as the answer could hold.
 // Null when `answer` is empty or allocation fails.
 std::unique_ptr<AdapterInquiry> ParseAdapterInquiry(std::span<const uint8_t> answer);
 

@@ -106,6 +106,12 @@ int DriveList::Probe(DriveRecord& working) {
         }
         firstUnit = false;
         working.unit = unit;
+        // A record cut short holds less than the identification: the unit itself is asked, at
+        // the address the adapter gave. Should it not answer, what the adapter gave stays.
+        if (unit.inquiryCut && InquiryUnit(device_, unit.Address(), working.unit) == 0) {
+          working.unit.claimed = unit.claimed;
+          working.unit.inquiryCut = false;
+        }
         Append(working);
       }
     }

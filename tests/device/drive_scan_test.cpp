@@ -126,6 +126,29 @@ TEST(DriveScan, InquiryFallbackWhenTheAdapterGivesNoData) {
   EXPECT_EQ(records[2].capacity, (std::array<uint8_t, 8>{}));
 }
 
+// A driver that counts only the first 36 bytes of its answer as returned cuts the record's
+// inquiry data to 12 of the 36 it claims: the unit is then asked itself, at the record's address.
+TEST(DriveScan, ARecordCutShortIsAskedAgainThroughThePassThrough) {
+  Bench bench;
+  AdapterInquiry inquiry;
+  inquiry.buses = {{0, {Unit(0, 2, 0, "CUT ")}}};
+  inquiry.buses[0].units[0].claimed = 1;
+  std::vector<uint8_t> answer = EncodeAdapterInquiry(inquiry);
+  answer.resize(36);
+  bench.Add('K', "dvdram", 0, 2, 0)->Face().adapterInquiry = answer;
+  // A record that holds all it claims is taken as it is, short or not.
+  inquiry.buses[0].units[0].inquiryData.resize(12);
+  bench.Add('L', "dvdram", 0, 2, 0)->Face().adapterInquiry = EncodeAdapterInquiry(inquiry);
+  bench.list->Scan(nullptr);
+  const auto& records = bench.list->Records();
+  ASSERT_EQ(records.size(), 2u);
+  ASSERT_EQ(records[0].unit.inquiryData.size(), 40u);
+  EXPECT_EQ(std::string(records[0].unit.inquiryData.begin() + 16, records[0].unit.inquiryData.begin() + 20), "VIRT");
+  EXPECT_EQ(records[0].unit.targetId, 2u);
+  EXPECT_EQ(records[0].unit.claimed, 1u);
+  EXPECT_EQ(records[1].unit.inquiryData.size(), 12u);
+}
+
 TEST(DriveScan, ProgressNamesEachLetterAtItsPositionAndEndsFull) {
   const struct {
     std::vector<std::pair<char, const char*>> drives;

@@ -28,6 +28,7 @@ struct FakeReply {
   std::vector<uint8_t> sense;         // written at the sense offset
   std::vector<uint8_t> data;          // written to the data buffer (pass-through) or the output
   std::optional<uint32_t> moved;      // DataTransferLength after the call; default: as asked
+  std::optional<uint32_t> returned;   // bytes returned by a pass-through; default: the output length
 };
 
 inline FakeReply Failure() { FakeReply r; r.fail = true; return r; }
@@ -114,8 +115,9 @@ class FakePort : public DevicePort {
     const size_t dataBytes = std::min<size_t>(reply.data.size(), h.dataTransferLength);
     if (dataBytes != 0) std::memcpy(data, reply.data.data(), dataBytes);
     if (reply.moved) h.dataTransferLength = *reply.moved;
+    h.senseInfoLength = static_cast<uint8_t>(senseBytes);  // the sense returned
     std::memcpy(o, &h, sizeof h);
-    if (bytesReturned) *bytesReturned = outLength;
+    if (bytesReturned) *bytesReturned = reply.returned.value_or(outLength);
     return true;
   }
   uint32_t LastError() const override { return lastError; }

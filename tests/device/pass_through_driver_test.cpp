@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "device/fake_port.h"
+#include "device/ports/tracing_port.h"
 
 namespace orv::test {
 namespace {
@@ -61,6 +65,58 @@ TEST(PassThroughDriver, CheckFindsTheAreasOfAWellFormedRequest) {
   EXPECT_EQ(CheckPassThrough(system, kRequestHeaderSize, kRequestSize, false, 0, checked), -1);
   EXPECT_EQ(CheckPassThrough(system, kRequestDataOffset + 8, kRequestSize, false, 0, checked), 0);
   EXPECT_EQ(CheckPassThrough(system, kRequestHeaderSize - 1, kRequestSize, false, 0, checked), -1);
+}
+
+// A trace records what the header says moved, whatever count of bytes the driver returned:
+// one driver counts the data area, another only the header it updated.
+TEST(PassThroughDriver, TraceTakesMovedDataAndSenseFromTheUpdatedHeader) {
+  const std::vector<uint8_t> answer = {0x05, 0x80, 0x05, 0x32, 0x5B, 0, 0, 0x10};
+  const std::vector<uint8_t> sense = {0x70, 0, 0x02, 0, 0, 0, 0, 0x06, 0, 0, 0, 0, 0x3A, 0};
+  const struct {
+    const char* name;
+    bool direct;
+    FakeReply reply;
+    uint32_t moved;
+    std::vector<uint8_t> received, sense;
+  } cases[] = {
+      {"buffered_all_counted", false, Data(answer), 8, answer, {}},
+      {"buffered_header_only_counted", false, [&] { FakeReply r = Data(answer); r.returned = kRequestHeaderSize; return r; }(),
+       8, answer, {}},
+      {"buffered_short_header_only_counted", false,
+       [&] { FakeReply r = Data(answer, 5); r.returned = kRequestHeaderSize; return r; }(), 5,
+       {answer.begin(), answer.begin() + 5}, {}},
+      {"direct_header_only_counted", true, [&] { FakeReply r = Data(answer); r.returned = kRequestHeaderSize; return r; }(),
+       8, answer, {}},
+      {"sense_header_only_counted", false,
+       [&] { FakeReply r = CheckCondition(0x02, 0x3A, 6); r.moved = 0; r.returned = kRequestHeaderSize; return r; }(),
+       0, {}, sense},
+  };
+  const std::filesystem::path path = std::filesystem::temp_directory_path() / "orv-pass-through-trace.jsonl";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string error;
+    auto file = TraceFile::Create(path, TraceHeader{kTraceVersion, "windows", false}, error);
+    ASSERT_NE(file, nullptr) << error;
+    auto* fake = new FakePort;
+    fake->replies = {c.reply};
+    auto port = MakeTracingPort(std::unique_ptr<DevicePort>(fake), file, false);
+    PassThroughRequest r = Request(0x12, 6, 8, kScsiDataIn);
+    alignas(16) uint8_t directData[8] = {};
+    if (c.direct) r.header.dataBuffer = reinterpret_cast<uintptr_t>(directData);
+    const uint32_t outLength = c.direct ? kRequestDataOffset : kRequestDataOffset + 8;
+    uint32_t returned = 0;
+    ASSERT_TRUE(port->IoControl(77, c.direct ? kIoctlScsiPassThroughDirect : kIoctlScsiPassThrough, &r,
+                                kRequestHeaderSize, &r, outLength, &returned));
+    std::ifstream in(path);
+    std::string line, last;
+    while (std::getline(in, line)) last = line;
+    TraceEvent e;
+    ASSERT_EQ(ParseTraceEvent(last, e, error), 0) << error;
+    EXPECT_EQ(e.moved, c.moved);
+    EXPECT_EQ(e.received, c.received);
+    EXPECT_EQ(e.sense, c.sense);
+  }
+  std::filesystem::remove(path);
 }
 
 }  // namespace

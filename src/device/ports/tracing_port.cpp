@@ -232,33 +232,34 @@ class TracingPort : public DevicePort {
     e.micros = watch.Micros();
     if (bytesReturned != nullptr) *bytesReturned = returned;
     Outcome(e, ok);
-    if (ok && !e.malformed) ReadAnswer(e, h, static_cast<const uint8_t*>(out), std::min(returned, outLength));
+    if (ok && !e.malformed) ReadAnswer(e, h, static_cast<const uint8_t*>(out), returned, outLength);
     trace_->Write(e);
     return ok;
   }
 
-  // Status, sense and data from the `returned` bytes the driver gave back; a direct request's
-  // data is in the caller's buffer the request named.
-  static void ReadAnswer(TraceEvent& e, const ScsiPassThroughHeader& asked, const uint8_t* out, uint32_t returned) {
+  // Status, sense and data from the header the driver updated: DataTransferLength the bytes
+  // moved, SenseInfoLength the sense returned; the data of a buffered request sits in the
+  // output at its offset, that of a direct one in the caller's buffer the request named. The
+  // count of bytes returned is not a measure of them: some drivers count the header only.
+  // Nothing beyond the `outLength` bytes of the output is read.
+  static void ReadAnswer(TraceEvent& e, const ScsiPassThroughHeader& asked, const uint8_t* out, uint32_t returned,
+                         uint32_t outLength) {
     if (returned < kRequestHeaderSize) return;
     ScsiPassThroughHeader h;
     std::memcpy(&h, out, sizeof h);
     e.status = h.scsiStatus;
     e.moved = std::min(h.dataTransferLength, asked.dataTransferLength);
-    const uint32_t senseEnd = asked.senseInfoOffset + h.senseInfoLength;
-    if (h.senseInfoLength != 0 && h.senseInfoLength <= asked.senseInfoLength && senseEnd <= returned)
+    const uint64_t senseEnd = uint64_t{asked.senseInfoOffset} + h.senseInfoLength;
+    if (h.senseInfoLength != 0 && h.senseInfoLength <= asked.senseInfoLength && senseEnd <= outLength)
       e.sense.assign(out + asked.senseInfoOffset, out + senseEnd);
     if (e.direction != DataDirection::kIn || e.moved == 0) return;
     if (e.direct) {
       const auto* data = reinterpret_cast<const uint8_t*>(asked.dataBuffer);
       e.received.assign(data, data + e.moved);
-    } else if (asked.dataBuffer + e.moved <= returned) {
-      e.received.assign(out + asked.dataBuffer, out + asked.dataBuffer + e.moved);
-    } else {
-      // The driver gave back less of the data area than it says it moved.
-      e.moved = returned > asked.dataBuffer ? static_cast<uint32_t>(returned - asked.dataBuffer) : 0;
-      e.received.assign(out + asked.dataBuffer, out + asked.dataBuffer + e.moved);
+      return;
     }
+    // The request's check put the data area inside the output.
+    e.received.assign(out + asked.dataBuffer, out + asked.dataBuffer + e.moved);
   }
 
   std::unique_ptr<DevicePort> inner_;
