@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/cli/answering_ui.h"
+#include "app/version.h"
 #include "bench/benchmark_text.h"
 #include "toolkit/format.h"
 
@@ -127,9 +128,10 @@ void RunBenchCommand(CliSession& session, const BenchOptions& options) {
 void SetBenchCommandClock(BenchClock* clock) { g_clock = clock; }
 
 std::string BenchmarkJson(const std::string& drive, const BenchmarkRun& run) {
-  // The head every --json output starts with, then the rows written as they were before it.
-  std::string json = WriteJson(VersionJson(), 0);
-  json.pop_back();  // the closing brace: the benchmark's own members follow
+  // The head every --json output starts with (VersionJson's members), in this output's own
+  // layout of one row a line.
+  std::string json = Format("{\"formatVersion\": %u, \"program\": {\"name\": \"orvane-cli\", \"version\": %s}",
+                            kJsonFormatVersion, JsonString(kVersion).c_str());
   json += ", \"drive\": " + JsonString(drive);
   json += std::string(", \"complete\": ") + (run.end == BenchmarkEnd::kCompleted ? "true" : "false");
   json += ", \"stopped\": ";

@@ -148,7 +148,8 @@ TEST(BenchCommand, ReadsOnlyTheDiscImageIsTheSameAfterwards) {
 TEST(BenchCommand, JsonGivesEachRowWithItsUnit) {
   const BenchCli run = RunBench("dvdram", {"--yes", "--json"});
   EXPECT_EQ(run.code, 0) << run.err;
-  EXPECT_EQ(run.out.rfind("{\"drive\": \"E:\", \"complete\": true, \"stopped\": null, \"rows\": [\n", 0), 0u) << run.out;
+  const std::string head = "{\"formatVersion\": 1, \"program\": {\"name\": \"orvane-cli\", \"version\": \"1.01a#03\"}, ";
+  EXPECT_EQ(run.out.rfind(head + "\"drive\": \"E:\", \"complete\": true, \"stopped\": null, \"rows\": [\n", 0), 0u) << run.out;
   // The expected texts are the program's CP932 literals; the JSON is UTF-8.
   EXPECT_NE(run.out.find(ConsoleText("\n  {\"kind\": 1, \"title\": \"Test Unit Ready コマンド\", \"size\": \"\", \"value\": 500, "
                                      "\"unit\": \"us\", \"note\": \"\"},\n")),
@@ -165,7 +166,7 @@ TEST(BenchCommand, JsonGivesEachRowWithItsUnit) {
   const BenchCli none = RunBench("nodisc", {"--yes", "--json"});
   EXPECT_EQ(none.code, 1);
   EXPECT_EQ(none.out,
-            ConsoleText("{\"drive\": \"E:\", \"complete\": false, \"stopped\": \"デバイスの準備ができていません。\", \"rows\": []}\n"));
+            head + ConsoleText("\"drive\": \"E:\", \"complete\": false, \"stopped\": \"デバイスの準備ができていません。\", \"rows\": []}\n"));
 }
 
 TEST(BenchCommand, WithoutATerminalOrYesNothingRuns) {
