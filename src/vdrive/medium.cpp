@@ -40,8 +40,11 @@ class MemoryMedium : public Medium {
 
 class ImageMedium : public Medium {
  public:
-  ImageMedium(std::fstream file, uint32_t blockLength, uint64_t blockCount, bool readOnly)
-      : Medium(blockLength, blockCount, readOnly), file_(std::move(file)) {}
+  ImageMedium(std::fstream file, std::filesystem::path path, uint32_t blockLength, uint64_t blockCount,
+              bool readOnly)
+      : Medium(blockLength, blockCount, readOnly), file_(std::move(file)), path_(std::move(path)) {}
+
+  const std::filesystem::path* ImagePath() const override { return &path_; }
 
   int Read(uint64_t lba, uint32_t blocks, uint8_t* out) override {
     const uint64_t bytes = uint64_t{blocks} * BlockLength();
@@ -67,6 +70,7 @@ class ImageMedium : public Medium {
 
  private:
   std::fstream file_;
+  std::filesystem::path path_;
 };
 
 }  // namespace
@@ -108,7 +112,7 @@ std::unique_ptr<Medium> OpenImageMedium(const std::filesystem::path& path, uint3
     error = "cannot open image file " + path.string();
     return nullptr;
   }
-  return std::make_unique<ImageMedium>(std::move(file), blockLength, blockCount, readOnly);
+  return std::make_unique<ImageMedium>(std::move(file), path, blockLength, blockCount, readOnly);
 }
 
 }  // namespace orv

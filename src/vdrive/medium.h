@@ -18,6 +18,8 @@ class Medium {
   uint32_t BlockLength() const { return blockLength_; }
   uint64_t BlockCount() const { return blockCount_; }
   bool ReadOnly() const { return readOnly_; }
+  // The image file behind the medium, or null for one in memory.
+  virtual const std::filesystem::path* ImagePath() const { return nullptr; }
 
   // `blocks` whole blocks at `lba`, which the caller has checked against BlockCount(). 0 or -1
   // (an I/O error of the backing store, answered as a medium error).

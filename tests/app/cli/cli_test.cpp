@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "app/cli/cli_app.h"
+#include "device/device_handle.h"
+#include "device/ports/virtual_port.h"
 
 namespace orv {
 namespace {
@@ -134,6 +136,48 @@ TEST_F(Cli, NewImageGetsTablesAndAnExistingOneIsNeverWritten) {
   std::ifstream in(blank, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_EQ(bytes, std::string(2048 * 100, '\0'));
+}
+
+// Another program (here a second port, with an open of its own on the image file, as a second
+// process has) holding a virtual drive's image: an erase or a write holds it exclusively, a
+// reading operation shared. The second gets what a real drive held by another program gives:
+// an exclusive holder refuses everyone, a shared one lets a writer in only when it agrees to share.
+TEST_F(Cli, AnImageAnotherProgramHoldsIsInUse) {
+  const fs::path disc = dir_ / "disc.img", raw = dir_ / "raw.img";
+  const std::string discBytes(2048 * 256, '\xA5');
+  { std::ofstream(raw, std::ios::binary) << std::string(2048 * 4, '\x5A'); }
+  const struct {
+    const char* name;
+    uint8_t holder;
+    std::vector<std::string> args;
+    int code;
+    bool written;
+  } cases[] = {
+      {"write while an erase or a write runs", kOpenExclusiveReadWrite,
+       {"write", "E:", raw.string(), "--yes", "--shared"}, 1, false},
+      {"erase while a write runs", kOpenExclusiveReadWrite, {"erase", "E:", "--no-backup", "--yes", "--shared"}, 1, false},
+      {"summary while a write runs", kOpenExclusiveReadWrite, {"summary", "E:"}, 1, false},
+      {"write while a reader runs, not shared", kOpenSharedReadWrite, {"write", "E:", raw.string(), "--yes"}, 1, false},
+      {"write while a reader runs, shared", kOpenSharedReadWrite,
+       {"write", "E:", raw.string(), "--yes", "--shared"}, 0, true},
+      {"summary while a reader runs", kOpenSharedReadWrite, {"summary", "E:"}, 0, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    { std::ofstream(disc, std::ios::binary) << discBytes; }
+    std::string why;
+    VirtualPort other(MakeOsPort());
+    other.AddDrive('E', std::make_shared<VirtualDrive>(*FindDrivePreset("dvdram"),
+                                                       OpenImageMedium(disc, 2048, 0, false, why)));
+    const PortHandle held = other.Open("\\\\.\\E:", c.holder);
+    ASSERT_NE(held, kNoPortHandle) << why;
+    const Outcome run = Exec("E=dvdram:" + disc.string(), c.args);
+    EXPECT_EQ(run.code, c.code) << run.err;
+    std::ifstream in(disc, std::ios::binary);
+    const std::string after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(after == (c.written ? std::string(2048 * 4, '\x5A') + discBytes.substr(2048 * 4) : discBytes));
+    other.Close(held);
+  }
 }
 
 TEST_F(Cli, ErrorsAreOneLineWithExitCodeOne) {
