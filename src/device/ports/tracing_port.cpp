@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "device/ports/pass_through_driver.h"
+#include "scsi/opcodes.h"
 #include "toolkit/sjis.h"
 
 namespace orv {
@@ -124,6 +125,7 @@ class TracingPort : public DevicePort {
     {
       std::lock_guard lock(mutex_);
       paths_.erase(handle);
+      keptReads_.erase(handle);
     }
     trace_->Write(e);
     return rc;
@@ -231,14 +233,15 @@ class TracingPort : public DevicePort {
     e.micros = watch.Micros();
     if (bytesReturned != nullptr) *bytesReturned = returned;
     Outcome(e, ok);
-    if (ok && !e.malformed) ReadAnswer(e, h, static_cast<const uint8_t*>(out), std::min(returned, outLength));
+    if (ok && !e.malformed) ReadAnswer(e, handle, h, static_cast<const uint8_t*>(out), std::min(returned, outLength));
     trace_->Write(e);
     return ok;
   }
 
   // Status, sense and data from the `returned` bytes the driver gave back; a direct request's
   // data is in the caller's buffer the request named.
-  static void ReadAnswer(TraceEvent& e, const ScsiPassThroughHeader& asked, const uint8_t* out, uint32_t returned) {
+  void ReadAnswer(TraceEvent& e, PortHandle handle, const ScsiPassThroughHeader& asked, const uint8_t* out,
+                  uint32_t returned) {
     if (returned < kRequestHeaderSize) return;
     ScsiPassThroughHeader h;
     std::memcpy(&h, out, sizeof h);
@@ -248,24 +251,41 @@ class TracingPort : public DevicePort {
     if (h.senseInfoLength != 0 && h.senseInfoLength <= asked.senseInfoLength && senseEnd <= returned)
       e.sense.assign(out + asked.senseInfoOffset, out + senseEnd);
     if (e.direction != DataDirection::kIn || e.moved == 0) return;
+    const uint8_t* data = nullptr;
     if (e.direct) {
-      const auto* data = reinterpret_cast<const uint8_t*>(asked.dataBuffer);
-      e.received.assign(data, data + e.moved);
-    } else if (asked.dataBuffer + e.moved <= returned) {
-      e.received.assign(out + asked.dataBuffer, out + asked.dataBuffer + e.moved);
+      data = reinterpret_cast<const uint8_t*>(asked.dataBuffer);
     } else {
-      // The driver gave back less of the data area than it says it moved.
-      e.moved = returned > asked.dataBuffer ? static_cast<uint32_t>(returned - asked.dataBuffer) : 0;
-      e.received.assign(out + asked.dataBuffer, out + asked.dataBuffer + e.moved);
+      // The driver may give back less of the data area than it says it moved.
+      if (asked.dataBuffer + e.moved > returned)
+        e.moved = returned > asked.dataBuffer ? static_cast<uint32_t>(returned - asked.dataBuffer) : 0;
+      data = out + asked.dataBuffer;
     }
+    if (KeepsData(handle, e)) {
+      e.received.assign(data, data + e.moved);
+    } else {
+      e.receivedKept = false;
+      e.digest = TraceDigest(data, e.moved);
+    }
+  }
+
+  // Whether the data of this data-in command goes into the trace whole (kTraceKeptReadBudget).
+  bool KeepsData(PortHandle handle, const TraceEvent& e) {
+    if (writeData_ || e.cdb[0] != scsi_op::kRead10) return true;
+    if (e.moved > kTraceKeptReadBytes) return false;
+    std::lock_guard lock(mutex_);
+    uint64_t& kept = keptReads_[handle];
+    if (kept + e.moved > kTraceKeptReadBudget) return false;
+    kept += e.moved;
+    return true;
   }
 
   std::unique_ptr<DevicePort> inner_;
   std::shared_ptr<TraceFile> trace_;
   bool writeData_;
   std::shared_ptr<const SimulatedClock> clock_;
-  mutable std::mutex mutex_;  // guards paths_
+  mutable std::mutex mutex_;  // guards paths_ and keptReads_
   std::map<PortHandle, std::string> paths_;
+  std::map<PortHandle, uint64_t> keptReads_;  // bytes of read data kept whole, per open handle
 };
 
 }  // namespace
