@@ -44,7 +44,7 @@ class ImageMedium : public Medium {
               bool readOnly)
       : Medium(blockLength, blockCount, readOnly), file_(std::move(file)), path_(std::move(path)) {}
 
-  std::filesystem::path BackingFile() const override { return path_; }
+  const std::filesystem::path* ImagePath() const override { return &path_; }
 
   int Read(uint64_t lba, uint32_t blocks, uint8_t* out) override {
     const uint64_t bytes = uint64_t{blocks} * BlockLength();

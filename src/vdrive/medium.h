@@ -18,13 +18,13 @@ class Medium {
   uint32_t BlockLength() const { return blockLength_; }
   uint64_t BlockCount() const { return blockCount_; }
   bool ReadOnly() const { return readOnly_; }
+  // The image file behind the medium, or null for one in memory.
+  virtual const std::filesystem::path* ImagePath() const { return nullptr; }
 
   // `blocks` whole blocks at `lba`, which the caller has checked against BlockCount(). 0 or -1
   // (an I/O error of the backing store, answered as a medium error).
   virtual int Read(uint64_t lba, uint32_t blocks, uint8_t* out) = 0;
   virtual int Write(uint64_t lba, uint32_t blocks, const uint8_t* in) = 0;
-  // The file the blocks live in; empty for a disc in memory.
-  virtual std::filesystem::path BackingFile() const { return {}; }
 
  private:
   uint32_t blockLength_;

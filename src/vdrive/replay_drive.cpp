@@ -96,9 +96,16 @@ void Give(const ReplayAnswer& answer, CommandContext& c) {
   c.outcome.senseLength = static_cast<uint32_t>(sense);
   if (c.direction == DataDirection::kIn) {
     c.outcome.transferred = 0;
-    const uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(answer.received.size()), c.bufferLength);
+    // Data the trace left out (and no other read kept) cannot be had back from its digest: the
+    // read moves as many bytes as it moved then, zeros, so whatever only times or counts reads
+    // sees what it saw then.
+    const uint32_t n = std::min<uint32_t>(
+        answer.receivedKept ? static_cast<uint32_t>(answer.received.size()) : answer.moved, c.bufferLength);
     if (n != 0 && c.buffer != nullptr) {
-      std::memcpy(c.buffer, answer.received.data(), n);
+      if (answer.receivedKept)
+        std::memcpy(c.buffer, answer.received.data(), n);
+      else
+        std::memset(c.buffer, 0, n);
       c.outcome.transferred = n;
     }
   } else {
@@ -119,23 +126,24 @@ bool ReadSectors(ReplayState& s, CommandContext& c, bool onlyIfWritten) {
   const uint32_t length = s.script.SectorLength();
   if (length == 0 || c.cdb.size() < 10 || c.direction != DataDirection::kIn) return false;
   const BlockRange r = Range10(c);
-  std::vector<const std::vector<uint8_t>*> sectors(r.blocks, nullptr);
   bool written = false;
   for (uint32_t i = 0; i < r.blocks; ++i) {
-    auto it = s.overlay.find(r.lba + i);
-    if (it != s.overlay.end()) {
-      sectors[i] = &it->second;
+    if (s.overlay.count(r.lba + i) != 0)
       written = true;
-    } else if ((sectors[i] = s.script.Sector(r.lba + i)) == nullptr) {
+    else if (!s.script.HasSector(r.lba + i))
       return false;
-    }
   }
   if (onlyIfWritten && !written) return false;
   // As a drive does: the initiator's buffer bounds the transfer, a last partial block included.
   const uint64_t bytes = std::min<uint64_t>(uint64_t{r.blocks} * length, c.buffer != nullptr ? c.bufferLength : 0);
   for (uint64_t done = 0; done < bytes;) {
-    const uint64_t piece = std::min<uint64_t>(length, bytes - done);
-    std::memcpy(c.buffer + done, sectors[done / length]->data(), piece);
+    const uint64_t lba = r.lba + done / length;
+    const auto piece = static_cast<uint32_t>(std::min<uint64_t>(length, bytes - done));
+    auto it = s.overlay.find(lba);
+    if (it != s.overlay.end())
+      std::memcpy(c.buffer + done, it->second.data(), piece);
+    else if (!s.script.CopySector(lba, c.buffer + done, piece))
+      return false;
     done += piece;
   }
   c.outcome.transferred = static_cast<uint32_t>(bytes);
@@ -156,32 +164,34 @@ void Answer(ReplayState& s, VirtualDrive& drive, CommandContext& c) {
   std::lock_guard lock(s.mutex);
   const uint8_t opcode = c.Opcode();
   if (opcode == scsi_op::kRead10 && ReadSectors(s, c, true)) return;
-  const ReplayAnswer* recorded = s.script.Next(c.cdb, c.direction);
+  const std::optional<ReplayAnswer> recorded = s.script.Next(c.cdb, c.direction);
   // A recorded answer takes the time it took then; one made up from the sectors takes none.
-  if (recorded != nullptr && drive.HandlerClock() != nullptr)
+  if (recorded && drive.HandlerClock() != nullptr)
     drive.HandlerClock()->Advance(static_cast<int64_t>(recorded->micros));
+  // A read whose data the trace left out gives the sectors when other reads kept them all.
+  if (opcode == scsi_op::kRead10 && recorded && !recorded->receivedKept && recorded->ok &&
+      recorded->status == kScsiStatusGood && ReadSectors(s, c, false))
+    return;
   if (opcode == scsi_op::kWrite10 && c.cdb.size() >= 10) {
     // A write the drive refused when the trace was taken is refused again; one it took, or one
     // the trace never saw, lands in the overlay.
-    if (recorded != nullptr && !(recorded->ok && recorded->status == kScsiStatusGood)) return Give(*recorded, c);
-    if (recorded != nullptr || s.script.SectorLength() != 0) {
+    if (recorded && !(recorded->ok && recorded->status == kScsiStatusGood)) return Give(*recorded, c);
+    if (recorded || s.script.SectorLength() != 0) {
       const uint32_t written = WriteSectors(s, c);
-      if (recorded != nullptr) return Give(*recorded, c);
+      if (recorded) return Give(*recorded, c);
       c.outcome.transferred = written;
       return;
     }
   }
-  if (recorded != nullptr) return Give(*recorded, c);
+  if (recorded) return Give(*recorded, c);
   if (opcode == scsi_op::kRead10 && ReadSectors(s, c, false)) return;
   s.gaps->Note(CdbText(c));
   c.Fail(kSenseInvalidOpcode);
 }
 
-}  // namespace
-
-int MakeReplayDriveFromText(std::string_view trace, char letter, ReplayDrive& made, std::string& error) {
+int MakeReplayDriveFrom(std::unique_ptr<std::istream> trace, char letter, ReplayDrive& made, std::string& error) {
   auto state = std::make_shared<ReplayState>();
-  if (state->script.Load(trace, letter, error) != 0) return -1;
+  if (state->script.Load(std::move(trace), letter, error) != 0) return -1;
   auto drive = std::make_unique<VirtualDrive>(kReplayDrive, nullptr);
   for (int opcode = 0; opcode < 256; ++opcode) {
     drive->SetHandler(static_cast<uint8_t>(opcode),
@@ -204,20 +214,28 @@ int MakeReplayDriveFromText(std::string_view trace, char letter, ReplayDrive& ma
   return 0;
 }
 
+}  // namespace
+
+int MakeReplayDriveFromText(std::string_view trace, char letter, ReplayDrive& made, std::string& error) {
+  return MakeReplayDriveFrom(std::make_unique<std::istringstream>(std::string(trace)), letter, made, error);
+}
+
 int MakeReplayDrive(const std::filesystem::path& path, char letter, ReplayDrive& made, std::string& error) {
   const std::string name = path.string();
-  std::ifstream file(path, std::ios::binary);
-  if (!file.is_open()) {
+  // A FIFO would hold the open (or the reads) for ever, a device or a folder is no trace; the
+  // replay also reads the file again as it goes, which only a regular file allows.
+  std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(path, ec);
+  if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    error = "the trace " + name + " is not a regular file";
+    return -1;
+  }
+  auto file = std::make_unique<std::ifstream>(path, std::ios::binary);
+  if (!file->is_open()) {
     error = "cannot open the trace " + name;
     return -1;
   }
-  std::ostringstream text;
-  text << file.rdbuf();
-  if (file.bad()) {
-    error = "cannot read the trace " + name;
-    return -1;
-  }
-  if (MakeReplayDriveFromText(text.str(), letter, made, error) != 0) {
+  if (MakeReplayDriveFrom(std::move(file), letter, made, error) != 0) {
     error = "trace " + name + ": " + error;
     return -1;
   }

@@ -1,6 +1,7 @@
 #include "vdrive/replay_script.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "scsi/opcodes.h"
 #include "scsi/status.h"
@@ -44,59 +45,108 @@ std::optional<DriveControl> ControlOf(TraceOp op) {
 
 bool Good(const TraceEvent& e) { return e.op == TraceOp::kPassThrough && e.ok && e.status == kScsiStatusGood; }
 
-struct NumberedEvent {
-  size_t line = 0;
-  TraceEvent event;
+// Longer than any event of a trace (the data of the largest transfer, twice over in hex): a file
+// with such a line is no trace, and reading it whole would cost its size in memory.
+constexpr size_t kMaxLineBytes = size_t{64} << 20;
+
+enum class LineRead { kLine, kEnd, kTooLong };
+
+// One line of `in` without its line end, counting the bytes taken in `consumed`.
+LineRead ReadLine(std::istream& in, std::string& line, uint64_t& consumed) {
+  std::streambuf* buffer = in.rdbuf();
+  line.clear();
+  for (bool any = false;; any = true) {
+    const int c = buffer->sbumpc();
+    if (c == std::char_traits<char>::eof()) {
+      if (!any) return LineRead::kEnd;
+      break;
+    }
+    ++consumed;
+    if (c == '\n') break;
+    if (line.size() == kMaxLineBytes) return LineRead::kTooLong;
+    line.push_back(static_cast<char>(c));
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return LineRead::kLine;
+}
+
+}  // namespace
+
+// What the trace holds of one device path: where its answers lie, and the reads whose data gives
+// sectors once the disc's block length is known.
+struct ReplayScript::Device {
+  struct Read {
+    uint64_t line = 0;
+    uint64_t lba = 0;
+    uint32_t blocks = 0;
+    uint32_t bytes = 0;
+  };
+  std::map<Key, Queue> commands;
+  std::map<DriveControl, Queue> controls;
+  std::vector<Read> reads;
+  uint32_t blockLength = 0;
+  std::optional<uint32_t> fileType;
+
+  void Take(const TraceEvent& e, uint64_t line) {
+    if (e.op == TraceOp::kFileType) {
+      if (e.ok && !fileType) fileType = e.value;
+    } else if (e.op == TraceOp::kPassThrough && !e.malformed) {
+      commands[Key{e.cdb, e.direction}].lines.push_back(line);
+      if (Good(e) && e.cdb[0] == scsi_op::kReadCapacity && e.received.size() >= 8)
+        blockLength = GetBe32(e.received.data() + 4);
+      if (Good(e) && e.cdb[0] == scsi_op::kRead10 && e.cdb.size() >= 10 && !e.received.empty())
+        reads.push_back({line, GetBe32(e.cdb.data() + 2), GetBe16(e.cdb.data() + 7),
+                         static_cast<uint32_t>(e.received.size())});
+    } else if (std::optional<DriveControl> control = ControlOf(e.op)) {
+      controls[*control].lines.push_back(line);
+    }
+  }
 };
 
-int ReadEvents(std::string_view text, std::vector<NumberedEvent>& events, std::string& error) {
+int ReplayScript::Load(std::unique_ptr<std::istream> source, char letter, std::string& error) {
+  letter = Upper(letter);
+  std::vector<std::string> paths;  // in the order they first appear
+  std::map<std::string, Device> devices;
+  std::map<char, uint32_t> driveTypes;  // the first answer for each root ("E:\")
   bool header = false;
   size_t number = 0;
-  for (size_t start = 0; start < text.size();) {
-    const size_t end = std::min(text.find('\n', start), text.size());
-    std::string_view line = text.substr(start, end - start);
-    start = end + 1;
+  std::string line;
+  for (uint64_t at = 0;;) {
+    const uint64_t start = at;
+    const LineRead read = ReadLine(*source, line, at);
+    if (read == LineRead::kEnd) break;
     ++number;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.find_first_not_of(" \t") == std::string_view::npos) continue;
     std::string why;
-    if (!header) {
-      TraceHeader h;
-      if (ParseTraceHeader(line, h, why) != 0) {
-        error = "line " + std::to_string(number) + ": " + why;
-        return -1;
-      }
-      header = true;
+    if (read == LineRead::kTooLong) {
+      why = "longer than 64 MiB, more than any event holds";
+    } else if (line.find_first_not_of(" \t") == std::string::npos) {
       continue;
+    } else if (!header) {
+      TraceHeader h;
+      header = ParseTraceHeader(line, h, why) == 0;
+    } else {
+      TraceEvent e;
+      if (ParseTraceEvent(line, e, why) == 0) {
+        if (e.op == TraceOp::kDriveType && e.path.size() == 3 && e.path[1] == ':' && e.path[2] == '\\')
+          driveTypes.emplace(Upper(e.path[0]), e.value);
+        if (IsDeviceEvent(e) && !e.path.empty()) {
+          if (std::find(paths.begin(), paths.end(), e.path) == paths.end()) paths.push_back(e.path);
+          devices[e.path].Take(e, start);
+        }
+        continue;
+      }
     }
-    NumberedEvent e{number, {}};
-    if (ParseTraceEvent(line, e.event, why) != 0) {
+    if (!why.empty()) {
       error = "line " + std::to_string(number) + ": " + why;
       return -1;
     }
-    events.push_back(std::move(e));
   }
   if (!header) {
     error = "the file is empty, not a trace";
     return -1;
   }
-  return 0;
-}
-
-}  // namespace
-
-int ReplayScript::Load(std::string_view text, char letter, std::string& error) {
-  std::vector<NumberedEvent> events;
-  if (ReadEvents(text, events, error) != 0) return -1;
 
   // The device: the one of the drive letter, or the only one there is.
-  letter = Upper(letter);
-  std::vector<std::string> paths;
-  for (const NumberedEvent& n : events) {
-    if (IsDeviceEvent(n.event) && !n.event.path.empty() &&
-        std::find(paths.begin(), paths.end(), n.event.path) == paths.end())
-      paths.push_back(n.event.path);
-  }
   std::string chosen;
   for (const std::string& path : paths) {
     if (LetterOf(path) == letter) chosen = path;
@@ -114,49 +164,26 @@ int ReplayScript::Load(std::string_view text, char letter, std::string& error) {
     return -1;
   }
 
-  ReplayScript script;
-  script.path_ = chosen;
+  Device& device = devices[chosen];
   const char rootLetter = LetterOf(chosen) != 0 ? LetterOf(chosen) : letter;
-  bool fileTypeKnown = false;
-  bool driveTypeKnown = false;
-  for (const NumberedEvent& n : events) {
-    const TraceEvent& e = n.event;
-    if (e.op == TraceOp::kDriveType && !driveTypeKnown && e.path.size() == 3 && Upper(e.path[0]) == rootLetter &&
-        e.path[1] == ':' && e.path[2] == '\\') {
-      script.driveType_ = e.value;
-      driveTypeKnown = true;
-    }
-    if (e.path != chosen) continue;
-    if (e.op == TraceOp::kFileType && e.ok && !fileTypeKnown) {
-      script.fileType_ = e.value;
-      fileTypeKnown = true;
-    }
-    script.Take(e);
-  }
-  // The sectors the reads delivered, in blocks of the disc's length: the last READ CAPACITY
-  // answered gives it.
-  for (const NumberedEvent& n : events) {
-    const TraceEvent& e = n.event;
-    if (e.path == chosen && Good(e) && e.cdb[0] == scsi_op::kReadCapacity && e.received.size() >= 8) {
-      script.blockLength_ = GetBe32(e.received.data() + 4);
+  source_ = std::move(source);
+  path_ = chosen;
+  commands_ = std::move(device.commands);
+  controls_ = std::move(device.controls);
+  fileType_ = device.fileType.value_or(1);
+  driveType_ = driveTypes.count(rootLetter) != 0 ? driveTypes[rootLetter] : 0;
+  // The sectors the reads delivered, in blocks of the disc's length (the last READ CAPACITY
+  // answered gives it); a later read of a sector wins.
+  blockLength_ = device.blockLength;
+  sectors_.clear();
+  cachedLine_ = UINT64_MAX;
+  if (SectorLength() != 0) {
+    for (const Device::Read& r : device.reads) {
+      const uint64_t whole = std::min<uint64_t>(r.bytes / blockLength_, r.blocks);
+      for (uint64_t i = 0; i < whole; ++i) sectors_[r.lba + i] = {r.line, static_cast<uint32_t>(i * blockLength_)};
     }
   }
-  for (const NumberedEvent& n : events) {
-    if (n.event.path == chosen) script.TakeSectors(n.event);
-  }
-  *this = std::move(script);
   return 0;
-}
-
-void ReplayScript::Take(const TraceEvent& e) {
-  if (e.op == TraceOp::kPassThrough) {
-    if (e.malformed) return;
-    ReplayAnswer answer{e.ok, e.error, e.status, e.sense, e.moved, e.received, e.micros};
-    commands_[Key{e.cdb, e.direction}].answers.push_back(std::move(answer));
-    return;
-  }
-  if (std::optional<DriveControl> control = ControlOf(e.op))
-    controls_[*control].answers.push_back(RecordedControl{e.ok, e.error, e.answer});
 }
 
 // Block lengths of real media lie between these; a trace edited to claim another one keeps its
@@ -169,31 +196,41 @@ uint32_t ReplayScript::SectorLength() const {
   return blockLength_ >= kMinSectorLength && blockLength_ <= kMaxSectorLength ? blockLength_ : 0;
 }
 
-void ReplayScript::TakeSectors(const TraceEvent& e) {
-  if (SectorLength() == 0 || !Good(e) || e.cdb[0] != scsi_op::kRead10 || e.cdb.size() < 10) return;
-  const uint64_t lba = GetBe32(e.cdb.data() + 2);
-  const uint32_t blocks = GetBe16(e.cdb.data() + 7);
-  const uint64_t whole = std::min<uint64_t>(e.received.size() / blockLength_, blocks);
-  for (uint64_t i = 0; i < whole; ++i) {
-    const auto at = e.received.begin() + static_cast<std::ptrdiff_t>(i * blockLength_);
-    sectors_[lba + i].assign(at, at + blockLength_);
-  }
+const TraceEvent* ReplayScript::EventAt(uint64_t line) {
+  if (line == cachedLine_) return &cached_;
+  cachedLine_ = UINT64_MAX;
+  std::string text;
+  std::string why;
+  uint64_t ignored = 0;
+  const auto at = std::streampos(static_cast<std::streamoff>(line));
+  source_->clear();
+  if (source_->rdbuf()->pubseekpos(at, std::ios::in) != at || ReadLine(*source_, text, ignored) != LineRead::kLine ||
+      ParseTraceEvent(text, cached_, why) != 0)
+    return nullptr;
+  cachedLine_ = line;
+  return &cached_;
 }
 
-const ReplayAnswer* ReplayScript::Next(std::span<const uint8_t> cdb, DataDirection direction) {
+std::optional<ReplayAnswer> ReplayScript::Next(std::span<const uint8_t> cdb, DataDirection direction) {
   auto it = commands_.find(Key{std::vector<uint8_t>(cdb.begin(), cdb.end()), direction});
-  return it == commands_.end() ? nullptr : it->second.Next();
+  const TraceEvent* e = it == commands_.end() ? nullptr : EventAt(it->second.Next());
+  if (e == nullptr) return std::nullopt;
+  return ReplayAnswer{e->ok, e->error, e->status, e->sense, e->moved, e->received, e->receivedKept, e->micros};
 }
 
 std::optional<RecordedControl> ReplayScript::NextControl(DriveControl control) {
   auto it = controls_.find(control);
-  if (it == controls_.end()) return std::nullopt;
-  return *it->second.Next();
+  const TraceEvent* e = it == controls_.end() ? nullptr : EventAt(it->second.Next());
+  if (e == nullptr) return std::nullopt;
+  return RecordedControl{e->ok, e->error, e->answer};
 }
 
-const std::vector<uint8_t>* ReplayScript::Sector(uint64_t lba) const {
+bool ReplayScript::CopySector(uint64_t lba, uint8_t* out, uint32_t bytes) {
   auto it = sectors_.find(lba);
-  return it == sectors_.end() ? nullptr : &it->second;
+  const TraceEvent* e = it == sectors_.end() ? nullptr : EventAt(it->second.line);
+  if (e == nullptr || bytes > SectorLength() || e->received.size() < uint64_t{it->second.offset} + bytes) return false;
+  std::memcpy(out, e->received.data() + it->second.offset, bytes);
+  return true;
 }
 
 }  // namespace orv

@@ -31,6 +31,12 @@ constexpr CodeName<DataDirection> kDirectionNames[] = {
     {DataDirection::kNone, "none"},
 };
 
+std::string DigestText(uint64_t digest) {
+  uint8_t bytes[8];
+  for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(digest >> (56 - 8 * i));
+  return HexText(bytes);
+}
+
 void SetOutcome(JsonValue& line, const TraceEvent& event) {
   line.Set("ok", event.ok);
   line.Set("error", event.error);
@@ -59,7 +65,9 @@ void SetPassThrough(JsonValue& line, const TraceEvent& e) {
   line.Set("status", e.status);
   line.Set("sense", HexText(e.sense));
   line.Set("moved", e.moved);
-  if (e.direction == DataDirection::kIn) line.Set("received", HexText(e.received));
+  if (e.direction != DataDirection::kIn) return;
+  line.Set("received", e.receivedKept ? JsonValue(HexText(e.received)) : JsonValue());
+  if (!e.receivedKept) line.Set("digest", DigestText(e.digest));
 }
 
 // ---- Reading: each getter leaves the default when the member is absent and fails (false,
@@ -156,11 +164,20 @@ bool ReadPassThrough(Fields& f, TraceEvent& e) {
     if (dir == row.name) e.direction = row.code, known = true;
   }
   if (!known) return f.Fail("\"dir\" must be \"in\", \"out\" or \"none\"");
-  if (!f.OptionalHex("sent", e.sent) || !f.Hex("sense", e.sense) || !f.Hex("received", e.received) ||
+  const JsonValue* receivedData = f.Find("received");
+  e.receivedKept = receivedData == nullptr || !receivedData->IsNull();
+  if (!e.receivedKept) {
+    std::vector<uint8_t> digest;
+    if (!f.Hex("digest", digest)) return false;
+    if (f.Has("digest") && digest.size() != 8) return f.Fail("\"digest\" must hold 8 bytes");
+    for (uint8_t b : digest) e.digest = e.digest << 8 | b;
+  }
+  if (!f.OptionalHex("sent", e.sent) || !f.Hex("sense", e.sense) || (e.receivedKept && !f.Hex("received", e.received)) ||
       !f.Unsigned("timeout", e.timeout) || !f.Unsigned("status", e.status))
     return false;
   if (e.sense.size() > 255) return f.Fail("\"sense\" holds more than 255 bytes");
-  if (e.direction != DataDirection::kIn && !e.received.empty()) return f.Fail("\"received\" with a \"dir\" other than \"in\"");
+  if (e.direction != DataDirection::kIn && (!e.received.empty() || !e.receivedKept))
+    return f.Fail("\"received\" with a \"dir\" other than \"in\"");
   if (e.direction != DataDirection::kOut && e.sent) return f.Fail("\"sent\" with a \"dir\" other than \"out\"");
   if (e.received.size() > std::numeric_limits<uint32_t>::max()) return f.Fail("\"received\" is too long");
   const auto received = static_cast<uint32_t>(e.received.size());
@@ -169,10 +186,10 @@ bool ReadPassThrough(Fields& f, TraceEvent& e) {
   if (!f.Unsigned("length", e.length)) return false;
   if (e.direction == DataDirection::kNone && e.length != 0) return f.Fail("\"length\" must be 0 when \"dir\" is \"none\"");
   if (e.direction != DataDirection::kNone && e.length == 0) return f.Fail("\"length\" must not be 0 when data moves");
-  e.moved = e.direction == DataDirection::kIn ? received : e.length;
+  e.moved = e.direction == DataDirection::kIn && e.receivedKept ? received : e.length;
   if (!f.Unsigned("moved", e.moved)) return false;
   if (e.moved > e.length) return f.Fail("\"moved\" is more than \"length\"");
-  if (e.direction == DataDirection::kIn && e.ok && e.moved != received)
+  if (e.direction == DataDirection::kIn && e.receivedKept && e.ok && e.moved != received)
     return f.Fail("\"moved\" says " + std::to_string(e.moved) + " bytes, \"received\" holds " +
                   std::to_string(received));
   return true;
@@ -194,6 +211,12 @@ bool ReadCandidates(Fields& f, TraceEvent& e) {
 }
 
 }  // namespace
+
+uint64_t TraceDigest(const uint8_t* data, size_t length) {
+  uint64_t hash = 0xCBF29CE484222325;  // the FNV-1a offset basis and prime
+  for (size_t i = 0; i < length; ++i) hash = (hash ^ data[i]) * 0x100000001B3;
+  return hash;
+}
 
 std::string TraceHeaderLine(const TraceHeader& header) {
   JsonValue line = JsonValue::Object();
@@ -269,7 +292,7 @@ int ParseTraceHeader(std::string_view text, TraceHeader& header, std::string& er
   if (!f.Unsigned("version", parsed.version, true) || !f.Text("os", parsed.os) || !f.Bool("writeData", parsed.writeData))
     return -1;
   if (parsed.version < 1 || parsed.version > kTraceVersion) {
-    error = "trace version " + std::to_string(parsed.version) + " is not known here (this program reads version " +
+    error = "trace version " + std::to_string(parsed.version) + " is not known here (this program reads versions 1 to " +
             std::to_string(kTraceVersion) + ")";
     return -1;
   }

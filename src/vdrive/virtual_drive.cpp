@@ -145,6 +145,12 @@ void VirtualDrive::ChangeMedium(std::unique_ptr<Medium> medium) {
   mediumChanged_ = true;
 }
 
+std::filesystem::path VirtualDrive::ImagePath() const {
+  std::lock_guard lock(mutex_);
+  const std::filesystem::path* path = medium_ ? medium_->ImagePath() : nullptr;
+  return path != nullptr ? *path : std::filesystem::path();
+}
+
 bool VirtualDrive::MediumSize(uint32_t& blockLength, uint64_t& blockCount) const {
   std::lock_guard lock(mutex_);
   if (!medium_) return false;

@@ -96,6 +96,8 @@ class VirtualDrive {
   // Puts in a new disc (null: takes the disc out); the next command gets one UNIT ATTENTION,
   // medium may have changed (28h).
   void ChangeMedium(std::unique_ptr<Medium> medium);
+  // The image file of the disc, empty for a disc in memory or no disc.
+  std::filesystem::path ImagePath() const;
   // The standard INQUIRY data this drive answers (96 bytes).
   std::vector<uint8_t> StandardInquiry() const;
 

@@ -6,9 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>  // steady_clock: <chrono> does not build with the CP932 literals
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "scsi/status.h"
 #include "vdrive/trace_format.h"
@@ -16,6 +22,7 @@
 namespace orv {
 namespace {
 
+namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
 // A trace of events on one path, as the tracing port writes it.
@@ -38,6 +45,13 @@ class TraceText {
     e.sense = std::move(sense);
     e.moved = direction == DataDirection::kIn ? static_cast<uint32_t>(received.size()) : length;
     e.received = std::move(received);
+    return Add(e);
+  }
+  // A read whose data the trace left out (kept as length and digest).
+  TraceText& LeftOut(Bytes cdb, uint32_t length) {
+    TraceEvent e;
+    e.op = TraceOp::kPassThrough, e.path = path_, e.cdb = std::move(cdb);
+    e.direction = DataDirection::kIn, e.length = e.moved = length, e.receivedKept = false;
     return Add(e);
   }
   TraceText& Failed(Bytes cdb, uint32_t error) {
@@ -162,6 +176,8 @@ TEST(ReplayDrive, ReadsOfRecordedSectorsAndWritesGoToAnOverlay) {
   trace.Command(kCapacity, DataDirection::kIn, 8, kCapacityAnswer)
       .Command(Read10(10, 2), DataDirection::kIn, 4096, Join(Sector(0x10), Sector(0x11)))
       .Command(Read10(12, 1), DataDirection::kIn, 2048, Sector(0x12))
+      .LeftOut(Read10(10, 1), 2048)
+      .LeftOut(Read10(30, 1), 2048)
       .Command(Read10(99, 1), DataDirection::kIn, 2048, {}, kScsiStatusCheckCondition,
                {0x70, 0, 0x03, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x11, 0})
       .Command(Write10(50, 1), DataDirection::kOut, 2048, {}, kScsiStatusCheckCondition,
@@ -180,6 +196,9 @@ TEST(ReplayDrive, ReadsOfRecordedSectorsAndWritesGoToAnOverlay) {
       {"across two recorded reads", Read10(11, 2), 4096, Join(Sector(0x11), Sector(0x12))},
       {"a buffer shorter than the blocks", Read10(10, 2), 3000, Join(Sector(0x10), Bytes(952, 0x11))},
       {"a sector the trace never read", Read10(12, 2), 4096, {}},
+      // Reads whose data the trace left out: the sectors other reads kept, else zeros.
+      {"left out, over kept sectors", Read10(10, 1), 2048, Sector(0x10)},
+      {"left out, nothing kept", Read10(30, 1), 2048, Bytes(2048, 0)},
   };
   for (const auto& r : reads) {
     const Asked asked = Ask(drive, r.cdb, DataDirection::kIn, r.length);
@@ -330,6 +349,57 @@ TEST(ReplayDrive, AFileThatIsNoTraceIsRefusedWithItsLine) {
   std::string error;
   EXPECT_EQ(MakeReplayDrive("/nonexistent/trace.jsonl", 'E', made, error), -1);
   EXPECT_EQ(error, "cannot open the trace /nonexistent/trace.jsonl");
+  // Paths that are no file to read: a FIFO would block the replay for ever.
+  std::vector<std::string> paths = {fs::temp_directory_path().string()};
+#ifndef _WIN32
+  const fs::path fifo = fs::temp_directory_path() / "orvane-replay-fifo";
+  fs::remove(fifo);
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  paths.insert(paths.end(), {fifo.string(), "/dev/zero"});
+#endif
+  for (const std::string& path : paths) {
+    EXPECT_EQ(MakeReplayDrive(path, 'E', made, error), -1);
+    EXPECT_EQ(error, "the trace " + path + " is not a regular file");
+  }
+#ifndef _WIN32
+  fs::remove(fifo);
+#endif
+}
+
+// A trace of 40 MB of reads replays from its file: the replay holds an index, not the data (it
+// once held three to six times the file), and every read gives its own data back. A read whose
+// data the trace left out moves as many bytes, zeros.
+TEST(ReplayDrive, ATraceIsReadFromItsFileAsItIsAsked) {
+  const fs::path path = fs::temp_directory_path() / "orvane-replay-large.jsonl";
+  const auto fill = [](uint32_t read, uint32_t at) { return uint8_t(read * 7 + at / 2048); };
+  {
+    TraceText trace;
+    for (uint32_t r = 0; r < 320; ++r) {
+      Bytes data(65536);
+      for (uint32_t at = 0; at < data.size(); ++at) data[at] = fill(r, at);
+      trace.Command(Read10(r * 32, 32), DataDirection::kIn, 65536, data);
+    }
+    std::ofstream(path, std::ios::binary) << trace.LeftOut(Read10(100000, 32), 65536).Text();
+  }
+  ASSERT_GT(fs::file_size(path), 40u << 20);
+  uint64_t pages = 0, before = 0, after = 0;  // /proc/self/statm: pages in all, resident (Linux)
+  std::ifstream("/proc/self/statm") >> pages >> before;
+  ReplayDrive made;
+  std::string error;
+  ASSERT_EQ(MakeReplayDrive(path, 'E', made, error), 0) << error;
+  for (uint32_t r = 320; r-- > 0;) {
+    const Asked asked = Ask(*made.drive, Read10(r * 32, 32), DataDirection::kIn, 65536);
+    ASSERT_EQ(asked.data.size(), 65536u) << r;
+    for (uint32_t at : {0u, 2048u, 65535u}) ASSERT_EQ(asked.data[at], fill(r, at)) << r << " at " << at;
+  }
+  EXPECT_EQ(Ask(*made.drive, Read10(100000, 32), DataDirection::kIn, 65536).data, Bytes(65536, 0));
+#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer holds freed memory back
+  if (std::ifstream("/proc/self/statm") >> pages >> after) {
+    EXPECT_LT(int64_t(after) - int64_t(before), 2048) << "pages of 4 KiB";
+  }
+#endif
+  made = {};
+  fs::remove(path);
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ TraceEvent PassThrough(std::vector<uint8_t> cdb, DataDirection direction, uint32
 TEST(TraceFormat, LinesAreTheDocumentedText) {
   TraceHeader header;
   header.os = "linux";
-  EXPECT_EQ(TraceHeaderLine(header), "{\"orvane\":\"trace\",\"version\":1,\"os\":\"linux\",\"writeData\":false}");
+  EXPECT_EQ(TraceHeaderLine(header), "{\"orvane\":\"trace\",\"version\":2,\"os\":\"linux\",\"writeData\":false}");
 
   TraceEvent inquiry = PassThrough({0x12, 0, 0, 0, 4, 0}, DataDirection::kIn, 4);
   inquiry.moved = 4;
@@ -46,6 +46,17 @@ TEST(TraceFormat, LinesAreTheDocumentedText) {
             "{\"n\":7,\"op\":\"scsi\",\"path\":\"\\\\\\\\.\\\\E:\",\"form\":\"direct\",\"unit\":[0,1,0],"
             "\"cdb\":\"2A000000000000000100\",\"dir\":\"out\",\"length\":2048,\"timeout\":10,\"sent\":null,\"ok\":true,"
             "\"error\":0,\"us\":41,\"status\":0,\"sense\":\"\",\"moved\":2048}");
+
+  // A long read whose data was left out: its length and digest stay. The digest is FNV-1a, 64 bits
+  // (its published value for "a").
+  TraceEvent bulk = PassThrough({0x28, 0, 0, 0, 0, 0, 0, 0, 4, 0}, DataDirection::kIn, 8192);
+  bulk.moved = 8192;
+  bulk.receivedKept = false;
+  bulk.digest = TraceDigest(reinterpret_cast<const uint8_t*>("a"), 1);
+  EXPECT_EQ(TraceEventLine(bulk),
+            "{\"n\":7,\"op\":\"scsi\",\"path\":\"\\\\\\\\.\\\\E:\",\"form\":\"buffered\",\"unit\":[0,1,0],"
+            "\"cdb\":\"28000000000000000400\",\"dir\":\"in\",\"length\":8192,\"timeout\":10,\"ok\":true,\"error\":0,"
+            "\"us\":41,\"status\":0,\"sense\":\"\",\"moved\":8192,\"received\":null,\"digest\":\"AF63DC4C8601EC8C\"}");
 
   // A call that failed carries no answer.
   TraceEvent failed = PassThrough({0x00, 0, 0, 0, 0, 0}, DataDirection::kNone, 0);
@@ -89,6 +100,9 @@ TEST(TraceFormat, EveryKindOfEventReadsBackAsWritten) {
   TraceEvent& read = add(TraceOp::kPassThrough);
   read.cdb = {0x28, 0, 0, 0, 0, 16, 0, 0, 2, 0}, read.direction = DataDirection::kIn, read.length = 4096;
   read.moved = 3, read.received = {1, 2, 3}, read.timeout = 10, read.lun = 2;
+  TraceEvent& bulk = add(TraceOp::kPassThrough);
+  bulk.cdb = {0x28, 0, 0, 0, 0, 0, 0, 0, 32, 0}, bulk.direction = DataDirection::kIn, bulk.length = 65536;
+  bulk.moved = 65536, bulk.receivedKept = false, bulk.digest = 0x0123456789ABCDEF;
   TraceEvent& checked = add(TraceOp::kPassThrough);
   checked.cdb = {0x2A, 0, 0, 0, 0, 0, 0, 0, 1, 0}, checked.direction = DataDirection::kOut, checked.length = 2;
   checked.sent = std::vector<uint8_t>{0xAA, 0x55}, checked.status = 2;
@@ -143,6 +157,8 @@ TEST(TraceFormat, FaultyLinesAreRefusedWithTheReason) {
        "\"moved\" says 4 bytes, \"received\" holds 2"},
       {"{\"op\":\"scsi\",\"path\":\"E\",\"cdb\":\"2A\",\"dir\":\"out\",\"length\":1,\"received\":\"01\"}",
        "\"received\" with a \"dir\" other than \"in\""},
+      {"{\"op\":\"scsi\",\"path\":\"E\",\"cdb\":\"28\",\"dir\":\"in\",\"length\":8,\"received\":null,\"digest\":\"0102\"}",
+       "\"digest\" must hold 8 bytes"},
       {"{\"op\":\"scsi\",\"path\":\"E\",\"cdb\":\"28\",\"dir\":\"in\",\"length\":1,\"sent\":\"01\"}",
        "\"sent\" with a \"dir\" other than \"out\""},
       {"{\"op\":\"scsi\",\"path\":\"E\",\"cdb\":\"00\",\"dir\":\"none\",\"status\":256}",
@@ -167,7 +183,7 @@ TEST(TraceFormat, FaultyLinesAreRefusedWithTheReason) {
     const char* line;
     const char* error;
   } headers[] = {
-      {"{\"orvane\":\"trace\",\"version\":2}", "trace version 2 is not known here (this program reads version 1)"},
+      {"{\"orvane\":\"trace\",\"version\":3}", "trace version 3 is not known here (this program reads versions 1 to 2)"},
       {"{\"orvane\":\"trace\"}", "\"version\" is missing"},
       {"{\"n\":1,\"op\":\"open\"}", "not a trace of this program (its first line must be {\"orvane\":\"trace\",...})"},
   };

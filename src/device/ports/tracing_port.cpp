@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "device/ports/pass_through_driver.h"
+#include "scsi/opcodes.h"
 #include "toolkit/sjis.h"
 
 namespace orv {
@@ -124,6 +125,7 @@ class TracingPort : public DevicePort {
     {
       std::lock_guard lock(mutex_);
       paths_.erase(handle);
+      keptReads_.erase(handle);
     }
     trace_->Write(e);
     return rc;
@@ -232,7 +234,8 @@ class TracingPort : public DevicePort {
     e.micros = watch.Micros();
     if (bytesReturned != nullptr) *bytesReturned = returned;
     Outcome(e, ok);
-    if (ok && !e.malformed) ReadAnswer(e, h, static_cast<const uint8_t*>(out), returned, outLength);
+    if (ok && !e.malformed)
+      ReadAnswer(e, handle, h, static_cast<const uint8_t*>(out), returned, outLength);
     trace_->Write(e);
     return ok;
   }
@@ -242,8 +245,8 @@ class TracingPort : public DevicePort {
   // output at its offset, that of a direct one in the caller's buffer the request named. The
   // count of bytes returned is not a measure of them: some drivers count the header only.
   // Nothing beyond the `outLength` bytes of the output is read.
-  static void ReadAnswer(TraceEvent& e, const ScsiPassThroughHeader& asked, const uint8_t* out, uint32_t returned,
-                         uint32_t outLength) {
+  void ReadAnswer(TraceEvent& e, PortHandle handle, const ScsiPassThroughHeader& asked, const uint8_t* out,
+                  uint32_t returned, uint32_t outLength) {
     if (returned < kRequestHeaderSize) return;
     ScsiPassThroughHeader h;
     std::memcpy(&h, out, sizeof h);
@@ -253,21 +256,39 @@ class TracingPort : public DevicePort {
     if (h.senseInfoLength != 0 && h.senseInfoLength <= asked.senseInfoLength && senseEnd <= outLength)
       e.sense.assign(out + asked.senseInfoOffset, out + senseEnd);
     if (e.direction != DataDirection::kIn || e.moved == 0) return;
+    const uint8_t* data = nullptr;
     if (e.direct) {
-      const auto* data = reinterpret_cast<const uint8_t*>(asked.dataBuffer);
-      e.received.assign(data, data + e.moved);
-      return;
+      data = reinterpret_cast<const uint8_t*>(asked.dataBuffer);
+    } else {
+      // The request's check put the data area inside the output.
+      data = out + asked.dataBuffer;
     }
-    // The request's check put the data area inside the output.
-    e.received.assign(out + asked.dataBuffer, out + asked.dataBuffer + e.moved);
+    if (KeepsData(handle, e)) {
+      e.received.assign(data, data + e.moved);
+    } else {
+      e.receivedKept = false;
+      e.digest = TraceDigest(data, e.moved);
+    }
+  }
+
+  // Whether the data of this data-in command goes into the trace whole (kTraceKeptReadBudget).
+  bool KeepsData(PortHandle handle, const TraceEvent& e) {
+    if (writeData_ || e.cdb[0] != scsi_op::kRead10) return true;
+    if (e.moved > kTraceKeptReadBytes) return false;
+    std::lock_guard lock(mutex_);
+    uint64_t& kept = keptReads_[handle];
+    if (kept + e.moved > kTraceKeptReadBudget) return false;
+    kept += e.moved;
+    return true;
   }
 
   std::unique_ptr<DevicePort> inner_;
   std::shared_ptr<TraceFile> trace_;
   bool writeData_;
   std::shared_ptr<const SimulatedClock> clock_;
-  mutable std::mutex mutex_;  // guards paths_
+  mutable std::mutex mutex_;  // guards paths_ and keptReads_
   std::map<PortHandle, std::string> paths_;
+  std::map<PortHandle, uint64_t> keptReads_;  // bytes of read data kept whole, per open handle
 };
 
 }  // namespace

@@ -48,7 +48,9 @@ class TraceFile {
 
 // Passes everything to `inner`, tracing it into `trace`. The data a command sends is left out
 // of the trace (its size stays) unless `writeData`: a trace is made to be mailed, and the data
-// of a write is what was on someone's disc. Durations are of the system's monotonic clock, or
+// of a write is what was on someone's disc. Reads keep their data whole within the limits of
+// vdrive/trace_format.h (kTraceKeptReadBudget), beyond them their length and digest, unless
+// `writeData`. Durations are of the system's monotonic clock, or
 // of `clock` when given: the simulated time virtual drives keep, so that a replay can give the
 // same durations back to it.
 std::unique_ptr<DevicePort> MakeTracingPort(std::unique_ptr<DevicePort> inner, std::shared_ptr<TraceFile> trace,

@@ -10,6 +10,7 @@
 #include "device/ports/device_path.h"
 #include "device/ports/pass_through_driver.h"
 #include "scsi/status.h"
+#include "toolkit/file_lock.h"
 
 namespace orv {
 
@@ -18,6 +19,7 @@ struct VirtualPort::OpenEntry {
   std::shared_ptr<VirtualDrive> drive;     // a virtual drive
   char letter = 0;
   uint8_t flags = 0;
+  FileLock imageLock;  // the drive's image file, for as long as this handle is open
 };
 
 namespace {
@@ -67,6 +69,16 @@ PortHandle VirtualPort::Open(const char* path, uint8_t flags) {
     for (const auto& [handle, other] : open_)
       if (other->drive == drive && !SharingAllows(other->flags, flags))
         return Fail(PortError::kSharingViolation), kNoPortHandle;
+    // Other processes see this open through a lock on the image file: an open that lets others
+    // write shares it, any other excludes them, as the system's sharing check does for a device.
+    if (const std::filesystem::path image = drive->ImagePath(); !image.empty()) {
+      uint32_t error = 0;
+      switch (entry->imageLock.Take(image, !(flags & kOpenShareWrite), &error)) {
+        case FileLockResult::kTaken: break;
+        case FileLockResult::kHeld: return Fail(PortError::kSharingViolation), kNoPortHandle;
+        case FileLockResult::kFailed: return lastError_ = error, kNoPortHandle;
+      }
+    }
     entry->drive = std::move(drive);
     entry->letter = UpperLetter(path[4]);
   } else {
@@ -230,9 +242,7 @@ bool VirtualPort::VirtualIoControl(OpenEntry& entry, uint32_t code, const void* 
 std::filesystem::path VirtualPort::BackingFile(const char* path) {
   const std::shared_ptr<VirtualDrive> drive =
       path != nullptr && ClassifyDevicePath(path) == kPathDriveLetter ? Drive(path[4]) : nullptr;
-  if (!drive) return os_->BackingFile(path);
-  const Medium* medium = drive->GetMedium();
-  return medium != nullptr ? medium->BackingFile() : std::filesystem::path();
+  return drive ? drive->ImagePath() : os_->BackingFile(path);
 }
 
 uint32_t VirtualPort::DriveType(const char* rootPath) {

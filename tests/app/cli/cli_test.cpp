@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "app/cli/cli_app.h"
+#include "device/device_handle.h"
+#include "device/ports/virtual_port.h"
 
 namespace orv {
 namespace {
@@ -134,6 +136,47 @@ TEST_F(Cli, NewImageGetsTablesAndAnExistingOneIsNeverWritten) {
   std::ifstream in(blank, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_EQ(bytes, std::string(2048 * 100, '\0'));
+}
+
+// Another program (here a second port: an open of its own on the image file, as a second process
+// has) holds a virtual drive's image: an erase or a write exclusively, a reading command shared.
+// As with a real drive another program holds: an exclusive holder refuses everyone, a shared one
+// lets a writer in only when it agrees to share.
+TEST_F(Cli, AnImageAnotherProgramHoldsIsInUse) {
+  const fs::path disc = dir_ / "disc.img", raw = dir_ / "raw.img";
+  const std::string before(2048 * 256, '\xA5'), written = std::string(2048 * 4, 'Z') + before.substr(2048 * 4);
+  std::ofstream(raw, std::ios::binary) << std::string(2048 * 4, 'Z');
+  const std::vector<std::string> write = {"write", "E:", raw.string(), "--yes"};
+  const struct {
+    const char* name;
+    uint8_t holder;
+    std::vector<std::string> args;  // a command, or options of the write
+    int code;
+    const std::string& after;
+  } cases[] = {
+      {"write while an erase or a write runs", kOpenExclusiveReadWrite, {"--shared"}, 1, before},
+      {"erase while a write runs", kOpenExclusiveReadWrite, {"erase", "E:", "--no-backup", "--yes", "--shared"}, 1, before},
+      {"summary while a write runs", kOpenExclusiveReadWrite, {"summary", "E:"}, 1, before},
+      {"write while a reader runs, not shared", kOpenSharedReadWrite, {}, 1, before},
+      {"write while a reader runs, shared", kOpenSharedReadWrite, {"--shared"}, 0, written},
+      {"summary while a reader runs", kOpenSharedReadWrite, {"summary", "E:"}, 0, before},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::ofstream(disc, std::ios::binary) << before;
+    std::string why;
+    VirtualPort other(MakeOsPort());
+    other.AddDrive('E', std::make_shared<VirtualDrive>(*FindDrivePreset("dvdram"),
+                                                       OpenImageMedium(disc, 2048, 0, false, why)));
+    const PortHandle held = other.Open("\\\\.\\E:", c.holder);
+    ASSERT_NE(held, kNoPortHandle) << why;
+    std::vector<std::string> args = c.args;
+    if (args.size() < 2) args.insert(args.begin(), write.begin(), write.end());
+    EXPECT_EQ(Exec("E=dvdram:" + disc.string(), args).code, c.code);
+    std::ifstream in(disc, std::ios::binary);
+    EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(in), {}) == c.after);
+    other.Close(held);
+  }
 }
 
 TEST_F(Cli, ErrorsAreOneLineWithExitCodeOne) {

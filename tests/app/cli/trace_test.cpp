@@ -55,7 +55,7 @@ TEST_F(Trace, RecordedCommandsReplayToTheSameOutput) {
       const test::CliOutcome live = Run(preset, command, {"--trace", trace.string()});
       ASSERT_EQ(live.code, 0) << what << ": " << live.err;
       const std::string recorded = Read(trace);
-      EXPECT_EQ(recorded.rfind("{\"orvane\":\"trace\",\"version\":1,", 0), 0u) << what;
+      EXPECT_EQ(recorded.rfind("{\"orvane\":\"trace\",\"version\":2,", 0), 0u) << what;
 
       const test::CliOutcome replayed = Run("replay:" + trace.string(), command);
       EXPECT_EQ(replayed.code, 0) << what << ": " << replayed.err;
@@ -197,15 +197,23 @@ TEST_F(Trace, WhatTheTraceDoesNotAnswerIsNamedOnTheErrorStream) {
   EXPECT_EQ(Read(trace).rfind("{\"orvane\":\"trace\"", 0), 0u);
 }
 
-// The data of writes stays out of a trace unless --trace-data; its size is kept.
-TEST_F(Trace, WritesDataOnlyWithTraceData) {
-  // summary reads only; the header line says which kind of trace it is.
-  const fs::path trace = dir_ / "t.jsonl";
-  ASSERT_EQ(Run("hdd", {"summary", "E:"}, {"--trace", trace.string(), "--trace-data"}).code, 0);
-  EXPECT_EQ(Read(trace).rfind("{\"orvane\":\"trace\",\"version\":1,\"os\":", 0), 0u);
-  EXPECT_NE(Read(trace).find("\"writeData\":true}\n"), std::string::npos);
-  ASSERT_EQ(Run("hdd", {"summary", "E:"}, {"--trace", trace.string()}).code, 0);
-  EXPECT_NE(Read(trace).find("\"writeData\":false}\n"), std::string::npos);
+// The data of writes and of long reads stays out of a trace unless --trace-data; their size is
+// kept, and a long read's digest (FNV-1a, 64 bits, of the 8192 bytes read back).
+TEST_F(Trace, DataOnlyWithTraceData) {
+  const fs::path trace = dir_ / "t.jsonl", raw = dir_ / "raw.img";
+  { std::ofstream(raw, std::ios::binary) << std::string(8192, 'Z'); }
+  const std::vector<std::string> write = {"write", "E:", raw.string(), "--yes", "--verify"};
+  ASSERT_EQ(Run("dvdram", write, {"--trace", trace.string(), "--trace-data"}).code, 0);
+  std::string text = Read(trace);
+  EXPECT_EQ(text.rfind("{\"orvane\":\"trace\",\"version\":2,\"os\":", 0), 0u);
+  EXPECT_NE(text.find("\"writeData\":true}\n"), std::string::npos);
+  EXPECT_NE(text.find("\"sent\":\"5A5A5A"), std::string::npos);
+  EXPECT_EQ(text.find("\"received\":null"), std::string::npos);
+  ASSERT_EQ(Run("dvdram", write, {"--trace", trace.string()}).code, 0);
+  text = Read(trace);
+  EXPECT_NE(text.find("\"writeData\":false}\n"), std::string::npos);
+  EXPECT_EQ(text.find("\"sent\":\"5A"), std::string::npos);
+  EXPECT_NE(text.find("\"moved\":8192,\"received\":null,\"digest\":\"DA25F6DBC2392325\"}"), std::string::npos);
 }
 
 }  // namespace
