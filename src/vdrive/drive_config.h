@@ -26,7 +26,7 @@ struct VirtualDriveSpec {
   char letter = 0;     // 'A'-'Z'
   std::string preset;  // a DrivePreset name, or kReplayPreset
   std::string image;   // image file path, "" for memory; the trace of kReplayPreset
-  std::vector<MediumFault> faults;
+  std::vector<MediumFault> faults{};  // in the order written
 };
 
 class ReplayGaps;
