@@ -116,10 +116,10 @@ class Backup {
     std::error_code ec;
     if (std::filesystem::exists(image_, ec) || std::filesystem::exists(BackupMapPath(image_), ec))
       return Fail(image_.string() + " or its map exists already (resume the backup, or choose another name)");
+    // The map first: a run killed before the image exists still resumes.
+    if (WriteMap() != 0) return -1;
     std::ofstream create(image_, std::ios::binary);
-    if (!create) return Fail("cannot create " + image_.string());
-    create.close();
-    return WriteMap();
+    return create ? 0 : Fail("cannot create " + image_.string());
   }
 
   // Takes the map back, cuts the image back to the last block the map counts as written and
@@ -136,6 +136,7 @@ class Backup {
       return Fail("cannot resume: the map is of another disc (" + std::to_string(saved.SectorCount()) + " sectors of " +
                       std::to_string(saved.SectorSize()) + " bytes)");
     std::error_code ec;
+    if (!std::filesystem::exists(image_, ec) && !ec) std::ofstream(image_, std::ios::binary);
     const uint64_t size = std::filesystem::file_size(image_, ec);
     if (ec) return Fail("cannot resume: " + image_.string() + " cannot be examined");
     if (saved.complete) {

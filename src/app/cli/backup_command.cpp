@@ -4,6 +4,8 @@
 
 #include <charconv>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <memory>
 #include <string>
 
@@ -105,6 +107,13 @@ void RunBackupCommand(CliSession& session, const BackupCommandOptions& o) {
   options.resume = o.resume;
   std::error_code ec;
   if (!o.resume && std::filesystem::exists(BackupMapPath(o.file), ec)) {
+    std::ifstream in(BackupMapPath(o.file), std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    BackupMap map;
+    std::string why;
+    if (BackupMap::Parse(text.str(), map, why) == 0 && map.complete)
+      throw CliError(BackupMapPath(o.file).string() + " says the backup is complete: choose another name");
     MessageBoxSpec box;
     box.text = "このファイルへのバックアップは途中で止まっています。\n続きから再開しますか？";
     box.caption = kAppTitle;
