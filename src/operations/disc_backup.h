@@ -25,9 +25,9 @@
 namespace orv {
 
 inline constexpr uint32_t kBackupTransferBytes = 65536;
-// Sectors of one chunk: blocks never cross a multiple of this many bytes of the disc, so that a
+// Bytes of one chunk: blocks never cross a multiple of this many bytes of the disc, so that a
 // resumed run cuts its chunks where the first run did.
-inline constexpr uint32_t kBackupChunkBytes = 1u << 20;
+inline constexpr uint32_t kBackupChunkBytes = 4u << 20;
 
 struct BackupOptions {
   bool resume = false;
