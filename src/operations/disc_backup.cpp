@@ -75,6 +75,7 @@ class Backup {
   BackupResult Run(const std::function<bool(const BackupProgress&)>& progress) {
     if ((options_.resume ? Resume() : Start()) != 0) return Finish(BackupEnd::kFailed);
     if (map_.complete) return Finish(BackupEnd::kCompleted);
+    sectorsAtStart_ = Progress().sectorsDone;
     out_.open(image_, std::ios::binary | std::ios::app);
     if (!out_) {
       Fail("cannot open " + image_.string() + " to write");
@@ -266,6 +267,7 @@ class Backup {
       for (const SectorRun& r : map_.RunsWithin(w.first, w.count, SectorState::kBad)) p.badSectors += r.count;
     }
     p.sectorsDone = p.sectorsTotal - notTried;
+    p.sectorsAtStart = sectorsAtStart_;
     return p;
   }
 
@@ -299,6 +301,7 @@ class Backup {
   uint32_t transferSectors_ = 1;
   uint32_t chunkSectors_ = 1;
   unsigned threads_ = 1;
+  uint64_t sectorsAtStart_ = 0;
   std::ofstream out_;
   std::string failure_;
 };

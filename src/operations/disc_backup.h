@@ -41,6 +41,7 @@ struct BackupProgress {
   uint64_t sectorsDone = 0;   // sectors tried so far, of the runs asked for, this run and before
   uint64_t sectorsTotal = 0;  // sectors of the runs asked for
   uint64_t badSectors = 0;
+  uint64_t sectorsAtStart = 0;  // of sectorsDone, those a run before this one tried
 };
 
 enum class BackupEnd {

@@ -128,11 +128,9 @@ void RunBackupCommand(CliSession& session, const BackupCommandOptions& o) {
   BackupResult result;
   {
     ReadProgress progress(session, record.BlockLength());
-    uint64_t before = ~0ull;
     result = RunDiscBackup(device, record.Address(), record.BlockLength(), record.BlockCount(), o.file, options,
                            [&](const BackupProgress& p) {
-                             if (before == ~0ull) before = p.sectorsDone;
-                             return progress.Update(p.sectorsDone, p.sectorsTotal, before);
+                             return progress.Update(p.sectorsDone, p.sectorsTotal, p.sectorsAtStart);
                            });
   }
   device.Close();
