@@ -67,19 +67,37 @@ int ParseVirtualDriveSpecs(std::string_view text, std::vector<VirtualDriveSpec>&
     driveSpec.preset = std::string(rest.substr(0, colon));
     if (colon != std::string_view::npos) {
       driveSpec.image = std::string(rest.substr(colon + 1));
-      if (driveSpec.image.empty()) {
+      // Faults are peeled off the end, so that an image path may still hold colons.
+      while (!driveSpec.image.empty()) {
+        const size_t last = driveSpec.image.rfind(':');
+        const size_t from = last == std::string::npos ? 0 : last + 1;
+        MediumFault fault;
+        std::string why;
+        const int parsed = ParseMediumFault(std::string_view(driveSpec.image).substr(from), fault, why);
+        if (parsed < 0) {
+          error = EntryError(index, entry, why);
+          return -1;
+        }
+        if (parsed == 0) break;
+        driveSpec.faults.insert(driveSpec.faults.begin(), fault);
+        driveSpec.image.resize(last == std::string::npos ? 0 : last);
+      }
+      if (driveSpec.image.empty() && driveSpec.faults.empty()) {
         error = EntryError(index, entry, "empty image path after ':'");
         return -1;
       }
     }
     if (driveSpec.preset == kReplayPreset) {
-      if (driveSpec.image.empty()) {
+      if (driveSpec.image.empty() || !driveSpec.faults.empty()) {
         error = EntryError(index, entry, std::string("preset \"") + kReplayPreset + "\" answers from a trace: " +
                                              kReplayPreset + ":TRACE");
         return -1;
       }
     } else if (const DrivePreset* preset = FindDrivePreset(driveSpec.preset); preset == nullptr) {
       error = EntryError(index, entry, "unknown preset \"" + driveSpec.preset + "\" (known: " + PresetNames() + ")");
+      return -1;
+    } else if (!preset->hasMedium && !driveSpec.faults.empty()) {
+      error = EntryError(index, entry, "preset \"" + driveSpec.preset + "\" has no disc, so it takes no media faults");
       return -1;
     } else if (!preset->hasMedium && !driveSpec.image.empty()) {
       error = EntryError(index, entry, "preset \"" + driveSpec.preset + "\" has no disc, so it takes no image file");
@@ -124,10 +142,13 @@ std::unique_ptr<VirtualDrive> MakeVirtualDrive(const VirtualDriveSpec& driveSpec
     return nullptr;
   }
   if (driveSpec.image.empty() || !preset->hasMedium) {
-    auto drive = MakeVirtualDrive(*preset);
-    // A medium made now is a new one: it gets the preset's partition tables.
-    if (drive->GetMedium() != nullptr) WritePresetPartitions(*preset, *drive->GetMedium());
-    return drive;
+    std::unique_ptr<Medium> medium;
+    if (preset->hasMedium) {
+      medium = MakeMemoryMedium(preset->blockLength, preset->blockCount, preset->readOnly);
+      // A medium made now is a new one: it gets the preset's partition tables.
+      WritePresetPartitions(*preset, *medium);
+    }
+    return std::make_unique<VirtualDrive>(*preset, WithMediumFaults(std::move(medium), driveSpec.faults));
   }
   std::error_code ec;
   const bool created = !std::filesystem::exists(driveSpec.image, ec);
@@ -140,7 +161,7 @@ std::unique_ptr<VirtualDrive> MakeVirtualDrive(const VirtualDriveSpec& driveSpec
   // An image file created now gets the preset's partition tables; an existing one is the
   // user's disc and is never written here.
   if (created) WritePresetPartitions(*preset, *medium);
-  return std::make_unique<VirtualDrive>(*preset, std::move(medium));
+  return std::make_unique<VirtualDrive>(*preset, WithMediumFaults(std::move(medium), driveSpec.faults));
 }
 
 std::unique_ptr<VirtualDrive> MakeVirtualDrive(const DrivePreset& preset) {

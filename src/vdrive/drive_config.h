@@ -3,7 +3,9 @@
 // "E=dvdram:/tmp/disc.img,F=dvdrom,G=hdd:/tmp/disk.img,H=nodisc". Without an image the medium
 // lives in memory; a missing image file is created sparse at the preset's size; an existing
 // one gives the medium its size. "replay:TRACE" is a drive answering from a command trace
-// (vdrive/replay_drive.h).
+// (vdrive/replay_drive.h). Media faults may follow, each behind a ':'
+// ("E=dvdram:disc.img:bad=1000+16:slow=5000+200+40", or on a memory disc "E=dvdram:bad=7+1"; see
+// vdrive/medium_faults.h).
 #pragma once
 
 #include <memory>
@@ -11,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "vdrive/medium_faults.h"
 #include "vdrive/virtual_drive.h"
 
 namespace orv {
@@ -23,6 +26,7 @@ struct VirtualDriveSpec {
   char letter = 0;     // 'A'-'Z'
   std::string preset;  // a DrivePreset name, or kReplayPreset
   std::string image;   // image file path, "" for memory; the trace of kReplayPreset
+  std::vector<MediumFault> faults{};  // in the order written
 };
 
 class ReplayGaps;

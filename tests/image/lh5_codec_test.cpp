@@ -6,6 +6,7 @@
 #include <random>
 #include <tuple>
 
+#include "image/block_encoding.h"
 #include "image/crc16.h"
 #include "image_test_support.h"
 
@@ -40,6 +41,44 @@ TEST(Lh5Codec, WritesTheStreamsWorkedOutByHand) {
   b.Put(7, 0);                                           // flush: only whole bytes are written
   b.bytes.resize(b.bit / 8);
   EXPECT_EQ(Lh5Encode(Bytes(1000, 'A')), b.bytes);
+}
+
+// 300 zeros: one literal 0, a copy of 256 and one of 43 at distance 1 (symbols 0, 509, 296),
+// each in a block of its own whose three trees name one symbol, so the symbols take no bits.
+TEST(Lh5Codec, ZeroRunsAndBackupBlocks) {
+  Bits b;
+  for (const uint32_t symbol : {0u, 509u, 296u}) b.Put(16, 1).Put(5, 0).Put(5, 0).Put(9, 0).Put(9, symbol).Put(4, 0).Put(4, 0);
+  b.Put(4, 0);
+  b.bytes.resize(b.bit / 8);
+  EXPECT_EQ(Lh5ZeroRunStream(300), b.bytes);
+
+  struct Case {
+    const char* name;
+    Bytes data;
+    BlockMethod method;
+    size_t mostStored;
+  };
+  const Case cases[] = {
+      {"zeros, 1 MiB", Bytes(1 << 20, 0), BlockMethod::kLh5, 20},  // three 52-bit blocks
+      {"zeros, 2 bytes", Bytes(2, 0), BlockMethod::kLh5, 13},
+      {"text", TextCorpus(256 * 1024), BlockMethod::kLh5, 256 * 1024 / 3},
+      {"random", RandomCorpus(256 * 1024), BlockMethod::kStored, 256 * 1024},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const EncodedBlock e = EncodeBlockInMemory(c.data.data(), c.data.size());
+    EXPECT_EQ(e.method, c.method);
+    EXPECT_LE(e.stored.size(), c.mostStored);
+    EXPECT_EQ(e.crc, CrcOf(c.data));
+    int fail = -1;
+    EXPECT_TRUE((c.method == BlockMethod::kLh5 ? Lh5Decode(e.stored, c.data.size(), &fail) : e.stored) == c.data);
+    if (c.method == BlockMethod::kLh5) {
+      EXPECT_EQ(fail, 0);
+      MemoryCodec codec(e.stored);
+      EXPECT_EQ(codec.DecodeInput(c.data.size()), 0);
+      EXPECT_EQ(codec.compressedUsed, e.stored.size());  // the container checks this
+    }
+  }
 }
 
 TEST(Lh5Codec, CompressesWhatRepeats) {

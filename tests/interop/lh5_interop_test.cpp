@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "image/block_encoding.h"
 #include "image/crc16.h"
 #include "image_test_support.h"
 #include "lha_archive.h"
@@ -25,11 +26,19 @@ TEST(Lh5Interop, LhasaReadsEveryStreamWeWrite) {
   std::vector<Corpus> corpora = EdgeCorpora();
   corpora.push_back({"binary1m", BinaryCorpus(1024 * 1024, 6)});
   corpora.push_back({"text16m", TextCorpus(16 * 1024 * 1024, 7)});
-  for (const Corpus& c : corpora) {
+  // The backup's blocks: zero runs in single-symbol Huffman blocks (the 16 MiB one needs two of
+  // 65535 matches), the rest from the block coder.
+  std::vector<std::pair<Corpus, Bytes>> streams;
+  for (const Corpus& c : corpora) streams.push_back({c, Lh5Encode(c.data)});
+  for (const size_t zeros : {size_t{1}, size_t{2}, size_t{3}, size_t{259}, size_t{16 * 1024 * 1024 + 5}})
+    streams.push_back({{"zeros" + std::to_string(zeros), Bytes(zeros, 0)}, Lh5ZeroRunStream(zeros)});
+  const Bytes text = TextCorpus(1024 * 1024, 8);
+  streams.push_back({{"block1m", text}, EncodeBlockInMemory(text.data(), text.size()).stored});
+  for (const auto& [c, stream] : streams) {
     SCOPED_TRACE(c.name);
     const std::string archive = (dir / (c.name + ".lzh")).string();
     const std::string out = (dir / (c.name + ".out")).string();
-    WriteWholeFile(archive, MakeLevel2Archive(c.name, "-lh5-", Lh5Encode(c.data), c.data.size(), Crc(c.data)));
+    WriteWholeFile(archive, MakeLevel2Archive(c.name, "-lh5-", stream, c.data.size(), Crc(c.data)));
     EXPECT_EQ(RunCommand("lhasa t '" + archive + "' >/dev/null 2>&1"), 0);  // 1 on a CRC error
     ASSERT_EQ(RunCommand("lhasa pq '" + archive + "' > '" + out + "' 2>/dev/null"), 0);
     EXPECT_TRUE(ReadWholeFile(out) == c.data);

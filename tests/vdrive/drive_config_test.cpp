@@ -14,13 +14,21 @@ TEST(DriveConfig, WellFormedValues) {
       {"e=hdd:C:\\images\\disk.img", "E hdd 'C:\\images\\disk.img'\n"},
       {"Z=dvdrom:/a b/c:d.iso", "Z dvdrom '/a b/c:d.iso'\n"},
       {"E=replay:/tmp/trace.jsonl,F=dvdram", "E replay '/tmp/trace.jsonl'\nF dvdram ''\n"},
+      {"E=dvdram:C:\\d.img:bad=1000+16:slow=5000+200+40",
+       "E dvdram 'C:\\d.img' bad=1000+16 slow=5000+200+40\n"},
+      {"E=dvdram:weak=7+1+3", "E dvdram '' weak=7+1+3\n"},
+      {"E=hdd:/x/bad.img:bad=0+1", "E hdd '/x/bad.img' bad=0+1\n"},
   };
   for (const auto& [text, expected] : cases) {
     SCOPED_TRACE(text);
     std::vector<VirtualDriveSpec> driveSpecs;
     std::string error, listed;
     ASSERT_EQ(ParseVirtualDriveSpecs(text, driveSpecs, error), 0) << error;
-    for (const VirtualDriveSpec& d : driveSpecs) listed += std::string(1, d.letter) + " " + d.preset + " '" + d.image + "'\n";
+    for (const VirtualDriveSpec& d : driveSpecs) {
+      listed += std::string(1, d.letter) + " " + d.preset + " '" + d.image + "'";
+      for (const MediumFault& f : d.faults) listed += " " + MediumFaultText(f);
+      listed += "\n";
+    }
     EXPECT_EQ(listed, expected);
   }
 }
@@ -48,10 +56,16 @@ TEST(DriveConfig, MalformedValuesAreRejectedWhole) {
       {"E=cdrom", "(known: dvdram, dvdrom, hdd, nodisc, replay:TRACE)"},
       {"E=replay", "preset \"replay\" answers from a trace: replay:TRACE"},
       {"E=replay:", "empty image path"},
+      {"E=dvdram:/d.img:bad=5", "bad=FIRST+COUNT"},
+      {"E=dvdram:/d.img:bad=5+0", "COUNT above 0"},
+      {"E=dvdram:/d.img:weak=5+1", "weak=FIRST+COUNT+TRIES"},
+      {"E=dvdram:slow=5+1+x", "slow=FIRST+COUNT+MS"},
+      {"E=dvdram:bad=1+2+3", "bad=FIRST+COUNT"},
+      {"H=nodisc:bad=1+2", "no media faults"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    std::vector<VirtualDriveSpec> driveSpecs = {{'Q', "hdd", ""}};
+    std::vector<VirtualDriveSpec> driveSpecs = {{'Q', "hdd", "", {}}};
     std::string error;
     EXPECT_EQ(ParseVirtualDriveSpecs(c.text, driveSpecs, error), -1);
     EXPECT_NE(error.find(c.mentions), std::string::npos) << error;

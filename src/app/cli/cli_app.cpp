@@ -5,6 +5,7 @@
 #include <exception>
 #include <sstream>
 
+#include "app/cli/backup_command.h"
 #include "app/cli/bench_command.h"
 #include "app/cli/drive_commands.h"
 #include "app/cli/erase_command.h"
@@ -75,6 +76,7 @@ int RunCli(const std::vector<std::string>& args, CliSession& session) {
   AddEraseCommand(app, session);
   AddBenchCommand(app, session);
   AddWriteCommand(app, session);
+  AddBackupCommands(app, session);
   // Subcommands of later subsystems join here, one call each.
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());
