@@ -4,9 +4,8 @@
     json_schema_check.py ORVANE_CLI SCHEMA_DIR
 
 Runs scan, summary, info (whole, --list, --section 1), and backup and compare of the first
-sectors on each preset, bench on a disc and on an empty drive, image list and image verify on an erase backup and on a damaged copy of
-it, and --version --json; each output
-must validate against the schema named after its command and carry the program's version.
+sectors on each preset, bench on a disc and on an empty drive, image list and image verify on an
+erase backup and on a damaged copy of it, and --version --json; each output must validate against the schema named after its command and carry the program's version.
 """
 import json
 import os
