@@ -72,9 +72,9 @@ JsonValue RunsJson(const std::vector<SectorRun>& runs) {
 class ReadProgress {
  public:
   ReadProgress(CliSession& session, uint32_t sectorSize) : session_(session), sectorSize_(sectorSize) {
-    ProgressBoxSpec spec;
-    spec.message = "Reading the disc";
-    box_ = session.Ui().OpenProgress(spec, nullptr);
+    ProgressBoxSpec box;
+    box.message = "Reading the disc";
+    box_ = session.Ui().OpenProgress(box, nullptr);
     startMs_ = SteadyClock().NowMs();
   }
   bool Update(uint64_t done, uint64_t total, uint64_t doneBefore) {
