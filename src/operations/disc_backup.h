@@ -63,6 +63,11 @@ inline std::filesystem::path BackupMapPath(const std::filesystem::path& image) {
   return std::filesystem::path(image) += ".map";
 }
 
+// True when IMAGE.map is a backup map that does not say "complete": the image is a backup that
+// stopped and can be resumed, which the image tools and the image write name as such instead of
+// leaving the user with a damaged file.
+bool IsUnfinishedBackup(const std::filesystem::path& image);
+
 // Backs up the disc of `sectorCount` sectors of `sectorSize` bytes behind the open `device`.
 // Without resume the image and its map must not exist yet. `progress` is called after every
 // chunk written; returning false stops the run after the chunks already read.

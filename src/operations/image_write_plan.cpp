@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "image/image_check.h"
+#include "operations/disc_backup.h"
 #include "operations/image_write_texts.h"
 #include "toolkit/format.h"
 
@@ -87,7 +88,9 @@ int ReadImagePlan(const std::filesystem::path& path, ImagePlan& plan, std::strin
 
   ImageCheck check;
   if (CheckImage(path, CheckDepth::kHeaders, check) != 0 || !check.Good() || check.blocks.empty()) {
-    return Refuse(message, plan.containerByContent ? kContainerByContentDamaged : kImageInfoFailed);
+    Refuse(message, plan.containerByContent ? kContainerByContentDamaged : kImageInfoFailed);
+    if (!check.walk.Complete() && IsUnfinishedBackup(path)) message += std::string("\r\n\r\n") + kUnfinishedBackupNote;
+    return -1;
   }
   plan.imageBytes = check.imageBytes;
   for (const BlockCheck& b : check.blocks) plan.blocks.push_back({b.block.header, b.placement.sectors});

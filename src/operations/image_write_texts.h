@@ -23,6 +23,11 @@ inline constexpr char kImageCannotOpen[] = "イメージファイルを開くこ
 inline constexpr char kContainerByContentDamaged[] =
     "ファイルの先頭はイメージ ブロックですが、イメージ情報の取得に失敗しました。\r\n"
     "このファイルは書き込みません。";
+// Added below kImageInfoFailed when the file is a whole-disc backup whose map says it stopped:
+// the file is not damaged, only not finished.
+inline constexpr char kUnfinishedBackupNote[] =
+    "※ このファイルは途中で止まったディスクのバックアップです。\r\n"
+    "　 バックアップを再開して完了させてから書き込んでください。";
 // A raw file of 0 bytes, or blocks that hold no data.
 inline constexpr char kImageEmpty[] = "イメージに書き込むデータがありません。";
 // Two blocks (numbered in file order from 1) that share a sector: which one the disc would keep

@@ -16,6 +16,7 @@
 #include "image/file_system.h"
 #include "image/image_check.h"
 #include "image/image_file.h"
+#include "operations/disc_backup.h"
 #include "toolkit/json.h"
 
 namespace orv {
@@ -29,7 +30,7 @@ constexpr uint32_t kPieceBytes = 65536;
 // (a double-sided DVD-RAM holds 9.4 GB), far below the terabytes a lying first sector asks for.
 constexpr uint64_t kDefaultMaxRawBytes = uint64_t{16} << 30;
 
-struct SectorRun {
+struct CreateRun {
   uint64_t firstSector = 0;
   uint32_t sectorCount = 0;
 };
@@ -72,7 +73,7 @@ std::string WithReason(const std::string& what, uint32_t code) {
 }
 
 // Where the walk over the file's blocks stopped and why; "" for a complete file.
-std::string WalkText(const ImageWalk& walk) {
+std::string EndText(const ImageWalk& walk) {
   const std::string at = "at offset " + std::to_string(walk.offset);
   const std::string after = walk.blocks == 0 ? "before any block" : "after block " + std::to_string(walk.blocks);
   switch (walk.end) {
@@ -108,6 +109,18 @@ std::string WalkText(const ImageWalk& walk) {
       return "cannot be read " + at + " " + after;
   }
   return "";
+}
+
+// EndText, and for a backup whose map says it stopped, what to do about it: the file is then not
+// damaged, only not finished.
+std::string WalkText(const std::filesystem::path& path, const ImageWalk& walk) {
+  if (walk.Complete()) return "";
+  std::string text = EndText(walk);
+  if (IsUnfinishedBackup(path)) {
+    text += "; its map " + Shown(BackupMapPath(path)) + " says the backup is unfinished: resume the backup "
+            "(orvane-cli backup DRIVE " + Shown(path) + " --resume)";
+  }
+  return text;
 }
 
 // Why a block's data cannot be placed.
@@ -260,7 +273,7 @@ JsonValue ImageJson(const std::filesystem::path& path, const ImageCheck& check, 
   out.Set("file", Shown(path));
   out.Set("blocks", std::move(blocks));
   out.Set("complete", check.walk.Complete());
-  out.Set("walk", check.walk.Complete() ? JsonValue() : JsonValue(WalkText(check.walk)));
+  out.Set("walk", check.walk.Complete() ? JsonValue() : JsonValue(WalkText(path, check.walk)));
   out.Set("good", check.Good());
   return out;
 }
@@ -309,7 +322,7 @@ void ImageList(CliSession& session, const std::filesystem::path& path, bool json
     if (!c.placement.Placed()) faults += "block " + std::to_string(number) + ": BAD: " + PlacementText(h, c.placement) + "\n";
   }
   text += faults;
-  if (!check.walk.Complete()) text += "file: " + WalkText(check.walk) + "\n";
+  if (!check.walk.Complete()) text += "file: " + WalkText(path, check.walk) + "\n";
   text += Count(check.blocks.size(), "block", "blocks") + "\n";
   session.Print(text);
 }
@@ -362,7 +375,7 @@ void ImageVerify(CliSession& session, const std::filesystem::path& path, bool js
     return;
   }
   std::string text;
-  if (!check.walk.Complete()) text += "file: " + WalkText(check.walk) + "\n";
+  if (!check.walk.Complete()) text += "file: " + WalkText(path, check.walk) + "\n";
   text += Count(check.blocks.size(), "block", "blocks") + ", " + std::to_string(observer.bad) + " bad\n";
   session.Print(text);
   session.exitCode = check.Good() ? 0 : 1;
@@ -377,7 +390,7 @@ void ImageExtract(CliSession& session, const std::filesystem::path& path, const 
     throw CliError(WithReason("cannot open " + Shown(path), error));
   }
   if (plan.blocks.empty()) {
-    const std::string why = plan.walk.Complete() ? "" : ": it " + WalkText(plan.walk);
+    const std::string why = plan.walk.Complete() ? "" : ": it " + WalkText(path, plan.walk);
     throw CliError(Shown(path) + " holds no image block" + why + "; nothing is written");
   }
   if (plan.extent > maxBytes) {
@@ -454,19 +467,19 @@ void ImageExtract(CliSession& session, const std::filesystem::path& path, const 
   }
   CommitOutput(output, rawPath);
   std::string text;
-  if (!walk.Complete()) text += "file: " + WalkText(walk) + "\n";
+  if (!walk.Complete()) text += "file: " + WalkText(path, walk) + "\n";
   text += Count(number, "block", "blocks") + ", " + std::to_string(failed) + " failed\n";
   progress.Print(text);
   session.exitCode = failed == 0 && walk.Complete() ? 0 : 1;
 }
 
 void ImageCreate(CliSession& session, const std::filesystem::path& path, const std::filesystem::path& rawPath,
-                 uint32_t sectorSize, const std::vector<SectorRun>& runs) {
+                 uint32_t sectorSize, const std::vector<CreateRun>& runs) {
   if (sectorSize == 0) throw CliUsageError("the sector size must not be 0");
   if (runs.empty()) throw CliUsageError("no run of sectors given (--run FIRST:COUNT)");
   const FileFacts input = RequireRegularInput(rawPath, "a raw image");
   const uint64_t rawSectors = input.size / sectorSize;
-  for (const SectorRun& run : runs) {
+  for (const CreateRun& run : runs) {
     if (run.sectorCount == 0 || run.firstSector > rawSectors || run.sectorCount > rawSectors - run.firstSector) {
       throw CliError("run " + std::to_string(run.firstSector) + ":" + std::to_string(run.sectorCount) +
                      " does not lie within " + Shown(rawPath) + " (" + Bytes(input.size) + ")");
@@ -490,7 +503,7 @@ void ImageCreate(CliSession& session, const std::filesystem::path& path, const s
 
   std::unique_ptr<uint8_t[]> buffer(new uint8_t[kPieceBytes]);
   size_t number = 0;
-  for (const SectorRun& run : runs) {
+  for (const CreateRun& run : runs) {
     ++number;
     BlockHeader* header = image.BeginBlock(static_cast<int>(BlockMethod::kLh5));
     if (header == nullptr) fail("cannot write " + Shown(path), image.LastError());
@@ -552,7 +565,7 @@ bool ParseByteCount(const std::string& text, uint64_t* bytes) {
 }
 
 // "FIRST:COUNT" in decimal.
-bool ParseRun(const std::string& text, SectorRun* run) {
+bool ParseRun(const std::string& text, CreateRun* run) {
   const size_t colon = text.find(':');
   if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) return false;
   const std::string first = text.substr(0, colon);
@@ -618,9 +631,9 @@ void AddImageCommands(CLI::App& app, CliSession& session) {
   create->add_option("--sector-size", o->sectorSize, "Bytes per sector")->capture_default_str();
   create->add_option("--run", o->runs, "FIRST:COUNT sectors, one block each (repeatable)")->required();
   create->callback([o, &session] {
-    std::vector<SectorRun> runs;
+    std::vector<CreateRun> runs;
     for (const std::string& text : o->runs) {
-      SectorRun run;
+      CreateRun run;
       if (!ParseRun(text, &run)) throw CliUsageError("bad run '" + text + "': expected FIRST:COUNT with COUNT from 1");
       runs.push_back(run);
     }

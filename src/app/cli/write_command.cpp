@@ -7,6 +7,7 @@
 
 #include "app/cli/answering_ui.h"
 #include "app/cli/cli_session.h"
+#include "operations/disc_backup.h"
 #include "operations/image_write.h"
 #include "operations/image_write_texts.h"
 #include "operations/write_target.h"
@@ -41,7 +42,11 @@ void RunWriteCommand(CliSession& session, const WriteOptions& o) {
       throw CliError(std::string("nothing written: the write was not confirmed") +
                      (ui.Interactive() ? "" : " (no terminal to ask at; --yes confirms it)"));
     case ImageWriteEnd::kRefused:
-      // The box said why.
+      // The box said why; an unfinished backup also gets the command that finishes it.
+      if (IsUnfinishedBackup(o.file)) {
+        throw CliError(o.file + " is an unfinished backup: resume the backup (orvane-cli backup DRIVE " + o.file +
+                       " --resume), then write it");
+      }
       session.exitCode = 1;
       return;
     case ImageWriteEnd::kFailed:

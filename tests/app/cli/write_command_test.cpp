@@ -4,6 +4,7 @@
 // (the expected texts are the program's CP932 literals, converted as the console converts them).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -106,19 +107,30 @@ TEST_F(WriteCommandTest, RefusedImagesEndWithTheBoxAndExitCodeOne) {
     Bytes file;
     const char* fileName;
     const char* shown;
+    const char* map = nullptr;  // the backup map beside the file
   } cases[] = {
       {"larger than the disc", Bytes(kDiscSectors * kSector + 1, 1), "big.iso", "[エラー] 書き込み先の容量が不足しています。\n"},
       {"damaged container", Concat({Header(60, 4, 4, 0, "-nocomp-"), {1, 2, 3}}), "cut.ovi",
        "[エラー] イメージ情報の取得に失敗しました。\n"},
       {"empty image", {}, "empty.img", "[エラー] イメージに書き込むデータがありません。\n"},
+      // Whole blocks without the closing byte, and a map that does not say "complete".
+      {"unfinished backup", Concat({Header(60, 4, 4, 0, "-nocomp-"), {1, 2, 3, 4}}), "stopped.ovi",
+       "[エラー] イメージ情報の取得に失敗しました。\n\n※ このファイルは途中で止まったディスクのバックアップです。\n",
+       "sectors 1000 size 2048\n0 1 done\n1 999 not-tried\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const fs::path file = dir_ / c.fileName;
     WriteWholeFile(file, c.file);
+    if (c.map) WriteWholeFile(fs::path(file) += ".map", Bytes(c.map, c.map + std::strlen(c.map)));
     const CliOutcome run = Run({"write", "E:", file.string(), "--yes"});
     EXPECT_EQ(run.code, 1);
     EXPECT_TRUE(Has(run.err, ConsoleText(c.shown))) << run.err;
+    if (c.map) {
+      EXPECT_TRUE(Has(run.err, "is an unfinished backup: resume the backup")) << run.err;
+      const CliOutcome verify = RunCliIn(dir_, {"image", "verify", file.string()});
+      EXPECT_TRUE(Has(verify.out, "says the backup is unfinished: resume the backup")) << verify.out;
+    }
     EXPECT_FALSE(Has(run.err, ConsoleText("書き込みを開始しますか"))) << "asked before refusing";
     EXPECT_FALSE(Has(run.err, ConsoleText("書き込み完了しました。")));
     EXPECT_TRUE(ReadWholeFile(disc_) == original_);
