@@ -29,22 +29,18 @@ class Comparison {
 
   // Compares the sectors from `lba` with `expected` (whole sectors). False to stop.
   bool Piece(uint64_t lba, const uint8_t* expected, uint32_t sectors) {
-    const uint32_t bytes = sectors * sectorSize_;
-    if (Read10(device_, unit_, lba, sectors, bytes, disc_.data()) == static_cast<int>(bytes)) {
-      for (uint32_t i = 0; i < sectors; ++i)
-        if (std::memcmp(disc_.data() + uint64_t{i} * sectorSize_, expected + uint64_t{i} * sectorSize_, sectorSize_) != 0)
-          AddSector(result.differing, lba + i);
-    } else {
+    if (ReadAndCompare(device_, unit_, lba, sectors, sectorSize_, expected, disc_.data(), result.differing) != 0) {
+      // One sector at a time, so that only the sectors that cannot be read are named so.
       for (uint32_t i = 0; i < sectors; ++i) {
-        if (Read10(device_, unit_, lba + i, 1, sectorSize_, disc_.data()) == static_cast<int>(sectorSize_)) {
-          if (std::memcmp(disc_.data(), expected + uint64_t{i} * sectorSize_, sectorSize_) != 0)
-            AddSector(result.differing, lba + i);
-        } else if (device_.LastOutcome() == ScsiOutcome::kMediumError) {
-          AddSector(result.unreadable, lba + i);
-        } else {
+        if (ReadAndCompare(device_, unit_, lba + i, 1, sectorSize_, expected + uint64_t{i} * sectorSize_, disc_.data(),
+                           result.differing) == 0) {
+          continue;
+        }
+        if (device_.LastOutcome() != ScsiOutcome::kMediumError) {
           result.failure = "the drive failed READ(10) at sector " + std::to_string(lba + i);
           return false;
         }
+        AddSector(result.unreadable, lba + i);
       }
     }
     result.sectorsCompared += sectors;
@@ -150,6 +146,20 @@ bool CompareRaw(Comparison& c, uint32_t sectorSize, uint64_t sectorCount, const 
 }
 
 }  // namespace
+
+int ReadAndCompare(DeviceHandle& device, UnitAddress unit, uint64_t lba, uint32_t sectors, uint32_t sectorSize,
+                   const uint8_t* expected, uint8_t* scratch, std::vector<SectorRun>& differing) {
+  const uint64_t bytes = uint64_t{sectors} * sectorSize;
+  if (bytes > 0x7FFFFFFF || Read10(device, unit, lba, sectors, static_cast<uint32_t>(bytes), scratch) !=
+                                 static_cast<int>(bytes)) {
+    return -1;
+  }
+  for (uint32_t i = 0; i < sectors; ++i) {
+    const uint64_t at = uint64_t{i} * sectorSize;
+    if (std::memcmp(scratch + at, expected + at, sectorSize) != 0) AddSector(differing, lba + i);
+  }
+  return 0;
+}
 
 CompareResult RunDiscCompare(DeviceHandle& device, UnitAddress unit, uint32_t sectorSize, uint64_t sectorCount,
                              const std::filesystem::path& image, uint32_t transferBytes,

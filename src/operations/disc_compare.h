@@ -25,6 +25,14 @@ struct CompareResult {
   bool Equal() const { return ran && differing.empty() && unreadable.empty(); }
 };
 
+// Reads `sectors` sectors from `lba` into `scratch` (room for all of them) and compares each with
+// its sector of `expected`: 0 when the read moved every byte, the sectors that differ appended to
+// `differing` (a run that goes on from its last run extends it); -1 when the read failed (the
+// device's outcome says why). The one comparison of the disc compare and the image write's
+// read-back.
+int ReadAndCompare(DeviceHandle& device, UnitAddress unit, uint64_t lba, uint32_t sectors, uint32_t sectorSize,
+                   const uint8_t* expected, uint8_t* scratch, std::vector<SectorRun>& differing);
+
 // `progress` gets the sectors compared and the total; returning false stops (the result then did
 // not run to the end: ran is false).
 CompareResult RunDiscCompare(DeviceHandle& device, UnitAddress unit, uint32_t sectorSize, uint64_t sectorCount,

@@ -16,6 +16,7 @@
 #include "device/inquiry_view.h"
 #include "device/scsi_commands.h"
 #include "image/image_file.h"
+#include "operations/disc_compare.h"
 #include "operations/drive_failure_text.h"
 #include "operations/image_write_pieces.h"
 #include "operations/image_write.h"
@@ -216,14 +217,12 @@ class ImageWriteJob {
   }
 
   bool Compare(const ImagePiece& piece) {
-    const uint32_t bytes = piece.sectors * sectorSize_;
-    if (Read10(device_, unit_, piece.lba, piece.sectors, bytes, readBack_->data()) != static_cast<int>(bytes)) {
+    std::vector<SectorRun> differing;
+    if (ReadAndCompare(device_, unit_, piece.lba, piece.sectors, sectorSize_, buffer_->data(), readBack_->data(),
+                       differing) != 0) {
       return Fail(Format(kVerifyReadFailed, DriveFailureText(device_)));
     }
-    const auto mismatch = std::mismatch(buffer_->data(), buffer_->data() + bytes, readBack_->data());
-    if (mismatch.first == buffer_->data() + bytes) return true;
-    const auto offset = static_cast<uint64_t>(mismatch.first - buffer_->data());
-    return Fail(Format(kVerifyMismatch, piece.lba + offset / sectorSize_));
+    return differing.empty() || Fail(Format(kVerifyMismatch, differing.front().first));
   }
 
   // The user's cancel (or a quit, or the box gone) ends the walk before the next transfer; the
