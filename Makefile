@@ -1,4 +1,5 @@
-# Orvane's front door. `make test` is what CI runs.
+# Orvane's front door. `make test` is what CI runs: every stage of scripts/test.sh, ending with
+# its table; `scripts/test.sh STAGE...` runs some of them.
 .PHONY: all setup test native asan tsan fuzz win64 win32 clean
 
 all: native
@@ -12,8 +13,7 @@ test:
 	bash scripts/test.sh
 
 native asan tsan fuzz win64 win32: setup
-	cmake --preset $@
-	cmake --build --preset $@ -j $$(nproc)
+	bash scripts/build.sh $@
 
 clean:
 	rm -rf build

@@ -3,16 +3,12 @@
 
 # The benchmark's tests natively, the threaded ones under ThreadSanitizer too.
 bench-test:
-	cmake --preset native >/dev/null && cmake --build --preset native -j2 --target test_bench test_bench_run test_cli_bench_command
-	ctest --preset native -R '^test_(bench|bench_run|cli_bench_command)$$'
-	cmake --preset tsan >/dev/null && cmake --build --preset tsan -j2 --target test_bench_run test_cli_bench_command
-	ctest --preset tsan -R '^test_(bench_run|cli_bench_command)$$'
+	ORVANE_TESTS='^test_(bench|bench_run|cli_bench_command)\.' bash scripts/test.sh native tsan
 
 # The program's cost per command on a virtual drive without timing (docs/bench-overhead.md).
 PERF_REPETITIONS ?= 3
 perf-bench:
-	cmake --preset native >/dev/null
-	cmake --build --preset native -j2 --target perf_bench_overhead orvane-cli
+	bash scripts/build.sh native perf_bench_overhead orvane-cli
 	./build/native/perf/perf_bench_overhead --benchmark_repetitions=$(PERF_REPETITIONS) \
 	  --benchmark_report_aggregates_only=true $(PERF_ARGS) 2>&1 | grep -E '^(Benchmark|-+$$)|_median'
 	./build/native/src/app/cli/orvane-cli --virtual-only --virtual E=dvdram bench E: --yes --json | head -4

@@ -3,8 +3,7 @@
 .PHONY: gui gui-build gui-screenshots
 
 gui-build: setup
-	cmake --preset win64
-	cmake --build --preset win64 -j $$(nproc) --target orvane
+	bash scripts/build.sh win64 orvane
 
 gui: gui-build
 	bash scripts/gui-run.sh

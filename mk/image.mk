@@ -5,7 +5,6 @@
 # PERF_REPETITIONS runs; not part of `make test`.
 PERF_REPETITIONS ?= 3
 perf-image:
-	cmake --preset native >/dev/null
-	cmake --build --preset native -j2 --target perf_lh5
+	bash scripts/build.sh native perf_lh5
 	./build/native/perf/perf_lh5 --benchmark_repetitions=$(PERF_REPETITIONS) \
 	  --benchmark_report_aggregates_only=true $(PERF_ARGS) 2>&1 | grep -E '^(Benchmark|-+$$)|_median'

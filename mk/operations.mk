@@ -5,6 +5,5 @@
 # (docs/image-write-performance.md). Not part of `make test`.
 PERF_WRITE_ARGS ?= --runs 5 --mib 256
 perf-write:
-	cmake --preset native >/dev/null
-	cmake --build --preset native -j2 --target perf_image_write
+	bash scripts/build.sh native perf_image_write
 	./build/native/perf/perf_image_write $(PERF_WRITE_ARGS)

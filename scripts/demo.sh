@@ -7,8 +7,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh native
 
 preset=${ORVANE_DEMO_PRESET:-native}
-cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset" -j "$(nproc)" --target orvane-cli
+bash scripts/build.sh "$preset" orvane-cli
 cli="build/$preset/src/app/cli/orvane-cli"
 
 scratch=${ORVANE_DEMO_DIR:-build/demo}

@@ -14,8 +14,7 @@ export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/n
 mkdir -p dist
 
 for bits in "${bitnesses[@]}"; do
-  cmake --preset "$bits" >/dev/null
-  cmake --build --preset "$bits" -j "$(nproc)" --target orvane orvane-cli
+  bash scripts/build.sh "$bits" orvane orvane-cli
   app=build/$bits/src/app
   name=orvane-$version-$bits
   stage=$(mktemp -d)

@@ -3,8 +3,8 @@
 # drives of tests/kernel/drives.table (QEMU's SCSI disk and CD/DVD drives on a virtio-scsi
 # adapter, and its ATAPI drive on the IDE channel), runs orvane-cli and sg3_utils on each in the
 # guest (tests/kernel/drives-suite.sh), then judges the answers here
-# (tests/kernel/drives-check.sh). Exit status 0 when every check passed, also when the stage
-# is skipped because its packages cannot be installed; 1 otherwise.
+# (tests/kernel/drives-check.sh). Exit status 0 when every check passed, 77
+# when the stage is skipped because its packages cannot be installed; 1 otherwise.
 #   drives-test.sh [ORVANE-CLI]      default build/native/src/app/cli/orvane-cli
 # Work files (images, initramfs, console log, results) stay in build/kernel/drives.
 set -uo pipefail
@@ -19,7 +19,7 @@ table=tests/kernel/drives.table
 
 if ! guest_have_packages "${guest_packages[@]}" sg3-utils fdisk xxd; then
   echo "SKIP kernel drives: qemu-system-x86, linux-image-amd64, busybox-static, cpio, sg3-utils, fdisk or xxd is not installed (scripts/setup.sh installs them)"
-  exit 0
+  exit 77
 fi
 if ! guest_kernel_version > /dev/null; then
   echo "kernel drives: no kernel with modules under /boot and /lib/modules" >&2

@@ -6,7 +6,7 @@
 # with the Linux orvane-cli on the same drives beside them, and each bitness's window on a
 # virtual display (tests/kernel/wine-drives-suite.sh, wine-drives-chroot.sh). The host then
 # judges the answers (tests/kernel/wine-drives-check.sh). Exit status 0 when every check
-# passed, also when the stage is skipped because its packages cannot be installed; 1 otherwise.
+# passed, 77 when the stage is skipped because its packages cannot be installed; 1 otherwise.
 #   wine-drives-test.sh [BUILD-ROOT]   default build; the executables are BUILD-ROOT/win64,
 #                                      BUILD-ROOT/win32 and BUILD-ROOT/native's
 # ORVANE_WINE_BITNESS="64 32" (default) chooses the bitnesses. Work files (media, the Wine
@@ -25,7 +25,7 @@ prefix=$PWD/$work/prefix
 
 if ! guest_have_packages "${guest_packages[@]}" wine64 wine32:i386 xvfb xdotool imagemagick fdisk; then
   echo "SKIP kernel wine: qemu-system-x86, linux-image-amd64, busybox-static, cpio, wine64, wine32:i386, xvfb, xdotool, imagemagick or fdisk is not installed (scripts/setup.sh installs them)"
-  exit 0
+  exit 77
 fi
 guest_kernel_version > /dev/null || { echo "kernel wine: no kernel with modules under /boot and /lib/modules" >&2; exit 1; }
 exes=("$builds/native/src/app/cli/orvane-cli")
