@@ -1,6 +1,8 @@
 #include "image/block_encoding.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstring>
 
 #include "image/block_crc.h"
@@ -68,6 +70,43 @@ class MemoryCodec : public Lh5Codec {
   BinaryFile unused_;
 };
 
+// Bits per byte of the bytes' distribution (order-0 entropy).
+double ByteEntropy(const uint8_t* data, size_t bytes) {
+  std::array<uint64_t, 256> counts{};
+  for (size_t i = 0; i < bytes; ++i) ++counts[data[i]];
+  double bits = 0;
+  for (const uint64_t n : counts) {
+    if (n == 0) continue;
+    const double p = static_cast<double>(n) / static_cast<double>(bytes);
+    bits -= p * std::log2(p);
+  }
+  return bits;
+}
+
+// The LH5 stream of `bytes` bytes, or nothing when it would be no smaller than they are.
+std::vector<uint8_t> Lh5Encode(const uint8_t* data, size_t bytes) {
+  MemoryCodec codec(data, bytes);
+  // The limit stops the encoder as soon as the stream would be no smaller than the data.
+  codec.uncompressedSize = bytes;
+  if (codec.EncodeAlloc(5) >= 0 && codec.Encode() == 0 && !codec.outputLimitReached && codec.output.size() < bytes)
+    return std::move(codec.output);
+  return {};
+}
+
+// True when the bytes look like random data (compressed video, archives, encrypted volumes),
+// which LH5 would spend as long on as on text only to store them after all. Their distribution
+// is near uniform, and LH5 shrinks none of a few samples spread over them; the samples catch what
+// the distribution alone misses, such as a short random pattern repeated within LH5's window.
+bool LooksIncompressible(const uint8_t* data, size_t bytes) {
+  constexpr size_t kSample = 32768, kSamples = 4;
+  if (bytes < kSample * kSamples || ByteEntropy(data, bytes) < 7.9) return false;
+  for (size_t i = 0; i < kSamples; ++i) {
+    const std::vector<uint8_t> coded = Lh5Encode(data + (bytes - kSample) / (kSamples - 1) * i, kSample);
+    if (!coded.empty() && coded.size() < kSample * 98 / 100) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::vector<uint8_t> Lh5ZeroRunStream(uint64_t bytes) {
@@ -91,20 +130,21 @@ std::vector<uint8_t> Lh5ZeroRunStream(uint64_t bytes) {
 EncodedBlock EncodeBlockInMemory(const uint8_t* data, size_t bytes) {
   EncodedBlock block;
   BlockCrc crc;
-  crc.Update(data, bytes);
-  block.crc = crc.Value();
   if (bytes != 0 && data[0] == 0 && std::memcmp(data, data + 1, bytes - 1) == 0) {
+    crc.UpdateZeros(bytes);
+    block.crc = crc.Value();
     block.method = BlockMethod::kLh5;
     block.stored = Lh5ZeroRunStream(bytes);
     return block;
   }
-  MemoryCodec codec(data, bytes);
-  // The limit stops the encoder as soon as the stream would be no smaller than the data.
-  codec.uncompressedSize = bytes;
-  if (codec.EncodeAlloc(5) >= 0 && codec.Encode() == 0 && !codec.outputLimitReached && codec.output.size() < bytes) {
-    block.method = BlockMethod::kLh5;
-    block.stored = std::move(codec.output);
-    return block;
+  crc.Update(data, bytes);
+  block.crc = crc.Value();
+  if (!LooksIncompressible(data, bytes)) {
+    block.stored = Lh5Encode(data, bytes);
+    if (!block.stored.empty()) {
+      block.method = BlockMethod::kLh5;
+      return block;
+    }
   }
   block.stored.assign(data, data + bytes);
   return block;

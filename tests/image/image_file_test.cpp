@@ -67,9 +67,39 @@ ReadBack ReadImage(const std::filesystem::path& path, size_t piece = 65536) {
   return r;
 }
 
+// Expected values from a bit-at-a-time CRC-32/BZIP2 written apart from the program (its check
+// value for "123456789" is the catalogue's 0xFC891918); the lengths cross the 8-byte slices.
 TEST(BlockCrc, IsCrc32Bzip2) {
-  EXPECT_EQ(CrcOf({'1', '2', '3', '4', '5', '6', '7', '8', '9'}), 0xFC891918u);
-  EXPECT_EQ(CrcOf({}), 0u);
+  const Bytes digits = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+  Bytes pattern(1001);
+  for (size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<uint8_t>(i * 7 + 3);
+  const struct {
+    const char* name;
+    Bytes data;      // given to Update
+    uint64_t zeros;  // then as many zero bytes, given to UpdateZeros
+    uint32_t crc;
+  } cases[] = {
+      {"check value", digits, 0, 0xFC891918u},
+      {"nothing", {}, 0, 0u},
+      {"pattern of 1001 bytes", pattern, 0, 0x985AFFCEu},
+      {"1 zero", {}, 1, 0xB1F7404Bu},
+      {"7 zeros", {}, 7, 0x7EFB36B9u},
+      {"8 zeros", {}, 8, 0x96FB44A6u},
+      {"9 zeros", {}, 9, 0x75289067u},
+      {"4 MiB of zeros", {}, 4u << 20, 0x5602E288u},
+      {"digits then 1000003 zeros", digits, 1000003, 0xEADB7B8Fu},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    BlockCrc crc;
+    crc.Update(c.data.data(), c.data.size());
+    crc.UpdateZeros(c.zeros);
+    EXPECT_EQ(crc.Value(), c.crc);
+    if (c.zeros <= 4096) {  // the same zeros through Update
+      const Bytes all = Concat({c.data, Bytes(c.zeros, 0)});
+      EXPECT_EQ(CrcOf(all), c.crc);
+    }
+  }
 }
 
 // A block begun while another is still current ends that one first: both read back whole.

@@ -43,6 +43,12 @@ TEST(Lh5Codec, WritesTheStreamsWorkedOutByHand) {
   EXPECT_EQ(Lh5Encode(Bytes(1000, 'A')), b.bytes);
 }
 
+Bytes Repeated(const Bytes& piece, size_t times) {
+  Bytes all;
+  for (size_t i = 0; i < times; ++i) all.insert(all.end(), piece.begin(), piece.end());
+  return all;
+}
+
 // 300 zeros: one literal 0, a copy of 256 and one of 43 at distance 1 (symbols 0, 509, 296),
 // each in a block of its own whose three trees name one symbol, so the symbols take no bits.
 TEST(Lh5Codec, ZeroRunsAndBackupBlocks) {
@@ -63,6 +69,8 @@ TEST(Lh5Codec, ZeroRunsAndBackupBlocks) {
       {"zeros, 2 bytes", Bytes(2, 0), BlockMethod::kLh5, 13},
       {"text", TextCorpus(256 * 1024), BlockMethod::kLh5, 256 * 1024 / 3},
       {"random", RandomCorpus(256 * 1024), BlockMethod::kStored, 256 * 1024},
+      // Evenly spread bytes, as random data has them, but repeating within LH5's window.
+      {"4 KiB of random data, 64 times", Repeated(RandomCorpus(4096), 64), BlockMethod::kLh5, 256 * 1024 / 8},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
