@@ -6,6 +6,7 @@
 
 #include "device/scsi_commands.h"
 #include "image/image_file.h"
+#include "operations/disc_backup.h"
 
 namespace orv {
 
@@ -71,7 +72,8 @@ bool IsContainer(const std::filesystem::path& image) {
 bool CompareContainer(Comparison& c, uint32_t sectorSize, uint64_t sectorCount, const std::filesystem::path& image) {
   ImageFile walk;
   if (walk.ListBlocks(image) < 0 || !walk.Walk().Complete()) {
-    c.result.failure = "the .ovi file is incomplete or damaged (if it is a backup, resume the backup)";
+    c.result.failure = IsUnfinishedBackup(image) ? "the backup is unfinished (its map says so): resume the backup"
+                                                 : "the .ovi file is incomplete or damaged";
     return false;
   }
   for (const ImageBlock& b : walk.Blocks()) {

@@ -130,6 +130,8 @@ TEST_F(WriteCommandTest, RefusedImagesEndWithTheBoxAndExitCodeOne) {
       EXPECT_TRUE(Has(run.err, "is an unfinished backup: resume the backup")) << run.err;
       const CliOutcome verify = RunCliIn(dir_, {"image", "verify", file.string()});
       EXPECT_TRUE(Has(verify.out, "says the backup is unfinished: resume the backup")) << verify.out;
+      const CliOutcome compare = Run({"compare", "E:", file.string()});
+      EXPECT_TRUE(Has(compare.err, "the backup is unfinished (its map says so): resume the backup")) << compare.err;
     }
     EXPECT_FALSE(Has(run.err, ConsoleText("書き込みを開始しますか"))) << "asked before refusing";
     EXPECT_FALSE(Has(run.err, ConsoleText("書き込み完了しました。")));
