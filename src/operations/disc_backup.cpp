@@ -12,6 +12,7 @@
 #include "image/file_replacement.h"
 #include "image/file_system.h"
 #include "image/image_file.h"
+#include "operations/erase_backup.h"
 
 namespace orv {
 
@@ -73,7 +74,8 @@ class Backup {
   }
 
   BackupResult Run(const std::function<bool(const BackupProgress&)>& progress) {
-    if ((options_.resume ? Resume() : Start()) != 0) return Finish(BackupEnd::kFailed);
+    if (Refused()) return Finish(BackupEnd::kRefused);
+    if ((options_.resume ? Resume() : Start()) != 0) return Finish(refused_ ? BackupEnd::kRefused : BackupEnd::kFailed);
     if (map_.complete) return Finish(BackupEnd::kCompleted);
     sectorsAtStart_ = Progress().sectorsDone;
     out_.open(image_, std::ios::binary | std::ios::app);
@@ -113,10 +115,29 @@ class Backup {
   }
 
  private:
+  // The image and its map are written where nothing the drive reads from can be: a virtual
+  // drive's own image file written over would destroy the very disc being saved.
+  bool Refused() {
+    const std::filesystem::path discFile = device_.Port().BackingFile(device_.Path().c_str());
+    for (const std::filesystem::path& path : {image_, BackupMapPath(image_)}) {
+      const char* why = nullptr;
+      switch (CheckBackupPath(path, discFile)) {
+        case BackupPathFault::kNone: continue;
+        case BackupPathFault::kDisc: why = "is the file that holds the disc"; break;
+        case BackupPathFault::kDevice: why = "is a device"; break;
+        case BackupPathFault::kFolder: why = "is a folder"; break;
+        case BackupPathFault::kNotAFile: why = "is not a regular file"; break;
+      }
+      Refuse(path.string() + " " + why + "; the backup needs a file of its own");
+      return true;
+    }
+    return false;
+  }
+
   int Start() {
     std::error_code ec;
     if (std::filesystem::exists(image_, ec) || std::filesystem::exists(BackupMapPath(image_), ec))
-      return Fail(image_.string() + " or its map exists already (resume the backup, or choose another name)");
+      return Refuse(image_.string() + " or its map exists already (resume the backup, or choose another name)");
     // The map first: a run killed before the image exists still resumes.
     if (WriteMap() != 0) return -1;
     std::ofstream create(image_, std::ios::binary);
@@ -131,11 +152,12 @@ class Backup {
     text << in.rdbuf();
     BackupMap saved;
     std::string why;
-    if (!in || BackupMap::Parse(text.str(), saved, why) != 0)
-      return Fail("cannot resume: the map " + BackupMapPath(image_).string() + " cannot be read: " + why);
+    if (!in) return Refuse("cannot resume: there is no map " + BackupMapPath(image_).string() + " to resume from");
+    if (BackupMap::Parse(text.str(), saved, why) != 0)
+      return Refuse("cannot resume: the map " + BackupMapPath(image_).string() + " cannot be read: " + why);
     if (saved.SectorCount() != map_.SectorCount() || saved.SectorSize() != map_.SectorSize())
-      return Fail("cannot resume: the map is of another disc (" + std::to_string(saved.SectorCount()) + " sectors of " +
-                      std::to_string(saved.SectorSize()) + " bytes)");
+      return Refuse("cannot resume: the map is of another disc (" + std::to_string(saved.SectorCount()) +
+                    " sectors of " + std::to_string(saved.SectorSize()) + " bytes)");
     std::error_code ec;
     if (!std::filesystem::exists(image_, ec) && !ec) std::ofstream(image_, std::ios::binary);
     const uint64_t size = std::filesystem::file_size(image_, ec);
@@ -144,6 +166,14 @@ class Backup {
       map_ = saved;
       return 0;
     }
+    // The file is cut back below; only a file this backup began may be: every one starts with
+    // a block header, written whole or in part.
+    char start[8] = {};
+    std::ifstream head(image_, std::ios::binary);
+    head.read(start, sizeof start);
+    if (!std::equal(start, start + std::min<uint64_t>(size, sizeof start), kBlockMagic.begin()))
+      return Refuse("cannot resume: " + image_.string() + " does not start with an image block, so it is not the " +
+                    "backup its map describes; nothing was changed");
     ImageFile walk;
     walk.ListBlocks(image_);
     uint64_t keep = 0;
@@ -271,6 +301,11 @@ class Backup {
     return p;
   }
 
+  int Refuse(const std::string& why) {
+    refused_ = true;
+    return Fail(why);
+  }
+
   int Fail(const std::string& why) {
     if (failure_.empty()) failure_ = why;
     return -1;
@@ -304,6 +339,7 @@ class Backup {
   uint64_t sectorsAtStart_ = 0;
   std::ofstream out_;
   std::string failure_;
+  bool refused_ = false;
 };
 
 }  // namespace

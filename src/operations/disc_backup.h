@@ -48,6 +48,8 @@ enum class BackupEnd {
   kCompleted,    // every sector asked for was tried; the image has its closing byte
   kInterrupted,  // the progress call asked to stop; resumable
   kFailed,       // `failure` says why; resumable when the map was written
+  kRefused,      // `failure` says why; nothing was written or changed (no file of the disc's own,
+                 // an existing file without --resume, a file that is not the backup of its map)
 };
 
 struct BackupResult {

@@ -134,6 +134,7 @@ void RunBackupCommand(CliSession& session, const BackupCommandOptions& o) {
                            });
   }
   device.Close();
+  if (result.end == BackupEnd::kRefused) throw CliError(result.failure);
   const bool good = result.end == BackupEnd::kCompleted && result.badSectors == 0;
   if (o.json) {
     JsonValue out = JsonValue::Object();

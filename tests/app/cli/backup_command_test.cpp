@@ -97,5 +97,52 @@ TEST_F(BackupCommandTest, RoundTripReportsBadRunsAndComparesExactly) {
   }
 }
 
+// Paths a backup must never write to or cut back: each refused before anything changes, the
+// disc image and the user's file left byte for byte as they were.
+TEST_F(BackupCommandTest, RefusesFilesItMustNotWrite) {
+  const std::string notTried = "sectors 1000 size 2048\n0 1000 not-tried\n";
+  const Bytes userFile = TextCorpus(5000, 33);
+  const struct {
+    const char* name;
+    const char* disc;  // the virtual drive's image file
+    const char* file;  // the backup's FILE
+    bool map;          // a map of the disc, not tried, beside FILE
+    bool usersFile;    // FILE holds a user's file of other content
+    std::vector<std::string> options;
+    const char* message;
+  } cases[] = {
+      {"the disc's own image", "disc.img", "disc.img", false, false, {}, "disc.img is the file that holds the disc"},
+      {"the disc's own image, resumed", "disc.img", "disc.img", true, false, {"--resume"},
+       "disc.img is the file that holds the disc"},
+      {"the map's name is the disc's image", "disc.map", "disc", false, false, {"--resume"},
+       "disc.map is the file that holds the disc"},
+      {"a user's file with a map beside it", "disc.img", "user.iso", true, true, {"--resume"},
+       "user.iso does not start with an image block, so it is not the backup its map describes; nothing was changed"},
+      {"resumed without a map", "disc.img", "new.ovi", false, false, {"--resume"},
+       "new.ovi.map to resume from"},
+      {"a folder", "disc.img", ".", false, false, {}, "/. is a folder"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    disc_ = dir_ / c.disc;
+    WriteWholeFile(disc_, original_);
+    const fs::path file = dir_ / c.file;
+    if (c.usersFile) WriteWholeFile(file, userFile);
+    if (c.map) WriteWholeFile(fs::path(file) += ".map", Bytes(notTried.begin(), notTried.end()));
+    std::vector<std::string> args = {"backup", "E:", file.string()};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const CliOutcome run = Run("", args);
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(ReadWholeFile(disc_) == original_);
+    if (c.usersFile) {
+      EXPECT_TRUE(ReadWholeFile(file) == userFile);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace orv::test
