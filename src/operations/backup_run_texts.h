@@ -44,11 +44,11 @@ inline constexpr char kBackupStopped[] =
     "処理を中断しました。\r\n\r\n読み取り: %I64u セクタ\r\n読み取り不可: %I64u セクタ\r\n未読: %I64u セクタ\r\n";
 inline constexpr char kBackupFailed[] = "バックアップに失敗しました。\r\n    %s\r\n";
 inline constexpr char kBackupDoneNote[] =
-    "※ [イメージ書込]でこのファイルを書き込むと、ディスクの内容を元に戻せます。";
+    "※ このファイルを[イメージ書込]でディスクに書き込むと、\r\n　 ディスクの内容を元に戻せます。";
 inline constexpr char kBackupBadNote[] =
-    "※ 読み取れなかったセクタはファイルに含まれません。書き戻してもそのままです。";
+    "※ 読み取れなかったセクタはファイルに含まれません。\r\n　 書き戻しても、それらのセクタは元のままです。";
 inline constexpr char kBackupResumableNote[] =
-    "※ 同じファイルを指定すると、続きからバックアップを再開できます。";
+    "※ 同じファイルを指定すると、\r\n　 続きからバックアップを再開できます。";
 
 // The final boxes of the comparison.
 inline constexpr char kCompareEqual[] = "ディスクとイメージは一致しました。\r\n\r\n比較: %I64u セクタ\r\n";
