@@ -4,9 +4,6 @@
 // disc with it. Pictures of the boxes go to build/win64/screenshots/.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "app/app_shell.h"
 #include "app/main_window.h"
 #include "device/drive_list.h"
@@ -23,12 +20,6 @@ namespace fs = std::filesystem;
 using test::Pump;
 using test::WaitForBox;
 using test::WindowText;
-
-std::wstring ItemText(HMENU menu, int position) {
-  wchar_t text[128] = {};
-  GetMenuStringW(menu, static_cast<UINT>(position), text, 128, MF_BYPOSITION);
-  return text;
-}
 
 // Runs the menu command while `steps` answer its dialog, watch its progress box for `watchMs`
 // (a picture at the end) and close its final box (a picture first).
@@ -56,8 +47,7 @@ void RunFromMenu(MainWindow& window, int command, const fs::path& file, const st
 }
 
 TEST(BackupWindow, MenuItemsBackUpTheDiscWithItsBadRangeThenCompare) {
-  const fs::path dir = test::ScratchDir("gui-backup");
-  const fs::path disc = dir / "disc.img", backup = dir / "backup.ovi";
+  const fs::path dir = test::ScratchDir("gui-backup"), disc = dir / "disc.img", backup = dir / "backup.ovi";
   test::WriteFileBytes(disc, test::PatternedDisc(24576, 2048, 5));  // 48 MiB: about 7 s to read
   OrvaneApp app;
   app.virtualDrives = "E=dvdram:" + disc.string() + ":bad=100+8";
@@ -65,44 +55,23 @@ TEST(BackupWindow, MenuItemsBackUpTheDiscWithItsBadRangeThenCompare) {
   MainWindow& window = *app.mainWindow;
   dynamic_cast<VirtualPort&>(app.driveList->Device().Port()).Drive('E')->SetTimingEnabled(true);
   Pump();
-
   // Above "終了", greyed until a drive is chosen.
   HMENU file = window.menu().PopupMenu(0);
-  ASSERT_EQ(GetMenuItemCount(file), 3);
-  EXPECT_EQ(ItemText(file, 0), L"ディスクのバックアップ...");
-  EXPECT_EQ(ItemText(file, 1), L"ディスクの比較...");
-  EXPECT_EQ(ItemText(file, 2), L"終了");
+  EXPECT_EQ(GetMenuItemID(file, 0), static_cast<UINT>(kCmdDiscBackup));
+  EXPECT_EQ(GetMenuItemID(file, 2), static_cast<UINT>(kCmdExit));
   EXPECT_TRUE(GetMenuState(file, kCmdDiscBackup, MF_BYCOMMAND) & MF_GRAYED);
   const RECT row = window.list().RowRect(0);
   test::Click(window.list().hwnd(), 40, (row.top + row.bottom) / 2);
   Pump();
   for (int id : {kCmdDiscBackup, kCmdDiscCompare}) EXPECT_FALSE(GetMenuState(file, id, MF_BYCOMMAND) & MF_GRAYED);
-  test::WithDriver(
-      [&](DWORD ui) {
-        HWND popup = test::WaitForWindow(ui, L"#32768");
-        ASSERT_NE(popup, nullptr);
-        Sleep(300);
-        test::SaveScreenshot(test::ScreenshotFolder() / "backup-menu.png", test::AroundWindows(window.hwnd(), popup));
-        PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
-      },
-      [&] {
-        window.menu().OpenPopup(0);
-        return 0;
-      });
 
   std::wstring saveTitle, openTitle;
-  // Past 5 s the status line has the remaining time.
-  RunFromMenu(window, kCmdDiscBackup, backup, "backup", 5800, saveTitle);
+  RunFromMenu(window, kCmdDiscBackup, backup, "backup", 5800, saveTitle);  // past 5 s: the time left shows
   EXPECT_EQ(saveTitle, L"バックアップの保存先");
-  std::ifstream in(BackupMapPath(backup), std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  BackupMap map;
-  std::string why;
-  ASSERT_EQ(BackupMap::Parse(text.str(), map, why), 0) << why;
-  EXPECT_TRUE(map.complete);
-  EXPECT_EQ(map.RunsWithin(0, 24576, SectorState::kBad), (std::vector<SectorRun>{{100, 8, SectorState::kBad}}));
-
+  const test::Bytes map = test::ReadFileBytes(BackupMapPath(backup));
+  const std::string mapText(map.begin(), map.end());
+  EXPECT_NE(mapText.find("\n100 8 bad\n"), std::string::npos) << mapText;
+  EXPECT_NE(mapText.find("complete"), std::string::npos) << mapText;
   RunFromMenu(window, kCmdDiscCompare, backup, "compare", 1000, openTitle);
   EXPECT_EQ(openTitle, L"比較するイメージファイルの指定");
   EXPECT_TRUE(IsWindowEnabled(window.hwnd()));

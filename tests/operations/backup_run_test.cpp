@@ -15,15 +15,13 @@ namespace {
 
 constexpr uint64_t kSectors = 6144;
 constexpr uint32_t kSector = 2048;
-// After the first chunk, with a clock that stands still (no rate, no estimate).
-constexpr char kFirstChunkStatus[] = "2048/6144 (33%) 0.0 MB/s";
 
-struct StillClock : MonotonicClock {
+struct StillClock : MonotonicClock {  // no rate, no estimate: status lines known ahead
   uint64_t NowMs() override { return 0; }
 };
 
 struct Rig {
-  explicit Rig(const std::string& name, const std::string& faults) : dir(TempDir(name)) {
+  Rig(const std::string& name, const std::string& faults) : dir(TempDir(name)) {
     Bytes disc = RandomCorpus(kSectors / 3 * kSector);
     disc.resize(kSectors * kSector);
     WriteWholeFile(dir / "disc.img", disc);
@@ -32,53 +30,50 @@ struct Rig {
     ParseVirtualDriveSpecs("E=dvdram:" + (dir / "disc.img").string() + faults, specs, error);
     drives = std::make_unique<OperationRig>(std::shared_ptr<VirtualDrive>(MakeVirtualDrive(specs.at(0), error)));
   }
-  BackupRunResult Run(bool compare, ScriptedUi& ui) {
-    ui.QueueFile(dir / "backup.ovi");
-    options.threads = 2;
-    options.clock = &clock;
-    return compare ? RunCompareWindow(ui, drives->List(), drives->Record(), options)
-                   : RunBackupWindow(ui, drives->List(), drives->Record(), options);
-  }
-  BackupRunResult Run(bool compare) {
+  // Every question answered Yes (resume); the progress box's button pressed at `press`.
+  BackupRunResult Run(bool compare, const char* press = nullptr) {
     ScriptedUi ui;
-    return Run(compare, ui);
+    ui.QueueAnswer(kIdYes);
+    if (press) ui.PressProgressButtonOnStatus(press);
+    ui.QueueFile(dir / "backup.ovi");
+    const BackupRunOptions options{2, kBackupTransferBytes, &clock};
+    const BackupRunResult result = compare ? RunCompareWindow(ui, drives->List(), drives->Record(), options)
+                                           : RunBackupWindow(ui, drives->List(), drives->Record(), options);
+    boxes = ui.Boxes();
+    return result;
   }
   std::filesystem::path dir;
   std::unique_ptr<OperationRig> drives;
   StillClock clock;
-  BackupRunOptions options;
-};
-
-struct Case {
-  const char* name;
-  const char* faults;               // media faults of the disc
-  std::function<void(Rig&)> before;  // what happened before the run looked at
-  bool compare;                     // the run: the comparison, else the backup
-  BackupRunEnd end;
-  int code;
-  uint64_t good, bad;
-  const char* text;  // what the last box says, in part
-  const char* note;  // its note line
+  std::vector<RecordedBox> boxes;
 };
 
 TEST(BackupRun, Cases) {
-  const Case cases[] = {
+  const Bytes ones(3 * kSector, 0xFF);
+  const struct {
+    const char* name;
+    const char* faults;                // of the disc
+    std::function<void(Rig&)> before;  // what happened before the run looked at
+    bool compare;                      // the run: the comparison, else the backup
+    BackupRunEnd end;
+    int code;
+    uint64_t good, bad;
+    const char* text;  // what the last box says, in part
+    const char* note;  // its note line
+  } cases[] = {
       {"BackupReadsEverySector", "", nullptr, false, BackupRunEnd::kCompleted, 0, 6144, 0, "読み取り: 6144 セクタ\r\n",
        kBackupDoneNote},
       {"BadSectorsAreCountedAndListed", ":bad=100+8:bad=3000+1", nullptr, false, BackupRunEnd::kCompleted, -1, 6135, 9,
        "読み取り不可: 9 セクタ\r\n    セクタ 100 から 8 セクタ\r\n    セクタ 3000 から 1 セクタ\r\n", kBackupBadNote},
       {"StoppedBackupResumesToTheEnd", "",
        [](Rig& rig) {
-         ScriptedUi ui;
-         ui.PressProgressButtonOnStatus(kFirstChunkStatus);
-         EXPECT_EQ(rig.Run(false, ui).end, BackupRunEnd::kInterrupted);
-         EXPECT_EQ(ui.Boxes().back().box.note, kBackupResumableNote);
+         EXPECT_EQ(rig.Run(false, "2048/6144 (33%) 0.0 MB/s").end, BackupRunEnd::kInterrupted);
+         EXPECT_EQ(rig.boxes.back().box.note, kBackupResumableNote);
        },
        false, BackupRunEnd::kCompleted, 0, 6144, 0, "バックアップ完了しました。", kBackupDoneNote},
       {"CompareNamesTheFirstRangesAndCountsTheRest", "",
-       [](Rig& rig) {
+       [&](Rig& rig) {
          rig.Run(false);
-         const Bytes ones(3 * kSector, 0xFF);
          for (uint64_t lba : {10, 20, 30, 40, 50, 3000, 6141}) rig.drives->Drive().GetMedium()->Write(lba, 1, ones.data());
          rig.drives->Drive().GetMedium()->Write(4000, 3, ones.data());
        },
@@ -91,27 +86,21 @@ TEST(BackupRun, Cases) {
       {"OtherFileIsNotWrittenOver", "", [](Rig& rig) { WriteWholeFile(rig.dir / "backup.ovi", Bytes(5, 1)); }, false,
        BackupRunEnd::kRefused, -1, 0, 0, kBackupFileExists, kBackupRefusedNote},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Rig rig(std::string("backup_run_") + c.name, c.faults);
     if (c.before) c.before(rig);
     const Bytes file = ReadWholeFile(rig.dir / "backup.ovi");
-    ScriptedUi ui;
-    ui.QueueAnswer(kIdYes);  // to the resume question, when it comes
-    const BackupRunResult result = rig.Run(c.compare, ui);
+    const BackupRunResult result = rig.Run(c.compare);
     EXPECT_EQ(result.end, c.end);
     EXPECT_EQ(result.code, c.code);
     EXPECT_EQ(result.good, c.good);
     EXPECT_EQ(result.bad, c.bad);
-    ASSERT_FALSE(ui.Boxes().empty());
-    EXPECT_NE(ui.Boxes().back().box.text.find(c.text), std::string::npos) << ui.Boxes().back().box.text;
-    EXPECT_EQ(ui.Boxes().back().box.note, c.note);
-    if (c.end == BackupRunEnd::kRefused) EXPECT_EQ(ReadWholeFile(rig.dir / "backup.ovi"), file);
-    if (c.end == BackupRunEnd::kCompleted && !c.compare) {
-      const BackupRunResult again = rig.Run(true);
-      EXPECT_EQ(again.code, 0);
-      EXPECT_EQ(again.good, c.good);
-    }
+    ASSERT_FALSE(rig.boxes.empty());
+    EXPECT_NE(rig.boxes.back().box.text.find(c.text), std::string::npos) << rig.boxes.back().box.text;
+    EXPECT_EQ(rig.boxes.back().box.note, c.note);
+    if (c.end == BackupRunEnd::kRefused) { EXPECT_EQ(ReadWholeFile(rig.dir / "backup.ovi"), file); }
+    if (c.end == BackupRunEnd::kCompleted && !c.compare) { EXPECT_EQ(rig.Run(true).code, 0) << rig.boxes.back().box.text; }
   }
 }
 
