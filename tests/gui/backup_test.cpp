@@ -6,12 +6,10 @@
 
 #include "app/app_shell.h"
 #include "app/main_window.h"
-#include "device/drive_list.h"
 #include "device/ports/virtual_port.h"
 #include "gui_driver.h"
 #include "operations/disc_backup.h"
 #include "operations/image_write_rig.h"
-#include "toolkit/win32/wide.h"
 
 namespace orv {
 namespace {
