@@ -49,6 +49,7 @@ DriveCommandState CommandState(const DriveRecord* chosen) {
   state.benchmark = HasMedium(*chosen);
   state.imageWrite = state.benchmark && IsRemovable(*chosen);
   state.erase = state.imageWrite;
+  state.backup = state.benchmark;
   return state;
 }
 

@@ -57,6 +57,8 @@ struct DriveCommandState {
   bool imageWrite = false;
   bool erase = false;
   bool benchmark = false;
+  // The backup and the comparison only read: any drive with a medium, fixed disks too.
+  bool backup = false;
 };
 DriveCommandState CommandState(const DriveRecord* chosen);
 

@@ -82,6 +82,8 @@ void MainWindow::UpdateCommandState(bool choicePresent) {
     b.Invalidate(nullptr, false);
     b.Update();
   }
+  menu_.EnableItem(kCmdDiscBackup, state.backup);
+  menu_.EnableItem(kCmdDiscCompare, state.backup);
 }
 
 }  // namespace orv

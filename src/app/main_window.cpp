@@ -8,6 +8,8 @@
 #include "bench/benchmark_run.h"
 #include "bench/win32/benchmark_report_window.h"
 #include "device/drive_list.h"
+#include "operations/backup_run.h"
+#include "operations/backup_run_texts.h"
 #include "operations/erase_with_backup.h"
 #include "operations/image_write.h"
 #include "operations/image_write_texts.h"
@@ -39,6 +41,8 @@ struct MenuRow {
 };
 constexpr MenuRow kMenuRows[] = {
     {1, -1, "ファイル(&F)"},
+    {1, kCmdDiscBackup, kBackupMenuLabel},
+    {1, kCmdDiscCompare, kCompareMenuLabel},
     {1, kCmdExit, "終了"},
     {2, -1, "ヘルプ(&H)"},
     {2, kCmdHelp, "説明"},
@@ -217,13 +221,15 @@ LRESULT MainWindow::OnCommand(UINT, WPARAM wParam, LPARAM lParam) {
     case kCmdImageWrite:
     case kCmdDiscErase:
     case kCmdBenchmark:
+    case kCmdDiscBackup:
+    case kCmdDiscCompare:
       RunDriveCommand(LOWORD(wParam));
       break;
   }
   return 0;
 }
 
-// The four drive commands work on the record of the current choice; without one they do
+// The drive commands work on the record of the current choice; without one they do
 // nothing. Their operations join here as they are built.
 int MainWindow::RunDriveCommand(int command) {
   const DriveRecord* record = ChosenRecord();
@@ -246,6 +252,10 @@ int MainWindow::RunDriveCommand(int command) {
         report.Run(hwnd());
       });
       break;
+    case kCmdDiscBackup:
+      return RunBackupWindow(app_.ui, *app_.driveList, *record).code;
+    case kCmdDiscCompare:
+      return RunCompareWindow(app_.ui, *app_.driveList, *record).code;
     case kCmdImageWrite: {
       // The dialog opens in the program's folder until a file has been chosen once, then where
       // the system last left off.

@@ -35,6 +35,8 @@ enum Command : int {
   kCmdImageWrite = 107,
   kCmdDiscErase = 108,
   kCmdBenchmark = 109,
+  kCmdDiscBackup = 110,
+  kCmdDiscCompare = 111,
 };
 
 class MainWindow : public Window {
@@ -49,7 +51,8 @@ class MainWindow : public Window {
   int DriveSearch();
   void RowChosen(int row);
   void RowDeselected();
-  // Enables the four drive buttons that fit the chosen record (none without a choice).
+  // Enables the four drive buttons and the two drive menu items that fit the chosen record
+  // (none without a choice).
   void UpdateCommandState(bool choicePresent);
   // The record of the list's current choice, or null.
   const DriveRecord* ChosenRecord() const;

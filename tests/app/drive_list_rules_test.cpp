@@ -70,16 +70,16 @@ TEST(DriveListRules, CommandsAChosenDriveAllows) {
     uint32_t blocks, blockLength;
     DriveCommandState want;
   } cases[] = {
-      {"nothing chosen", false, true, 1000, 2048, {true, false, false, false, false}},
-      {"removable with disc", true, true, 2295104, 2048, {true, true, true, true, true}},
-      {"fixed disk", true, false, 16777216, 512, {true, true, false, false, true}},
-      {"empty drive", true, true, 0, 0, {true, true, false, false, false}},
-      {"block length 0", true, true, 100, 0, {true, true, false, false, false}},
+      {"nothing chosen", false, true, 1000, 2048, {true, false, false, false, false, false}},
+      {"removable with disc", true, true, 2295104, 2048, {true, true, true, true, true, true}},
+      {"fixed disk", true, false, 16777216, 512, {true, true, false, false, true, true}},
+      {"empty drive", true, true, 0, 0, {true, true, false, false, false, false}},
+      {"block length 0", true, true, 100, 0, {true, true, false, false, false, false}},
   };
   for (const Case& c : cases) {
     const DriveRecord record = Record(5, c.removable, 0, 5, c.blocks, c.blockLength);
     auto bits = [](const DriveCommandState& s) {
-      return std::array<bool, 5>{s.search, s.information, s.imageWrite, s.erase, s.benchmark};
+      return std::array<bool, 6>{s.search, s.information, s.imageWrite, s.erase, s.benchmark, s.backup};
     };
     EXPECT_EQ(bits(CommandState(c.chosen ? &record : nullptr)), bits(c.want)) << c.what;
   }

@@ -7,11 +7,14 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <atomic>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "screenshot.h"
 
 namespace orv::test {
 
@@ -122,6 +125,49 @@ auto WithDriver(std::function<void(DWORD uiThread)> steps, Ui ui) {
   uiReturned = true;
   driver.join();
   return result;
+}
+
+// A visible dialog box of the thread that is not in `known`; with `progress`, only one that holds
+// a progress bar (the progress box), without it only one that does not.
+inline HWND WaitForBox(DWORD thread, bool progress, const std::vector<HWND>& known = {}, int ms = 30000) {
+  HWND found = nullptr;
+  WaitFor(
+      [&] {
+        ClassQuery query{L"dlgbox", true, {}};
+        EnumThreadWindows(thread, CollectByClass, reinterpret_cast<LPARAM>(&query));
+        for (HWND h : query.found) {
+          if (std::find(known.begin(), known.end(), h) != known.end()) continue;
+          if (Children(h, L"msctls_progress32").empty() == progress) continue;
+          found = h;
+          return true;
+        }
+        return false;
+      },
+      ms);
+  return found;
+}
+
+// A file dialog: the path typed into its file name field, then OK; a picture of it first when
+// `screenshot` names one.
+inline bool ChooseInFileDialog(DWORD thread, const std::filesystem::path& file, std::wstring& title,
+                               const char* screenshot = nullptr) {
+  HWND dialog = WaitForWindow(thread, L"#32770");
+  if (!dialog) return false;
+  title = WindowText(dialog);
+  Sleep(300);  // painted
+  if (screenshot) SaveScreenshotAround(ScreenshotFolder() / screenshot, dialog);
+  // edt1 in the dialog of the old style, cmb13 (a combo box with an edit field) in the other.
+  HWND name = GetDlgItem(dialog, 0x480);
+  if (!name) name = GetDlgItem(dialog, 0x47C);
+  if (!name) return false;
+  // The dialog refuses '/' in a file name: the build directory is a POSIX path under Wine, so the
+  // name is typed as the system's full path (drive letter and backslashes), as a user would.
+  wchar_t full[MAX_PATH];
+  const DWORD length = GetFullPathNameW(file.wstring().c_str(), MAX_PATH, full, nullptr);
+  if (length == 0 || length >= MAX_PATH) return false;
+  SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(full));
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+  return WaitFor([&] { return !IsWindow(dialog); });
 }
 
 }  // namespace orv::test

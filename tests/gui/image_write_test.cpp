@@ -25,50 +25,10 @@ using test::Click;
 using test::PressButton;
 using test::Pump;
 using test::WaitFor;
+using test::WaitForBox;
 using test::WindowText;
 
 constexpr uint32_t kSector = 2048;
-
-// A visible dialog box of the thread that is not in `known`; with `progress`, only one that holds
-// a progress bar (the progress box), without it only one that does not.
-HWND WaitForBox(DWORD thread, bool progress, const std::vector<HWND>& known = {}, int ms = 30000) {
-  HWND found = nullptr;
-  WaitFor(
-      [&] {
-        test::ClassQuery query{L"dlgbox", true, {}};
-        EnumThreadWindows(thread, test::CollectByClass, reinterpret_cast<LPARAM>(&query));
-        for (HWND h : query.found) {
-          if (std::find(known.begin(), known.end(), h) != known.end()) continue;
-          if (test::Children(h, L"msctls_progress32").empty() == progress) continue;
-          found = h;
-          return true;
-        }
-        return false;
-      },
-      ms);
-  return found;
-}
-
-// The open dialog: the path typed into its file name field, then OK.
-bool ChooseInOpenDialog(DWORD thread, const std::filesystem::path& file, std::wstring& title) {
-  HWND dialog = test::WaitForWindow(thread, L"#32770");
-  if (!dialog) return false;
-  title = WindowText(dialog);
-  Sleep(300);  // painted
-  test::SaveScreenshotAround(test::ScreenshotFolder() / "image-write-open-dialog.png", dialog);
-  // edt1 in the dialog of the old style, cmb13 (a combo box with an edit field) in the other.
-  HWND name = GetDlgItem(dialog, 0x480);
-  if (!name) name = GetDlgItem(dialog, 0x47C);
-  if (!name) return false;
-  // The dialog refuses '/' in a file name: the build directory is a POSIX path under Wine, so the
-  // name is typed as the system's full path (drive letter and backslashes), as a user would.
-  wchar_t full[MAX_PATH];
-  const DWORD length = GetFullPathNameW(file.wstring().c_str(), MAX_PATH, full, nullptr);
-  if (length == 0 || length >= MAX_PATH) return false;
-  SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(full));
-  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-  return WaitFor([&] { return !IsWindow(dialog); });
-}
 
 class ImageWriteWindowTest : public testing::Test {
  protected:
@@ -136,7 +96,7 @@ TEST_F(ImageWriteWindowTest, BackupGoesBackToTheDisc) {
   std::wstring dialogTitle, confirmCaption, finalCaption, buttonLabel;
   bool sawProgress = false;
   PressImageWrite([&](DWORD ui) {
-    ASSERT_TRUE(ChooseInOpenDialog(ui, dir_ / "backup.ovi", dialogTitle));
+    ASSERT_TRUE(test::ChooseInFileDialog(ui, dir_ / "backup.ovi", dialogTitle, "image-write-open-dialog.png"));
     HWND confirm = WaitForBox(ui, false);
     ASSERT_NE(confirm, nullptr);
     confirmCaption = WindowText(confirm);
@@ -178,7 +138,7 @@ TEST_F(ImageWriteWindowTest, ProgressBoxShowsTheRemainingTimeAndCancels) {
   std::wstring finalCaption;
   PressImageWrite([&](DWORD ui) {
     std::wstring title;
-    ASSERT_TRUE(ChooseInOpenDialog(ui, dir_ / "large.img", title));
+    ASSERT_TRUE(test::ChooseInFileDialog(ui, dir_ / "large.img", title));
     HWND confirm = WaitForBox(ui, false);
     ASSERT_NE(confirm, nullptr);
     PressButton(confirm, kIdYes);

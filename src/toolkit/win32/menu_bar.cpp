@@ -57,6 +57,15 @@ int MenuBar::AddItem(int popup, int id, const std::string& label) {
              : -1;
 }
 
+void MenuBar::EnableItem(int id, bool enabled) {
+  for (const Popup& p : popups_)
+    EnableMenuItem(p.menu, static_cast<UINT>(id), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
+HMENU MenuBar::PopupMenu(int popup) const {
+  return popup >= 0 && popup < PopupCount() ? popups_[static_cast<size_t>(popup)].menu : nullptr;
+}
+
 int MenuBar::Create(HWND owner, int x, int y, int width, int height, HFONT font) {
   static const WindowClass wc{kClassName, CS_HREDRAW | CS_VREDRAW};
   if (wc.Register() != 0) return -1;

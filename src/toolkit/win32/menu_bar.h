@@ -21,6 +21,10 @@ class MenuBar : public Window {
   // Appends an item to a popup; -1 when there is no such popup.
   int AddItem(int popup, int id, const std::string& label);
   int PopupCount() const { return static_cast<int>(popups_.size()); }
+  // Enables or greys the item of `id`, in whichever popup holds it.
+  void EnableItem(int id, bool enabled);
+  // The popup's menu, for reading its items' state; null when there is no such popup.
+  HMENU PopupMenu(int popup) const;
 
   int Create(HWND owner, int x, int y, int width, int height, HFONT font);
   // Installs the keyboard filter at the end of the application's filter list.
