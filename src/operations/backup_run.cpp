@@ -146,8 +146,10 @@ void BackupFinalBox(Ui& ui, const BackupResult& backup, const std::filesystem::p
   const std::string resumable = std::filesystem::exists(BackupMapPath(path), ec) ? kBackupResumableNote : "";
   size_t unnamed = 0;
   std::string text;
-  if (backup.end == BackupEnd::kFailed) {
-    Show(ui, Format(kBackupFailed, backup.failure), kBoxOk | kBoxIconError, resumable);
+  if (backup.end == BackupEnd::kFailed || backup.end == BackupEnd::kRefused) {
+    // A refusal changed nothing, so there is nothing to resume.
+    Show(ui, Format(kBackupFailed, backup.failure), kBoxOk | kBoxIconError,
+         backup.end == BackupEnd::kFailed ? resumable : "");
     return;
   }
   if (backup.end == BackupEnd::kInterrupted) {
