@@ -58,17 +58,22 @@ fill_numbered() {
     numbered "${run%:*}" "${run#*:}" "$len" | dd of="$image" bs="$len" seek="${run%:*}" conv=notrunc status=none || return 1
   done
 }
-# blkdebug_config FAULTS: QEMU's blkdebug rules failing every read that touches a sector of the
-# ":bad=FIRST+COUNT" parts of FAULTS. A rule names one sector. Errno 61 (ENODATA) is the one
-# QEMU's SCSI disk answers with MEDIUM ERROR, unrecovered read error (any other gives a sense
-# that is no medium error); read_aio is the event the raw format layer above fires per read.
+# blkdebug_config FAULTS: QEMU's blkdebug rules for the ":bad=FIRST+COUNT" parts of FAULTS (every
+# read touching those sectors fails) and the ":weak=FIRST+COUNT+TRIES" parts (the first TRIES
+# reads touching each sector fail, then it reads). A rule names one sector; a "once" rule is
+# dropped after its first failure. Errno 61 (ENODATA) is the one QEMU's SCSI disk answers with
+# MEDIUM ERROR, unrecovered read error (others give a sense that is no medium error); read_aio
+# is the event the raw format layer above fires per read.
 blkdebug_config() {
-  local part first sector
+  local part kind first count tries sector i
   for part in ${1//:/ }; do
-    [[ $part == bad=*+* ]] || continue
-    part=${part#bad=} first=${part%+*}
-    for ((sector = first; sector < first + ${part#*+}; sector++)); do
-      printf '[inject-error]\nevent = "read_aio"\nerrno = "61"\nsector = "%d"\n\n' "$sector"
+    [[ $part =~ ^(bad|weak)=([0-9]+)\+([0-9]+)(\+([0-9]+))?$ ]] || continue
+    kind=${BASH_REMATCH[1]} first=${BASH_REMATCH[2]} count=${BASH_REMATCH[3]} tries=${BASH_REMATCH[5]:-1}
+    for ((sector = first; sector < first + count; sector++)); do
+      for ((i = 0; i < tries; i++)); do
+        printf '[inject-error]\nevent = "read_aio"\nerrno = "61"\nsector = "%d"\nonce = "%s"\n\n' \
+          "$sector" "$([ "$kind" == weak ] && echo on || echo off)"
+      done
     done
   done
 }

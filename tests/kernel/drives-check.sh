@@ -318,8 +318,9 @@ if has backup.disk; then
     "$(host_compare dvdrom "$work/dvd.img" "$r/dvd.ovi")" \
     "Equal: $(tr ':' ' ' < "$work/dvd.runs" | runs_total) sectors compared."
 
-  # The faulty disk: exactly the injected ranges are bad (exit status 1), in the output and the
-  # map; every other sector is in the backup as the image has it; compare names them unreadable.
+  # The faulty disk: exactly its bad ranges are bad (exit status 1), in the output and the map;
+  # every other sector, the weak ones read on retry included, is in the backup as the image has
+  # it; compare names the bad ranges unreadable.
   faulty_blocks=$((bytes[faulty] / blocklen[faulty]))
   bad=$(grep '^faulty|' "$table" | cut -d'|' -f2 | grep -o 'bad=[0-9]*+[0-9]*' | sed 's/bad=//; s/+/ /')
   bad_total=$(runs_total <<< "$bad")
