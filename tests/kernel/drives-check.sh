@@ -4,7 +4,7 @@
 # from the same guest. One line per failed check; exit status 1 when any failed.
 #   drives-check.sh WORK TABLE CLI   WORK holds results/ and the disk's images (disk.img, the
 #                                    original disk.orig.img) and partition dump (disk.sfdisk);
-#                                    CLI is the host's orvane-cli, for the erase backup
+#                                    CLI is the host's orvane-cli, for reading the backups
 set -uo pipefail
 work=$1 table=$2 cli=$3
 r=$work/results
@@ -278,7 +278,9 @@ if has erase.disk; then
   done
   if has write.disk; then
     expect_rc write.disk 0
-    expect "the disk image after erase and write-back equals the original" \
+    # After a restore from the whole-disc backup the image shows that one; the backup, taken
+    # after this write-back, shows this one (below).
+    has restore.disk || expect "the disk image after erase and write-back equals the original" \
       "$(md5sum < "$work/disk.img")" "$(md5sum < "$work/disk.orig.img")"
   fi
   expect_rc erase.empty nonzero
@@ -287,6 +289,51 @@ if has bench.disk; then
   expect_rc bench.disk 0
   expect_rc bench.dvd 0
   expect_rc bench.empty nonzero
+fi
+
+# --- The whole-disc backup through the kernel.
+# runs_total: the sum of the counts of the "FIRST COUNT" lines in stdin.
+runs_total() { awk '{ n += $2 } END { print n + 0 }'; }
+# host_compare PRESET IMAGE OVI: the host's compare of a backup with the drive's image file, on
+# a virtual drive.
+host_compare() { "$cli" --virtual-only --virtual "E=$1:$2" compare E: "$3" 2>&1; }
+if has backup.disk; then
+  expect_rc backup.disk 0
+  rm -f "$work/disk.raw"
+  "$cli" image extract "$r/disk.ovi" "$work/disk.raw" > /dev/null 2>&1
+  checks=$((checks + 1))
+  cmp -s "$work/disk.raw" "$work/disk.orig.img" ||
+    fail "the disk's backup, taken after the erase's write-back, is not the original disk"
+  expect_rc compare.disk.same 0
+  expect_rc compare.disk.changed 1
+  expect "compare.disk.changed names the runs changed" "$(out compare.disk.changed)" \
+    "$(printf 'Differing sectors (first count):\n%s\nNot equal: %d sectors compared.' "$(cat "$r/changed.disk")" $disk_blocks)"
+  expect_rc restore.disk 0
+  expect_rc compare.disk.restored 0
+  expect "the disk image after the restore from the whole-disc backup equals the original" \
+    "$(md5sum < "$work/disk.img")" "$(md5sum < "$work/disk.orig.img")"
+
+  expect_rc backup.dvd 0
+  expect "the DVD's backup holds its runs as the image has them" \
+    "$(host_compare dvdrom "$work/dvd.img" "$r/dvd.ovi")" \
+    "Equal: $(tr ':' ' ' < "$work/dvd.runs" | runs_total) sectors compared."
+
+  # The faulty disk: exactly its bad ranges are bad (exit status 1), in the output and the map;
+  # every other sector, the weak ones read on retry included, is in the backup as the image has
+  # it; compare names the bad ranges unreadable.
+  faulty_blocks=$((bytes[faulty] / blocklen[faulty]))
+  bad=$(grep '^faulty|' "$table" | cut -d'|' -f2 | grep -o 'bad=[0-9]*+[0-9]*' | sed 's/bad=//; s/+/ /')
+  bad_total=$(runs_total <<< "$bad")
+  expect_rc backup.faulty 1
+  expect "backup.faulty reports the injected bad ranges" "$(out backup.faulty)" \
+    "$(printf 'Bad sectors (first count):\n%s\nBackup complete: %d sectors read, %d bad, 0 not tried.' \
+       "$bad" $((faulty_blocks - bad_total)) "$bad_total")"
+  expect "the map of backup.faulty has the injected bad ranges" "$(awk '$3 == "bad" { print $1, $2 }' "$r/faulty.map")" "$bad"
+  expect "the faulty disk's backup holds every readable sector as the image has it" \
+    "$(host_compare hdd "$work/faulty.img" "$r/faulty.ovi")" "Equal: $((faulty_blocks - bad_total)) sectors compared."
+  expect_rc compare.faulty 1
+  expect "compare.faulty names the bad ranges unreadable" "$(out compare.faulty)" \
+    "$(printf 'Unreadable sectors (first count):\n%s\nNot equal: %d sectors compared.' "$bad" $faulty_blocks)"
 fi
 
 echo "kernel drives: $checks checks, $failures failed"

@@ -104,3 +104,38 @@ if has_command bench; then
   run bench.dvd $cli bench "$dev_dvd" --yes
   run bench.empty $cli bench "$dev_empty" --yes
 fi
+
+# The whole-disc backup: the hard disk (as the write-back left it) whole, then changed in three
+# places, which compare must name, then restored from the backup; the DVD's runs of
+# /suite/dvd.runs; the disk under blkdebug, whose bad sectors the backup and compare must name.
+if has_command backup; then
+  run backup.disk $cli backup "$dev_disk" /tmp/disk.ovi
+  [ -f /tmp/disk.ovi ] && send disk.ovi /tmp/disk.ovi
+  run compare.disk.same $cli compare "$dev_disk" /tmp/disk.ovi
+  # The page cache may still hold sectors from before the write-back: dropped, so that writing
+  # part of a page does not write its stale rest.
+  blockdev --flushbufs "$dev_disk"
+  : > /tmp/results/changed.disk
+  for change in 100:20 5000:1 131000:72; do
+    dd if=/dev/urandom of="$dev_disk" bs=512 seek="${change%:*}" count="${change#*:}" conv=notrunc,fsync 2> /dev/null
+    echo "${change%:*} ${change#*:}" >> /tmp/results/changed.disk
+  done
+  blockdev --flushbufs "$dev_disk"
+  send changed.disk /tmp/results/changed.disk
+  run compare.disk.changed $cli compare "$dev_disk" /tmp/disk.ovi
+  run restore.disk $cli write "$dev_disk" /tmp/disk.ovi --yes
+  run compare.disk.restored $cli compare "$dev_disk" /tmp/disk.ovi
+
+  runs=$(sed 's/^/--sectors /' /suite/dvd.runs)
+  run backup.dvd $cli backup "$dev_dvd" /tmp/dvd.ovi $runs
+  [ -f /tmp/dvd.ovi ] && send dvd.ovi /tmp/dvd.ovi
+
+  run backup.faulty $cli backup "$dev_faulty" /tmp/faulty.ovi
+  [ -f /tmp/faulty.ovi ] && send faulty.ovi /tmp/faulty.ovi
+  [ -f /tmp/faulty.ovi.map ] && send faulty.map /tmp/faulty.ovi.map
+  # Against a raw image from sector 0 as long as the disk (the extracted one ends at the last
+  # sector read), compare reads the bad sectors too.
+  $cli image extract /tmp/faulty.ovi /tmp/faulty.raw > /dev/null 2>&1
+  truncate -s $(($(blockdev --getsz "$dev_faulty") * 512)) /tmp/faulty.raw
+  run compare.faulty $cli compare "$dev_faulty" /tmp/faulty.raw
+fi
