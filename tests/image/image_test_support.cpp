@@ -1,5 +1,7 @@
 #include "image_test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -174,9 +176,12 @@ std::vector<WalkCase> WalkCases() {
 
 std::filesystem::path TempDir(const std::string& name) {
   const char* binary = std::getenv("ORVANE_BINARY_DIR");
+  // Under the running case's own name: CTest runs the cases of one executable at once.
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::string owner = test ? std::string(test->test_suite_name()) + "." + test->name() : "outside-a-test";
   const std::filesystem::path dir = (binary != nullptr ? std::filesystem::path(binary) / "test-files"
                                                        : std::filesystem::temp_directory_path() / "orvane-test-files") /
-                                    name;
+                                    owner / name;
   std::error_code ec;
   std::filesystem::remove_all(dir, ec);
   std::filesystem::create_directories(dir);
