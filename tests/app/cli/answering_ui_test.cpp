@@ -1,4 +1,5 @@
 #include "app/cli/answering_ui.h"
+#include "app/cli/cli_run.h"
 
 #include <gtest/gtest.h>
 
@@ -63,7 +64,7 @@ TEST(AnsweringUi, GivenAnswersGoToTheQuestionsIdentityAndAButtonItHas) {
 // A save choice naming a file that exists asks at the terminal before it is replaced, as the
 // window's dialog does (the console erase's rows cover the option and no terminal).
 TEST(AnsweringUi, AnExistingFileIsChosenForSavingOnlyWhenTheUserAgrees) {
-  const std::filesystem::path existing = std::filesystem::temp_directory_path() / "orvane-answering-existing.ovi";
+  const std::filesystem::path existing = test::CaseDir("answering") / "existing.ovi";
   std::fclose(std::fopen(existing.string().c_str(), "wb"));
   for (const auto& [typed, result] : {std::pair{"y\n", 0}, std::pair{"n\n", -1}}) {
     Console console(typed);

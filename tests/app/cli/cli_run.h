@@ -1,7 +1,10 @@
 // Runs the console front end in-process, as a user runs it, and keeps what it printed.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -15,6 +18,21 @@ struct CliOutcome {
   std::string out;  // UTF-8, LF line ends
   std::string err;
 };
+
+// An empty folder of the running case's own, under the build's test files: CTest runs the cases
+// of one executable at once, and the tests of two builds may run side by side.
+inline std::filesystem::path CaseDir(const std::string& prefix) {
+  const char* binary = std::getenv("ORVANE_BINARY_DIR");
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::filesystem::path dir =
+      (binary != nullptr ? std::filesystem::path(binary) / "test-files"
+                         : std::filesystem::temp_directory_path() / "orvane-test-files") /
+      (prefix + "-" + test->test_suite_name() + "." + test->name());
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
+  std::filesystem::create_directories(dir);
+  return dir;
+}
 
 // Everything written to a stream, which is then closed.
 inline std::string DrainStream(std::FILE* file) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/cli/cli_app.h"
+#include "app/cli/cli_run.h"
 #include "device/device_handle.h"
 #include "device/ports/virtual_port.h"
 
@@ -38,10 +39,7 @@ std::string ReadAll(std::FILE* file) {
 class Cli : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("orvane-e2e-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    dir_ = test::CaseDir("e2e");
   }
   void TearDown() override { fs::remove_all(dir_); }
 

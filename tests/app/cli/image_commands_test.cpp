@@ -61,10 +61,7 @@ Bytes Lh5Header(uint64_t stored, uint64_t uncompressed, uint64_t firstSector, ui
 class ImageCommands : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("orvane-image-cli-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    dir_ = CaseDir("image-cli");
     ovi_ = dir_ / "backup.ovi";
     raw_ = dir_ / "disc.img";
     out_ = dir_ / "out.img";

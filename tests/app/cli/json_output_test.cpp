@@ -15,10 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 
 JsonValue RunJson(std::vector<std::string> args, int expectedCode = 0) {
-  // A folder of the case's own: CTest runs the cases at once, and each run writes its output there.
-  const fs::path dir =
-      fs::temp_directory_path() / ("orvane-json-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-  fs::create_directories(dir);
+  const fs::path dir = test::CaseDir("json");
   std::vector<std::string> all = {"--virtual-only", "--virtual", "E=dvdram,F=nodisc,G=hdd"};
   all.insert(all.end(), args.begin(), args.end());
   const test::CliOutcome run = test::RunCliIn(dir, all);

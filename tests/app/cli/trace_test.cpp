@@ -20,10 +20,7 @@ namespace fs = std::filesystem;
 class Trace : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("orvane-trace-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    dir_ = test::CaseDir("trace");
   }
   void TearDown() override { fs::remove_all(dir_); }
 
