@@ -120,7 +120,7 @@ TEST_F(BackupCommandTest, RefusesFilesItMustNotWrite) {
        "user.iso does not start with an image block, so it is not the backup its map describes; nothing was changed"},
       {"resumed without a map", "disc.img", "new.ovi", false, false, {"--resume"},
        "new.ovi.map to resume from"},
-      {"a folder", "disc.img", ".", false, false, {}, "/. is a folder"},
+      {"a folder", "disc.img", ".", false, false, {}, "is a folder; the backup needs a file of its own"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
