@@ -8,7 +8,8 @@ namespace orv {
 namespace {
 
 constexpr std::pair<SectorState, const char*> kStateNames[] = {
-    {SectorState::kNotTried, "not-tried"}, {SectorState::kDone, "done"}, {SectorState::kBad, "bad"}};
+    {SectorState::kNotTried, "not-tried"}, {SectorState::kDone, "done"},       {SectorState::kBad, "bad"},
+    {SectorState::kSlow, "slow"},           {SectorState::kRecovered, "recovered"}};
 
 const char* StateName(SectorState state) {
   for (const auto& [s, name] : kStateNames)

@@ -13,9 +13,11 @@ TEST(BackupMap, MarksMergeAndTheTextReadsBack) {
   map.Mark(0, 10, SectorState::kDone);
   map.Mark(12, 2, SectorState::kBad);
   map.Mark(90, 50, SectorState::kBad);  // clipped at the disc's end
+  map.Mark(20, 3, SectorState::kSlow);  // a surface scan's states
+  map.Mark(30, 1, SectorState::kRecovered);
   const char* text =
       "# orvane backup map: FIRST COUNT STATE (done, bad, not-tried)\nsectors 100 size 2048\n0 12 done\n12 2 bad\n"
-      "14 1 done\n15 75 not-tried\n90 10 bad\n";
+      "14 1 done\n15 5 not-tried\n20 3 slow\n23 7 not-tried\n30 1 recovered\n31 59 not-tried\n90 10 bad\n";
   EXPECT_EQ(map.Text(), text);
   BackupMap read;
   std::string error;
