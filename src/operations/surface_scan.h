@@ -1,10 +1,7 @@
 // The surface scan: every sector of the disc read in transfers, each timed, and classed as it
 // read: good (at once), slow, recovered (only after a retry) or bad (never, after the retries).
-// What it finds goes into a map in the whole-disc backup's format (backup_map.h) with the
-// states slow and recovered, so that the same scan run again goes on where it stopped and a
-// rescue can tell the good places from the others; the speed curve measured so far is kept in
-// the same file as remark lines ("#speed FIRST COUNT MIN MAX", bytes per second), which the
-// backup's reader passes over.
+// What it finds goes into a map (surface_map.h), so that the same scan run again goes on where
+// it stopped and a rescue can tell the good places from the others.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +15,7 @@
 #include "device/read_speed.h"
 #include "device/unit_address.h"
 #include "operations/backup_map.h"
+#include "operations/surface_map.h"
 #include "operations/monotonic_clock.h"
 
 namespace orv {
@@ -52,10 +50,6 @@ struct SurfaceScan {
   std::string failure;
   SurfaceCounts Counts() const;
 };
-
-// The map file's text, and back: 0, or -1 with a message.
-std::string SurfaceMapText(const BackupMap& map, const std::vector<SpeedPoint>& curve);
-int ParseSurfaceMap(std::string_view text, BackupMap& map, std::vector<SpeedPoint>& curve, std::string& error);
 
 // Scans the disc of `sectorCount` sectors of `sectorSize` bytes behind the open `device`. With a
 // `mapPath` the map is written there as the scan goes, and a map already there (of this disc) is
