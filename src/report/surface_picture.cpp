@@ -18,8 +18,8 @@ constexpr const char* kCss =
     ".title{font-size:15px;font-weight:bold}.small{font-size:10px;fill:#505050}"
     ".n{fill:#d4d4d4}.g{fill:#3a9a48}.s{fill:#e8c020}.r{fill:#f07820}.b{fill:#d01818}"
     ".axis{stroke:#404040;stroke-width:1}.grid{stroke:#e0e0e0;stroke-width:1}"
-    ".band{fill:#9cc4ec;fill-opacity:0.6}.max{fill:none;stroke:#1a5aa8;stroke-width:1.5}"
-    ".min{fill:none;stroke:#5a8ac8;stroke-width:1;stroke-dasharray:3,2}";
+    ".band{fill:#9cc4ec;fill-opacity:0.45}.max{fill:none;stroke:#1a5aa8;stroke-width:1.5}"
+    ".min{fill:none;stroke:#6f9bd2;stroke-width:0.8}";
 
 struct ClassLook {
   SurfaceClass kind;

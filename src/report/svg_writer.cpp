@@ -48,7 +48,12 @@ void SvgWriter::Line(double x1, double y1, double x2, double y2, std::string_vie
 namespace {
 std::string PointList(const std::vector<std::pair<double, double>>& points) {
   std::string list;
-  for (const auto& [x, y] : points) list += (list.empty() ? "" : " ") + SvgNumber(x) + "," + SvgNumber(y);
+  for (const auto& [x, y] : points) {
+    if (!list.empty()) list += ' ';
+    list += SvgNumber(x);
+    list += ',';
+    list += SvgNumber(y);
+  }
   return list;
 }
 }  // namespace
