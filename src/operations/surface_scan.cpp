@@ -58,9 +58,9 @@ class Scanner {
           return Finish(SurfaceEnd::kFailed);
         }
         lba = end;
-        if (++transfers % kSurfaceMapEvery != 0) continue;
-        if (WriteMap() != 0) return Finish(SurfaceEnd::kFailed);
-        if (!progress(scan_)) return Finish(SurfaceEnd::kInterrupted);
+        const bool stop = !progress(scan_);
+        if ((++transfers % kSurfaceMapEvery == 0 || stop) && WriteMap() != 0) return Finish(SurfaceEnd::kFailed);
+        if (stop) return Finish(SurfaceEnd::kInterrupted);
       }
     }
     if (WriteMap() != 0) return Finish(SurfaceEnd::kFailed);

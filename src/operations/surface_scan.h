@@ -23,7 +23,8 @@ namespace orv {
 inline constexpr uint32_t kSurfaceTransferBytes = 65536;
 inline constexpr uint32_t kSurfaceSlowMs = 100;
 inline constexpr uint32_t kSurfaceSpeedPoints = 400;
-// Transfers between two writes of the map: what a killed scan reads again (4 MiB).
+// Transfers between two writes of the map: what a killed scan reads again (4 MiB). A stop
+// writes it at once.
 inline constexpr uint32_t kSurfaceMapEvery = 64;
 
 struct SurfaceOptions {
@@ -53,8 +54,8 @@ struct SurfaceScan {
 
 // Scans the disc of `sectorCount` sectors of `sectorSize` bytes behind the open `device`. With a
 // `mapPath` the map is written there as the scan goes, and a map already there (of this disc) is
-// gone on from. `progress` is called every kSurfaceMapEvery transfers with the counts so far;
-// returning false stops the scan after the map is written.
+// gone on from. `progress` is called after every transfer (with its retries) with the scan so
+// far; returning false stops the scan once the map is written.
 SurfaceScan RunSurfaceScan(DeviceHandle& device, UnitAddress unit, uint32_t sectorSize, uint64_t sectorCount,
                            const std::filesystem::path& mapPath, const SurfaceOptions& options, MonotonicClock& clock,
                            const std::function<bool(const SurfaceScan&)>& progress);

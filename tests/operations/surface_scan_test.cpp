@@ -117,12 +117,14 @@ TEST(SurfaceScan, AStoppedScanGoesOnToTheMapOfAnUninterruptedOne) {
   fs::remove(dir / "whole.map");
   ASSERT_EQ(Scan("dvdrom", 8000, faults, {}, dir / "whole.map").end, SurfaceEnd::kCompleted);
   fs::remove(dir / "stopped.map");
-  int runs = 0;
+  int runs = 0, transfers = 0;
   SurfaceEnd end = SurfaceEnd::kInterrupted;
   for (; end == SurfaceEnd::kInterrupted && runs < 10; ++runs)
-    end = Scan("dvdrom", 8000, faults, {}, dir / "stopped.map", [](const SurfaceScan&) { return false; }).end;
+    end = Scan("dvdrom", 8000, faults, {}, dir / "stopped.map", [&](const SurfaceScan&) {
+            return ++transfers % 37 != 0;
+          }).end;
   EXPECT_EQ(end, SurfaceEnd::kCompleted);
-  EXPECT_EQ(runs, 4);  // 250 transfers, stopped every 64
+  EXPECT_EQ(runs, 7);  // 250 transfers, stopped after every 37th
   EXPECT_EQ(mapText(dir / "stopped.map"), mapText(dir / "whole.map"));
 
   // The map of another disc is refused, and left as it was.

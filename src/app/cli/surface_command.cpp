@@ -112,10 +112,15 @@ void RunSurfaceCommand(CliSession& session, const SurfaceCommandOptions& o) {
     ProgressBoxSpec spec;
     spec.message = "Scanning the surface";
     std::unique_ptr<ProgressBox> box = session.Ui().OpenProgress(spec, nullptr);
+    uint64_t shownMs = 0;
     scan = RunSurfaceScan(device, record.Address(), record.BlockLength(), record.BlockCount(), o.map, options,
                           g_clock != nullptr ? *g_clock : SteadyClock(), [&](const SurfaceScan& s) {
                             session.Ui().ProcessMessages(0);
                             if (!box || !box->IsOpen()) return false;
+                            // The line redrawn four times a second, not after each of 70,000 transfers.
+                            const uint64_t nowMs = SteadyClock().NowMs();
+                            if (shownMs != 0 && nowMs - shownMs < 250) return true;
+                            shownMs = nowMs;
                             const SurfaceCounts c = s.Counts();
                             box->SetStatus(std::to_string(s.map.SectorCount() - c.notTried) + "/" +
                                            std::to_string(s.map.SectorCount()) + " sectors: " + CountsText(c));
