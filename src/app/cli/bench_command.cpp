@@ -106,6 +106,7 @@ const char* UnitOf(uint32_t kind) { return kind == kBenchTransferRate ? "B/s" : 
 // are drawn all the same.
 void RunCurveCommand(CliSession& session, const BenchOptions& options) {
   const DriveRecord& record = session.FindDrive(options.drive);
+  RefuseDiscFile(session, record, "--curve", options.curve);
   DeviceHandle& device = session.Drives().Device();
   if (device.IsOpen()) device.Close();
   if (device.Open(record.path.c_str(), kOpenRead | kOpenShareRead | kOpenShareWrite) != 0)

@@ -9,6 +9,7 @@
 
 #include "device/inquiry_view.h"
 #include "image/file_replacement.h"
+#include "image/file_system.h"
 #include "operations/surface_scan.h"
 #include "report/surface_picture.h"
 
@@ -98,6 +99,8 @@ DiscPicture PictureOf(const DriveRecord& record, const SurfaceScan& scan) {
 
 void RunSurfaceCommand(CliSession& session, const SurfaceCommandOptions& o) {
   const DriveRecord& record = session.FindDrive(o.drive);
+  if (!o.map.empty()) RefuseDiscFile(session, record, "--map", o.map);
+  if (!o.svg.empty()) RefuseDiscFile(session, record, "--svg", o.svg);
   DeviceHandle& device = session.Drives().Device();
   if (device.IsOpen()) device.Close();
   // Reading only, and sharing the drive with whoever else has it open.
@@ -140,13 +143,11 @@ void RunSurfaceCommand(CliSession& session, const SurfaceCommandOptions& o) {
       for (const SectorRun& r : runs) text += std::to_string(r.first) + " " + std::to_string(r.count) + "\n";
       session.Print(text);
     }
-    const char* state = scan.end == SurfaceEnd::kCompleted ? "Scan complete"
-                        : o.map.empty()                    ? "Scan stopped"
-                        : scan.end == SurfaceEnd::kInterrupted
-                            ? "Scan stopped (run the same command again to go on)"
-                            : "Scan failed (run the same command again to go on)";
-    session.Print(std::string(scan.end == SurfaceEnd::kFailed && o.map.empty() ? "Scan failed" : state) + ": " +
-                  CountsText(counts) + ".\n");
+    std::string state = scan.end == SurfaceEnd::kCompleted     ? "Scan complete"
+                        : scan.end == SurfaceEnd::kInterrupted ? "Scan stopped"
+                                                               : "Scan failed";
+    if (scan.end != SurfaceEnd::kCompleted && !o.map.empty()) state += " (run the same command again to go on)";
+    session.Print(state + ": " + CountsText(counts) + ".\n");
   }
   if (scan.end == SurfaceEnd::kFailed) session.PrintError(scan.failure);
   session.exitCode = scan.end == SurfaceEnd::kCompleted && counts.bad == 0 ? kExitSuccess : kExitFailure;
@@ -161,6 +162,15 @@ std::string PictureDate() {
   char text[32] = "";
   if (const std::tm* utc = std::gmtime(&now)) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M UTC", utc);
   return text;
+}
+
+void RefuseDiscFile(CliSession& session, const DriveRecord& record, const std::string& option,
+                    const std::string& path) {
+  const std::filesystem::path disc = session.Drives().Device().Port().BackingFile(record.path.c_str());
+  FileFacts given, held;
+  if (!disc.empty() && InspectFile(path, given, nullptr) == 0 && InspectFile(disc, held, nullptr) == 0 &&
+      SameFile(given, held))
+    throw CliError(option + " " + path + " is the file that holds the disc: choose another name");
 }
 
 void WritePicture(const std::string& path, const std::string& svg) {

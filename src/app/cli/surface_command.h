@@ -27,5 +27,9 @@ void SetSurfaceCommandClock(MonotonicClock* clock);
 // whole (CliError when it cannot be).
 std::string PictureDate();
 void WritePicture(const std::string& path, const std::string& svg);
+// Throws CliError when `path` (given with `option`) is the very file that holds the disc of
+// `record` (a virtual drive's image): writing it would replace the disc.
+void RefuseDiscFile(CliSession& session, const DriveRecord& record, const std::string& option,
+                    const std::string& path);
 
 }  // namespace orv

@@ -5,7 +5,7 @@
 
 Scans a small virtual disc, clean and with bad and weak sectors, with --svg and --json: the legend's
 counts are the JSON's, a cell is red exactly when a sector is bad, and the curve has one point per
-speed point read.
+speed point read. The disc's own image is never written as the picture or the map.
 """
 import json
 import os
@@ -49,6 +49,12 @@ def main():
             read = sum(1 for p in scan["curve"] if p["maxBytesPerSecond"] > 0)
             if points != read:
                 failures.append(f"{name}: the curve draws {points} points of the {read} read")
+        # The disc's own image named as the picture or the map is refused, and left as it was.
+        for option in ("--svg", "--map"):
+            run = subprocess.run([cli, "--virtual-only", "--virtual", f"E=dvdram:{disc}", "surface", "E:", option,
+                                  disc], capture_output=True, cwd=work, timeout=120)
+            if run.returncode != 1 or os.path.getsize(disc) != 4000 * 2048:
+                failures.append(f"{option} onto the disc's image: exit {run.returncode}, {os.path.getsize(disc)} bytes")
     for failure in failures:
         print("FAIL", failure)
     return 1 if failures else 0
