@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "image/image_test_support.h"
+#include "operations/disc_backup.h"
 #include "operation_rig.h"
 #include "vdrive/timing.h"
 
@@ -29,9 +30,11 @@ class SimulatedMonotonicClock : public MonotonicClock {
   std::shared_ptr<SimulatedClock> clock_;
 };
 
-// A drive of `preset` with timing over an image of `sectors` sectors and `faults`, scanned.
+// A drive of `preset` with timing over an image of `sectors` sectors and `faults`, scanned;
+// `after` sees the drive, still open, once the scan ended.
 SurfaceScan Scan(const std::string& preset, uint64_t sectors, const std::string& faults, SurfaceOptions options = {},
-                 const fs::path& map = {}, std::function<bool(const SurfaceScan&)> progress = {}) {
+                 const fs::path& map = {}, std::function<bool(const SurfaceScan&)> progress = {},
+                 const std::function<void(OperationRig&)>& after = {}) {
   const fs::path image = TempDir("surface-scan") / (preset + ".img");
   fs::remove(image);
   std::ofstream(image, std::ios::binary).close();
@@ -46,8 +49,11 @@ SurfaceScan Scan(const std::string& preset, uint64_t sectors, const std::string&
   OperationRig rig(drive);
   SimulatedMonotonicClock monotonic(clock);
   EXPECT_EQ(rig.Device().Open(rig.Record().path.c_str(), kOpenRead | kOpenShareRead), 0);
-  return RunSurfaceScan(rig.Device(), rig.Record().Address(), rig.Record().BlockLength(), rig.Record().BlockCount(),
-                        map, options, monotonic, progress ? progress : [](const SurfaceScan&) { return true; });
+  SurfaceScan scan =
+      RunSurfaceScan(rig.Device(), rig.Record().Address(), rig.Record().BlockLength(), rig.Record().BlockCount(), map,
+                     options, monotonic, progress ? progress : [](const SurfaceScan&) { return true; });
+  if (after) after(rig);
+  return scan;
 }
 
 // "300+5 bad, 1024+64 slow": the runs not read at once.
@@ -132,6 +138,23 @@ TEST(SurfaceScan, AStoppedScanGoesOnToTheMapOfAnUninterruptedOne) {
   EXPECT_EQ(other.end, SurfaceEnd::kFailed);
   EXPECT_NE(other.failure.find("is of another disc (8000 sectors of 2048 bytes)"), std::string::npos) << other.failure;
   EXPECT_EQ(mapText(dir / "stopped.map"), mapText(dir / "whole.map"));
+}
+
+// A backup resumed from a scan's map reads the sectors the scan found slow or recovered too: the
+// map says they read, not that the image holds them.
+TEST(SurfaceScan, ABackupGoingOnFromTheMapReadsEveryReadableSector) {
+  const fs::path dir = TempDir("surface-backup");
+  Scan("dvdram", 4000, ":slow=1024+64+150:weak=700+3+3:bad=300+5", {}, dir / "disc.ovi.map", {},
+       [&](OperationRig& rig) {
+         BackupOptions options;
+         options.resume = true;
+         const BackupResult backup =
+             RunDiscBackup(rig.Device(), rig.Record().Address(), 2048, 4000, dir / "disc.ovi", options,
+                           [](const BackupProgress&) { return true; });
+         EXPECT_EQ(backup.end, BackupEnd::kCompleted) << backup.failure;
+         EXPECT_EQ(backup.goodSectors, 3995u);
+         EXPECT_EQ(backup.badSectors, 5u);
+       });
 }
 
 }  // namespace
