@@ -114,9 +114,9 @@ void RunCurveCommand(CliSession& session, const BenchOptions& options) {
   if (record.BlockLength() == 0 || record.BlockCount() == 0) throw CliError(options.drive + " has no readable disc");
   SpeedCurve curve;
   {
-    ProgressBoxSpec spec;
-    spec.message = "Measuring the read speed";
-    std::unique_ptr<ProgressBox> box = session.Ui().OpenProgress(spec, nullptr);
+    ProgressBoxSpec boxSpec;
+    boxSpec.message = "Measuring the read speed";
+    std::unique_ptr<ProgressBox> box = session.Ui().OpenProgress(boxSpec, nullptr);
     curve = MeasureSpeedCurve(device, record.Address(), record.BlockLength(), record.BlockCount(),
                               g_clock ? *g_clock : SteadyBenchClock(), options.points, [&](uint32_t done, uint32_t total) {
                                 session.Ui().ProcessMessages(0);

@@ -112,9 +112,9 @@ void RunSurfaceCommand(CliSession& session, const SurfaceCommandOptions& o) {
   options.slowMs = o.slowMs;
   SurfaceScan scan;
   {
-    ProgressBoxSpec spec;
-    spec.message = "Scanning the surface";
-    std::unique_ptr<ProgressBox> box = session.Ui().OpenProgress(spec, nullptr);
+    ProgressBoxSpec boxSpec;
+    boxSpec.message = "Scanning the surface";
+    std::unique_ptr<ProgressBox> box = session.Ui().OpenProgress(boxSpec, nullptr);
     uint64_t shownMs = 0;
     scan = RunSurfaceScan(device, record.Address(), record.BlockLength(), record.BlockCount(), o.map, options,
                           g_clock != nullptr ? *g_clock : SteadyClock(), [&](const SurfaceScan& s) {
@@ -131,8 +131,10 @@ void RunSurfaceCommand(CliSession& session, const SurfaceCommandOptions& o) {
                           });
   }
   device.Close();
-  if (!o.svg.empty() && scan.map.SectorCount() != 0) WritePicture(o.svg, SurfaceSvg(PictureOf(record, scan)));
   const SurfaceCounts counts = scan.Counts();
+  // No picture of a scan that read nothing (a map of another disc, a drive gone at once).
+  if (!o.svg.empty() && counts.notTried < scan.map.SectorCount())
+    WritePicture(o.svg, SurfaceSvg(PictureOf(record, scan)));
   if (o.json) {
     session.PrintJson(ScanJson(o.drive, scan));
   } else {
