@@ -8,7 +8,8 @@ namespace orv {
 namespace {
 
 constexpr std::pair<SectorState, const char*> kStateNames[] = {
-    {SectorState::kNotTried, "not-tried"}, {SectorState::kDone, "done"}, {SectorState::kBad, "bad"}};
+    {SectorState::kNotTried, "not-tried"}, {SectorState::kDone, "done"},       {SectorState::kBad, "bad"},
+    {SectorState::kSlow, "slow"},           {SectorState::kRecovered, "recovered"}};
 
 const char* StateName(SectorState state) {
   for (const auto& [s, name] : kStateNames)
@@ -111,7 +112,7 @@ int BackupMap::Parse(std::string_view text, BackupMap& map, std::string& error) 
     } else if (line == "complete" && !parsed.complete) {
       good = parsed.complete = true;
     } else if (!parsed.complete && (fields >> first >> count >> word) && !(fields >> extra) && first == next &&
-               count != 0 && first + count <= parsed.sectorCount_) {
+               count != 0 && count <= parsed.sectorCount_ - first) {  // not first + count: it can wrap
       for (const auto& [state, name] : kStateNames) {
         if (word != name) continue;
         parsed.runs_.push_back({first, count, state});

@@ -1,7 +1,9 @@
 // The map kept beside a whole-disc backup: the state of every sector of the disc, as runs. Its
 // text is one line per run, "FIRST COUNT STATE" with STATE done, bad or not-tried, after a line
 // naming the disc's size ("sectors N size S"); a last line "complete" says the image got its
-// closing byte. The map is what lets an interrupted backup go on where it stood.
+// closing byte. The map is what lets an interrupted backup go on where it stood. A surface scan
+// keeps its findings in the same map, with two states more: slow (read, but slowly) and
+// recovered (read only after a retry); lines starting with '#' are remarks.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +13,7 @@
 
 namespace orv {
 
-enum class SectorState { kNotTried, kDone, kBad };
+enum class SectorState { kNotTried, kDone, kBad, kSlow, kRecovered };
 
 struct SectorRun {
   uint64_t first = 0;

@@ -178,7 +178,10 @@ class Backup {
     walk.ListBlocks(image_);
     uint64_t keep = 0;
     BackupMap rebuilt = saved;
-    rebuilt.Replace(SectorState::kDone, SectorState::kNotTried);
+    // Read sectors count only where a block of the image holds them; a surface scan's map says
+    // where sectors read, not that this image has them.
+    for (const SectorState read : {SectorState::kDone, SectorState::kSlow, SectorState::kRecovered})
+      rebuilt.Replace(read, SectorState::kNotTried);
     for (const ImageBlock& b : walk.Blocks()) {
       const uint64_t end = b.headerOffset + kBlockHeaderSize + b.storedBytes;
       if (b.headerOffset != keep || end > size || b.header.sectorSize != sectorSize_ ||

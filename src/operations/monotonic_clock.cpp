@@ -12,6 +12,10 @@ class Steady : public MonotonicClock {
     const auto since = std::chrono::steady_clock::now().time_since_epoch();
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
   }
+  uint64_t NowUs() override {
+    const auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(since).count());
+  }
 };
 
 }  // namespace

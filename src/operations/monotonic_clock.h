@@ -13,6 +13,8 @@ class MonotonicClock {
   virtual ~MonotonicClock() = default;
   // Milliseconds from an arbitrary start; never decreases.
   virtual uint64_t NowMs() = 0;
+  // Microseconds from the same start: what times a single transfer of a few milliseconds.
+  virtual uint64_t NowUs() { return NowMs() * 1000; }
 };
 
 // The system's monotonic clock (std::chrono::steady_clock), shared by every caller.

@@ -25,6 +25,9 @@ class Medium {
   // (an I/O error of the backing store, answered as a medium error).
   virtual int Read(uint64_t lba, uint32_t blocks, uint8_t* out) = 0;
   virtual int Write(uint64_t lba, uint32_t blocks, const uint8_t* in) = 0;
+  // Milliseconds a read of those blocks takes beyond the drive's own time (a place on the disc
+  // the drive reads only slowly); the drive waits them, or advances its simulated clock.
+  virtual uint32_t ReadDelayMs(uint64_t /*lba*/, uint32_t /*blocks*/) const { return 0; }
 
  private:
   uint32_t blockLength_;

@@ -4,7 +4,6 @@
 #include <charconv>
 #include <map>
 #include <mutex>
-#include <thread>
 
 namespace orv {
 
@@ -34,7 +33,6 @@ class FaultyMedium : public Medium {
         faults_(std::move(faults)) {}
 
   int Read(uint64_t lba, uint32_t blocks, uint8_t* out) override {
-    uint32_t delayMs = 0;
     bool fails = false;
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -42,7 +40,6 @@ class FaultyMedium : public Medium {
         const uint64_t from = std::max(lba, f.first);
         const uint64_t to = std::min(lba + blocks, f.first + f.count);
         if (from >= to) continue;
-        if (f.kind == MediumFault::Kind::kSlow) delayMs += f.value;
         if (f.kind == MediumFault::Kind::kBad) fails = true;
         if (f.kind != MediumFault::Kind::kWeak) continue;
         // Every weak sector the read touches spends one of its failing tries, so a sector
@@ -56,10 +53,16 @@ class FaultyMedium : public Medium {
         }
       }
     }
-    if (delayMs != 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
     return fails ? -1 : inner_->Read(lba, blocks, out);
   }
   int Write(uint64_t lba, uint32_t blocks, const uint8_t* in) override { return inner_->Write(lba, blocks, in); }
+  uint32_t ReadDelayMs(uint64_t lba, uint32_t blocks) const override {
+    uint32_t delayMs = 0;
+    for (const MediumFault& f : faults_)
+      if (f.kind == MediumFault::Kind::kSlow && std::max(lba, f.first) < std::min(lba + blocks, f.first + f.count))
+        delayMs += f.value;
+    return delayMs;
+  }
 
  private:
   std::unique_ptr<Medium> inner_;

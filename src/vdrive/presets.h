@@ -10,11 +10,18 @@ namespace orv {
 // The optional timing model: when enabled, every command takes the time a real drive would,
 // so a benchmark on a virtual drive shows believable figures. Off by default.
 struct TimingModel {
+  // How the disc turns while it is read. At a constant linear velocity the drive slows the
+  // spindle as the head moves out, so every place on the disc reads at `transferMBps`. At a
+  // constant angular velocity the spindle keeps its speed and the rate grows with the radius:
+  // `transferMBps` at the outer edge, that divided by `radiusRatio` at the inner edge.
+  enum class Spin : uint8_t { kConstantLinear, kConstantAngular };
+  Spin spin = Spin::kConstantLinear;
+  double radiusRatio = 1;        // outer / inner radius of the data area (constant angular only)
   double commandOverheadMs = 0;  // per command, whatever it does
   double trackToTrackSeekMs = 0;  // seek over a short distance
   double fullStrokeSeekMs = 0;    // seek from the first to the last block; grows with sqrt(distance)
   double rotationsPerMinute = 0;  // average latency is half a turn after a seek
-  double transferMBps = 0;        // media transfer rate, 10^6 bytes per second
+  double transferMBps = 0;        // media transfer rate, 10^6 bytes per second (see `spin`)
 };
 
 struct DrivePreset {

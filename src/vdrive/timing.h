@@ -14,10 +14,15 @@ struct HeadPosition {
   uint64_t lba = 0;
 };
 
+// The media transfer rate, 10^6 bytes per second, where block `lba` of `mediumBlocks` lies. At
+// a constant angular velocity the rate follows the radius; blocks lie at one density along the
+// spiral, so the area read grows linearly with the block number and the radius with its root.
+double TransferRateMBps(const TimingModel& model, uint64_t mediumBlocks, double lba);
+
 // Milliseconds for one command: the overhead always; for a command that addresses blocks
 // (`addressed`), a seek growing with the square root of the distance from the head plus half a
 // turn of latency when the head moves, and the transfer of `blocks` blocks. Moves the head to
-// the block after the last one addressed.
+// the block after the last one addressed. The transfer runs at the rate of its middle block.
 double CommandDelayMs(const TimingModel& model, uint64_t mediumBlocks, uint32_t blockLength, HeadPosition& head,
                       bool addressed, uint64_t lba, uint32_t blocks);
 

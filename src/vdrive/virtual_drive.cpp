@@ -75,14 +75,18 @@ CommandOutcome VirtualDrive::Execute(std::span<const uint8_t> cdb, DataDirection
       else
         command.Fail(kSenseInvalidOpcode);
     }
+    uint64_t lba = 0;
+    uint32_t blocks = 0;
+    const bool ranged = medium_ && BlockRange(cdb, lba, blocks);
+    double ms = 0;
     if (timing_) {
-      uint64_t lba = 0;
-      uint32_t blocks = 0;
-      const bool addressed = !command.Failed() && medium_ && BlockRange(cdb, lba, blocks);
-      delayUs = DelayMicroseconds(CommandDelayMs(preset_.timing, medium_ ? medium_->BlockCount() : 0,
-                                                 medium_ ? medium_->BlockLength() : 0, head_, addressed, lba, blocks));
-      clock = clock_;
+      ms = CommandDelayMs(preset_.timing, medium_ ? medium_->BlockCount() : 0, medium_ ? medium_->BlockLength() : 0,
+                          head_, ranged && !command.Failed(), lba, blocks);
     }
+    // A slow place costs its time whether the read then succeeds or not, timing model or none.
+    if (ranged && opcode == scsi_op::kRead10) ms += medium_->ReadDelayMs(lba, blocks);
+    delayUs = DelayMicroseconds(ms);
+    clock = clock_;
   }
   // The time passes outside the lock, as it would while a real drive works on the command.
   if (clock) {

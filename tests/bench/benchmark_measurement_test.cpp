@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bench/benchmark_text.h"
+#include "bench/speed_curve.h"
 #include "bench_model.h"
 #include "bench_rig.h"
 #include "scsi/opcodes.h"
@@ -385,6 +386,37 @@ TEST(BenchmarkMeasurement, CancelKeepsTheRowUnderWayAndStopsBeforeTheNext) {
   EXPECT_TRUE(before.rows.empty());
   EXPECT_TRUE(before.events.empty());
   EXPECT_TRUE(early.Sent().empty());
+}
+
+// The sampled curve of a constant linear and a constant angular velocity disc: every point, its
+// least and greatest rate, within 2 % of the rate the timing model gives where it was read.
+TEST(SpeedCurve, FollowsTheTimingModelAtEveryPoint) {
+  const struct {
+    const char* preset;
+    uint32_t points;
+  } cases[] = {{"dvdram", 400}, {"dvdrom", 400}, {"dvdrom", 7}, {"hdd", 50}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.preset) + " " + std::to_string(c.points));
+    BenchRigSetup setup;
+    setup.preset = *FindDrivePreset(c.preset);
+    BenchRig rig(setup);
+    ASSERT_TRUE(rig.Ready());
+    ASSERT_EQ(rig.Device().Open(rig.Record().path.c_str(), kOpenSharedReadWrite), 0);
+    const uint64_t blocks = rig.Record().BlockCount();
+    const SpeedCurve curve = MeasureSpeedCurve(rig.Device(), rig.Record().Address(), rig.Record().BlockLength(), blocks,
+                                               rig.Clock(), c.points, [](uint32_t, uint32_t) { return true; });
+    EXPECT_TRUE(curve.complete) << curve.failure;
+    ASSERT_EQ(curve.points.size(), c.points);
+    EXPECT_EQ(curve.points.front().first, 0u);
+    EXPECT_EQ(curve.points.back().first + curve.points.back().count, blocks);
+    for (const SpeedPoint& p : curve.points) {
+      const double model = TransferRateMBps(setup.preset.timing, blocks, double(p.first) + p.count / 2.0) * 1e6;
+      EXPECT_NEAR(double(p.minBytesPerSecond), model, model * 0.02) << p.first;
+      EXPECT_NEAR(double(p.maxBytesPerSecond), model, model * 0.02) << p.first;
+    }
+    // Sampled: a few transfers a point, not the whole disc.
+    EXPECT_LT(rig.Sent().size(), c.points * 5 + 20);
+  }
 }
 
 }  // namespace

@@ -13,9 +13,11 @@ TEST(BackupMap, MarksMergeAndTheTextReadsBack) {
   map.Mark(0, 10, SectorState::kDone);
   map.Mark(12, 2, SectorState::kBad);
   map.Mark(90, 50, SectorState::kBad);  // clipped at the disc's end
+  map.Mark(20, 3, SectorState::kSlow);  // a surface scan's states
+  map.Mark(30, 1, SectorState::kRecovered);
   const char* text =
       "# orvane backup map: FIRST COUNT STATE (done, bad, not-tried)\nsectors 100 size 2048\n0 12 done\n12 2 bad\n"
-      "14 1 done\n15 75 not-tried\n90 10 bad\n";
+      "14 1 done\n15 5 not-tried\n20 3 slow\n23 7 not-tried\n30 1 recovered\n31 59 not-tried\n90 10 bad\n";
   EXPECT_EQ(map.Text(), text);
   BackupMap read;
   std::string error;
@@ -30,6 +32,7 @@ TEST(BackupMap, MalformedMapsAreRefused) {
       {"an overlap", "sectors 100 size 512\n0 10 done\n9 91 done\n"},
       {"short of the end", "sectors 100 size 512\n0 99 done\n"},
       {"beyond the end", "sectors 100 size 512\n0 101 done\n"},
+      {"a count wrapping past 2^64", "sectors 100 size 512\n0 50 done\n50 18446744073709551600 done\n34 66 done\n"},
       {"unknown state", "sectors 100 size 512\n0 100 fine\n"},
       {"empty run", "sectors 100 size 512\n0 0 done\n0 100 done\n"},
       {"runs after complete", "sectors 100 size 512\n0 50 done\ncomplete\n50 50 done\n"},

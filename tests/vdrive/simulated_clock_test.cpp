@@ -67,5 +67,40 @@ TEST(SimulatedClock, EachCommandAdvancesItByTheModelsDelay) {
   EXPECT_EQ(DelayMicroseconds(0.2968), 296);  // fractions of a microsecond are dropped
 }
 
+// One 64 KiB READ(10) right where a SEEK(10) left the head: overhead and transfer only, at the
+// rate of the place read (constant on DVD-RAM, growing 2.4 times outwards on the DVD-ROM), plus
+// the time of a slow place the read touches. Microseconds worked out by hand from the presets.
+TEST(SimulatedClock, TransferTimeFollowsThePlaceOnTheDisc) {
+  const struct {
+    const char* name;
+    const char* drive;
+    uint32_t lba;
+    int64_t us;
+  } cases[] = {
+      {"constant linear, inner edge", "E=dvdram", 0, 9997},          // 0.5 + 65536 / 6900
+      {"constant linear, outer edge", "E=dvdram", 2295072, 9997},
+      {"constant angular, inner edge", "E=dvdrom", 0, 7649},         // 0.5 + 65536 / (22000 / 2.4)
+      {"constant angular, middle", "E=dvdrom", 2085840, 4388},       // rate x sqrt(0.174 + 0.826 / 2)
+      {"constant angular, outer edge", "E=dvdrom", 4171680, 3478},   // 0.5 + 65536 / 22000
+      {"slow place touched", "E=dvdram:slow=40+1+40", 32, 49997},
+      {"slow place just after", "E=dvdram:slow=64+1+40", 32, 9997},
+  };
+  std::vector<uint8_t> buffer(65536);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<VirtualDriveSpec> specs;
+    std::string error;
+    ASSERT_EQ(ParseVirtualDriveSpecs(c.drive, specs, error), 0) << error;
+    auto drive = MakeVirtualDrive(specs.at(0), error);
+    auto clock = std::make_shared<SimulatedClock>();
+    drive->SetSimulatedClock(clock);
+    drive->SetTimingEnabled(true);
+    drive->Execute(Cdb10(scsi_op::kSeek10, c.lba, 0), DataDirection::kNone, nullptr, 0);
+    const int64_t before = clock->NowMicroseconds();
+    drive->Execute(Cdb10(scsi_op::kRead10, c.lba, 32), DataDirection::kIn, buffer.data(), 65536);
+    EXPECT_EQ(clock->NowMicroseconds() - before, c.us);
+  }
+}
+
 }  // namespace
 }  // namespace orv

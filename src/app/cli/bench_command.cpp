@@ -5,8 +5,12 @@
 #include <memory>
 
 #include "app/cli/answering_ui.h"
+#include "app/cli/surface_command.h"
 #include "app/version.h"
 #include "bench/benchmark_text.h"
+#include "bench/speed_curve.h"
+#include "device/inquiry_view.h"
+#include "report/surface_picture.h"
 #include "toolkit/format.h"
 
 namespace orv {
@@ -19,6 +23,8 @@ struct BenchOptions {
   std::string drive;
   bool yes = false;
   bool json = false;
+  std::string curve;
+  uint32_t points = kCurvePoints;
 };
 
 // The console's progress line gains the row's place among the 17: "(5/17)".
@@ -96,7 +102,65 @@ std::string JsonString(std::string_view sjis) {
 
 const char* UnitOf(uint32_t kind) { return kind == kBenchTransferRate ? "B/s" : "us"; }
 
+// The curve alone: read only, so nothing is asked; Ctrl-C stops it, and the points measured
+// are drawn all the same.
+void RunCurveCommand(CliSession& session, const BenchOptions& options) {
+  const DriveRecord& record = session.FindDrive(options.drive);
+  RefuseDiscFile(session, record, "--curve", options.curve);
+  DeviceHandle& device = session.Drives().Device();
+  if (device.IsOpen()) device.Close();
+  if (device.Open(record.path.c_str(), kOpenRead | kOpenShareRead | kOpenShareWrite) != 0)
+    throw CliError("cannot open " + options.drive + " for reading");
+  if (record.BlockLength() == 0 || record.BlockCount() == 0) throw CliError(options.drive + " has no readable disc");
+  SpeedCurve curve;
+  {
+    ProgressBoxSpec boxSpec;
+    boxSpec.message = "Measuring the read speed";
+    std::unique_ptr<ProgressBox> box = session.Ui().OpenProgress(boxSpec, nullptr);
+    curve = MeasureSpeedCurve(device, record.Address(), record.BlockLength(), record.BlockCount(),
+                              g_clock ? *g_clock : SteadyBenchClock(), options.points, [&](uint32_t done, uint32_t total) {
+                                session.Ui().ProcessMessages(0);
+                                if (!box || !box->IsOpen()) return false;
+                                box->SetStatus(std::to_string(done) + "/" + std::to_string(total) + " points");
+                                return true;
+                              });
+  }
+  device.Close();
+  DiscPicture picture;
+  picture.drive = ConsoleText(IdentificationText(record));
+  picture.date = PictureDate();
+  picture.sectorSize = record.BlockLength();
+  picture.sectorCount = record.BlockCount();
+  picture.curve = curve.points;
+  picture.singleSpeed = SingleSpeedOf(InquiryView(record.unit).DeviceType(), record.BlockCount());
+  WritePicture(options.curve, SpeedCurveSvg(picture));
+  if (options.json) {
+    JsonValue out = JsonValue::Object();
+    out.Set("drive", options.drive);
+    out.Set("complete", curve.complete);
+    out.Set("sectorSize", JsonValue(record.BlockLength()));
+    out.Set("sectors", JsonValue(static_cast<unsigned long long>(record.BlockCount())));
+    JsonValue points = JsonValue::Array();
+    for (const SpeedPoint& p : curve.points) {
+      JsonValue point = JsonValue::Object();
+      point.Set("first", JsonValue(static_cast<unsigned long long>(p.first)));
+      point.Set("count", JsonValue(static_cast<unsigned long long>(p.count)));
+      point.Set("minBytesPerSecond", JsonValue(static_cast<unsigned long long>(p.minBytesPerSecond)));
+      point.Set("maxBytesPerSecond", JsonValue(static_cast<unsigned long long>(p.maxBytesPerSecond)));
+      points.Append(std::move(point));
+    }
+    out.Set("points", std::move(points));
+    session.PrintJson(out);
+  } else {
+    session.Print("Read speed at " + std::to_string(curve.points.size()) + " points drawn into " + options.curve +
+                  (curve.complete ? ".\n" : " (stopped before the last).\n"));
+  }
+  if (!curve.failure.empty()) session.PrintError(curve.failure);
+  session.exitCode = curve.complete ? kExitSuccess : kExitFailure;
+}
+
 void RunBenchCommand(CliSession& session, const BenchOptions& options) {
+  if (!options.curve.empty()) return RunCurveCommand(session, options);
   const DriveRecord& record = session.FindDrive(options.drive);
   AnsweringUi answering(session.Ui(), session.ErrorStream(), session.InputIsTerminal());
   if (options.yes) answering.Answer(QuestionId::kBenchmarkConfirm, kIdYes);
@@ -160,7 +224,16 @@ void AddBenchCommand(CLI::App& app, CliSession& session) {
       "bench", "Benchmark a drive: command overhead, seek times, read rates at the start and the end of the disc");
   bench->add_option("DRIVE", options->drive, "The drive: E:, e:, E, or a device path")->required();
   bench->add_flag("--yes", options->yes, "Run without asking (the benchmark only reads)");
-  bench->add_flag("--json", options->json, "Print the rows as JSON: kind, title, size, value with its unit, note");
+  bench->add_flag("--json", options->json,
+                  "Print the rows as JSON: kind, title, size, value with its unit, note (with --curve: the points)");
+  CLI::Option* curve =
+      bench->add_option("--curve", options->curve,
+                        "Instead of the table, draw the read speed over the whole disc into FILE.svg, sampled at "
+                        "--points places")
+          ->type_name("FILE.svg");
+  bench->add_option("--points", options->points, "Places the curve samples (default 400)")
+      ->check(CLI::Range(2, 100000))
+      ->needs(curve);
   bench->callback([&session, options] { RunBenchCommand(session, *options); });
 }
 

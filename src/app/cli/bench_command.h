@@ -2,6 +2,8 @@
 // terminal (--yes answers it; without a terminal and without --yes nothing runs), progress goes
 // to the error stream, Ctrl-C cancels after the measurement under way, and the rows measured are
 // printed as the table the window copies to the clipboard (UTF-8), or as JSON with --json.
+// With --curve FILE.svg it measures the read-speed curve alone instead (bench/speed_curve.h),
+// asking nothing as it only reads, and draws it; --json then prints the points.
 #pragma once
 
 #include <string>

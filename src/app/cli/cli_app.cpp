@@ -11,6 +11,7 @@
 #include "app/cli/erase_command.h"
 #include "app/cli/image_commands.h"
 #include "app/cli/info_command.h"
+#include "app/cli/surface_command.h"
 #include "app/cli/write_command.h"
 #include "app/version.h"
 
@@ -77,6 +78,7 @@ int RunCli(const std::vector<std::string>& args, CliSession& session) {
   AddBenchCommand(app, session);
   AddWriteCommand(app, session);
   AddBackupCommands(app, session);
+  AddSurfaceCommand(app, session);
   // Subcommands of later subsystems join here, one call each.
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());

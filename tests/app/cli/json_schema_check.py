@@ -3,9 +3,10 @@
 
     json_schema_check.py ORVANE_CLI SCHEMA_DIR
 
-Runs scan, summary, info (whole, --list, --section 1), and backup and compare of the first
-sectors on each preset, bench on a disc and on an empty drive, image list and image verify on an
-erase backup and on a damaged copy of it, and --version --json; each output must validate against the schema named after its command and carry the program's version.
+Runs scan, summary, info (whole, --list, --section 1), backup and compare of the first sectors and
+the surface scan and the speed curve on each preset, bench on a disc and on an empty drive, image
+list and image verify on an erase backup and on a damaged copy of it, and --version --json; each
+output must validate against the schema named after its command and carry the program's version.
 """
 import json
 import os
@@ -89,6 +90,9 @@ def main():
                 image = os.path.join(work, f"{preset}.ovi")
                 check("backup", "backup", drives + ["backup", "E:", image, "--sectors", "0:2048", "--json"])
                 same = check("compare", "compare", drives + ["compare", "E:", image, "--json"])
+                check("surface", "surface", drives + ["surface", "E:", "--json"])
+                check("bench", "bench-curve", drives + ["bench", "E:", "--curve", os.path.join(work, "curve.svg"),
+                                                        "--points", "20", "--json"])
                 if same and not same["equal"]:
                     failures.append(f"compare: {preset}: a backup differs from the disc it was taken of")
 

@@ -1,0 +1,161 @@
+// The surface scan on virtual drives whose timing model and media faults advance a simulated
+// clock: exactly the injected bad, weak and slow ranges are found, a clean disc gives no alarm
+// and the rates its timing model gives, and a scan stopped and gone on from its map ends with
+// the very map an uninterrupted one writes.
+#include "operations/surface_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "image/image_test_support.h"
+#include "operations/disc_backup.h"
+#include "operation_rig.h"
+#include "vdrive/timing.h"
+
+namespace orv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SimulatedMonotonicClock : public MonotonicClock {
+ public:
+  explicit SimulatedMonotonicClock(std::shared_ptr<SimulatedClock> clock) : clock_(std::move(clock)) {}
+  uint64_t NowMs() override { return NowUs() / 1000; }
+  uint64_t NowUs() override { return static_cast<uint64_t>(clock_->NowMicroseconds()); }
+
+ private:
+  std::shared_ptr<SimulatedClock> clock_;
+};
+
+// A drive of `preset` with timing over an image of `sectors` sectors and `faults`, scanned;
+// `after` sees the drive, still open, once the scan ended.
+SurfaceScan Scan(const std::string& preset, uint64_t sectors, const std::string& faults, SurfaceOptions options = {},
+                 const fs::path& map = {}, std::function<bool(const SurfaceScan&)> progress = {},
+                 const std::function<void(OperationRig&)>& after = {}) {
+  const fs::path image = TempDir("surface-scan") / (preset + ".img");
+  fs::remove(image);
+  std::ofstream(image, std::ios::binary).close();
+  fs::resize_file(image, sectors * FindDrivePreset(preset)->blockLength);
+  std::vector<VirtualDriveSpec> specs;
+  std::string error;
+  EXPECT_EQ(ParseVirtualDriveSpecs("E=" + preset + ":" + image.string() + faults, specs, error), 0) << error;
+  std::shared_ptr<VirtualDrive> drive = MakeVirtualDrive(specs.at(0), error);
+  auto clock = std::make_shared<SimulatedClock>();
+  drive->SetSimulatedClock(clock);
+  drive->SetTimingEnabled(true);
+  OperationRig rig(drive);
+  SimulatedMonotonicClock monotonic(clock);
+  EXPECT_EQ(rig.Device().Open(rig.Record().path.c_str(), kOpenRead | kOpenShareRead), 0);
+  SurfaceScan scan =
+      RunSurfaceScan(rig.Device(), rig.Record().Address(), rig.Record().BlockLength(), rig.Record().BlockCount(), map,
+                     options, monotonic, progress ? progress : [](const SurfaceScan&) { return true; });
+  if (after) after(rig);
+  return scan;
+}
+
+// "300+5 bad, 1024+64 slow": the runs not read at once.
+std::string Findings(const BackupMap& map) {
+  std::string text;
+  for (const SectorRun& r : map.Runs()) {
+    if (r.state == SectorState::kDone) continue;
+    std::ostringstream line;
+    line << (text.empty() ? "" : ", ") << r.first << "+" << r.count << " "
+         << (r.state == SectorState::kSlow ? "slow" : r.state == SectorState::kRecovered ? "recovered"
+                                                    : r.state == SectorState::kBad       ? "bad"
+                                                                                         : "not-tried");
+    text += line.str();
+  }
+  return text;
+}
+
+TEST(SurfaceScan, FindsExactlyTheInjectedFaults) {
+  // dvdram: 64 KiB take 10 ms; a slow place of 150 ms passes the 100 ms limit, one of 50 ms not.
+  // A weak sector failing 3 times: its transfer, then twice alone; the third try alone reads.
+  const struct {
+    const char* name;
+    const char* preset;
+    const char* faults;
+    uint32_t slowMs;
+    const char* findings;
+  } cases[] = {
+      {"clean, constant linear", "dvdram", "", 100, ""},
+      {"clean, constant angular", "dvdrom", "", 100, ""},
+      {"clean disk, 512-byte sectors", "hdd", "", 100, ""},
+      {"bad", "dvdram", ":bad=300+5", 100, "300+5 bad"},
+      {"weak, read by the retries", "dvdram", ":weak=700+3+3", 100, "700+3 recovered"},
+      {"weak beyond the retries", "dvdram", ":weak=700+3+4", 100, "700+3 bad"},
+      {"weak failing only its transfer", "dvdram", ":weak=2000+1+1", 100, "1984+32 recovered"},
+      {"slow", "dvdram", ":slow=1024+64+150", 100, "1024+64 slow"},
+      {"slow, under the limit", "dvdram", ":slow=1024+64+50", 100, ""},
+      {"slow, the limit lowered", "dvdram", ":slow=1024+64+50", 40, "1024+64 slow"},
+      {"all at once", "dvdrom", ":bad=3999+1:weak=700+3+3:slow=32+32+150:bad=300+5", 100,
+       "32+32 slow, 300+5 bad, 700+3 recovered, 3999+1 bad"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const uint64_t sectors = 4000;
+    SurfaceOptions options;
+    options.slowMs = c.slowMs;
+    const SurfaceScan scan = Scan(c.preset, sectors, c.faults, options);
+    EXPECT_EQ(scan.end, SurfaceEnd::kCompleted) << scan.failure;
+    EXPECT_EQ(Findings(scan.map), c.findings);
+    if (*c.faults != 0) continue;
+    // A clean disc reads at its model's rate everywhere, within 1 %.
+    const TimingModel& model = FindDrivePreset(c.preset)->timing;
+    for (const SpeedPoint& p : scan.curve) {
+      const double expected = TransferRateMBps(model, sectors, double(p.first) + p.count / 2.0) * 1e6;
+      EXPECT_NEAR(double(p.minBytesPerSecond), expected, expected / 100) << p.first;
+      EXPECT_NEAR(double(p.maxBytesPerSecond), expected, expected / 100) << p.first;
+    }
+  }
+}
+
+TEST(SurfaceScan, AStoppedScanGoesOnToTheMapOfAnUninterruptedOne) {
+  const fs::path dir = TempDir("surface-resume");
+  const char* faults = ":bad=3000+40:weak=7000+3+3:slow=4096+96+150:weak=100+1+1";
+  const auto mapText = [](const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  fs::remove(dir / "whole.map");
+  ASSERT_EQ(Scan("dvdrom", 8000, faults, {}, dir / "whole.map").end, SurfaceEnd::kCompleted);
+  fs::remove(dir / "stopped.map");
+  int runs = 0, transfers = 0;
+  SurfaceEnd end = SurfaceEnd::kInterrupted;
+  for (; end == SurfaceEnd::kInterrupted && runs < 10; ++runs)
+    end = Scan("dvdrom", 8000, faults, {}, dir / "stopped.map", [&](const SurfaceScan&) {
+            return ++transfers % 37 != 0;
+          }).end;
+  EXPECT_EQ(end, SurfaceEnd::kCompleted);
+  EXPECT_EQ(runs, 7);  // 250 transfers, stopped after every 37th
+  EXPECT_EQ(mapText(dir / "stopped.map"), mapText(dir / "whole.map"));
+
+  // The map of another disc is refused, and left as it was.
+  const SurfaceScan other = Scan("dvdrom", 4000, "", {}, dir / "whole.map");
+  EXPECT_EQ(other.end, SurfaceEnd::kFailed);
+  EXPECT_NE(other.failure.find("is of another disc (8000 sectors of 2048 bytes)"), std::string::npos) << other.failure;
+  EXPECT_EQ(mapText(dir / "stopped.map"), mapText(dir / "whole.map"));
+}
+
+// A backup resumed from a scan's map reads the sectors the scan found slow or recovered too: the
+// map says they read, not that the image holds them.
+TEST(SurfaceScan, ABackupGoingOnFromTheMapReadsEveryReadableSector) {
+  const fs::path dir = TempDir("surface-backup");
+  Scan("dvdram", 4000, ":slow=1024+64+150:weak=700+3+3:bad=300+5", {}, dir / "disc.ovi.map", {},
+       [&](OperationRig& rig) {
+         BackupOptions options;
+         options.resume = true;
+         const BackupResult backup =
+             RunDiscBackup(rig.Device(), rig.Record().Address(), 2048, 4000, dir / "disc.ovi", options,
+                           [](const BackupProgress&) { return true; });
+         EXPECT_EQ(backup.end, BackupEnd::kCompleted) << backup.failure;
+         EXPECT_EQ(backup.goodSectors, 3995u);
+         EXPECT_EQ(backup.badSectors, 5u);
+       });
+}
+
+}  // namespace
+}  // namespace orv::test
