@@ -334,6 +334,12 @@ if has backup.disk; then
   expect_rc compare.faulty 1
   expect "compare.faulty names the bad ranges unreadable" "$(out compare.faulty)" \
     "$(printf 'Unreadable sectors (first count):\n%s\nNot equal: %d sectors compared.' "$bad" $faulty_blocks)"
+  # The surface scan finds the same ranges bad, in its output and its map. (The weak sectors'
+  # failures were spent by the backup, so they may read at once now.)
+  expect_rc surface.faulty 1
+  expect "surface.faulty finds the injected bad ranges" "$(out surface.faulty | sed -n '/^Bad sectors/,/^Scan/p' | sed '1d;$d')" "$bad"
+  expect "the map of surface.faulty has the injected bad ranges" "$(awk '$3 == "bad" { print $1, $2 }' "$r/faulty.surface")" "$bad"
+  expect "surface.faulty counts the bad sectors" "$(out surface.faulty | grep -o '[0-9]* bad, 0 not tried')" "$bad_total bad, 0 not tried"
 fi
 
 echo "kernel drives: $checks checks, $failures failed"

@@ -138,4 +138,7 @@ if has_command backup; then
   $cli image extract /tmp/faulty.ovi /tmp/faulty.raw > /dev/null 2>&1
   truncate -s $(($(blockdev --getsz "$dev_faulty") * 512)) /tmp/faulty.raw
   run compare.faulty $cli compare "$dev_faulty" /tmp/faulty.raw
+  # The emulated CPU can stall a read past the usual 100 ms; only the medium's errors are asked here.
+  run surface.faulty $cli surface "$dev_faulty" --map /tmp/faulty.surface --slow 5000
+  [ -f /tmp/faulty.surface ] && send faulty.surface /tmp/faulty.surface
 fi
