@@ -43,16 +43,22 @@ Bytes WriteImage(const std::filesystem::path& path, const std::vector<BlockSpec>
   return ReadWholeFile(path);
 }
 
+// Everything a reader gives back over a whole file, in pieces of `piece` bytes.
 struct ReadBack {
   std::vector<BlockHeader> headers;
   std::vector<Bytes> data;
   std::vector<int> verdicts;
+  std::vector<ImageBlock> blocks;  // the reader's account of each block
+  ImageWalk walkAtOpen, walk;
 };
 
-ReadBack ReadImage(const std::filesystem::path& path, size_t piece = 65536) {
+ReadBack ReadImage(const std::filesystem::path& path, size_t piece = 65536,
+                   ImageFile::BlockAdmission admission = {}) {
   ReadBack r;
   ImageFile image;
+  if (admission) image.SetBlockAdmission(std::move(admission));
   EXPECT_EQ(image.OpenForRead(path), 0);
+  r.walkAtOpen = image.Walk();
   Bytes buffer(piece);
   while (const BlockHeader* h = image.NextBlock()) {
     r.headers.push_back(*h);
@@ -63,6 +69,8 @@ ReadBack ReadImage(const std::filesystem::path& path, size_t piece = 65536) {
     r.data.push_back(data);
     r.verdicts.push_back(image.EndReadBlock());
   }
+  r.blocks.assign(image.Blocks().begin(), image.Blocks().end());
+  r.walk = image.Walk();
   EXPECT_EQ(image.CloseReader(), 0);
   return r;
 }
@@ -223,23 +231,15 @@ TEST(ImageFile, WalkSaysWhereAndWhyItStopped) {
     WriteWholeFile(path, c.file);
     ImageFile list;
     ASSERT_GE(list.ListBlocks(path), 0);
-    ImageFile reader;
-    ASSERT_EQ(reader.OpenForRead(path), 0);
-    EXPECT_EQ(reader.Walk().end, WalkEnd::kNotWalked);
-    uint8_t buffer[64];
-    while (reader.NextBlock() != nullptr) {
-      while (reader.ReadBlockData(sizeof buffer, buffer) > 0) {
-      }
-      reader.EndReadBlock();
-    }
-    for (const ImageWalk& walk : {list.Walk(), reader.Walk()}) {
+    const ReadBack r = ReadImage(path, 64);
+    EXPECT_EQ(r.walkAtOpen.end, WalkEnd::kNotWalked);
+    for (const ImageWalk& walk : {list.Walk(), r.walk}) {
       EXPECT_EQ(walk.end, c.end);
       EXPECT_EQ(walk.blocks, c.blocks);
       EXPECT_EQ(walk.offset, c.offset);
       EXPECT_EQ(walk.fileSize, c.file.size());
       EXPECT_EQ(walk.Complete(), c.end == WalkEnd::kComplete);
     }
-    EXPECT_EQ(reader.CloseReader(), 0);
   }
   EXPECT_EQ(ImageFile().Walk().end, WalkEnd::kNotWalked);
 }
@@ -260,20 +260,12 @@ TEST(ImageFile, StoredSizeMustBeTheStreamsLength) {
     body.insert(body.end(), static_cast<size_t>(std::max(lie, 0)), 0x4F);
     // The header's stored size covers the stream and the bytes that follow it.
     WriteWholeFile(path, Concat({Header(60, body.size(), data.size(), CrcOf(data), "-lh5----"), body, good, {0}}));
-    ImageFile image;
-    ASSERT_EQ(image.OpenForRead(path), 0);
-    std::vector<int> verdicts;
-    Bytes buffer(65536);
-    while (image.NextBlock() != nullptr) {
-      while (image.ReadBlockData(buffer.size(), buffer.data()) > 0) {
-      }
-      verdicts.push_back(image.EndReadBlock());
-    }
-    EXPECT_EQ(verdicts, (std::vector<int>{lie == 0 ? 0 : -1, 0}));
+    const ReadBack r = ReadImage(path);
+    EXPECT_EQ(r.verdicts, (std::vector<int>{lie == 0 ? 0 : -1, 0}));
     if (lie >= 0) {
-      EXPECT_EQ(image.Blocks().front().storedConsumed, stream.size());
+      EXPECT_EQ(r.blocks.front().storedConsumed, stream.size());
     }
-    EXPECT_TRUE(image.Walk().Complete());
+    EXPECT_TRUE(r.walk.Complete());
   }
 }
 
@@ -287,26 +279,14 @@ TEST(ImageFile, RefusedBlockIsWalkedButNotDecoded) {
   PutLe64(&liar[32], 1000);  // first sector
   const Bytes honest = Header(60, stream.size(), data.size(), CrcOf(data), "-lh5----");
   WriteWholeFile(path, Concat({liar, stream, honest, stream, {0}}));
-  ImageFile image;
-  image.SetBlockAdmission([](const BlockHeader& h) { return h.firstSector != 1000; });
-  ASSERT_EQ(image.OpenForRead(path), 0);
-  Bytes buffer(65536);
-  ASSERT_NE(image.NextBlock(), nullptr);
-  EXPECT_EQ(image.ReadBlockData(buffer.size(), buffer.data()), 0);
-  EXPECT_EQ(image.EndReadBlock(), -1);
-  EXPECT_TRUE(image.Blocks().back().refused);
-  EXPECT_EQ(image.Blocks().back().uncompressedBytes, 0u);
-  ASSERT_NE(image.NextBlock(), nullptr);
-  Bytes out;
-  for (int64_t n; (n = image.ReadBlockData(buffer.size(), buffer.data())) > 0;) {
-    out.insert(out.end(), buffer.begin(), buffer.begin() + n);
-  }
-  EXPECT_EQ(image.EndReadBlock(), 0);
-  EXPECT_FALSE(image.Blocks().back().refused);
-  EXPECT_TRUE(out == data);
-  EXPECT_EQ(image.NextBlock(), nullptr);
-  EXPECT_TRUE(image.Walk().Complete());
-  EXPECT_EQ(image.CloseReader(), 0);
+  const ReadBack r = ReadImage(path, 65536, [](const BlockHeader& h) { return h.firstSector != 1000; });
+  EXPECT_EQ(r.verdicts, (std::vector<int>{-1, 0}));
+  EXPECT_TRUE(r.data == (std::vector<Bytes>{{}, data}));
+  ASSERT_EQ(r.blocks.size(), 2u);
+  EXPECT_TRUE(r.blocks[0].refused);
+  EXPECT_EQ(r.blocks[0].uncompressedBytes, 0u);
+  EXPECT_FALSE(r.blocks[1].refused);
+  EXPECT_TRUE(r.walk.Complete());
 }
 
 // One changed byte fails its block alone, and the blocks around it read back whole; a file cut
