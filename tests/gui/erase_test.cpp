@@ -12,6 +12,7 @@
 #include "gui_driver.h"
 #include "image/image_check.h"
 #include "image/image_file.h"
+#include "image/image_test_support.h"
 #include "operations/erase_regions.h"
 #include "screenshot.h"
 #include "toolkit/win32/wide.h"
@@ -33,24 +34,6 @@ constexpr uint32_t kSectorSize = 2048;
 constexpr int kFileNameField = 0x480;
 // The same field in the dialog's newer template, an editable combo box (cmb13).
 constexpr int kFileNameCombo = 0x47C;
-
-std::vector<uint8_t> ReadFile(const fs::path& path) {
-  std::vector<uint8_t> bytes;
-  if (std::FILE* f = _wfopen(path.c_str(), L"rb")) {
-    uint8_t buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
-    std::fclose(f);
-  }
-  return bytes;
-}
-
-void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
-  std::FILE* f = _wfopen(path.c_str(), L"wb");
-  ASSERT_NE(f, nullptr);
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-}
 
 // The blocks of the backup, decoded; empty unless the whole file checks out.
 std::vector<std::vector<uint8_t>> Decoded(const fs::path& path, std::vector<BlockHeader>& headers) {
@@ -129,7 +112,7 @@ void AnswerEraseBoxes(DWORD ui, HWND owner, const fs::path& backup, EraseBoxes& 
 // The disc: the regions zero, every other sector as it was. The backup: one block per region,
 // decoding to the sectors the disc had.
 void ExpectErasedWithBackup(const fs::path& disc, const fs::path& backup, const std::vector<uint8_t>& before) {
-  const std::vector<uint8_t> after = ReadFile(disc);
+  const std::vector<uint8_t> after = test::ReadWholeFile(disc);
   std::vector<uint8_t> expected = before;
   const std::vector<EraseRegion> regions = EraseRegionsOf(kSectors, kSectorSize);
   for (const EraseRegion& r : regions)
@@ -157,7 +140,7 @@ TEST(EraseWindow, YesAPathAndYesEraseTheDiscWithAVerifiedBackup) {
   std::vector<uint8_t> before(kSectors * kSectorSize);
   uint32_t x = 12345;
   for (uint8_t& b : before) b = static_cast<uint8_t>((x = x * 1103515245u + 12345u) >> 16);
-  WriteFile(disc, before);
+  test::WriteWholeFile(disc, before);
 
   OrvaneApp app;
   app.virtualDrives = "E=dvdram:" + Narrow(disc.wstring());
