@@ -77,36 +77,39 @@ std::vector<std::string> Listed(const DriveList& list) {
   return out;
 }
 
-TEST(DriveScan, UnitsWithoutAddressAreListedUnnamedAfterTheFirst) {
-  Bench bench;
-  auto drive = bench.Add('E', "dvdram");
-  drive->Face().hasScsiAddress = false;
-  AdapterInquiry inquiry;
-  inquiry.buses = {{0, {Unit(0, 0, 0, "ONE "), Unit(0, 1, 0, "TWO ")}}, {1, {Unit(1, 0, 0, "THRE")}}};
-  drive->Face().adapterInquiry = EncodeAdapterInquiry(inquiry);
-  bench.list->Scan(nullptr);
-  EXPECT_EQ(Listed(*bench.list), (std::vector<std::string>{"E: ONE  0.0.0", " TWO  0.1.0", " THRE 1.0.0"}));
-  for (const DriveRecord& record : bench.list->Records()) {
-    EXPECT_EQ(record.path, "\\\\.\\E:");
-    EXPECT_EQ(record.letter, uint32_t{'E'});
-    EXPECT_EQ(record.sourceKind, kSourceDriveLetter);
-    // Capacity is read for every unit taken.
-    EXPECT_EQ(record.BlockCount(), 2295104u);
-    EXPECT_EQ(record.BlockLength(), 2048u);
+// Without an address every adapter unit is taken, named on the first only; with one, those of its
+// target and LUN on any bus (path id not compared), all named. Capacity is read for each.
+TEST(DriveScan, AdapterUnitsAreTakenByTheDrivesAddress) {
+  using Buses = std::vector<ScsiBus>;
+  const struct {
+    char letter;
+    bool addressed;  // at 0.1.0
+    Buses buses;
+    std::vector<std::string> listed;
+  } cases[] = {
+      {'E', false, Buses{{0, {Unit(0, 0, 0, "ONE "), Unit(0, 1, 0, "TWO ")}}, {1, {Unit(1, 0, 0, "THRE")}}},
+       {"E: ONE  0.0.0", " TWO  0.1.0", " THRE 1.0.0"}},
+      {'F', true, Buses{{7, {Unit(0, 0, 0, "DISK"), Unit(0, 1, 0, "BUS0"), Unit(0, 1, 1, "LUN1")}}, {7, {}},
+                        {7, {Unit(2, 1, 0, "BUS2")}}}, {"F: BUS0 0.1.0", "F: BUS2 2.1.0"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.letter);
+    Bench bench;
+    auto drive = c.addressed ? bench.Add(c.letter, "dvdram", 0, 1, 0) : bench.Add(c.letter, "dvdram");
+    drive->Face().hasScsiAddress = c.addressed;
+    AdapterInquiry inquiry;
+    inquiry.buses = c.buses;
+    drive->Face().adapterInquiry = EncodeAdapterInquiry(inquiry);
+    bench.list->Scan(nullptr);
+    EXPECT_EQ(Listed(*bench.list), c.listed);
+    for (const DriveRecord& record : bench.list->Records()) {
+      EXPECT_EQ(record.path, std::string("\\\\.\\") + c.letter + ":");
+      EXPECT_EQ(record.letter, uint32_t(c.letter));
+      EXPECT_EQ(record.sourceKind, kSourceDriveLetter);
+      EXPECT_EQ(record.BlockCount(), 2295104u);
+      EXPECT_EQ(record.BlockLength(), 2048u);
+    }
   }
-}
-
-TEST(DriveScan, AddressMatchesTargetAndLunOnEveryBus) {
-  Bench bench;
-  auto drive = bench.Add('F', "dvdram", 0, 1, 0);
-  AdapterInquiry inquiry;
-  inquiry.buses = {{7, {Unit(0, 0, 0, "DISK"), Unit(0, 1, 0, "BUS0"), Unit(0, 1, 1, "LUN1")}},
-                   {7, {}},
-                   {7, {Unit(2, 1, 0, "BUS2")}}};
-  drive->Face().adapterInquiry = EncodeAdapterInquiry(inquiry);
-  bench.list->Scan(nullptr);
-  // The path id is not compared; with an address, every unit keeps the name.
-  EXPECT_EQ(Listed(*bench.list), (std::vector<std::string>{"F: BUS0 0.1.0", "F: BUS2 2.1.0"}));
 }
 
 TEST(DriveScan, InquiryFallbackWhenTheAdapterGivesNoData) {

@@ -16,39 +16,39 @@ namespace {
 
 uint8_t* Bytes(PassThroughRequest& r) { return reinterpret_cast<uint8_t*>(&r); }
 
-TEST(LinuxSg, BufferedRequestBecomesSgIo) {
-  PassThroughRequest r = Request();
-  sg_io_hdr_t io;
-  ASSERT_EQ(BuildSgIo(Bytes(r), kRequestHeaderSize, kRequestDataOffset + 8, false, io), 0);
-  EXPECT_EQ(io.interface_id, 'S');
-  EXPECT_EQ(io.dxfer_direction, SG_DXFER_FROM_DEV);
-  EXPECT_EQ(io.cmd_len, 10);
-  EXPECT_EQ(io.cmdp, r.header.cdb);
-  EXPECT_EQ(io.dxferp, r.data);
-  EXPECT_EQ(io.dxfer_len, 8u);
-  EXPECT_EQ(io.sbp, r.sense);
-  EXPECT_EQ(io.mx_sb_len, kRequestSenseLength);
-  EXPECT_EQ(io.timeout, 10000u);
-  r.header.timeOutValue = 0xFFFFFFFF;  // seconds to milliseconds must not overflow
-  ASSERT_EQ(BuildSgIo(Bytes(r), kRequestHeaderSize, kRequestDataOffset + 8, false, io), 0);
-  EXPECT_EQ(io.timeout, 0xFFFFFFFFu);
-}
-
-TEST(LinuxSg, DirectionsAndTheDirectBuffer) {
+// CDB, sense area and timeout (seconds to milliseconds, never overflowing) in every form; the
+// data where the form keeps it: after the header (buffered) or at the caller's buffer (direct).
+TEST(LinuxSg, RequestBecomesSgIo) {
   uint8_t data[512];
-  const std::tuple<uint8_t, uint32_t, int> cases[] = {{kScsiDataOut, 512, SG_DXFER_TO_DEV},
-                                                      {kScsiDataIn, 512, SG_DXFER_FROM_DEV},
-                                                      {kScsiDataIn, 0, SG_DXFER_NONE},
-                                                      {kScsiDataOut, 0, SG_DXFER_NONE}};
-  for (const auto& [dataIn, length, direction] : cases) {
-    PassThroughRequest r = Request();
-    r.header.dataIn = dataIn;
-    r.header.dataTransferLength = length;
-    r.header.dataBuffer = reinterpret_cast<uintptr_t>(data);
+  const struct {
+    bool direct;
+    uint8_t dataIn;
+    uint32_t length, timeout;
+    int direction;
+    unsigned timeoutMs;
+  } cases[] = {
+      {false, kScsiDataIn, 8, 10, SG_DXFER_FROM_DEV, 10000},
+      {false, kScsiDataIn, 8, 0xFFFFFFFF, SG_DXFER_FROM_DEV, 0xFFFFFFFF},
+      {true, kScsiDataOut, 512, 10, SG_DXFER_TO_DEV, 10000}, {true, kScsiDataIn, 512, 10, SG_DXFER_FROM_DEV, 10000},
+      {true, kScsiDataIn, 0, 10, SG_DXFER_NONE, 10000},      {true, kScsiDataOut, 0, 10, SG_DXFER_NONE, 10000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.direct << " " << int(c.dataIn) << " " << c.length << " " << c.timeout);
+    PassThroughRequest r = Request(0x28, 10, c.length, c.dataIn);
+    r.header.timeOutValue = c.timeout;
+    if (c.direct) r.header.dataBuffer = reinterpret_cast<uintptr_t>(data);
     sg_io_hdr_t io;
-    ASSERT_EQ(BuildSgIo(Bytes(r), kRequestHeaderSize, kRequestDataOffset, true, io), 0);
-    EXPECT_EQ(io.dxfer_direction, direction) << int(dataIn) << " " << length;
-    EXPECT_EQ(io.dxferp, length == 0 ? io.dxferp : data);
+    const uint32_t outLength = kRequestDataOffset + (c.direct ? 0 : c.length);
+    ASSERT_EQ(BuildSgIo(Bytes(r), kRequestHeaderSize, outLength, c.direct, io), 0);
+    EXPECT_EQ((std::vector<uint64_t>{uint64_t(io.interface_id), io.cmd_len, io.mx_sb_len, io.dxfer_len,
+                                     io.timeout}),
+              (std::vector<uint64_t>{'S', 10, kRequestSenseLength, c.length, c.timeoutMs}));
+    EXPECT_EQ(io.dxfer_direction, c.direction);
+    EXPECT_EQ(io.cmdp, r.header.cdb);
+    EXPECT_EQ(io.sbp, r.sense);
+    if (c.length != 0) {
+      EXPECT_EQ(io.dxferp, c.direct ? data : r.data);
+    }
   }
 }
 

@@ -62,20 +62,6 @@ TEST(VirtualPath, EveryCommandReachesTheDrive) {
   EXPECT_EQ(std::vector<uint8_t>(b, b + 5), (std::vector<uint8_t>{0x00, 0x06, 0x12, 0x34, 0xEE}));
 }
 
-TEST(VirtualPath, MediumChangeIsReissuedTransparentlyAndUnitAttentionForeverIsBounded) {
-  Rig rig;
-  rig.drive->ChangeMedium(MakeMemoryMedium(2048, 1000, false));
-  rig.drive->ClearCommandLog();
-  uint8_t capacity[8];
-  ASSERT_EQ(ReadCapacity(rig.device, {}, 8, capacity), 0);
-  EXPECT_EQ(GetBe32(capacity), 1000u);
-  EXPECT_EQ(rig.drive->CommandCount(), 2u);
-  rig.drive->InjectUnitAttention(1000);
-  rig.drive->ClearCommandLog();
-  EXPECT_EQ(TestUnitReady(rig.device, {}), -1);
-  EXPECT_EQ(rig.drive->CommandCount(), uint64_t(kMaxUnitAttentionReissues + 1));
-}
-
 TEST(VirtualPath, NoDiscFailsAtOnceWithItsSenseWhereTheDriverPutsIt) {
   Rig rig("nodisc");
   uint8_t capacity[8];

@@ -12,6 +12,7 @@
 #include "gui_driver.h"
 #include "image/image_check.h"
 #include "image/image_file.h"
+#include "image/image_test_support.h"
 #include "operations/erase_regions.h"
 #include "screenshot.h"
 #include "toolkit/win32/wide.h"
@@ -34,24 +35,6 @@ constexpr int kFileNameField = 0x480;
 // The same field in the dialog's newer template, an editable combo box (cmb13).
 constexpr int kFileNameCombo = 0x47C;
 
-std::vector<uint8_t> ReadFile(const fs::path& path) {
-  std::vector<uint8_t> bytes;
-  if (std::FILE* f = _wfopen(path.c_str(), L"rb")) {
-    uint8_t buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
-    std::fclose(f);
-  }
-  return bytes;
-}
-
-void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
-  std::FILE* f = _wfopen(path.c_str(), L"wb");
-  ASSERT_NE(f, nullptr);
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-}
-
 // The blocks of the backup, decoded; empty unless the whole file checks out.
 std::vector<std::vector<uint8_t>> Decoded(const fs::path& path, std::vector<BlockHeader>& headers) {
   ImageCheck check;
@@ -71,6 +54,81 @@ std::vector<std::vector<uint8_t>> Decoded(const fs::path& path, std::vector<Bloc
   return blocks;
 }
 
+// What the user meets on the way: the question's caption, the save dialog's title, and whether
+// the main window stayed disabled while each box was up.
+struct EraseBoxes {
+  std::wstring saveCaption, dialogTitle;
+  bool ownerDisabled = true;
+};
+
+// Yes to saving, `backup` typed into the save dialog, Yes to the confirmation, OK to the final box.
+void AnswerEraseBoxes(DWORD ui, HWND owner, const fs::path& backup, EraseBoxes& seen) {
+  HWND save = WaitForWindow(ui, L"dlgbox");
+  ASSERT_NE(save, nullptr);
+  seen.saveCaption = WindowText(save);
+  seen.ownerDisabled = seen.ownerDisabled && !IsWindowEnabled(owner);
+  Sleep(300);
+  test::SaveScreenshot(test::ScreenshotFolder() / "erase-save-question.png", test::AroundWindows(owner, save));
+  PressButton(save, kIdYes);
+
+  HWND dialog = WaitForWindow(ui, L"#32770");
+  ASSERT_NE(dialog, nullptr);
+  seen.dialogTitle = WindowText(dialog);
+  // The dialog window exists before its controls do: wait for the name field.
+  HWND field = nullptr;
+  test::WaitFor([&] {
+    field = GetDlgItem(dialog, kFileNameField);
+    if (field == nullptr) field = GetDlgItem(dialog, kFileNameCombo);
+    return field != nullptr;
+  });
+  ASSERT_NE(field, nullptr);
+  ASSERT_TRUE(SetWindowTextW(field, fs::absolute(backup).c_str()));
+  PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+
+  HWND confirm = WaitForWindow(ui, L"dlgbox", {save});
+  ASSERT_NE(confirm, nullptr);
+  seen.ownerDisabled = seen.ownerDisabled && !IsWindowEnabled(owner);
+  Sleep(300);
+  test::SaveScreenshot(test::ScreenshotFolder() / "erase-confirmation.png", test::AroundWindows(owner, confirm));
+  PressButton(confirm, kIdYes);
+
+  // The progress box (it has the bar) comes and goes; then the final box.
+  HWND final = nullptr;
+  test::WaitFor(
+      [&] {
+        test::ClassQuery query{L"dlgbox", true, {}};
+        EnumThreadWindows(ui, test::CollectByClass, reinterpret_cast<LPARAM>(&query));
+        for (HWND h : query.found)
+          if (h != save && h != confirm && test::Children(h, L"msctls_progress32").empty()) final = h;
+        return final != nullptr;
+      },
+      30000);
+  ASSERT_NE(final, nullptr);
+  Sleep(300);
+  test::SaveScreenshot(test::ScreenshotFolder() / "erase-final-box.png", test::AroundWindows(owner, final));
+  PressButton(final, kIdOk);
+}
+
+// The disc: the regions zero, every other sector as it was. The backup: one block per region,
+// decoding to the sectors the disc had.
+void ExpectErasedWithBackup(const fs::path& disc, const fs::path& backup, const std::vector<uint8_t>& before) {
+  const std::vector<uint8_t> after = test::ReadWholeFile(disc);
+  std::vector<uint8_t> expected = before;
+  const std::vector<EraseRegion> regions = EraseRegionsOf(kSectors, kSectorSize);
+  for (const EraseRegion& r : regions)
+    std::fill_n(expected.begin() + static_cast<ptrdiff_t>(r.firstSector * kSectorSize), r.sectorCount * kSectorSize,
+                uint8_t{0});
+  EXPECT_TRUE(after == expected);
+  std::vector<BlockHeader> headers;
+  const auto blocks = Decoded(backup, headers);
+  ASSERT_EQ(blocks.size(), regions.size());
+  for (size_t i = 0; i < regions.size(); ++i) {
+    EXPECT_EQ(headers[i].firstSector, regions[i].firstSector);
+    const auto first = before.begin() + static_cast<ptrdiff_t>(regions[i].firstSector * kSectorSize);
+    EXPECT_TRUE(blocks[i] == std::vector<uint8_t>(first, first + regions[i].sectorCount * kSectorSize)) << i;
+  }
+}
+
 TEST(EraseWindow, YesAPathAndYesEraseTheDiscWithAVerifiedBackup) {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
@@ -82,7 +140,7 @@ TEST(EraseWindow, YesAPathAndYesEraseTheDiscWithAVerifiedBackup) {
   std::vector<uint8_t> before(kSectors * kSectorSize);
   uint32_t x = 12345;
   for (uint8_t& b : before) b = static_cast<uint8_t>((x = x * 1103515245u + 12345u) >> 16);
-  WriteFile(disc, before);
+  test::WriteWholeFile(disc, before);
 
   OrvaneApp app;
   app.virtualDrives = "E=dvdram:" + Narrow(disc.wstring());
@@ -95,82 +153,17 @@ TEST(EraseWindow, YesAPathAndYesEraseTheDiscWithAVerifiedBackup) {
   Pump();
   ASSERT_EQ(window->button(3).IsEnabled(), 1);
 
-  std::wstring saveCaption, dialogTitle;
-  bool ownerDisabledDuringBoxes = true;
-  WithDriver(
-      [&](DWORD ui) {
-        HWND save = WaitForWindow(ui, L"dlgbox");
-        ASSERT_NE(save, nullptr);
-        saveCaption = WindowText(save);
-        ownerDisabledDuringBoxes = ownerDisabledDuringBoxes && !IsWindowEnabled(window->hwnd());
-        Sleep(300);
-        test::SaveScreenshot(test::ScreenshotFolder() / "erase-save-question.png", test::AroundWindows(window->hwnd(), save));
-        PressButton(save, kIdYes);
-
-        HWND dialog = WaitForWindow(ui, L"#32770");
-        ASSERT_NE(dialog, nullptr);
-        dialogTitle = WindowText(dialog);
-        // The dialog window exists before its controls do: wait for the name field.
-        HWND field = nullptr;
-        test::WaitFor([&] {
-          field = GetDlgItem(dialog, kFileNameField);
-          if (field == nullptr) field = GetDlgItem(dialog, kFileNameCombo);
-          return field != nullptr;
-        });
-        ASSERT_NE(field, nullptr);
-        ASSERT_TRUE(SetWindowTextW(field, fs::absolute(backup).c_str()));
-        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-
-        HWND confirm = WaitForWindow(ui, L"dlgbox", {save});
-        ASSERT_NE(confirm, nullptr);
-        ownerDisabledDuringBoxes = ownerDisabledDuringBoxes && !IsWindowEnabled(window->hwnd());
-        Sleep(300);
-        test::SaveScreenshot(test::ScreenshotFolder() / "erase-confirmation.png", test::AroundWindows(window->hwnd(), confirm));
-        PressButton(confirm, kIdYes);
-
-        // The progress box (it has the bar) comes and goes; then the final box.
-        HWND final = nullptr;
-        test::WaitFor(
-            [&] {
-              test::ClassQuery query{L"dlgbox", true, {}};
-              EnumThreadWindows(ui, test::CollectByClass, reinterpret_cast<LPARAM>(&query));
-              for (HWND h : query.found)
-                if (h != save && h != confirm && test::Children(h, L"msctls_progress32").empty()) final = h;
-              return final != nullptr;
-            },
-            30000);
-        ASSERT_NE(final, nullptr);
-        Sleep(300);
-        test::SaveScreenshot(test::ScreenshotFolder() / "erase-final-box.png", test::AroundWindows(window->hwnd(), final));
-        PressButton(final, kIdOk);
-      },
-      [&] {
-        SendMessageW(window->hwnd(), WM_COMMAND, MAKEWPARAM(kCmdDiscErase, 0), 0);
-        return 0;
-      });
-  EXPECT_EQ(saveCaption, L"Orvane - DVD-RAM Utility");
-  EXPECT_EQ(dialogTitle, L"消去情報の保存");
-  EXPECT_TRUE(ownerDisabledDuringBoxes);
+  EraseBoxes seen;
+  WithDriver([&](DWORD ui) { AnswerEraseBoxes(ui, window->hwnd(), backup, seen); },
+             [&] {
+               SendMessageW(window->hwnd(), WM_COMMAND, MAKEWPARAM(kCmdDiscErase, 0), 0);
+               return 0;
+             });
+  EXPECT_EQ(seen.saveCaption, L"Orvane - DVD-RAM Utility");
+  EXPECT_EQ(seen.dialogTitle, L"消去情報の保存");
+  EXPECT_TRUE(seen.ownerDisabled);
   EXPECT_TRUE(IsWindowEnabled(window->hwnd()));  // given back after the final box
-
-  // The disc: the regions zero, every other sector as it was.
-  const std::vector<uint8_t> after = ReadFile(disc);
-  std::vector<uint8_t> expected = before;
-  const std::vector<EraseRegion> regions = EraseRegionsOf(kSectors, kSectorSize);
-  for (const EraseRegion& r : regions)
-    std::fill_n(expected.begin() + static_cast<ptrdiff_t>(r.firstSector * kSectorSize), r.sectorCount * kSectorSize,
-                uint8_t{0});
-  EXPECT_TRUE(after == expected);
-
-  // The backup: one block per region, decoding to the sectors the disc had.
-  std::vector<BlockHeader> headers;
-  const auto blocks = Decoded(backup, headers);
-  ASSERT_EQ(blocks.size(), regions.size());
-  for (size_t i = 0; i < regions.size(); ++i) {
-    EXPECT_EQ(headers[i].firstSector, regions[i].firstSector);
-    const auto first = before.begin() + static_cast<ptrdiff_t>(regions[i].firstSector * kSectorSize);
-    EXPECT_TRUE(blocks[i] == std::vector<uint8_t>(first, first + regions[i].sectorCount * kSectorSize)) << i;
-  }
+  ExpectErasedWithBackup(disc, backup, before);
 
   window->Destroy();
   Pump();

@@ -380,7 +380,7 @@ TEST(ReportFontDescription, LosesAPixelOfHeightAboveTwelveAndOfWidthAboveSeven) 
   }
 }
 
-TEST_F(ReportWindowTest, ControlsFollowTheWindowsSizeAndUseTheDerivedFonts) {
+TEST_F(ReportWindowTest, ControlsFollowTheWindowsSize) {
   RECT start;
   GetWindowRect(window->hwnd(), &start);
   const SIZE sizes[] = {
@@ -432,35 +432,47 @@ TEST_F(ReportWindowTest, ControlsFollowTheWindowsSizeAndUseTheDerivedFonts) {
       EXPECT_TRUE(IsWindowVisible(child)) << c.id;  // shown by the first paint
     }
     EXPECT_GT(pane.right - pane.left, 0);
-    EXPECT_EQ(WindowText(report.ok().hwnd()), L"   OK   ");
-    EXPECT_EQ(WindowText(report.hwnd()), L"Orvane - DVD-RAM Utility");
-    const LONG style = GetWindowLongW(report.hwnd(), GWL_STYLE);
-    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_MAXIMIZEBOX),
-              WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
-    const LONG paneStyle = GetWindowLongW(report.text().hwnd(), GWL_STYLE);
-    EXPECT_EQ(paneStyle & (WS_VSCROLL | WS_HSCROLL | ES_READONLY | ES_MULTILINE),
-              WS_VSCROLL | WS_HSCROLL | ES_READONLY | ES_MULTILINE);
-    EXPECT_NE(GetWindowLongW(report.title().hwnd(), GWL_STYLE) & ES_READONLY, 0);
-
-    // The report font: the fixed-pitch font's description, derived; the list and the pane use it.
-    LOGFONTW base{}, made{};
-    GetObjectW(theme::FixedFont(), sizeof base, &base);
-    GetObjectW(font, sizeof made, &made);
-    const LOGFONTW expected = ReportFontDescription(base);
-    EXPECT_EQ(made.lfHeight, expected.lfHeight);
-    EXPECT_EQ(made.lfWidth, expected.lfWidth);
-    EXPECT_STREQ(made.lfFaceName, expected.lfFaceName);
-    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(report.text().hwnd(), WM_GETFONT, 0, 0)), font);
-    EXPECT_EQ(report.sections().RowHeight(), character.cy + 8);
-    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(report.title().hwnd(), WM_GETFONT, 0, 0)), theme::UiFont());
-
-    // The title field and the pane are drawn on white.
-    HDC dc = GetDC(report.text().hwnd());
-    const LRESULT brush = SendMessageW(report.hwnd(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                       reinterpret_cast<LPARAM>(report.text().hwnd()));
-    ReleaseDC(report.text().hwnd(), dc);
-    EXPECT_EQ(reinterpret_cast<HGDIOBJ>(brush), GetStockObject(WHITE_BRUSH));
   }
+}
+
+// Texts, styles, fonts and background of the window and its controls, whatever its size.
+TEST_F(ReportWindowTest, TextsStylesFontsAndBackground) {
+  ReportWindow report;
+  ASSERT_EQ(report.CreateOver(window->hwnd()), 0);
+  report.Show(SW_SHOW);
+  report.Update();
+  PumpFiltered();
+  const HFONT font = report.reportFont();
+  ASSERT_NE(font, nullptr);
+  const SIZE character = theme::FontCharSize(font);
+  EXPECT_EQ(WindowText(report.ok().hwnd()), L"   OK   ");
+  EXPECT_EQ(WindowText(report.hwnd()), L"Orvane - DVD-RAM Utility");
+  const LONG style = GetWindowLongW(report.hwnd(), GWL_STYLE);
+  EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_MAXIMIZEBOX),
+            WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
+  const LONG paneStyle = GetWindowLongW(report.text().hwnd(), GWL_STYLE);
+  EXPECT_EQ(paneStyle & (WS_VSCROLL | WS_HSCROLL | ES_READONLY | ES_MULTILINE),
+            WS_VSCROLL | WS_HSCROLL | ES_READONLY | ES_MULTILINE);
+  EXPECT_NE(GetWindowLongW(report.title().hwnd(), GWL_STYLE) & ES_READONLY, 0);
+
+  // The report font: the fixed-pitch font's description, derived; the list and the pane use it.
+  LOGFONTW base{}, made{};
+  GetObjectW(theme::FixedFont(), sizeof base, &base);
+  GetObjectW(font, sizeof made, &made);
+  const LOGFONTW expected = ReportFontDescription(base);
+  EXPECT_EQ(made.lfHeight, expected.lfHeight);
+  EXPECT_EQ(made.lfWidth, expected.lfWidth);
+  EXPECT_STREQ(made.lfFaceName, expected.lfFaceName);
+  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(report.text().hwnd(), WM_GETFONT, 0, 0)), font);
+  EXPECT_EQ(report.sections().RowHeight(), character.cy + 8);
+  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(report.title().hwnd(), WM_GETFONT, 0, 0)), theme::UiFont());
+
+  // The title field and the pane are drawn on white.
+  HDC dc = GetDC(report.text().hwnd());
+  const LRESULT brush = SendMessageW(report.hwnd(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                     reinterpret_cast<LPARAM>(report.text().hwnd()));
+  ReleaseDC(report.text().hwnd(), dc);
+  EXPECT_EQ(reinterpret_cast<HGDIOBJ>(brush), GetStockObject(WHITE_BRUSH));
 }
 
 // --- cancel, OK, the close box, a drive that does not open --------------------------------------

@@ -43,16 +43,22 @@ Bytes WriteImage(const std::filesystem::path& path, const std::vector<BlockSpec>
   return ReadWholeFile(path);
 }
 
+// Everything a reader gives back over a whole file, in pieces of `piece` bytes.
 struct ReadBack {
   std::vector<BlockHeader> headers;
   std::vector<Bytes> data;
   std::vector<int> verdicts;
+  std::vector<ImageBlock> blocks;  // the reader's account of each block
+  ImageWalk walkAtOpen, walk;
 };
 
-ReadBack ReadImage(const std::filesystem::path& path, size_t piece = 65536) {
+ReadBack ReadImage(const std::filesystem::path& path, size_t piece = 65536,
+                   ImageFile::BlockAdmission admission = {}) {
   ReadBack r;
   ImageFile image;
+  if (admission) image.SetBlockAdmission(std::move(admission));
   EXPECT_EQ(image.OpenForRead(path), 0);
+  r.walkAtOpen = image.Walk();
   Bytes buffer(piece);
   while (const BlockHeader* h = image.NextBlock()) {
     r.headers.push_back(*h);
@@ -63,6 +69,8 @@ ReadBack ReadImage(const std::filesystem::path& path, size_t piece = 65536) {
     r.data.push_back(data);
     r.verdicts.push_back(image.EndReadBlock());
   }
+  r.blocks.assign(image.Blocks().begin(), image.Blocks().end());
+  r.walk = image.Walk();
   EXPECT_EQ(image.CloseReader(), 0);
   return r;
 }
@@ -168,9 +176,9 @@ TEST(ImageFile, HeaderBytesAreLittleEndianAtFixedOffsets) {
   EXPECT_EQ(lh5, lh5Expected);
 }
 
-// Files made by hand, every block holding the same 4 bytes. ListBlocks counts the headers up to
-// the first it cannot accept, and the reader delivers the same blocks (a longer header's extra
-// bytes skipped); a block whose sizes do not match what it held fails, and the next is read.
+// Files made by hand, every block holding the same 4 bytes, beyond the shared walk table below:
+// longer headers (extra bytes skipped), methods named almost right, and blocks whose sizes do
+// not match what they hold, which fail while the next is read.
 TEST(ImageFile, WalkStopsAtTheFirstHeaderItCannotAccept) {
   const auto path = TempDir("image-list") / "list.ovi";
   const Bytes payload = {9, 8, 7, 6};
@@ -183,18 +191,9 @@ TEST(ImageFile, WalkStopsAtTheFirstHeaderItCannotAccept) {
     std::vector<int> verdicts;
   };
   const Case cases[] = {
-      {"empty file", {}, {}},
-      {"only the trailing byte", {0}, {}},
-      {"one good block", Concat({good, {0}}), {0}},
       {"header length 64", Concat({Header(64, 4, 4, crc, "-nocomp-"), {1, 2, 3, 4}, payload, {0}}), {0}},
-      {"second header with a wrong magic",
-       Concat({good, Header(60, 4, 4, 0, "-nocomp-", "ORVIMAGX"), payload, good, {0}}), {0}},
       {"method -lh5- followed by other bytes", Concat({good, Header(60, 4, 4, 0, "-lh5-xyz"), payload, {0}}), {0}},
-      {"unknown method", Concat({Header(60, 4, 4, 0, "-lh7----"), payload, {0}}), {}},
-      {"header cut short", Concat({good, Bytes(good.begin(), good.begin() + 40)}), {0}},
       {"header length 0", Concat({Header(0, 0, 0, 0, "-nocomp-"), {0}}), {}},
-      {"header length 59", Concat({Header(59, 0, 0, 0, "-nocomp-"), {0}}), {}},
-      {"stored size beyond any file", Concat({Header(60, ~0ull, 4, 0, "-nocomp-"), payload, {0}}), {}},
       {"uncompressed size above what is stored",
        Concat({Header(60, 4, 5, crc, "-nocomp-"), payload, good, {0}}), {-1, 0}},
       {"stored size beyond the LH5 stream",
@@ -215,31 +214,33 @@ TEST(ImageFile, WalkStopsAtTheFirstHeaderItCannotAccept) {
 }
 
 // Both walks say where they stopped and why: the file is complete only when the place after the
-// last block holds a single 0x00 that is the file's last byte. ListBlocks and the reader agree.
+// last block holds a single 0x00 that is the file's last byte. ListBlocks and the reader agree,
+// and every block the walk took reads back whole unless the walk ended inside its data.
 TEST(ImageFile, WalkSaysWhereAndWhyItStopped) {
   const auto path = TempDir("image-walk") / "walk.ovi";
   for (const WalkCase& c : WalkCases()) {
     SCOPED_TRACE(c.name);
     WriteWholeFile(path, c.file);
     ImageFile list;
-    ASSERT_GE(list.ListBlocks(path), 0);
-    ImageFile reader;
-    ASSERT_EQ(reader.OpenForRead(path), 0);
-    EXPECT_EQ(reader.Walk().end, WalkEnd::kNotWalked);
-    uint8_t buffer[64];
-    while (reader.NextBlock() != nullptr) {
-      while (reader.ReadBlockData(sizeof buffer, buffer) > 0) {
-      }
-      reader.EndReadBlock();
-    }
-    for (const ImageWalk& walk : {list.Walk(), reader.Walk()}) {
+    EXPECT_EQ(list.ListBlocks(path), static_cast<int>(c.blocks));
+    EXPECT_EQ(list.BlockCount(), c.blocks);
+    const ReadBack r = ReadImage(path, 64);
+    EXPECT_EQ(r.walkAtOpen.end, WalkEnd::kNotWalked);
+    for (const ImageWalk& walk : {list.Walk(), r.walk}) {
       EXPECT_EQ(walk.end, c.end);
       EXPECT_EQ(walk.blocks, c.blocks);
       EXPECT_EQ(walk.offset, c.offset);
       EXPECT_EQ(walk.fileSize, c.file.size());
       EXPECT_EQ(walk.Complete(), c.end == WalkEnd::kComplete);
     }
-    EXPECT_EQ(reader.CloseReader(), 0);
+    ASSERT_EQ(r.verdicts.size(), c.blocks);
+    for (size_t i = 0; i < c.blocks; ++i) {
+      const bool cut = c.end == WalkEnd::kDataCut && i + 1 == c.blocks;
+      EXPECT_EQ(r.verdicts[i], cut ? -1 : 0) << "block " << i;
+      if (!cut) {
+        EXPECT_EQ(r.data[i], (Bytes{9, 8, 7, 6})) << "block " << i;
+      }
+    }
   }
   EXPECT_EQ(ImageFile().Walk().end, WalkEnd::kNotWalked);
 }
@@ -260,20 +261,12 @@ TEST(ImageFile, StoredSizeMustBeTheStreamsLength) {
     body.insert(body.end(), static_cast<size_t>(std::max(lie, 0)), 0x4F);
     // The header's stored size covers the stream and the bytes that follow it.
     WriteWholeFile(path, Concat({Header(60, body.size(), data.size(), CrcOf(data), "-lh5----"), body, good, {0}}));
-    ImageFile image;
-    ASSERT_EQ(image.OpenForRead(path), 0);
-    std::vector<int> verdicts;
-    Bytes buffer(65536);
-    while (image.NextBlock() != nullptr) {
-      while (image.ReadBlockData(buffer.size(), buffer.data()) > 0) {
-      }
-      verdicts.push_back(image.EndReadBlock());
-    }
-    EXPECT_EQ(verdicts, (std::vector<int>{lie == 0 ? 0 : -1, 0}));
+    const ReadBack r = ReadImage(path);
+    EXPECT_EQ(r.verdicts, (std::vector<int>{lie == 0 ? 0 : -1, 0}));
     if (lie >= 0) {
-      EXPECT_EQ(image.Blocks().front().storedConsumed, stream.size());
+      EXPECT_EQ(r.blocks.front().storedConsumed, stream.size());
     }
-    EXPECT_TRUE(image.Walk().Complete());
+    EXPECT_TRUE(r.walk.Complete());
   }
 }
 
@@ -287,26 +280,14 @@ TEST(ImageFile, RefusedBlockIsWalkedButNotDecoded) {
   PutLe64(&liar[32], 1000);  // first sector
   const Bytes honest = Header(60, stream.size(), data.size(), CrcOf(data), "-lh5----");
   WriteWholeFile(path, Concat({liar, stream, honest, stream, {0}}));
-  ImageFile image;
-  image.SetBlockAdmission([](const BlockHeader& h) { return h.firstSector != 1000; });
-  ASSERT_EQ(image.OpenForRead(path), 0);
-  Bytes buffer(65536);
-  ASSERT_NE(image.NextBlock(), nullptr);
-  EXPECT_EQ(image.ReadBlockData(buffer.size(), buffer.data()), 0);
-  EXPECT_EQ(image.EndReadBlock(), -1);
-  EXPECT_TRUE(image.Blocks().back().refused);
-  EXPECT_EQ(image.Blocks().back().uncompressedBytes, 0u);
-  ASSERT_NE(image.NextBlock(), nullptr);
-  Bytes out;
-  for (int64_t n; (n = image.ReadBlockData(buffer.size(), buffer.data())) > 0;) {
-    out.insert(out.end(), buffer.begin(), buffer.begin() + n);
-  }
-  EXPECT_EQ(image.EndReadBlock(), 0);
-  EXPECT_FALSE(image.Blocks().back().refused);
-  EXPECT_TRUE(out == data);
-  EXPECT_EQ(image.NextBlock(), nullptr);
-  EXPECT_TRUE(image.Walk().Complete());
-  EXPECT_EQ(image.CloseReader(), 0);
+  const ReadBack r = ReadImage(path, 65536, [](const BlockHeader& h) { return h.firstSector != 1000; });
+  EXPECT_EQ(r.verdicts, (std::vector<int>{-1, 0}));
+  EXPECT_TRUE(r.data == (std::vector<Bytes>{{}, data}));
+  ASSERT_EQ(r.blocks.size(), 2u);
+  EXPECT_TRUE(r.blocks[0].refused);
+  EXPECT_EQ(r.blocks[0].uncompressedBytes, 0u);
+  EXPECT_FALSE(r.blocks[1].refused);
+  EXPECT_TRUE(r.walk.Complete());
 }
 
 // One changed byte fails its block alone, and the blocks around it read back whole; a file cut

@@ -27,14 +27,8 @@ TEST(AppendColumns, ItemsStandAtTheirColumnsOfWhatThisCallAppends) {
 
 TEST(FormatGrouped, GroupsOfThreeFromTheRight) {
   const std::pair<int64_t, const char*> cases[] = {
-      {0, "0"},
-      {999, "999"},
-      {1000, "1,000"},
-      {1234567, "1,234,567"},
-      {-128, "-128"},
-      {-1234, "-1,234"},
-      {-123456, "-123,456"},
-      {std::numeric_limits<int64_t>::max(), "9,223,372,036,854,775,807"},
+      {0, "0"}, {999, "999"}, {1000, "1,000"}, {1234567, "1,234,567"}, {-128, "-128"}, {-1234, "-1,234"},
+      {-123456, "-123,456"}, {std::numeric_limits<int64_t>::max(), "9,223,372,036,854,775,807"},
       {std::numeric_limits<int64_t>::min(), "-9,223,372,036,854,775,808"},
   };
   for (const auto& [value, expected] : cases) {

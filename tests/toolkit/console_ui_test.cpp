@@ -64,9 +64,7 @@ TEST(ConsoleUi, QuestionsAreAnsweredOnTheInput) {
     uint32_t want;
     bool assumeYes = false;
   } cases[] = {
-      {"y\n", 0x24, kIdYes},
-      {"YES\n", 0x24, kIdYes},
-      {"n\n", 0x24, kIdNo},
+      {"y\n", 0x24, kIdYes}, {"YES\n", 0x24, kIdYes}, {"n\n", 0x24, kIdNo},
       {"maybe\nn\n", 0x24, kIdNo},  // asked again until the answer fits
       {"c\n", 0x23, kIdCancel},
       {"c\nn\n", 0x24, kIdNo},      // no Cancel button in a Yes/No box

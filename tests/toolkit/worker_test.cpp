@@ -29,39 +29,41 @@ int Walk(WorkerContext& ctx, std::vector<int>& done) {
   return 0;
 }
 
-TEST(Worker, RunsToTheEndAndClosesTheBox) {
-  ScriptedUi ui;
-  std::vector<int> done;
-  ASSERT_EQ(RunWorkerWithProgress(ui, ScanLikeSpec(), [&](WorkerContext& ctx) { Walk(ctx, done); }), 0);
-  EXPECT_EQ(done.size(), 10u);
-  const auto boxes = ui.ProgressBoxes();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].boxSpec.caption, "Scan Device...");
-  EXPECT_EQ(boxes[0].boxSpec.buttonLabel, "キャンセル");
-  EXPECT_EQ(boxes[0].range, 10u);
-  EXPECT_EQ(boxes[0].position, 10u);
-  EXPECT_FALSE(boxes[0].closeRequested);
-  EXPECT_TRUE(boxes[0].closed);
-  EXPECT_EQ(boxes[0].events.back(), "closed");
-}
-
-TEST(Worker, ButtonPressStopsTheWorkerAtItsNextCheck) {
-  ScriptedUi ui;
-  ui.PressProgressButtonOnStatus("step 4");
-  std::vector<int> done;
-  int calls = 0;
-  ASSERT_EQ(RunWorkerWithProgress(
-                ui, ScanLikeSpec(), [&](WorkerContext& ctx) { Walk(ctx, done); }, [&] { ++calls; }),
-            0);
-  // The press lands while step 4 reports, so the check right after sees it.
-  EXPECT_EQ(done, (std::vector<int>{0, 1, 2, 3}));
-  EXPECT_EQ(calls, 1);
-  const auto boxes = ui.ProgressBoxes();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_TRUE(boxes[0].closeRequested);
-  // Nothing the worker reports after the close reaches the box.
-  const std::vector<std::string> tail(boxes[0].events.end() - 3, boxes[0].events.end());
-  EXPECT_EQ(tail, (std::vector<std::string>{"status step 4", "close request", "closed"}));
+// The walk runs to its end, or to the check after the button is pressed; either way the box
+// closes and nothing reported after a close request reaches it.
+TEST(Worker, RunsUntilTheEndOrTheButtonAndClosesTheBox) {
+  const struct {
+    const char* pressOn;  // status at which the button is pressed; "" never
+    std::vector<int> done;
+    int closeCalls;
+    uint32_t position;  // the last position the box got
+    std::vector<std::string> tail;
+  } cases[] = {
+      {"", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, 0, 10, {"status ", "pos 10", "closed"}},
+      // The press lands while step 4 reports, so the check right after sees it.
+      {"step 4", {0, 1, 2, 3}, 1, 3, {"status step 4", "close request", "closed"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.pressOn);
+    ScriptedUi ui;
+    if (*c.pressOn != '\0') ui.PressProgressButtonOnStatus(c.pressOn);
+    std::vector<int> done;
+    int calls = 0;
+    ASSERT_EQ(RunWorkerWithProgress(
+                  ui, ScanLikeSpec(), [&](WorkerContext& ctx) { Walk(ctx, done); }, [&] { ++calls; }),
+              0);
+    EXPECT_EQ(done, c.done);
+    EXPECT_EQ(calls, c.closeCalls);
+    const auto boxes = ui.ProgressBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].boxSpec.caption, "Scan Device...");
+    EXPECT_EQ(boxes[0].boxSpec.buttonLabel, "キャンセル");
+    EXPECT_EQ(boxes[0].range, 10u);
+    EXPECT_EQ(boxes[0].position, c.position);
+    EXPECT_EQ(boxes[0].closeRequested, c.closeCalls != 0);
+    EXPECT_TRUE(boxes[0].closed);
+    EXPECT_EQ(std::vector<std::string>(boxes[0].events.end() - 3, boxes[0].events.end()), c.tail);
+  }
 }
 
 // A Ui whose box vanishes without the close request (a window destroyed by other means).
