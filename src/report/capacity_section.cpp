@@ -1,5 +1,8 @@
 #include "report/capacity_section.h"
 
+#include <initializer_list>
+#include <vector>
+
 #include "device/inquiry_view.h"
 #include "report/print.h"
 #include "toolkit/endian.h"
@@ -9,6 +12,31 @@ namespace {
 
 constexpr int kValueColumn = 40;
 constexpr int kValueWidth = 16;
+
+// The product in decimal with thousands separators, exact at any size: a driver's geometry of
+// 64-bit cylinders times three 32-bit fields can pass 64 bits, and a wrapped figure would be a
+// plainly wrong capacity. Digits are kept least significant first.
+std::string GroupedProduct(uint64_t first, std::initializer_list<uint32_t> factors) {
+  std::vector<uint8_t> digits;
+  for (; first != 0; first /= 10) digits.push_back(static_cast<uint8_t>(first % 10));
+  for (const uint32_t factor : factors) {
+    uint64_t carry = 0;  // below 2^32 * 10, so digit * factor + carry fits
+    for (uint8_t& digit : digits) {
+      const uint64_t v = uint64_t{digit} * factor + carry;
+      digit = static_cast<uint8_t>(v % 10);
+      carry = v / 10;
+    }
+    for (; carry != 0; carry /= 10) digits.push_back(static_cast<uint8_t>(carry % 10));
+  }
+  while (digits.size() > 1 && digits.back() == 0) digits.pop_back();
+  if (digits.empty()) digits.push_back(0);
+  std::string text;
+  for (size_t i = digits.size(); i-- > 0;) {
+    text += static_cast<char>('0' + digits[i]);
+    if (i != 0 && i % 3 == 0) text += ',';
+  }
+  return text;
+}
 
 }  // namespace
 
@@ -43,9 +71,9 @@ void AddCapacitySection(DriveReport& report, std::span<const uint8_t> capacity, 
 
   const std::string shape = Format(" %I64u/%u/%u : %u", geometry->cylinders, geometry->tracksPerCylinder,
                                    geometry->sectorsPerTrack, geometry->bytesPerSector);
-  const uint64_t bytes = uint64_t{geometry->tracksPerCylinder} * geometry->sectorsPerTrack *
-                         geometry->bytesPerSector * geometry->cylinders;
-  const std::string size = Format("(%,I64u)", bytes);
+  const std::string size =
+      "(" + GroupedProduct(geometry->cylinders, {geometry->tracksPerCylinder, geometry->sectorsPerTrack,
+                                                 geometry->bytesPerSector}) + ")";
   AppendColumns(text, {{0, "Cylinder/Track/Sector:Size"}, {56 - static_cast<int>(shape.size()), shape}, {58, size}});
 }
 
