@@ -95,6 +95,14 @@ TEST_F(BackupCommandTest, RoundTripReportsBadRunsAndComparesExactly) {
     EXPECT_EQ(compare.code, 1);
     EXPECT_EQ(compare.out, "Differing sectors (first count):\n10 1\n450 2\n998 1\nNot equal: " + compared);
   }
+  // A raw image that ends inside a sector is compared as the write leaves the disc: its last
+  // sector filled up with zeros (here sector 300, zeros on the disc too).
+  WriteWholeFile(disc_, original_);
+  const fs::path raw = dir_ / "part.img";
+  WriteWholeFile(raw, Bytes(original_.begin(), original_.begin() + 300 * kSector + 100));
+  const CliOutcome partial = Run("", {"compare", "E:", raw.string()});
+  EXPECT_EQ(partial.code, 0) << partial.out;
+  EXPECT_EQ(partial.out, "Equal: 301 sectors compared.\n");
 }
 
 // Paths a backup must never write to or cut back: each refused before anything changes, the
