@@ -4,8 +4,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "device/device_handle.h"
+#include "device/ports/device_port.h"
+#include "device/ports/pass_through.h"
 #include "device/scsi_commands.h"
 
 namespace orv {
@@ -23,6 +26,16 @@ TEST(OsPort, PlainFileOpensAndRefusesScsiCommands) {
   EXPECT_FALSE(SystemErrorText(device.LastError()).empty());
   EXPECT_EQ(device.GetInquiryData(), nullptr);
   EXPECT_EQ(device.Close(), 0);
+#ifndef _WIN32
+  // An answer buffer too short for the geometry is refused before the system is asked, which
+  // would otherwise answer for the plain file with another error.
+  std::unique_ptr<DevicePort> port = MakeOsPort();
+  const PortHandle handle = port->Open(file.string().c_str(), kOpenSharedReadWrite);
+  uint8_t shortBuffer[8] = {};
+  EXPECT_FALSE(port->IoControl(handle, kIoctlDiskGetDriveGeometry, nullptr, 0, shortBuffer, sizeof shortBuffer, nullptr));
+  EXPECT_EQ(port->LastError(), port->ErrorCode(PortError::kBufferTooSmall));
+  port->Close(handle);
+#endif
   std::filesystem::remove(file);
 }
 
