@@ -3,11 +3,14 @@
 // reads or writes outside its buffers: the sanitizer builds run these too).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <random>
 #include <tuple>
 
 #include "image/block_encoding.h"
 #include "image/crc16.h"
+#include "image/lh5_huffman.h"
 #include "image_test_support.h"
 
 namespace orv::test {
@@ -84,6 +87,22 @@ TEST(Lh5Codec, ZeroRunsAndBackupBlocks) {
 // overhead.
 TEST(Lh5Codec, IncompressibleDataGrowsOnlyByTheOverhead) {
   EXPECT_LT(Lh5Encode(RandomCorpus(128 * 1024)).size(), 128u * 1024 * 102 / 100);
+}
+
+// Counts that grow as the Fibonacci numbers make the Huffman tree one level deeper per symbol:
+// 24 symbols would take 23 bits, and LH5 codes at most 16, so the lengths are limited and must
+// still fill the code space exactly (else the decoder refuses the table), the rarer symbols
+// never getting the shorter codes.
+TEST(Lh5Huffman, CodesDeeperThan16BitsAreLimitedToACompleteCode) {
+  constexpr int kCount = 24;
+  uint32_t freq[kCount] = {1, 1};
+  for (int i = 2; i < kCount; ++i) freq[i] = freq[i - 1] + freq[i - 2];
+  uint8_t length[kCount] = {};
+  uint16_t code[kCount] = {}, table[1 << 8], left[2 * kCount], right[2 * kCount];
+  ASSERT_GE(lh5::MakeHuffmanCode(kCount, freq, length, code), kCount);
+  EXPECT_EQ(*std::max_element(std::begin(length), std::end(length)), 16);
+  EXPECT_TRUE(lh5::MakeDecodeTable(kCount, length, 8, table, left, right));
+  for (int i = 1; i < kCount; ++i) EXPECT_LE(length[i], length[i - 1]) << "symbol " << i;
 }
 
 TEST(Lh5Codec, EncoderStopsAtTheOutputLimitOrAShortWrite) {
