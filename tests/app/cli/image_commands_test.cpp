@@ -123,24 +123,19 @@ TEST_F(ImageCommands, CreateListVerifyExtractRoundTrip) {
   EXPECT_TRUE(Temporaries().empty());
 }
 
-// Every finding as a file made from a good one, with the verdict of the headers (what the image
-// write's pre-check sees) and the exit codes of list, verify and extract (-1: not run, because
-// the file would make verify decode gigabytes that are there).
-TEST_F(ImageCommands, DamagedAndHostileFilesAreNeverTakenForGood) {
-  ASSERT_EQ(Create({"0:4", "100:4"}).code, 0);
-  const Bytes good = ReadWholeFile(ovi_);
-  const size_t second = 60 + static_cast<size_t>(GetLe64(&good[12]));
-  const size_t end = second + 60 + static_cast<size_t>(GetLe64(&good[second + 12]));
-  ASSERT_EQ(end + 1, good.size());
+struct DamagedCase {
+  std::string name;
+  Bytes file;
+  bool headersGood;
+  int list, verify, extract;
+  std::string says = "";  // a line of verify's (or, when verify is not run, list's) output
+};
 
-  struct Case {
-    std::string name;
-    Bytes file;
-    bool headersGood;
-    int list, verify, extract;
-    std::string says = "";  // a line of verify's (or, when verify is not run, list's) output
-  };
-  std::vector<Case> cases;
+// Every way a file can be cut short, lie in a header field or claim more than it holds, made
+// from `good`, an image of two blocks whose second header starts at `second` and whose closing
+// byte is at `end`.
+std::vector<DamagedCase> DamagedCases(const Bytes& good, size_t second, size_t end) {
+  std::vector<DamagedCase> cases;
   auto cut = [&](size_t keep) { return Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(keep)); };
   auto lie = [&](size_t header, size_t offset, std::function<void(uint8_t*)> change) {
     Bytes file = good;
@@ -225,8 +220,20 @@ TEST_F(ImageCommands, DamagedAndHostileFilesAreNeverTakenForGood) {
   cases.push_back({"one-symbol bomb claiming 2^40 in as many sectors",
                    Concat({Lh5Header(bigBomb.size(), uint64_t{1} << 40, 0, 1u << 29), bigBomb, {0}}), true, 0, -1, 1,
                    "    1             0  536870912         2048  -lh5----"});
+  return cases;
+}
 
-  for (const Case& c : cases) {
+// Every finding as a file made from a good one, with the verdict of the headers (what the image
+// write's pre-check sees) and the exit codes of list, verify and extract (-1: not run, because
+// the file would make verify decode gigabytes that are there).
+TEST_F(ImageCommands, DamagedAndHostileFilesAreNeverTakenForGood) {
+  ASSERT_EQ(Create({"0:4", "100:4"}).code, 0);
+  const Bytes good = ReadWholeFile(ovi_);
+  const size_t second = 60 + static_cast<size_t>(GetLe64(&good[12]));
+  const size_t end = second + 60 + static_cast<size_t>(GetLe64(&good[second + 12]));
+  ASSERT_EQ(end + 1, good.size());
+
+  for (const DamagedCase& c : DamagedCases(good, second, end)) {
     SCOPED_TRACE(c.name);
     WriteWholeFile(ovi_, c.file);
     fs::remove(out_);
