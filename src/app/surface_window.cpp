@@ -379,7 +379,7 @@ void SurfaceWindow::Save() {
   std::filesystem::path mapPath = svgPath;
   mapPath.replace_extension(".map");
   if (mapPath == svgPath) mapPath += ".map";
-  const std::filesystem::path disc = drives_.Device().Port().BackingFile(record_.path.c_str());
+  const std::filesystem::path disc = drives_.Device().Port().BackingFile(drives_.Device().Path().c_str());
   if (IsFile(svgPath, disc) || IsFile(mapPath, disc)) {
     Box(hwnd(), "このファイルにはディスクのイメージが入っています。\r\n別の名前を指定してください。",
         kBoxOk | kBoxIconError);

@@ -28,7 +28,7 @@ long long CountAfter(const std::wstring& text, const wchar_t* label) {
 }
 
 TEST(SurfaceWindow, ScansTheDiscLiveAndSavesItsPictureAndMap) {
-  const fs::path dir = test::ScratchDir("gui-surface"), disc = dir / "disc.img";
+  const fs::path dir = test::ScratchDir("gui-surface"), disc = dir / "disc.map";  // what a picture disc.svg would put its map on
   const fs::path svg = test::ScreenshotFolder() / "surface.svg", map = test::ScreenshotFolder() / "surface.map";
   fs::remove(map);
   fs::remove(svg);  // the dialog would ask whether to replace it
@@ -63,6 +63,14 @@ TEST(SurfaceWindow, ScansTheDiscLiveAndSavesItsPictureAndMap) {
         Sleep(300);
         test::SaveScreenshotAround(test::ScreenshotFolder() / "surface-final.png", scan);
         test::PressButton(scan, kIdSurfaceSave);
+        ASSERT_TRUE(test::ChooseInFileDialog(ui, dir / "disc.svg", saveTitle));
+        HWND refusal = test::WaitForBox(ui, false);
+        ASSERT_NE(refusal, nullptr);
+        Sleep(300);
+        test::SaveScreenshotAround(test::ScreenshotFolder() / "surface-refused.png", refusal);
+        test::PressButton(refusal, kIdOk);
+        ASSERT_TRUE(test::WaitFor([&] { return !IsWindow(refusal); }));
+        test::PressButton(scan, kIdSurfaceSave);
         ASSERT_TRUE(test::ChooseInFileDialog(ui, svg, saveTitle));
         ASSERT_TRUE(test::WaitFor([&] { return WindowText(line).find(L"保存しました") != std::wstring::npos; }));
         status = WindowText(line);
@@ -86,6 +94,8 @@ TEST(SurfaceWindow, ScansTheDiscLiveAndSavesItsPictureAndMap) {
   for (const auto& [label, state] : labels)
     EXPECT_EQ(CountAfter(status, label), static_cast<long long>(saved.Count(state))) << static_cast<int>(state);
   EXPECT_GT(fs::file_size(svg), 0u);
+  EXPECT_FALSE(fs::exists(dir / "disc.svg"));
+  EXPECT_TRUE(test::ReadFileBytes(disc) == test::PatternedDisc(12288, 2048, 3));
 
   // キャンセル part way: the window says so and keeps what was read; the close box ends it.
   test::WithDriver(
