@@ -84,6 +84,7 @@ void MainWindow::UpdateCommandState(bool choicePresent) {
   }
   menu_.EnableItem(kCmdDiscBackup, state.backup);
   menu_.EnableItem(kCmdDiscCompare, state.backup);
+  menu_.EnableItem(kCmdSurfaceScan, state.backup);
 }
 
 }  // namespace orv

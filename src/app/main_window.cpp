@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/app_shell.h"
+#include "app/surface_window.h"
 #include "bench/benchmark_run.h"
 #include "bench/win32/benchmark_report_window.h"
 #include "device/drive_list.h"
@@ -43,6 +44,7 @@ constexpr MenuRow kMenuRows[] = {
     {1, -1, "ファイル(&F)"},
     {1, kCmdDiscBackup, kBackupMenuLabel},
     {1, kCmdDiscCompare, kCompareMenuLabel},
+    {1, kCmdSurfaceScan, kSurfaceMenuLabel},
     {1, kCmdExit, "終了"},
     {2, -1, "ヘルプ(&H)"},
     {2, kCmdHelp, "説明"},
@@ -223,6 +225,7 @@ LRESULT MainWindow::OnCommand(UINT, WPARAM wParam, LPARAM lParam) {
     case kCmdBenchmark:
     case kCmdDiscBackup:
     case kCmdDiscCompare:
+    case kCmdSurfaceScan:
       RunDriveCommand(LOWORD(wParam));
       break;
   }
@@ -256,6 +259,10 @@ int MainWindow::RunDriveCommand(int command) {
       return RunBackupWindow(app_.ui, *app_.driveList, *record).code;
     case kCmdDiscCompare:
       return RunCompareWindow(app_.ui, *app_.driveList, *record).code;
+    case kCmdSurfaceScan: {
+      SurfaceWindow scan(*app_.driveList, *record);
+      return scan.Run(hwnd());
+    }
     case kCmdImageWrite: {
       // The dialog opens in the program's folder until a file has been chosen once, then where
       // the system last left off.

@@ -37,6 +37,7 @@ enum Command : int {
   kCmdBenchmark = 109,
   kCmdDiscBackup = 110,
   kCmdDiscCompare = 111,
+  kCmdSurfaceScan = 112,
 };
 
 class MainWindow : public Window {

@@ -32,6 +32,10 @@ class FaultyMedium : public Medium {
         inner_(std::move(inner)),
         faults_(std::move(faults)) {}
 
+  // The file behind the faults is still the disc's own: the checks that refuse to write over it
+  // must see it.
+  const std::filesystem::path* ImagePath() const override { return inner_->ImagePath(); }
+
   int Read(uint64_t lba, uint32_t blocks, uint8_t* out) override {
     bool fails = false;
     {
