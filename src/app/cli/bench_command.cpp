@@ -140,16 +140,7 @@ void RunCurveCommand(CliSession& session, const BenchOptions& options) {
     out.Set("complete", curve.complete);
     out.Set("sectorSize", JsonValue(record.BlockLength()));
     out.Set("sectors", JsonValue(static_cast<unsigned long long>(record.BlockCount())));
-    JsonValue points = JsonValue::Array();
-    for (const SpeedPoint& p : curve.points) {
-      JsonValue point = JsonValue::Object();
-      point.Set("first", JsonValue(static_cast<unsigned long long>(p.first)));
-      point.Set("count", JsonValue(static_cast<unsigned long long>(p.count)));
-      point.Set("minBytesPerSecond", JsonValue(static_cast<unsigned long long>(p.minBytesPerSecond)));
-      point.Set("maxBytesPerSecond", JsonValue(static_cast<unsigned long long>(p.maxBytesPerSecond)));
-      points.Append(std::move(point));
-    }
-    out.Set("points", std::move(points));
+    out.Set("points", SpeedPointsJson(curve.points));
     session.PrintJson(out);
   } else {
     session.Print("Read speed at " + std::to_string(curve.points.size()) + " points drawn into " + options.curve +

@@ -70,16 +70,7 @@ JsonValue ScanJson(const std::string& drive, const SurfaceScan& scan) {
   }
   out.Set("counts", std::move(counts));
   out.Set("runs", std::move(runs));
-  JsonValue curve = JsonValue::Array();
-  for (const SpeedPoint& p : scan.curve) {
-    JsonValue point = JsonValue::Object();
-    point.Set("first", JsonValue(static_cast<unsigned long long>(p.first)));
-    point.Set("count", JsonValue(static_cast<unsigned long long>(p.count)));
-    point.Set("minBytesPerSecond", JsonValue(static_cast<unsigned long long>(p.minBytesPerSecond)));
-    point.Set("maxBytesPerSecond", JsonValue(static_cast<unsigned long long>(p.maxBytesPerSecond)));
-    curve.Append(std::move(point));
-  }
-  out.Set("curve", std::move(curve));
+  out.Set("curve", SpeedPointsJson(scan.curve));
   return out;
 }
 
@@ -158,6 +149,19 @@ void RunSurfaceCommand(CliSession& session, const SurfaceCommandOptions& o) {
 }  // namespace
 
 void SetSurfaceCommandClock(MonotonicClock* clock) { g_clock = clock; }
+
+JsonValue SpeedPointsJson(const std::vector<SpeedPoint>& points) {
+  JsonValue out = JsonValue::Array();
+  for (const SpeedPoint& p : points) {
+    JsonValue point = JsonValue::Object();
+    point.Set("first", JsonValue(static_cast<unsigned long long>(p.first)));
+    point.Set("count", JsonValue(static_cast<unsigned long long>(p.count)));
+    point.Set("minBytesPerSecond", JsonValue(static_cast<unsigned long long>(p.minBytesPerSecond)));
+    point.Set("maxBytesPerSecond", JsonValue(static_cast<unsigned long long>(p.maxBytesPerSecond)));
+    out.Append(std::move(point));
+  }
+  return out;
+}
 
 std::string PictureDate() {
   const std::time_t now = std::time(nullptr);

@@ -6,8 +6,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/cli/cli_session.h"
+#include "device/read_speed.h"
+#include "toolkit/json.h"
 #include "operations/monotonic_clock.h"
 
 namespace CLI {
@@ -26,6 +29,8 @@ void SetSurfaceCommandClock(MonotonicClock* clock);
 // "2026-12-08 01:10 UTC", and the file written beside its name and renamed onto it only when
 // whole (CliError when it cannot be).
 std::string PictureDate();
+// The points of a read-speed curve as --json prints them (this scan's curve, the benchmark's).
+JsonValue SpeedPointsJson(const std::vector<SpeedPoint>& points);
 void WritePicture(const std::string& path, const std::string& svg);
 // Throws CliError when `path` (given with `option`) is the very file that holds the disc of
 // `record` (a virtual drive's image): writing it would replace the disc.
