@@ -25,10 +25,10 @@ struct Rig {
     Bytes disc = RandomCorpus(kSectors / 3 * kSector);
     disc.resize(kSectors * kSector);
     WriteWholeFile(dir / "disc.img", disc);
-    std::vector<VirtualDriveSpec> specs;
+    std::vector<VirtualDriveSpec> parsed;
     std::string error;
-    ParseVirtualDriveSpecs("E=dvdram:" + (dir / "disc.img").string() + faults, specs, error);
-    drives = std::make_unique<OperationRig>(std::shared_ptr<VirtualDrive>(MakeVirtualDrive(specs.at(0), error)));
+    ParseVirtualDriveSpecs("E=dvdram:" + (dir / "disc.img").string() + faults, parsed, error);
+    drives = std::make_unique<OperationRig>(std::shared_ptr<VirtualDrive>(MakeVirtualDrive(parsed.at(0), error)));
   }
   // Every question answered Yes (resume); the progress box's button pressed at `press`.
   BackupRunResult Run(bool compare, const char* press = nullptr) {

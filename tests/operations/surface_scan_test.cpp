@@ -39,10 +39,10 @@ SurfaceScan Scan(const std::string& preset, uint64_t sectors, const std::string&
   fs::remove(image);
   std::ofstream(image, std::ios::binary).close();
   fs::resize_file(image, sectors * FindDrivePreset(preset)->blockLength);
-  std::vector<VirtualDriveSpec> specs;
+  std::vector<VirtualDriveSpec> parsed;
   std::string error;
-  EXPECT_EQ(ParseVirtualDriveSpecs("E=" + preset + ":" + image.string() + faults, specs, error), 0) << error;
-  std::shared_ptr<VirtualDrive> drive = MakeVirtualDrive(specs.at(0), error);
+  EXPECT_EQ(ParseVirtualDriveSpecs("E=" + preset + ":" + image.string() + faults, parsed, error), 0) << error;
+  std::shared_ptr<VirtualDrive> drive = MakeVirtualDrive(parsed.at(0), error);
   auto clock = std::make_shared<SimulatedClock>();
   drive->SetSimulatedClock(clock);
   drive->SetTimingEnabled(true);

@@ -88,10 +88,10 @@ TEST(SimulatedClock, TransferTimeFollowsThePlaceOnTheDisc) {
   std::vector<uint8_t> buffer(65536);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    std::vector<VirtualDriveSpec> specs;
+    std::vector<VirtualDriveSpec> parsed;
     std::string error;
-    ASSERT_EQ(ParseVirtualDriveSpecs(c.drive, specs, error), 0) << error;
-    auto drive = MakeVirtualDrive(specs.at(0), error);
+    ASSERT_EQ(ParseVirtualDriveSpecs(c.drive, parsed, error), 0) << error;
+    auto drive = MakeVirtualDrive(parsed.at(0), error);
     auto clock = std::make_shared<SimulatedClock>();
     drive->SetSimulatedClock(clock);
     drive->SetTimingEnabled(true);
