@@ -56,7 +56,7 @@ TEST(BackupWindow, MenuItemsBackUpTheDiscWithItsBadRangeThenCompare) {
   // Above "終了", greyed until a drive is chosen.
   HMENU file = window.menu().PopupMenu(0);
   EXPECT_EQ(GetMenuItemID(file, 0), static_cast<UINT>(kCmdDiscBackup));
-  EXPECT_EQ(GetMenuItemID(file, 2), static_cast<UINT>(kCmdExit));
+  EXPECT_EQ(GetMenuItemID(file, 3), static_cast<UINT>(kCmdExit));  // after ディスク検査...
   EXPECT_TRUE(GetMenuState(file, kCmdDiscBackup, MF_BYCOMMAND) & MF_GRAYED);
   const RECT row = window.list().RowRect(0);
   test::Click(window.list().hwnd(), 40, (row.top + row.bottom) / 2);
