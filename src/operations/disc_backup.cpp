@@ -71,6 +71,8 @@ class Backup {
     for (const SectorRun& r : options.runs) wanted.Mark(r.first, r.count, SectorState::kDone);
     if (options.runs.empty()) wanted.Mark(0, sectorCount, SectorState::kDone);
     wanted_ = wanted.RunsWithin(0, sectorCount, SectorState::kDone);
+    later_ = BackupMap(sectorSize, sectorCount);
+    for (const SectorRun& r : options.later) later_.Mark(r.first, r.count, SectorState::kBad);
   }
 
   BackupResult Run(const std::function<bool(const BackupProgress&)>& progress) {
@@ -85,21 +87,25 @@ class Backup {
     }
     std::deque<std::future<CodedChunk>> coding;
     bool stop = false;
-    for (const SectorRun& run : wanted_) {
-      for (uint64_t first = run.first; first < run.first + run.count && !stop && failure_.empty();) {
-        const uint64_t chunkEnd = std::min(run.first + run.count, (first / chunkSectors_ + 1) * chunkSectors_);
-        const std::vector<SectorRun> toRead = map_.RunsWithin(first, chunkEnd - first, SectorState::kNotTried);
-        ReadChunk chunk;
-        if (!toRead.empty() && Read(first, chunkEnd - first, toRead, chunk) == 0)
-          coding.push_back(std::async(std::launch::async, Code, std::move(chunk), sectorSize_));
-        first = chunkEnd;
-        // Written in order: the oldest chunk once the workers are all busy.
-        while (!coding.empty() && failure_.empty() &&
-               (coding.size() > threads_ ||
-                coding.front().wait_for(std::chrono::seconds(0)) == std::future_status::ready)) {
-          CodedChunk coded = coding.front().get();
-          coding.pop_front();
-          if (Write(coded) == 0 && !progress(Progress())) stop = true;
+    // Both passes cut chunks at the same bounds, and which sectors are left to each follows from
+    // the map alone, so a resumed run reads what an uninterrupted one would, in the same order.
+    for (const bool laterPass : {false, true}) {
+      for (const SectorRun& run : wanted_) {
+        for (uint64_t first = run.first; first < run.first + run.count && !stop && failure_.empty();) {
+          const uint64_t chunkEnd = std::min(run.first + run.count, (first / chunkSectors_ + 1) * chunkSectors_);
+          const std::vector<SectorRun> toRead = ToRead(first, chunkEnd - first, laterPass);
+          ReadChunk chunk;
+          if (!toRead.empty() && Read(first, chunkEnd - first, toRead, chunk) == 0)
+            coding.push_back(std::async(std::launch::async, Code, std::move(chunk), sectorSize_));
+          first = chunkEnd;
+          // Written in order: the oldest chunk once the workers are all busy.
+          while (!coding.empty() && failure_.empty() &&
+                 (coding.size() > threads_ ||
+                  coding.front().wait_for(std::chrono::seconds(0)) == std::future_status::ready)) {
+            CodedChunk coded = coding.front().get();
+            coding.pop_front();
+            if (Write(coded) == 0 && !progress(Progress())) stop = true;
+          }
         }
       }
     }
@@ -195,6 +201,17 @@ class Backup {
     if (ec) return Fail("cannot resume: " + image_.string() + " cannot be cut back");
     map_ = rebuilt;
     return 0;
+  }
+
+  // The sectors of [first, first + count) not tried yet that belong to the pass: those named
+  // `later` in the second pass, all others in the first.
+  std::vector<SectorRun> ToRead(uint64_t first, uint64_t count, bool laterPass) const {
+    std::vector<SectorRun> runs;
+    for (const SectorRun& r : map_.RunsWithin(first, count, SectorState::kNotTried))
+      for (const SectorRun& part :
+           later_.RunsWithin(r.first, r.count, laterPass ? SectorState::kBad : SectorState::kNotTried))
+        runs.push_back({part.first, part.count, SectorState::kNotTried});
+    return runs;
   }
 
   // Reads the runs `toRead` of the chunk at `first`. 0, or -1 with the failure set.
@@ -336,6 +353,7 @@ class Backup {
   BackupOptions options_;
   BackupMap map_;
   std::vector<SectorRun> wanted_;
+  BackupMap later_;  // bad: read in the second pass
   uint32_t transferSectors_ = 1;
   uint32_t chunkSectors_ = 1;
   unsigned threads_ = 1;

@@ -8,7 +8,10 @@
 // A transfer that fails with a medium error is read again sector by sector, each sector tried
 // 1 + retries times; sectors that never read are marked bad in the map and no block covers them,
 // so that writing the image back leaves them as they are. Any other failure (no medium, a lost
-// drive) ends the run, resumable. Chunks are coded on worker threads while the next ones are
+// drive) ends the run, resumable. Sectors named `later` (the slow and bad places a surface scan
+// found) are read in a second pass, after every other sector: a failing disc gives up what still
+// reads before the drive spends its retries where it may not recover, and their blocks follow in
+// the image. Chunks are coded on worker threads while the next ones are
 // read; they are written in order on the calling thread.
 #pragma once
 
@@ -33,6 +36,7 @@ struct BackupOptions {
   bool resume = false;
   int retries = 2;
   std::vector<SectorRun> runs;  // first and count of each; empty: the whole disc
+  std::vector<SectorRun> later;  // first and count of each: read after all other sectors
   uint32_t transferBytes = kBackupTransferBytes;
   unsigned threads = 0;  // coding threads; 0: one per core
 };

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "image/image_file.h"
 #include "image/image_test_support.h"
 #include "operations/disc_backup.h"
 #include "operation_rig.h"
@@ -155,6 +156,37 @@ TEST(SurfaceScan, ABackupGoingOnFromTheMapReadsEveryReadableSector) {
          EXPECT_EQ(backup.goodSectors, 3995u);
          EXPECT_EQ(backup.badSectors, 5u);
        });
+}
+
+// Given the scan's slow, recovered and bad places, the backup reads them after every other
+// sector, their blocks last in the image; stopped after every chunk and resumed, it writes the
+// very bytes of an uninterrupted run.
+TEST(SurfaceScan, ABackupReadsTheSlowAndBadPlacesLast) {
+  const fs::path dir = TempDir("surface-later");
+  const auto backup = [&](const fs::path& image, bool stopEachChunk) {
+    fs::remove(image);
+    fs::remove(BackupMapPath(image));
+    Scan("dvdram", 4000, ":slow=1024+64+150:weak=700+3+1:bad=300+5", {}, {}, {}, [&](OperationRig& rig) {
+      BackupOptions options;
+      options.later = {{300, 5}, {700, 3}, {1024, 64}};
+      BackupResult result;
+      for (int runs = 0; runs < 10 && result.end != BackupEnd::kCompleted; ++runs, options.resume = true)
+        result = RunDiscBackup(rig.Device(), rig.Record().Address(), 2048, 4000, image, options,
+                               [&](const BackupProgress&) { return !stopEachChunk; });
+      EXPECT_EQ(result.end, BackupEnd::kCompleted) << result.failure;
+      EXPECT_EQ(result.badSectors, 5u);
+    });
+    std::ifstream in(image, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string whole = backup(dir / "whole.ovi", false);
+  EXPECT_EQ(backup(dir / "stopped.ovi", true), whole);
+  ImageFile walk;
+  ASSERT_GE(walk.ListBlocks(dir / "whole.ovi"), 0);
+  std::string blocks;
+  for (const ImageBlock& b : walk.Blocks())
+    blocks += std::to_string(b.header.firstSector) + "+" + std::to_string(b.header.sectorCount) + " ";
+  EXPECT_EQ(blocks, "0+300 305+395 703+321 1088+960 2048+1952 700+3 1024+64 ");
 }
 
 }  // namespace

@@ -24,6 +24,7 @@ struct BackupCommandOptions {
   bool resume = false;
   int retries = 2;
   std::vector<std::string> sectors;
+  std::string surfaceMap;
   bool json = false;
 };
 
@@ -36,6 +37,28 @@ const DriveRecord& OpenForReading(CliSession& session, const std::string& drive)
     throw CliError("cannot open " + drive + " for reading");
   if (record.BlockLength() == 0 || record.BlockCount() == 0) throw CliError(drive + " has no readable disc");
   return record;
+}
+
+// The places a surface scan of this disc found slow, read only after a retry, or bad: the backup
+// reads them after every other sector.
+std::vector<SectorRun> ReadLater(const std::string& path, const DriveRecord& record) {
+  constexpr std::streamoff kLargestMap = 64 << 20;  // a few lines per run; far larger is not a map
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in || in.tellg() > kLargestMap) throw CliError("--surface-map " + path + ": cannot read the map");
+  in.seekg(0);
+  std::stringstream text;
+  text << in.rdbuf();
+  BackupMap map;
+  std::string why;
+  if (BackupMap::Parse(text.str(), map, why) != 0) throw CliError("--surface-map " + path + ": " + why);
+  if (map.SectorCount() != record.BlockCount() || map.SectorSize() != record.BlockLength())
+    throw CliError("--surface-map " + path + " is the map of another disc (" + std::to_string(map.SectorCount()) +
+                   " sectors of " + std::to_string(map.SectorSize()) + " bytes)");
+  std::vector<SectorRun> later;
+  for (const SectorRun& r : map.Runs())
+    if (r.state == SectorState::kSlow || r.state == SectorState::kRecovered || r.state == SectorState::kBad)
+      later.push_back(r);
+  return later;
 }
 
 SectorRun ParseRun(const std::string& text) {
@@ -124,6 +147,7 @@ void RunBackupCommand(CliSession& session, const BackupCommandOptions& o) {
     options.resume = true;
   }
   const DriveRecord& record = OpenForReading(session, o.drive);
+  if (!o.surfaceMap.empty()) options.later = ReadLater(o.surfaceMap, record);
   DeviceHandle& device = session.Drives().Device();
   BackupResult result;
   {
@@ -203,6 +227,10 @@ void AddBackupCommands(CLI::App& app, CliSession& session) {
       ->check(CLI::Range(0, 100));
   backup->add_option("--sectors", o->sectors, "Only these sectors: FIRST:COUNT (may be repeated)")
       ->type_name("FIRST:COUNT");
+  backup->add_option("--surface-map", o->surfaceMap,
+                     "The map of a surface scan of this disc: its slow and bad places are read last "
+                     "(give it again with --resume to keep that order)")
+      ->type_name("MAP");
   backup->add_flag("--json", o->json, "The result as JSON");
   backup->callback([o, &session] { RunBackupCommand(session, *o); });
 

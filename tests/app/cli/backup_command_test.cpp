@@ -49,8 +49,15 @@ TEST_F(BackupCommandTest, RoundTripReportsBadRunsAndComparesExactly) {
     std::vector<std::pair<uint64_t, uint64_t>> bad;
   };
   // A weak sector fails its long transfer, then its first reads alone: 3 failing tries are
-  // recovered by the default 2 retries, 4 are not.
+  // recovered by the default 2 retries, 4 are not. A scan's map puts the blocks of its slow, bad
+  // and recovered places last in the image, which the write and compare take all the same.
+  const std::string scan = (dir_ / "scan.map").string();
+  const std::string scanText =
+      "sectors 1000 size 2048\n0 300 done\n300 5 bad\n305 395 done\n700 3 recovered\n703 97 done\n800 50 slow\n"
+      "850 150 done\n";
+  WriteWholeFile(scan, Bytes(scanText.begin(), scanText.end()));
   const Case cases[] = {
+      {"slow and bad places read last", ":bad=300+5:weak=700+3+3", {"--surface-map", scan}, 1, {{300, 5}}},
       {"clean", "", {}, 0, {}},
       {"bad and recovered weak", ":bad=300+5:weak=700+3+3", {}, 1, {{300, 5}}},
       {"weak beyond the retries", ":weak=700+3+4:bad=999+1", {}, 1, {{700, 3}, {999, 1}}},
@@ -129,6 +136,8 @@ TEST_F(BackupCommandTest, RefusesFilesItMustNotWrite) {
       {"resumed without a map", "disc.img", "new.ovi", false, false, {"--resume"},
        "new.ovi.map to resume from"},
       {"a folder", "disc.img", ".", false, false, {}, "is a folder; the backup needs a file of its own"},
+      {"an unreadable surface map", "disc.img", "new.ovi", false, false, {"--surface-map", "no.map"},
+       "--surface-map no.map: cannot read the map"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
