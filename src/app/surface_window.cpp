@@ -7,6 +7,7 @@
 
 #include "app/version.h"
 #include "device/inquiry_view.h"
+#include "device/scsi_commands.h"
 #include "image/file_replacement.h"
 #include "image/file_system.h"
 #include "operations/backup_run_texts.h"
@@ -164,7 +165,8 @@ int SurfaceWindow::Run(HWND owner) {
     Box(owner, kDriveNotReady, kBoxOk | kBoxIconError);
     return -1;
   }
-  singleSpeed_ = SingleSpeedOf(InquiryView(record_.unit).DeviceType(), record_.BlockCount());
+  singleSpeed_ = SingleSpeedOf(InquiryView(record_.unit).DeviceType(), CurrentProfile(device, record_.Address()),
+                               record_.BlockCount());
   shown_.map = BackupMap(record_.BlockLength(), record_.BlockCount());
 
   static const HBRUSH background = CreateSolidBrush(theme::kWindow);

@@ -10,6 +10,16 @@ namespace orv {
 // The single speed of a medium, bytes per second: what "1x" means for its drives.
 inline constexpr uint64_t kDvdSingleSpeed = 1385000;
 inline constexpr uint64_t kCdSingleSpeed = 153600;
+inline constexpr uint64_t kBdSingleSpeed = 4495500;
+
+// The single speed of the medium of MMC profile `profile` (GET CONFIGURATION's current profile):
+// CD, DVD and BD profiles have one; 0 for any other profile, and for 0 (no profile known).
+inline uint64_t SingleSpeedOfProfile(uint16_t profile) {
+  if (profile >= 0x08 && profile <= 0x0A) return kCdSingleSpeed;   // CD-ROM, CD-R, CD-RW
+  if (profile >= 0x10 && profile <= 0x2B) return kDvdSingleSpeed;  // DVD-ROM ... DVD+R DL, DVD-RAM
+  if (profile >= 0x40 && profile <= 0x43) return kBdSingleSpeed;   // BD-ROM, BD-R, BD-RE
+  return 0;
+}
 
 // The rates of the transfers read in sectors [first, first + count); both 0 when none read.
 struct SpeedPoint {

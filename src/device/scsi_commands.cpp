@@ -247,6 +247,14 @@ int GetConfiguration(DeviceHandle& device, UnitAddress unit, uint8_t requestedTy
   return rc;
 }
 
+uint16_t CurrentProfile(DeviceHandle& device, UnitAddress unit) {
+  uint8_t header[8] = {};
+  uint32_t moved = 0;
+  // Requested type 1 with starting feature 0: the header and the profile list only.
+  if (GetConfiguration(device, unit, 1, 0, sizeof header, header, &moved) < 0 || moved < sizeof header) return 0;
+  return GetBe16(header + 6);
+}
+
 int ReadDvdStructure(DeviceHandle& device, UnitAddress unit, uint32_t address,
                      uint8_t formatCode, uint8_t layerNumber, uint32_t allocationLength, uint8_t* out) {
   if (allocationLength > 0xFFFF) return -1;

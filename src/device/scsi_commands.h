@@ -45,6 +45,9 @@ int Verify10(DeviceHandle& device, UnitAddress unit, uint64_t lba, uint32_t bloc
 // length its header claims.
 int GetConfiguration(DeviceHandle& device, UnitAddress unit, uint8_t requestedType, uint16_t startingFeature,
                      uint32_t allocationLength, uint8_t* out, uint32_t* moved = nullptr);
+// The current profile of GET CONFIGURATION's feature header (the medium in the drive); 0 when
+// the drive gives none.
+uint16_t CurrentProfile(DeviceHandle& device, UnitAddress unit);
 int ReadDvdStructure(DeviceHandle& device, UnitAddress unit, uint32_t address, uint8_t formatCode,
                      uint8_t layerNumber, uint32_t allocationLength, uint8_t* out);
 // Standard INQUIRY of 40 bytes into `unit`: the address, claimed 0, a fresh copy of the data.

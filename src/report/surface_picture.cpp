@@ -144,8 +144,9 @@ void DrawHeading(SvgWriter& svg, const DiscPicture& p, const char* what, double 
 
 }  // namespace
 
-uint64_t SingleSpeedOf(uint8_t deviceType, uint64_t blockCount) {
+uint64_t SingleSpeedOf(uint8_t deviceType, uint16_t currentProfile, uint64_t blockCount) {
   if (deviceType != 5) return 0;
+  if (currentProfile != 0) return SingleSpeedOfProfile(currentProfile);
   return blockCount > kLargestCdSectors ? kDvdSingleSpeed : kCdSingleSpeed;
 }
 

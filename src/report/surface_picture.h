@@ -32,10 +32,10 @@ struct DiscPicture {
   uint64_t singleSpeed = 0;
 };
 
-// The single speed of a medium of `blockCount` blocks in a drive of SCSI peripheral type
-// `deviceType`: a CD/DVD drive's disc bigger than any CD (over 80 minutes of 2048-byte sectors)
-// is a DVD; a disk has none.
-uint64_t SingleSpeedOf(uint8_t deviceType, uint64_t blockCount);
+// The single speed of the medium in a drive of SCSI peripheral type `deviceType`: the one of its
+// current profile, and for a CD/DVD drive that names none, a guess from its `blockCount` blocks
+// (a disc bigger than any CD, over 80 minutes of 2048-byte sectors, is a DVD); a disk has none.
+uint64_t SingleSpeedOf(uint8_t deviceType, uint16_t currentProfile, uint64_t blockCount);
 
 // The grid and the legend of `picture.runs`, with the curve beside them.
 std::string SurfaceSvg(const DiscPicture& picture);

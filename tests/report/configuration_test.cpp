@@ -6,12 +6,32 @@
 #include <string>
 #include <vector>
 
+#include "report/surface_picture.h"
 #include "report_test_util.h"
 
 namespace orv {
 namespace {
 
 // The sections of each answer; the expected texts are in golden/configuration.txt.
+// The "x" scale of the speed pictures: the current profile's medium decides; only a CD/DVD
+// drive naming no profile falls back on the disc's size (360,000 sectors fit a CD, 2,295,104 do
+// not).
+TEST(SingleSpeedOf, TheCurrentProfileDecides) {
+  struct Row {
+    const char* name;
+    uint8_t deviceType;
+    uint16_t profile;
+    uint64_t blocks;
+    uint64_t bytesPerSecond;
+  } rows[] = {
+      {"CD-R", 5, 0x0009, 2295104, 153600},   {"DVD-RAM", 5, 0x0012, 1000, 1385000},
+      {"DVD+R DL", 5, 0x002B, 1000, 1385000}, {"BD-RE", 5, 0x0043, 1000, 4495500},
+      {"HD DVD-ROM", 5, 0x0050, 1000, 0},     {"no profile, small", 5, 0, 360000, 153600},
+      {"no profile, large", 5, 0, 2295104, 1385000}, {"disk", 0, 0x0012, 2295104, 0},
+  };
+  for (const Row& r : rows) EXPECT_EQ(SingleSpeedOf(r.deviceType, r.profile, r.blocks), r.bytesPerSecond) << r.name;
+}
+
 TEST(AddConfigurationAnswer, HeadAndOneSectionPerFeature) {
   const std::vector<std::pair<const char*, std::vector<uint8_t>>> cases = {
       // Current profile DVD-RAM; a profile list of length 10 (its third descriptor is read whole

@@ -10,6 +10,7 @@
 #include "bench/benchmark_text.h"
 #include "bench/speed_curve.h"
 #include "device/inquiry_view.h"
+#include "device/scsi_commands.h"
 #include "report/surface_picture.h"
 #include "toolkit/format.h"
 
@@ -125,6 +126,7 @@ void RunCurveCommand(CliSession& session, const BenchOptions& options) {
                                 return true;
                               });
   }
+  const uint16_t profile = CurrentProfile(device, record.Address());
   device.Close();
   DiscPicture picture;
   picture.drive = ConsoleText(IdentificationText(record));
@@ -132,7 +134,7 @@ void RunCurveCommand(CliSession& session, const BenchOptions& options) {
   picture.sectorSize = record.BlockLength();
   picture.sectorCount = record.BlockCount();
   picture.curve = curve.points;
-  picture.singleSpeed = SingleSpeedOf(InquiryView(record.unit).DeviceType(), record.BlockCount());
+  picture.singleSpeed = SingleSpeedOf(InquiryView(record.unit).DeviceType(), profile, record.BlockCount());
   WritePicture(options.curve, SpeedCurveSvg(picture));
   if (options.json) {
     JsonValue out = JsonValue::Object();

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "device/inquiry_view.h"
+#include "device/scsi_commands.h"
 #include "image/file_replacement.h"
 #include "image/file_system.h"
 #include "operations/surface_scan.h"
@@ -74,14 +75,14 @@ JsonValue ScanJson(const std::string& drive, const SurfaceScan& scan) {
   return out;
 }
 
-DiscPicture PictureOf(const DriveRecord& record, const SurfaceScan& scan) {
+DiscPicture PictureOf(const DriveRecord& record, uint16_t profile, const SurfaceScan& scan) {
   DiscPicture picture;
   picture.drive = ConsoleText(IdentificationText(record));
   picture.date = PictureDate();
   picture.sectorSize = scan.map.SectorSize();
   picture.sectorCount = scan.map.SectorCount();
   picture.curve = scan.curve;
-  picture.singleSpeed = SingleSpeedOf(InquiryView(record.unit).DeviceType(), scan.map.SectorCount());
+  picture.singleSpeed = SingleSpeedOf(InquiryView(record.unit).DeviceType(), profile, scan.map.SectorCount());
   for (const SectorRun& r : scan.map.Runs())
     for (const ClassText& c : kClasses)
       if (c.state == r.state) picture.runs.push_back({r.first, r.count, c.kind});
@@ -99,6 +100,7 @@ void RunSurfaceCommand(CliSession& session, const SurfaceCommandOptions& o) {
     throw CliError("cannot open " + o.drive + " for reading");
   if (record.BlockLength() == 0 || record.BlockCount() == 0) throw CliError(o.drive + " has no readable disc");
 
+  const uint16_t profile = CurrentProfile(device, record.Address());
   SurfaceOptions options;
   options.slowMs = o.slowMs;
   SurfaceScan scan;
@@ -125,7 +127,7 @@ void RunSurfaceCommand(CliSession& session, const SurfaceCommandOptions& o) {
   const SurfaceCounts counts = scan.Counts();
   // No picture of a scan that read nothing (a map of another disc, a drive gone at once).
   if (!o.svg.empty() && counts.notTried < scan.map.SectorCount())
-    WritePicture(o.svg, SurfaceSvg(PictureOf(record, scan)));
+    WritePicture(o.svg, SurfaceSvg(PictureOf(record, profile, scan)));
   if (o.json) {
     session.PrintJson(ScanJson(o.drive, scan));
   } else {
