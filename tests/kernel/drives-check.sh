@@ -290,6 +290,20 @@ if has bench.disk; then
   expect_rc bench.dvd 0
   expect_rc bench.empty nonzero
 fi
+if has curve.dvd; then
+  # 40 points from the first sector on, every one read; the DVD's scale in multiples of 1x, the
+  # disk's in MB/s alone; each picture well-formed XML.
+  for role in dvd disk; do
+    expect_rc curve.$role 0
+    expect "curve.$role has 40 points, each with a rate" \
+      "$(out curve.$role | grep -o '"minBytesPerSecond": [1-9][0-9]*' | wc -l) $(out curve.$role | grep -o '"first": [0-9]*' | head -1)" \
+      '40 "first": 0'
+    expect "curve.$role.svg is well-formed XML" \
+      "$(/usr/bin/python3 -c 'import sys, xml.dom.minidom; xml.dom.minidom.parse(sys.argv[1]); print("ok")' "$r/curve.$role.svg" 2>&1)" ok
+  done
+  expect "the DVD's curve has a scale in multiples of 1x, the disk's none" \
+    "$(grep -c '>x</text>' "$r/curve.dvd.svg") $(grep -c '>x</text>' "$r/curve.disk.svg")" "1 0"
+fi
 
 # --- The whole-disc backup through the kernel.
 # runs_total: the sum of the counts of the "FIRST COUNT" lines in stdin.
@@ -340,6 +354,10 @@ if has backup.disk; then
   expect "surface.faulty finds the injected bad ranges" "$(out surface.faulty | sed -n '/^Bad sectors/,/^Scan/p' | sed '1d;$d')" "$bad"
   expect "the map of surface.faulty has the injected bad ranges" "$(awk '$3 == "bad" { print $1, $2 }' "$r/faulty.surface")" "$bad"
   expect "surface.faulty counts the bad sectors" "$(out surface.faulty | grep -o '[0-9]* bad, 0 not tried')" "$bad_total bad, 0 not tried"
+  expect_rc backup.later 1
+  expect "backup.later, given the scan's map, reports what backup.faulty did" "$(out backup.later)" "$(out backup.faulty)"
+  expect "backup.later holds every readable sector as the image has it" \
+    "$(host_compare hdd "$work/faulty.img" "$r/later.ovi")" "Equal: $((faulty_blocks - bad_total)) sectors compared."
 fi
 
 echo "kernel drives: $checks checks, $failures failed"

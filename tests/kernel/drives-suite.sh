@@ -103,6 +103,12 @@ if has_command bench; then
   run bench.disk $cli bench "$dev_disk" --yes
   run bench.dvd $cli bench "$dev_dvd" --yes
   run bench.empty $cli bench "$dev_empty" --yes
+  # The read-speed curve alone, sampled over the whole medium.
+  for role in dvd disk; do
+    eval "node=\$dev_$role"
+    run curve.$role $cli bench "$node" --curve /tmp/curve.$role.svg --points 40 --json
+    [ -f /tmp/curve.$role.svg ] && send curve.$role.svg /tmp/curve.$role.svg
+  done
 fi
 
 # The whole-disc backup: the hard disk (as the write-back left it) whole, then changed in three
@@ -141,4 +147,7 @@ if has_command backup; then
   # The emulated CPU can stall a read past the usual 100 ms; only the medium's errors are asked here.
   run surface.faulty $cli surface "$dev_faulty" --map /tmp/faulty.surface --slow 5000
   [ -f /tmp/faulty.surface ] && send faulty.surface /tmp/faulty.surface
+  # The backup given the scan's map reads the bad places last, and ends as the one above.
+  run backup.later $cli backup "$dev_faulty" /tmp/later.ovi --surface-map /tmp/faulty.surface
+  [ -f /tmp/later.ovi ] && send later.ovi /tmp/later.ovi
 fi
