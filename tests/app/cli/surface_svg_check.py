@@ -5,7 +5,7 @@
 
 Scans a small virtual disc, clean and with bad and weak sectors, with --svg and --json: the legend's
 counts are the JSON's, a cell is red exactly when a sector is bad, and the curve has one point per
-speed point read. The disc's own image is never written as the picture or the map.
+speed point read; the scan and the curve alone on every preset. The disc's own image is never written as the picture or the map.
 """
 import json
 import os
@@ -49,6 +49,24 @@ def main():
             read = sum(1 for p in scan["curve"] if p["maxBytesPerSecond"] > 0)
             if points != read:
                 failures.append(f"{name}: the curve draws {points} points of the {read} read")
+        # Every preset: the scan and the curve alone draw pictures, in multiples of 1x for the
+        # DVD drives (their current profile) and in MB/s alone for the disk; no disc, no picture.
+        for preset, scale in (("dvdram", True), ("dvdrom", True), ("hdd", False), ("nodisc", None)):
+            disc = os.path.join(work, preset + ".img")
+            with open(disc, "wb") as f:
+                f.truncate(4000 * 2048)
+            for command in (["surface", "E:", "--svg"], ["bench", "E:", "--points", "20", "--curve"]):
+                svg = os.path.join(work, f"{preset}-{command[0]}.svg")
+                drive = f"E={preset}" if scale is None else f"E={preset}:{disc}"
+                run = subprocess.run([cli, "--virtual-only", "--virtual", drive, *command, svg],
+                                     capture_output=True, cwd=work, timeout=120)
+                if scale is None:
+                    if run.returncode != 1 or b"has no readable disc" not in run.stderr or os.path.exists(svg):
+                        failures.append(f"{preset} {command[0]}: exit {run.returncode}, {run.stderr!r}")
+                    continue
+                texts = [t.text for t in ET.parse(svg).getroot().iter(SVG + "text")] if run.returncode == 0 else []
+                if run.returncode != 0 or ("x" in texts) != scale:
+                    failures.append(f"{preset} {command[0]}: exit {run.returncode}, 1x scale {'x' in texts}")
         # The disc's own image named as the picture or the map is refused, and left as it was.
         for option in ("--svg", "--map"):
             run = subprocess.run([cli, "--virtual-only", "--virtual", f"E=dvdram:{disc}", "surface", "E:", option,
