@@ -76,6 +76,16 @@ for bits in $bitness; do
   expect_rc "$w.write.disk" 0
   expect "$w: the disk after erase and write-back" "$(cat "$r/$w.disk.md5.after" 2> /dev/null)" "$before"
 
+  # The surface scan finds what the Linux build finds on the same disk; the curve has its 20
+  # points, every one read, drawn into well-formed XML.
+  expect_rc "$w.surface.disk" 0
+  expect "$w.surface.disk as the Linux build's" "$(text "$w.surface.disk.out")" "$(text linux.surface.disk.out)"
+  expect_rc "$w.curve.dvd" 0
+  expect "$w.curve.dvd has 20 points, each with a rate" \
+    "$(text "$w.curve.dvd.out" | grep -c '"minBytesPerSecond": [1-9]')" 20
+  expect "$w.curve.svg is well-formed XML" \
+    "$(/usr/bin/python3 -c 'import sys, xml.dom.minidom; xml.dom.minidom.parse(sys.argv[1]); print("ok")' "$r/$w.curve.svg" 2>&1)" ok
+
   # A read-only disc and an empty drive: the program's failure and a message, never a crash.
   for run in bench.empty erase.dvd write.dvd erase.empty; do
     expect_rc "$w.$run" 1

@@ -45,6 +45,8 @@ cli=$stage/orvane-cli
 run linux.scan "$cli" scan
 for role in dvd disk empty; do run "linux.info.$role" "$cli" info "${dev[$role]}"; done
 run linux.summary.disk "$cli" summary "${dev[disk]}"
+# The emulated CPU can stall a read past the usual 100 ms; only the medium's errors are asked.
+run linux.surface.disk "$cli" surface "${dev[disk]}" --slow 5000
 echo "$(device_md5 "${dev[disk]}")" > "$r/disk.md5.before"
 
 # --- Wine: one persistent wineserver per bitness, warmed up once, ended with -k (a server left
@@ -78,6 +80,9 @@ for bits in ${BITNESS:-64 32}; do
   echo "$(device_md5 "${dev[disk]}")" > "$r/$w.disk.md5.erased"
   run "$w.write.disk" "$loader" "$exe" write E: "Z:\\tmp\\$w.ovi" --yes
   echo "$(device_md5 "${dev[disk]}")" > "$r/$w.disk.md5.after"
+  # The surface scan and the speed curve through Wine's pass-through.
+  run "$w.surface.disk" "$loader" "$exe" surface E: --slow 5000
+  run "$w.curve.dvd" "$loader" "$exe" bench D: --curve "Z:\\tmp\\results\\$w.curve.svg" --points 20 --json
   # A read-only medium and an empty drive: the program's messages, nothing written.
   run "$w.erase.dvd" "$loader" "$exe" erase D: --backup "Z:\\tmp\\$w.dvd.ovi" --yes
   run "$w.write.dvd" "$loader" "$exe" write D: "Z:${stage//\//\\}\\raw.img" --yes
