@@ -1,28 +1,24 @@
-// Text put on the clipboard reads the same for a program that asks for UTF-16 as for one that
-// asks for the program's own code page.
+// Text put on the clipboard reads the same in UTF-16 as in the program's own code page.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "gui_driver.h"
 #include "toolkit/win32/clipboard.h"
 
 namespace orv {
 namespace {
 
-// The clipboard's text in one format: CF_TEXT as std::string, CF_UNICODETEXT as std::wstring.
-template <class Text>
-Text Read(UINT format) {
-  Text text;
+std::wstring ReadWide() {
+  std::wstring text;
   if (!OpenClipboard(nullptr)) return text;
-  if (HANDLE h = GetClipboardData(format)) {
-    text = static_cast<const typename Text::value_type*>(GlobalLock(h));
+  if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+    text = static_cast<const wchar_t*>(GlobalLock(h));
     GlobalUnlock(h);
   }
   CloseClipboard();
   return text;
 }
-std::wstring ReadWide() { return Read<std::wstring>(CF_UNICODETEXT); }
-std::string ReadNarrow() { return Read<std::string>(CF_TEXT); }
 
 HWND MessageWindow() {
   return CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
@@ -41,11 +37,11 @@ TEST(Clipboard, PutTextGivesTheSameTextInBothFormats) {
   const std::string rows = "ベンチマーク\tE:\r\nシーク時間  12.3ms\r\n";
   ASSERT_EQ(clipboard.PutText(rows.size(), rows.c_str()), 0);
   EXPECT_EQ(ReadWide(), L"ベンチマーク\tE:\r\nシーク時間  12.3ms\r\n");
-  EXPECT_EQ(ReadNarrow(), rows);
+  EXPECT_EQ(test::ClipboardText(), rows);
   // A shorter text replaces all of the earlier one, in both formats.
   ASSERT_EQ(clipboard.PutText(3, "abcdef"), 0);
   EXPECT_EQ(ReadWide(), L"abc");
-  EXPECT_EQ(ReadNarrow(), "abc");
+  EXPECT_EQ(test::ClipboardText(), "abc");
   DestroyWindow(owner);
 }
 
