@@ -1,14 +1,14 @@
-// Drives real windows the way a user would: finds a window by class on the user-interface
-// thread and presses its buttons with mouse messages. A test runs the user-interface code on
-// its own thread and the driver's steps on a helper thread.
+// Drives real windows as a user would: finds them by class on the user-interface thread, presses
+// their buttons with mouse messages. The test's user-interface code runs on its own thread, the
+// driver's steps on a helper thread.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -32,7 +32,6 @@ inline BOOL CALLBACK CollectByClass(HWND h, LPARAM p) {
   return TRUE;
 }
 
-// Dispatches what waits in the calling thread's queue.
 inline void Pump() {
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -41,9 +40,7 @@ inline void Pump() {
   }
 }
 
-// Polls until the condition holds or thirty seconds have passed. A window that opens at once
-// on a PC can take seconds elsewhere: the first file dialog of a 32-bit Wine under an emulated
-// processor took about five. The limit only matters when the condition never holds.
+// Thirty seconds: the first file dialog of a 32-bit Wine under an emulated processor took five.
 inline bool WaitFor(const std::function<bool()>& condition, int milliseconds = 30000) {
   const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
   while (GetTickCount64() < end) {
@@ -53,20 +50,36 @@ inline bool WaitFor(const std::function<bool()>& condition, int milliseconds = 3
   return condition();
 }
 
-// Waits for a visible top-level window of the class on the thread, other than those in `known`.
-inline HWND WaitForWindow(DWORD thread, const wchar_t* className, const std::vector<HWND>& known = {}) {
+inline std::vector<HWND> Children(HWND parent, const wchar_t* className) {
+  ClassQuery query{className, false, {}};
+  EnumChildWindows(parent, CollectByClass, reinterpret_cast<LPARAM>(&query));
+  return query.found;
+}
+
+// A visible top-level window of the class on the thread, not in `known`, that `accept` takes.
+inline HWND WaitForWindow(DWORD thread, const wchar_t* className, const std::vector<HWND>& known = {},
+                          int ms = 30000, const std::function<bool(HWND)>& accept = {}) {
   HWND found = nullptr;
-  WaitFor([&] {
-    ClassQuery query{className, true, {}};
-    EnumThreadWindows(thread, CollectByClass, reinterpret_cast<LPARAM>(&query));
-    for (HWND h : query.found)
-      if (std::find(known.begin(), known.end(), h) == known.end()) return (found = h) != nullptr;
-    return false;
-  });
+  WaitFor(
+      [&] {
+        ClassQuery query{className, true, {}};
+        EnumThreadWindows(thread, CollectByClass, reinterpret_cast<LPARAM>(&query));
+        for (HWND h : query.found)
+          if (std::find(known.begin(), known.end(), h) == known.end() && (!accept || accept(h)))
+            return (found = h) != nullptr;
+        return false;
+      },
+      ms);
   return found;
 }
 
-// A click in the middle of a control: press and release, as the mouse sends them.
+// A dialog box: with `progress` only the one holding a progress bar, without it only one without.
+inline HWND WaitForBox(DWORD thread, bool progress, const std::vector<HWND>& known = {}, int ms = 30000) {
+  return WaitForWindow(thread, L"dlgbox", known, ms,
+                       [&](HWND h) { return Children(h, L"msctls_progress32").empty() != progress; });
+}
+
+// A click in the middle of a control (or at x, y): press and release, as the mouse sends them.
 inline void Click(HWND control, int x = -1, int y = -1) {
   RECT r;
   GetClientRect(control, &r);
@@ -74,6 +87,14 @@ inline void Click(HWND control, int x = -1, int y = -1) {
   if (y < 0) y = r.bottom / 2;
   PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
   PostMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+// A click on a row of a grid list, then its handling.
+template <class List>
+void ClickRow(List& list, int row) {
+  const RECT r = list.RowRect(row);
+  Click(list.hwnd(), 40, (r.top + r.bottom) / 2);
+  Pump();
 }
 
 inline bool PressButton(HWND box, int id) {
@@ -84,16 +105,26 @@ inline bool PressButton(HWND box, int id) {
 }
 
 inline std::wstring WindowText(HWND h) {
-  wchar_t text[1024] = {};
-  GetWindowTextW(h, text, 1024);
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(h)) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(h, text.data(), static_cast<int>(text.size()))));
   return text;
 }
 
-// Child windows of a class, in order.
-inline std::vector<HWND> Children(HWND parent, const wchar_t* className) {
-  ClassQuery query{className, false, {}};
-  EnumChildWindows(parent, CollectByClass, reinterpret_cast<LPARAM>(&query));
-  return query.found;
+inline std::string ClipboardText() {
+  std::string text;
+  if (!OpenClipboard(nullptr)) return text;
+  if (HANDLE h = GetClipboardData(CF_TEXT)) {
+    text = static_cast<const char*>(GlobalLock(h));
+    GlobalUnlock(h);
+  }
+  CloseClipboard();
+  return text;
+}
+
+inline void ClearClipboard() {
+  if (!OpenClipboard(nullptr)) return;
+  EmptyClipboard();
+  CloseClipboard();
 }
 
 inline BOOL CALLBACK CloseVisible(HWND h, LPARAM) {
@@ -104,11 +135,9 @@ inline BOOL CALLBACK CloseVisible(HWND h, LPARAM) {
   return TRUE;
 }
 
-// Runs `steps` on a helper thread while the calling (user-interface) thread runs `ui`; returns
-// what `ui` returned. The helper gets the user-interface thread's id. Steps that fail (a window
-// that never appeared, so nobody presses its button) would leave `ui` waiting in a modal loop
-// for ever: the helper then closes the thread's windows until `ui` returns, and the test fails
-// instead of hanging.
+// Runs `steps` on a helper thread (given the user-interface thread's id) while this thread runs
+// `ui`; returns what `ui` returned. When a step failed, the helper closes the thread's windows
+// until `ui` returns, so a modal loop nobody answers fails the test instead of hanging it.
 template <class Ui>
 auto WithDriver(std::function<void(DWORD uiThread)> steps, Ui ui) {
   const DWORD uiThread = GetCurrentThreadId();
@@ -127,27 +156,7 @@ auto WithDriver(std::function<void(DWORD uiThread)> steps, Ui ui) {
   return result;
 }
 
-// A visible dialog box of the thread that is not in `known`; with `progress`, only one that holds
-// a progress bar (the progress box), without it only one that does not.
-inline HWND WaitForBox(DWORD thread, bool progress, const std::vector<HWND>& known = {}, int ms = 30000) {
-  HWND found = nullptr;
-  WaitFor(
-      [&] {
-        ClassQuery query{L"dlgbox", true, {}};
-        EnumThreadWindows(thread, CollectByClass, reinterpret_cast<LPARAM>(&query));
-        for (HWND h : query.found) {
-          if (std::find(known.begin(), known.end(), h) != known.end()) continue;
-          if (Children(h, L"msctls_progress32").empty() == progress) continue;
-          found = h;
-          return true;
-        }
-        return false;
-      },
-      ms);
-  return found;
-}
-
-// A file dialog: the path typed into its file name field, then OK; a picture of it first when
+// A file dialog: `file` typed into its name field, then OK; a picture of it first when
 // `screenshot` names one.
 inline bool ChooseInFileDialog(DWORD thread, const std::filesystem::path& file, std::wstring& title,
                                const char* screenshot = nullptr) {
@@ -155,19 +164,26 @@ inline bool ChooseInFileDialog(DWORD thread, const std::filesystem::path& file, 
   if (!dialog) return false;
   title = WindowText(dialog);
   Sleep(300);  // painted
-  if (screenshot) SaveScreenshotAround(ScreenshotFolder() / screenshot, dialog);
-  // edt1 in the dialog of the old style, cmb13 (a combo box with an edit field) in the other.
-  HWND name = GetDlgItem(dialog, 0x480);
-  if (!name) name = GetDlgItem(dialog, 0x47C);
+  if (screenshot) SaveScreenshot(ScreenshotFolder() / screenshot, AroundWindows(dialog, nullptr));
+  // edt1 in the dialog of the old style, cmb13 (an editable combo box) in the other; the dialog
+  // window exists before its controls do.
+  HWND name = nullptr;
+  WaitFor([&] { return (name = GetDlgItem(dialog, 0x480)) || (name = GetDlgItem(dialog, 0x47C)); });
   if (!name) return false;
-  // The dialog refuses '/' in a file name: the build directory is a POSIX path under Wine, so the
-  // name is typed as the system's full path (drive letter and backslashes), as a user would.
+  // The dialog refuses '/': the build directory is a POSIX path under Wine, so the name is typed
+  // as the system's full path, as a user would.
   wchar_t full[MAX_PATH];
   const DWORD length = GetFullPathNameW(file.wstring().c_str(), MAX_PATH, full, nullptr);
   if (length == 0 || length >= MAX_PATH) return false;
   SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(full));
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
   return WaitFor([&] { return !IsWindow(dialog); });
+}
+
+// A picture of `box` over its owner, once it has painted.
+inline void Snap(const char* name, HWND owner, HWND box) {
+  Sleep(300);
+  SaveScreenshot(ScreenshotFolder() / name, AroundWindows(owner, box));
 }
 
 }  // namespace orv::test

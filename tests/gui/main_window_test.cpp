@@ -1,28 +1,211 @@
-// The main window over virtual drives, driven as a user drives it: rows clicked, buttons
-// pressed, the close box answered.
+// The main window over virtual drives (rows clicked, buttons pressed, the close box answered), its
+// drive information window (the sections against what `orvane-cli info` prints, its layout and
+// fonts, the gathering cancelled, OK and the close box) and the benchmark's report window.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+// after windows.h, which it needs
+#include <commctrl.h>
+
+#include <algorithm>
 #include <array>
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "app/app_shell.h"
+#include "app/cli/cli_run.h"
 #include "app/drive_summary.h"
 #include "app/main_window.h"
+#include "bench/benchmark_run.h"
+#include "bench/benchmark_text.h"
+#include "bench/win32/benchmark_report_window.h"
 #include "device/drive_list.h"
+#include "device/ports/closed_port.h"
+#include "device/ports/virtual_port.h"
 #include "gui_driver.h"
+#include "report/win32/report_layout.h"
+#include "report/win32/report_window.h"
 #include "toolkit/win32/dlgbox.h"
+#include "toolkit/win32/theme.h"
 #include "toolkit/win32/wide.h"
+#include "vdrive/drive_config.h"
 
 namespace orv {
 namespace {
 
+using test::ClipboardText;
 using test::Click;
-using test::Pump;
 using test::PressButton;
+using test::Pump;
+using test::WaitFor;
 using test::WaitForWindow;
 using test::WindowText;
 using test::WithDriver;
 
 constexpr char kDrives[] = "E=dvdram,F=dvdrom,G=hdd,H=nodisc";
+struct Preset {
+  int row;
+  const char* drive;  // as the console names it
+  const char* virtualDrive;
+};
+constexpr Preset kPresets[] = {{0, "E:", "E=dvdram"}, {1, "F:", "F=dvdrom"}, {2, "G:", "G=hdd"}, {3, "H:", "H=nodisc"}};
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int count = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(count), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), count, nullptr, nullptr);
+  return out;
+}
+
+// The console's line ends: LF.
+std::string Lines(std::string text) {
+  std::erase(text, '\r');
+  if (!text.empty() && text.back() != '\n') text += '\n';
+  return text;
+}
+
+// What the console prints for `info DRIVE OPTIONS...` on the preset (UTF-8, LF).
+std::string Console(const Preset& preset, std::vector<std::string> options) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "orvane-report-window-test";
+  std::filesystem::create_directories(dir);
+  std::vector<std::string> args = {"--virtual-only", "--virtual", preset.virtualDrive, "info", preset.drive};
+  args.insert(args.end(), options.begin(), options.end());
+  const test::CliOutcome run = test::RunCliIn(dir, args);
+  EXPECT_EQ(run.code, 0) << preset.drive << ": " << run.err;
+  return run.out;
+}
+
+// Runs code on the user-interface thread from the driver's: a thread message that the
+// application's filters see in whichever loop that thread runs.
+constexpr UINT kUiCall = WM_APP + 0x5A;
+struct UiCall {
+  std::function<void()> work;
+  HANDLE done;
+};
+
+int RunUiCall(MSG& msg, void*) {
+  if (msg.hwnd != nullptr || msg.message != kUiCall) return 0;
+  auto* call = reinterpret_cast<UiCall*>(msg.lParam);
+  call->work();
+  SetEvent(call->done);
+  return 2;
+}
+
+void OnUi(DWORD uiThread, std::function<void()> work) {
+  UiCall call{std::move(work), CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  const bool posted = PostThreadMessageW(uiThread, kUiCall, 0, reinterpret_cast<LPARAM>(&call)) != FALSE;
+  if (!posted || WaitForSingleObject(call.done, 60000) != WAIT_OBJECT_0) {
+    ADD_FAILURE() << "the user-interface thread did not run the call";
+    std::abort();
+  }
+  CloseHandle(call.done);
+}
+
+void PumpFiltered() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (Application::Current() && Application::Current()->Filtered(msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+// Runs `start` on this (the user-interface) thread, then pumps until `steps` have returned.
+void DriveUi(const std::function<void()>& start, const std::function<void(DWORD uiThread)>& steps) {
+  std::atomic<bool> done{false};
+  test::WithDriver(
+      [&](DWORD ui) {
+        steps(ui);
+        done = true;
+      },
+      [&] {
+        start();
+        while (!done) {
+          PumpFiltered();
+          MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        }
+        return 0;
+      });
+  PumpFiltered();
+}
+
+// The toolkit's object behind a window handle.
+template <class W>
+W* ObjectOf(HWND h) {
+  return dynamic_cast<W*>(static_cast<Window*>(GetPropW(h, L"orv.window")));
+}
+
+// The report window once the worker has ended, the box has gone and the list holds `rows` rows
+// (any number when negative).
+HWND WaitForReport(DWORD ui, int rows = -1) {
+  HWND h = WaitForWindow(ui, kReportWindowClass);
+  ReportWindow* report = h ? ObjectOf<ReportWindow>(h) : nullptr;
+  if (!report) return nullptr;
+  const bool filled = WaitFor([&] {
+    int count = 0;
+    OnUi(ui, [&] { count = IsWindow(h) ? report->sections().RowCount() : -1; });
+    return (rows < 0 ? count > 0 : count == rows) && IsWindowEnabled(h) && FindWindowW(L"dlgbox", nullptr) == nullptr;
+  });
+  return filled ? h : nullptr;
+}
+
+// OK or the close box; then the window is gone.
+void EndReport(HWND h, bool closeBox = false) {
+  ASSERT_NE(h, nullptr);
+  if (closeBox)
+    PostMessageW(h, WM_SYSCOMMAND, SC_CLOSE, 0);
+  else
+    test::PressButton(h, ReportWindow::kIdOk);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(h); }));
+}
+
+// Every window the calling thread creates while this lives, by class.
+class CreatedWindows {
+ public:
+  CreatedWindows() {
+    current_ = this;
+    hook_ = SetWindowsHookExW(WH_CBT, &Hook, nullptr, GetCurrentThreadId());
+  }
+  ~CreatedWindows() {
+    UnhookWindowsHookEx(hook_);
+    current_ = nullptr;
+  }
+  int Count(const wchar_t* className) const {
+    return static_cast<int>(std::count(names_.begin(), names_.end(), std::wstring(className)));
+  }
+
+ private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND && current_) {
+      wchar_t name[64] = {};
+      GetClassNameW(reinterpret_cast<HWND>(wParam), name, 64);
+      current_->names_.push_back(name);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+  static inline CreatedWindows* current_ = nullptr;
+  HHOOK hook_ = nullptr;
+  std::vector<std::wstring> names_;
+};
+
+RECT ChildRect(HWND child) {
+  RECT r;
+  GetWindowRect(child, &r);
+  MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+std::string Describe(const RECT& r) {
+  return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + ")-(" + std::to_string(r.right) + "," +
+         std::to_string(r.bottom) + ")";
+}
 
 class MainWindowTest : public testing::Test {
  protected:
@@ -30,25 +213,37 @@ class MainWindowTest : public testing::Test {
     app = std::make_unique<OrvaneApp>();
     app->virtualDrives = kDrives;
     ASSERT_EQ(app->Initialise(GetModuleHandleW(nullptr)), 0);
+    app->AddFilterFront(RunUiCall, nullptr);
     window = app->mainWindow.get();
-    Pump();
+    PumpFiltered();
   }
   void TearDown() override {
     if (window && window->hwnd()) window->Destroy();
-    Pump();
+    PumpFiltered();
     app.reset();
   }
-  GridList& list() { return window->list(); }
-  void ClickRow(int row) {
-    const RECT r = list().RowRect(row);
-    Click(list().hwnd(), 40, (r.top + r.bottom) / 2);
-    Pump();
+
+  // Puts the drives in the main window's list in place of the preset ones.
+  void UseDrives(const std::vector<std::pair<char, std::shared_ptr<VirtualDrive>>>& drives) {
+    auto port = std::make_unique<VirtualPort>(MakeClosedPort(MakeOsPort()));
+    for (const auto& [letter, drive] : drives) port->AddDrive(letter, drive);
+    app->driveList = std::make_unique<DriveList>(std::move(port));
+    window->DriveSearch();
+    PumpFiltered();
   }
+  void ChooseRow(int row) {
+    test::ClickRow(window->list(), row);
+    ASSERT_EQ(window->list().selectedRow(), row);
+    ASSERT_TRUE(IsWindowEnabled(window->button(1).hwnd()));
+  }
+  GridList& list() { return window->list(); }
   std::array<bool, 5> Enabled() {
     std::array<bool, 5> on{};
     for (int i = 0; i < 5; ++i) on[static_cast<size_t>(i)] = window->button(i).IsEnabled() == 1;
     return on;
   }
+  // "ドライブ情報"; the command runs once the click is pumped.
+  void PressDriveInformation() { Click(window->button(1).hwnd()); }
 
   std::unique_ptr<OrvaneApp> app;
   MainWindow* window = nullptr;
@@ -68,12 +263,11 @@ TEST_F(MainWindowTest, StartUpListsEveryVirtualDriveWithItsCells) {
       EXPECT_EQ(list().CellAttributeB(row, c), c == 0 ? 0x01u : 0x41u) << row << "," << c;
     }
   }
-  // Column widths in list-font characters: 7, 31, 23, 4, 8.
   const int unit = list().ColumnWidth(0) / 7;
   EXPECT_GT(unit, 0);
   const int chars[5] = {7, 31, 23, 4, 8};
   for (int c = 0; c < 5; ++c) EXPECT_EQ(list().ColumnWidth(c), chars[c] * unit) << c;
-  // Nothing is chosen after the scan: only the drive search can be pressed.
+  // Nothing chosen after the scan: only the drive search can be pressed.
   EXPECT_EQ(list().selectedRow(), -1);
   EXPECT_EQ(Enabled(), (std::array<bool, 5>{true, false, false, false, false}));
   EXPECT_TRUE(IsWindowEnabled(window->hwnd()));
@@ -87,24 +281,22 @@ TEST_F(MainWindowTest, ChoosingARowShowsItsSummaryAndTheCommandsItAllows) {
       {0, {true, true, true, true, true}},     // removable with a disc: everything
       {2, {true, true, false, false, true}},   // fixed disk: information and benchmark
       {3, {true, true, false, false, false}},  // no disc: information only
-      {1, {true, true, true, true, true}},
   };
   for (const auto& c : cases) {
-    ClickRow(c.row);
-    EXPECT_EQ(list().selectedRow(), c.row);
+    ChooseRow(c.row);
     EXPECT_EQ(Enabled(), c.enabled) << "row " << c.row;
     const DriveRecord& record = app->driveList->Records()[static_cast<size_t>(c.row)];
     EXPECT_EQ(window->pane().Text(), DriveSummary(app->driveList->Device(), record)) << "row " << c.row;
   }
   // The pane shows the text as the user reads it, Japanese included.
-  ClickRow(0);
+  ChooseRow(0);
   const std::wstring shown = WindowText(window->pane().hwnd());
   EXPECT_EQ(shown.substr(0, shown.find(L"\r\n")), L"E: ORVANE   VIRTUAL DVD-RAM  1.01");
   EXPECT_NE(shown.find(L"容量 2,295,104×2,048 = 4,700,372,992バイト (   4.7G)"), std::wstring::npos) << Narrow(shown);
 }
 
 TEST_F(MainWindowTest, RemovingTheChoiceDisablesTheDriveCommandsAndKeepsThePane) {
-  ClickRow(0);
+  ChooseRow(0);
   const std::string summary = window->pane().Text();
   ASSERT_FALSE(summary.empty());
   const RECT below = list().RowRect(list().RowCount());
@@ -119,8 +311,7 @@ TEST_F(MainWindowTest, RemovingTheChoiceDisablesTheDriveCommandsAndKeepsThePane)
 }
 
 TEST_F(MainWindowTest, DriveSearchRescansAndClearsTheChoice) {
-  ClickRow(2);
-  ASSERT_EQ(list().selectedRow(), 2);
+  ChooseRow(2);
   Click(window->button(0).hwnd());
   Pump();
   EXPECT_EQ(list().RowCount(), 4);
@@ -130,43 +321,10 @@ TEST_F(MainWindowTest, DriveSearchRescansAndClearsTheChoice) {
   EXPECT_TRUE(IsWindowEnabled(window->hwnd()));  // the scan box gave the window back
 }
 
-TEST_F(MainWindowTest, CloseAsksFirstNoKeepsRunningYesEndsTheLoop) {
-  std::wstring caption;
-  bool aliveAfterNo = false;
-  const int code = WithDriver(
-      [&](DWORD ui) {
-        PostMessageW(window->hwnd(), WM_CLOSE, 0, 0);
-        HWND question = WaitForWindow(ui, L"dlgbox");
-        ASSERT_NE(question, nullptr);
-        caption = WindowText(question);
-        PressButton(question, kIdNo);
-        test::WaitFor([&] { return !IsWindow(question); });
-        test::WaitFor([&] { return IsWindowEnabled(window->hwnd()) != FALSE; });
-        aliveAfterNo = IsWindow(window->hwnd()) && IsWindowVisible(window->hwnd());
-        // The menu's exit item asks the same question.
-        PostMessageW(window->hwnd(), WM_COMMAND, MAKEWPARAM(kCmdExit, 0), 0);
-        question = WaitForWindow(ui, L"dlgbox");
-        ASSERT_NE(question, nullptr);
-        PressButton(question, kIdYes);
-      },
-      [&] { return app->Run(); });
-  EXPECT_EQ(caption, L"確認");
-  EXPECT_TRUE(aliveAfterNo);
-  EXPECT_EQ(code, 0);
-  EXPECT_EQ(window->hwnd(), nullptr);
-}
-
-// The window is measured once: wide enough for 80 pane characters, and the list, the pane and
-// the row of buttons lie inside its client area, one below the other without overlapping.
+// Wide enough for 80 pane characters; the list, the pane and the buttons one below the other.
 TEST_F(MainWindowTest, LayoutPlacesEveryPartInsideTheMeasuredClientArea) {
   RECT client;
   GetClientRect(window->hwnd(), &client);
-  auto at = [&](HWND child) {
-    RECT r;
-    GetWindowRect(child, &r);
-    MapWindowPoints(nullptr, window->hwnd(), reinterpret_cast<POINT*>(&r), 2);
-    return r;
-  };
   HDC dc = GetDC(window->hwnd());
   TEXTMETRICW tm{};
   HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(window->pane().hwnd(), WM_GETFONT, 0, 0)));
@@ -175,7 +333,7 @@ TEST_F(MainWindowTest, LayoutPlacesEveryPartInsideTheMeasuredClientArea) {
   ReleaseDC(window->hwnd(), dc);
   EXPECT_GE(client.right, 80 * tm.tmAveCharWidth + 32);
 
-  const RECT list = at(window->list().hwnd()), pane = at(window->pane().hwnd());
+  const RECT list = ChildRect(window->list().hwnd()), pane = ChildRect(window->pane().hwnd());
   EXPECT_EQ(list.bottom - list.top, 220);
   EXPECT_EQ(pane.bottom - pane.top, 140);
   EXPECT_LE(list.bottom, pane.top);
@@ -183,7 +341,7 @@ TEST_F(MainWindowTest, LayoutPlacesEveryPartInsideTheMeasuredClientArea) {
   EXPECT_EQ(pane.right, client.right - 2);
   int left = 0;
   for (int i = 0; i < 5; ++i) {
-    const RECT b = at(window->button(i).hwnd());
+    const RECT b = ChildRect(window->button(i).hwnd());
     EXPECT_LT(pane.bottom, b.top) << i;
     EXPECT_LT(left, b.left) << i;  // left to right, apart
     EXPECT_LE(b.right, client.right) << i;
@@ -197,36 +355,503 @@ TEST_F(MainWindowTest, TabLeavesTheListForTheFirstButtonThatCanBePressed) {
   SetFocus(list().hwnd());
   SendMessageW(list().hwnd(), WM_KEYDOWN, VK_TAB, 1);
   EXPECT_EQ(GetFocus(), window->button(0).hwnd());
-  ClickRow(2);  // fixed disk: information and benchmark
+  ChooseRow(2);  // fixed disk: information and benchmark
   SendMessageW(window->button(0).hwnd(), WM_KEYDOWN, VK_TAB, 1);
   EXPECT_EQ(GetFocus(), window->button(1).hwnd());
   SendMessageW(window->button(1).hwnd(), WM_KEYDOWN, VK_TAB, 1);
   EXPECT_EQ(GetFocus(), window->button(4).hwnd());  // the disabled two are passed over
 }
 
-TEST_F(MainWindowTest, AltHOpensTheHelpMenuAndItsAboutBox) {
-  std::wstring caption;
+// Alt+H, the about box; the close box asks first: No keeps the window, the exit item's Yes ends the loop.
+TEST_F(MainWindowTest, AboutBoxThenCloseAsksFirst) {
+  std::wstring aboutCaption, caption;
+  bool aliveAfterNo = false;
   const int code = WithDriver(
       [&](DWORD ui) {
-        // Alt+H as the keyboard sends it to the window with the focus.
+        // Alt+H as the keyboard sends it to the window with the focus; second item "Orvaneについて..."
         PostMessageW(list().hwnd(), WM_SYSKEYDOWN, 'H', 1 | (1 << 29));
         HWND popup = WaitForWindow(ui, L"#32768");
         ASSERT_NE(popup, nullptr);
-        // Second item: "Orvaneについて..."
         for (WPARAM key : {VK_DOWN, VK_DOWN, VK_RETURN}) PostMessageW(popup, WM_KEYDOWN, key, 1);
         HWND about = WaitForWindow(ui, L"dlgbox");
         ASSERT_NE(about, nullptr);
-        caption = WindowText(about);
+        aboutCaption = WindowText(about);
         PressButton(about, kIdOk);
         test::WaitFor([&] { return !IsWindow(about); });
-        PostThreadMessageW(ui, WM_QUIT, 7, 0);
+        PostMessageW(window->hwnd(), WM_CLOSE, 0, 0);
+        HWND question = WaitForWindow(ui, L"dlgbox");
+        ASSERT_NE(question, nullptr);
+        caption = WindowText(question);
+        PressButton(question, kIdNo);
+        test::WaitFor([&] { return !IsWindow(question); });
+        test::WaitFor([&] { return IsWindowEnabled(window->hwnd()) != FALSE; });
+        aliveAfterNo = IsWindow(window->hwnd()) && IsWindowVisible(window->hwnd());
+        PostMessageW(window->hwnd(), WM_COMMAND, MAKEWPARAM(kCmdExit, 0), 0);
+        question = WaitForWindow(ui, L"dlgbox");
+        ASSERT_NE(question, nullptr);
+        PressButton(question, kIdYes);
       },
       [&] { return app->Run(); });
-  EXPECT_EQ(caption, L"Orvane - DVD-RAM Utility について");
-  EXPECT_EQ(code, 7);
+  EXPECT_EQ(aboutCaption, L"Orvane - DVD-RAM Utility について");
+  EXPECT_EQ(caption, L"確認");
+  EXPECT_TRUE(aliveAfterNo);
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(window->hwnd(), nullptr);
   const std::string about = MainWindow::AboutText();
   EXPECT_EQ(about.substr(0, about.find("\r\n")), "Orvane - DVD-RAM Utility  Version 1.01a#03");
   EXPECT_EQ(MainWindow::ExitQuestion(), "　　Orvane - DVD-RAM Utility を終了しますか？　　");
+}
+
+TEST_F(MainWindowTest, EveryPresetShowsTheReportTheConsolePrints) {
+  for (const Preset& preset : kPresets) {
+    SCOPED_TRACE(preset.drive);
+    const std::string whole = Console(preset, {});
+    const std::string identification = whole.substr(0, whole.find('\n'));
+    const std::string titles = Console(preset, {"--list"});
+    const int rows = static_cast<int>(std::count(titles.begin(), titles.end(), '\n'));
+    ASSERT_GT(rows, 0);
+    std::vector<std::string> sections;
+    for (int n = 1; n <= rows; ++n) sections.push_back(Console(preset, {"--section", std::to_string(n)}));
+
+    ChooseRow(preset.row);
+    std::string shownTitle, shownTitles;
+    std::vector<std::string> shownSections;
+    bool ownerDisabled = false;
+    DriveUi([&] { PressDriveInformation(); },
+            [&](DWORD ui) {
+              HWND h = WaitForReport(ui, rows);
+              ASSERT_NE(h, nullptr);
+              ReportWindow* report = ObjectOf<ReportWindow>(h);
+              ownerDisabled = !IsWindowEnabled(window->hwnd());
+              shownTitle = Utf8(WindowText(GetDlgItem(h, ReportWindow::kIdTitle)));
+              OnUi(ui, [&] {
+                for (int row = 0; row < rows; ++row)
+                  shownTitles += Utf8(Widen(report->sections().CellText(row, 0))) + "\n";
+              });
+              // Down the list from the keyboard: each row that becomes selected shows its text.
+              HWND list = GetDlgItem(h, ReportWindow::kIdSections);
+              for (int row = 0; row < rows; ++row) {
+                OnUi(ui, [&] { SendMessageW(list, WM_KEYDOWN, row == 0 ? VK_HOME : VK_DOWN, 1); });
+                shownSections.push_back(Utf8(WindowText(GetDlgItem(h, ReportWindow::kIdText))));
+              }
+              EndReport(h);
+            });
+    EXPECT_TRUE(ownerDisabled);
+    EXPECT_EQ(shownTitle, identification);
+    EXPECT_EQ(shownTitles, titles);
+    ASSERT_EQ(shownSections.size(), sections.size());
+    for (size_t n = 0; n < sections.size(); ++n) {
+      // The console prints the title line, then what the pane shows.
+      const std::string& console = sections[n];
+      const std::string title = console.substr(0, console.find('\n') + 1);
+      EXPECT_EQ(title + Lines(shownSections[n]), console) << "section " << n + 1;
+    }
+    EXPECT_TRUE(IsWindowEnabled(window->hwnd()));
+    EXPECT_EQ(FindWindowW(kReportWindowClass, nullptr), nullptr);
+  }
+}
+
+TEST_F(MainWindowTest, ListNotificationsShowTheSectionAndAnEmptyOneShowsItsTitle) {
+  ReportWindow report;
+  ASSERT_EQ(report.CreateOver(window->hwnd()), 0);
+  report.report().AddSection(kSectionCapacity, kSectionHead, "Capacity/Geometory").text = "Block Length  2,048\r\n";
+  report.report().AddSection(kSectionModeSense, kSectionHead, "Mode Parameter").text = "modeSense (6): length 120\r\n";
+  report.report().AddSection(kSectionModeSense, kSectionChild, "  Empty");
+  report.report().AddSection(kSectionConfiguration, kSectionHead, "Configuration").text = "ｶﾀｶﾅ 日本語\r\n";
+  report.ShowReport();
+  report.Show(SW_SHOW);
+  PumpFiltered();
+  HWND list = report.sections().hwnd();
+  auto pane = [&] { return report.text().Text(); };
+
+  const struct {
+    int row;
+    WORD code;
+    const char* shown;  // what the pane shows afterwards
+  } cases[] = {
+      {0, GridList::kRowSelected, "Block Length  2,048\r\n"},
+      {1, GridList::kRowClicked, "modeSense (6): length 120\r\n"},
+      {0, GridList::kRowDeselected, "modeSense (6): length 120\r\n"},  // ignored: the pane stays
+      {2, GridList::kRowDoubleClicked, "  Empty"},                     // no text: the title
+      {3, GridList::kRowSelected, "ｶﾀｶﾅ 日本語\r\n"},
+      {9, GridList::kRowSelected, "ｶﾀｶﾅ 日本語\r\n"},  // no such row
+  };
+  for (const auto& c : cases) {
+    SendMessageW(report.hwnd(), WM_COMMAND, MAKEWPARAM(c.row, c.code), reinterpret_cast<LPARAM>(list));
+    EXPECT_EQ(pane(), c.shown) << "row " << c.row << " code " << c.code;
+  }
+  // The text reaches the pane as the user reads it: the half-width and full-width characters.
+  EXPECT_EQ(WindowText(report.text().hwnd()), L"ｶﾀｶﾅ 日本語\r\n");
+  EXPECT_EQ(report.sections().CellAttributeB(2, 0), GridList::kLeft);  // the indent stays visible
+
+  // The destroy message destroys every section.
+  report.Destroy();
+  EXPECT_EQ(report.report().RowCount(), 0u);
+  EXPECT_EQ(report.sections().RowCount(), 0);
+}
+
+TEST(ReportWindowRect, DefaultSizeOrTheMainWindowsCentredAndKeptInTheWorkArea) {
+  const RECT area{0, 0, 1280, 1000};
+  const struct {
+    RECT main;
+    RECT expected;
+  } cases[] = {
+      {{100, 100, 618, 570}, {43, 100, 675, 570}},       // narrower main window: 632 wide, its height
+      {{100, 100, 1000, 400}, {100, 40, 1000, 460}},     // wider and lower: its width, 420 high
+      {{0, 0, 400, 300}, {0, 0, 632, 420}},              // pushed right and down into the area
+      {{1100, 900, 1500, 1100}, {648, 580, 1280, 1000}},  // pushed left and up
+      {{-200, 100, 1600, 600}, {-200, 100, 1600, 600}},  // wider than the area: stays centred
+  };
+  for (const auto& c : cases) {
+    const RECT r = ReportWindowRect(c.main, area);
+    EXPECT_EQ(Describe(r), Describe(c.expected)) << Describe(c.main);
+  }
+}
+
+TEST(ReportFontDescription, LosesAPixelOfHeightAboveTwelveAndOfWidthAboveSeven) {
+  const struct {
+    LONG height, width, derivedHeight, derivedWidth;
+  } cases[] = {
+      {12, 8, 12, 7},    // the stock OEM fixed font's cell
+      {13, 8, 12, 7},
+      {12, 7, 12, 7},
+      {-13, 0, -12, 0},  // a character height: reduced by its size; the face's own width stays
+      {-12, 0, -12, 0},
+      {0, 0, 0, 0},
+  };
+  for (const auto& c : cases) {
+    LOGFONTW base{};
+    base.lfHeight = c.height;
+    base.lfWidth = c.width;
+    lstrcpynW(base.lfFaceName, L"IPAGothic", LF_FACESIZE);
+    const LOGFONTW derived = ReportFontDescription(base);
+    EXPECT_EQ(derived.lfHeight, c.derivedHeight) << c.height << "x" << c.width;
+    EXPECT_EQ(derived.lfWidth, c.derivedWidth) << c.height << "x" << c.width;
+    EXPECT_STREQ(derived.lfFaceName, L"IPAGothic");
+  }
+}
+
+// Texts, styles, fonts and background, whatever the size.
+void ExpectTextsStylesFontsAndBackground(ReportWindow& report) {
+  const HFONT font = report.reportFont();
+  const SIZE character = theme::FontCharSize(font);
+  EXPECT_EQ(WindowText(report.ok().hwnd()), L"   OK   ");
+  EXPECT_EQ(WindowText(report.hwnd()), L"Orvane - DVD-RAM Utility");
+  const LONG style = GetWindowLongW(report.hwnd(), GWL_STYLE);
+  EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_MAXIMIZEBOX),
+            WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
+  const LONG paneStyle = GetWindowLongW(report.text().hwnd(), GWL_STYLE);
+  EXPECT_EQ(paneStyle & (WS_VSCROLL | WS_HSCROLL | ES_READONLY | ES_MULTILINE),
+            WS_VSCROLL | WS_HSCROLL | ES_READONLY | ES_MULTILINE);
+  EXPECT_NE(GetWindowLongW(report.title().hwnd(), GWL_STYLE) & ES_READONLY, 0);
+
+  // The report font: the fixed-pitch font's description, derived; the list and the pane use it.
+  LOGFONTW base{}, made{};
+  GetObjectW(theme::FixedFont(), sizeof base, &base);
+  GetObjectW(font, sizeof made, &made);
+  const LOGFONTW expected = ReportFontDescription(base);
+  EXPECT_EQ(made.lfHeight, expected.lfHeight);
+  EXPECT_EQ(made.lfWidth, expected.lfWidth);
+  EXPECT_STREQ(made.lfFaceName, expected.lfFaceName);
+  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(report.text().hwnd(), WM_GETFONT, 0, 0)), font);
+  EXPECT_EQ(report.sections().RowHeight(), character.cy + 8);
+  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(report.title().hwnd(), WM_GETFONT, 0, 0)), theme::UiFont());
+
+  // The title field and the pane are drawn on white.
+  HDC dc = GetDC(report.text().hwnd());
+  const LRESULT brush = SendMessageW(report.hwnd(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                     reinterpret_cast<LPARAM>(report.text().hwnd()));
+  ReleaseDC(report.text().hwnd(), dc);
+  EXPECT_EQ(reinterpret_cast<HGDIOBJ>(brush), GetStockObject(WHITE_BRUSH));
+}
+
+TEST_F(MainWindowTest, ControlsFollowTheWindowsSize) {
+  RECT start;
+  GetWindowRect(window->hwnd(), &start);
+  const SIZE sizes[] = {
+      {start.right - start.left, start.bottom - start.top},  // the main window as it opens
+      {760, 300},                                            // wider only
+  };
+  const SIZE okLabel = PushButton::MeasureLabel(theme::UiFont(), "   OK   ");
+  const int titleHeight = theme::FontCharSize(theme::UiFont()).cy;
+  for (const SIZE& size : sizes) {
+    SCOPED_TRACE(std::to_string(size.cx) + "x" + std::to_string(size.cy));
+    // Far enough from the screen's edges that the window is centred, not moved into the work area.
+    SetWindowPos(window->hwnd(), nullptr, 200, 200, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    ReportWindow report;
+    ASSERT_EQ(report.CreateOver(window->hwnd()), 0);
+    report.Show(SW_SHOW);
+    report.Update();
+    PumpFiltered();
+
+    RECT main, r, client;
+    GetWindowRect(window->hwnd(), &main);
+    GetWindowRect(report.hwnd(), &r);
+    GetClientRect(report.hwnd(), &client);
+    EXPECT_EQ(r.right - r.left, std::max<LONG>(632, main.right - main.left));
+    EXPECT_EQ(r.bottom - r.top, std::max<LONG>(420, main.bottom - main.top));
+    EXPECT_LE(std::abs((r.left + r.right) - (main.left + main.right)), 1);
+    EXPECT_LE(std::abs((r.top + r.bottom) - (main.top + main.bottom)), 1);
+
+    const HFONT font = report.reportFont();
+    ASSERT_NE(font, nullptr);
+    const SIZE character = theme::FontCharSize(font);
+    const LONG w = client.right, h = client.bottom;
+    const RECT ok{w - 8 - (okLabel.cx + 16), h - 2 - (okLabel.cy + 8), w - 8, h - 2};
+    const RECT title{2, 2, w - 2, 2 + titleHeight + 4};
+    const RECT list{2, title.bottom + 4, 2 + 24 * character.cx + 2, ok.top - 4};
+    const RECT pane{list.right + 4, list.top, w - 2, list.bottom};
+    const struct {
+      int id;
+      RECT expected;
+    } controls[] = {{ReportWindow::kIdTitle, title},
+                    {ReportWindow::kIdSections, list},
+                    {ReportWindow::kIdText, pane},
+                    {ReportWindow::kIdOk, ok}};
+    for (const auto& c : controls) {
+      HWND child = GetDlgItem(report.hwnd(), c.id);
+      ASSERT_NE(child, nullptr) << c.id;
+      EXPECT_EQ(Describe(ChildRect(child)), Describe(c.expected)) << c.id;
+      EXPECT_TRUE(IsWindowVisible(child)) << c.id;  // shown by the first paint
+    }
+    EXPECT_GT(pane.right - pane.left, 0);
+    if (&size == sizes) ExpectTextsStylesFontsAndBackground(report);
+  }
+}
+
+// A DVD-RAM drive whose every command takes `overheadMs`, once its timing is turned on.
+std::shared_ptr<VirtualDrive> SlowDvdRam(double overheadMs) {
+  DrivePreset preset = *FindDrivePreset("dvdram");
+  preset.timing = {};
+  preset.timing.commandOverheadMs = overheadMs;
+  return std::shared_ptr<VirtualDrive>(MakeVirtualDrive(preset));
+}
+
+TEST_F(MainWindowTest, CancelWhileGatheringWaitsForTheDriveThenLeavesNothing) {
+  const struct {
+    const char* how;
+    bool closeBox;  // the report window's own close request instead of the box's button
+  } cases[] = {{"the box's キャンセル", false}, {"the report window's close box", true}};
+  std::shared_ptr<VirtualDrive> drive = SlowDvdRam(300);
+  UseDrives({{'E', drive}});
+
+  // How many commands a whole gathering sends, measured at full speed.
+  ChooseRow(0);
+  drive->ClearCommandLog();
+  DriveUi([&] { PressDriveInformation(); },
+          [&](DWORD ui) { EndReport(WaitForReport(ui)); });
+  const uint64_t wholeGathering = drive->CommandCount();
+  ASSERT_GT(wholeGathering, 3u);
+
+  drive->SetTimingEnabled(true);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.how);
+    drive->ClearCommandLog();
+    bool emptyWhileGathering = false, boxStayed = false, ownerDisabled = false;
+    std::wstring boxCaption, boxButton;
+    CreatedWindows created;
+    DriveUi([&] { PressDriveInformation(); },
+            [&](DWORD ui) {
+              HWND box = WaitForWindow(ui, L"dlgbox");
+              ASSERT_NE(box, nullptr);
+              HWND h = FindWindowW(kReportWindowClass, nullptr);
+              ASSERT_NE(h, nullptr);
+              ReportWindow* report = ObjectOf<ReportWindow>(h);
+              ASSERT_NE(report, nullptr);
+              OnUi(ui, [&] { emptyWhileGathering = report->sections().RowCount() == 0 && IsWindowVisible(h); });
+              ownerDisabled = !IsWindowEnabled(window->hwnd());
+              boxCaption = WindowText(box);
+              boxButton = WindowText(GetDlgItem(box, kIdOk));
+              if (c.closeBox)
+                PostMessageW(h, WM_CLOSE, 0, 0);
+              else
+                test::PressButton(box, kIdOk);
+              // The drive commands under way are not interrupted: the box and the window wait.
+              Sleep(150);
+              boxStayed = IsWindow(box) && IsWindowVisible(box) && IsWindow(h);
+              EXPECT_TRUE(WaitFor([&] { return !IsWindow(h) && !IsWindow(box); }, 30000));
+            });
+    EXPECT_TRUE(emptyWhileGathering);
+    EXPECT_TRUE(ownerDisabled);
+    EXPECT_EQ(boxCaption, L"Orvane - DVD-RAM Utility");
+    EXPECT_EQ(boxButton, L"キャンセル");
+    EXPECT_TRUE(boxStayed);
+    EXPECT_EQ(drive->CommandCount(), wholeGathering);
+    // No message: the progress box was the only box.
+    EXPECT_EQ(created.Count(L"dlgbox"), 1);
+    EXPECT_EQ(created.Count(kReportWindowClass), 1);
+    EXPECT_EQ(FindWindowW(kReportWindowClass, nullptr), nullptr);
+    EXPECT_TRUE(IsWindowEnabled(window->hwnd()));
+    EXPECT_EQ(GetActiveWindow(), window->hwnd());
+  }
+}
+
+TEST_F(MainWindowTest, OkAndTheCloseBoxEndTheWindowAndGiveTheOwnerBackAsItWas) {
+  const struct {
+    const char* how;
+    bool closeBox;
+    bool ownerEnabled;
+  } cases[] = {
+      {"close box", true, true},  // OK ends it the same way: the other tests press it
+      {"OK over a disabled owner", false, false},
+  };
+  ChooseRow(0);
+  const DriveRecord record = *window->ChosenRecord();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.how);
+    EnableWindow(window->hwnd(), c.ownerEnabled ? TRUE : FALSE);
+    int result = -2;
+    ReportWindow report;
+    DriveUi([&] { result = report.Run(app->driveList->Device(), record, window->hwnd()); },
+            [&](DWORD ui) { EndReport(WaitForReport(ui), c.closeBox); });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(report.hwnd(), nullptr);
+    EXPECT_EQ(IsWindowEnabled(window->hwnd()) != FALSE, c.ownerEnabled);
+    EXPECT_TRUE(IsWindowVisible(window->hwnd()));
+    if (c.ownerEnabled) {
+      EXPECT_EQ(GetActiveWindow(), window->hwnd());
+      EXPECT_EQ(GetFocus(), window->list().hwnd());  // the main window passes its focus on
+    }
+  }
+  EnableWindow(window->hwnd(), TRUE);
+}
+
+TEST_F(MainWindowTest, DriveThatDoesNotOpenShowsNothing) {
+  std::shared_ptr<VirtualDrive> drive = SlowDvdRam(0);
+  UseDrives({{'E', drive}});
+  ChooseRow(0);
+  drive->SetVanished(true);
+  CreatedWindows created;
+  PressDriveInformation();
+  PumpFiltered();
+  EXPECT_EQ(created.Count(kReportWindowClass), 0);
+  EXPECT_EQ(created.Count(L"dlgbox"), 0);
+  EXPECT_TRUE(IsWindowEnabled(window->hwnd()));
+  ReportWindow report;
+  EXPECT_EQ(report.Run(app->driveList->Device(), *window->ChosenRecord(), window->hwnd()), -1);
+  EXPECT_EQ(report.hwnd(), nullptr);
+}
+
+// The copy button, then OK: what the clipboard holds afterwards.
+std::string CopyAndClose(HWND report) {
+  PressButton(report, kIdBenchCopy);
+  WaitFor([&] { return !ClipboardText().empty(); });
+  const std::string copied = ClipboardText();
+  PressButton(report, kIdBenchOk);
+  WaitFor([&] { return !IsWindow(report); });
+  return copied;
+}
+
+TEST(BenchReportWindow, ShowsTheRowsCopiesTheTableAndGivesTheOwnerBack) {
+  HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 700, 500, nullptr,
+                               nullptr, nullptr, nullptr);
+  ASSERT_NE(owner, nullptr);
+  const std::vector<BenchmarkResult> rows = {
+      {kBenchCommandTime, kTitleTestUnitReady, "", 999, ""},
+      {kBenchCommandTime, kTitleNoMotionSeek, "", 512, kReadFallbackNote},
+      {kBenchSeekTime, SequentialSeekTitle(63), "", 20500, kReadFallbackNote},
+      {kBenchTransferRate, TransferTitle(false, kRegionStart), "2048B", 1000000, ""},
+      {kBenchTransferRate, TransferTitle(true, ""), "65536B", 6899999, ""},
+  };
+  BenchmarkReportWindow report(rows);
+  test::ClearClipboard();
+  bool ownerDisabled = false;
+  std::wstring title, copyLabel, okLabel;
+  std::string copied;
+  RECT client{};
+  const int rc = WithDriver(
+      [&](DWORD ui) {
+        HWND window = WaitForWindow(ui, kBenchReportClass);
+        ASSERT_NE(window, nullptr);
+        ownerDisabled = !IsWindowEnabled(owner);
+        title = WindowText(window);
+        copyLabel = WindowText(GetDlgItem(window, kIdBenchCopy));
+        okLabel = WindowText(GetDlgItem(window, kIdBenchOk));
+        GetClientRect(window, &client);
+        copied = CopyAndClose(window);
+      },
+      [&] { return report.Run(owner); });
+  EXPECT_EQ(rc, 0);
+  EXPECT_TRUE(ownerDisabled);
+  EXPECT_TRUE(IsWindowEnabled(owner));
+  EXPECT_EQ(title, L"Orvane - DVD-RAM Utility");
+  EXPECT_EQ(copyLabel, L"結果をクリップボードにコピー");
+  EXPECT_EQ(okLabel, L"   OK   ");
+  EXPECT_EQ(copied, BenchmarkTableText(rows));
+
+  // Columns as wide as their texts in characters; sizes of transfers and all values right-aligned.
+  GridList& list = report.list();
+  ASSERT_EQ(list.RowCount(), 5);
+  const int cw = theme::FontCharSize(theme::FixedFont()).cx;
+  const BenchmarkColumns columns = MeasureBenchmarkColumns(rows);
+  EXPECT_EQ(list.ColumnWidth(0), static_cast<int>(columns.title) * cw);
+  EXPECT_EQ(list.ColumnWidth(1), static_cast<int>(columns.size) * cw);
+  EXPECT_EQ(list.ColumnWidth(2), 21 * cw);
+  EXPECT_EQ(list.ColumnWidth(3), static_cast<int>(columns.note) * cw);
+  for (int r = 0; r < 5; ++r) {
+    const BenchmarkResult& row = rows[static_cast<size_t>(r)];
+    EXPECT_EQ(list.CellText(r, 0), row.title) << r;
+    EXPECT_EQ(list.CellText(r, 1), row.size) << r;
+    EXPECT_EQ(list.CellText(r, 2), BenchmarkValueText(row)) << r;
+    EXPECT_EQ(list.CellText(r, 3), row.note) << r;
+    EXPECT_EQ(list.CellAttributeB(r, 0), 0x41u) << r;
+    EXPECT_EQ(list.CellAttributeB(r, 1), row.kind == kBenchTransferRate ? 0x81u : 0x41u) << r;
+    EXPECT_EQ(list.CellAttributeB(r, 2), 0x81u) << r;
+    EXPECT_EQ(list.CellAttributeB(r, 3), 0x41u) << r;
+  }
+  EXPECT_GE(client.right, static_cast<LONG>(cw * columns.Total() + 32));
+  EXPECT_GE(client.bottom, 100 + 8 + 24);  // the list at least 100 pixels high
+  DestroyWindow(owner);
+}
+
+// On the virtual DVD-RAM: Yes, the progress box, Cancel once the seek tests run, the
+// interruption box, the report of the rows measured.
+TEST_F(MainWindowTest, BenchmarkButtonRunsItToTheReport) {
+  ChooseRow(0);
+  ASSERT_TRUE(window->button(4).IsEnabled() == 1);
+  test::ClearClipboard();
+
+  std::wstring question, interrupted;
+  bool mainDisabled = false;
+  std::string copied;
+  WithDriver(
+      [&](DWORD ui) {
+        test::Click(window->button(4).hwnd());
+        HWND box = WaitForWindow(ui, L"dlgbox");
+        ASSERT_NE(box, nullptr);
+        question = WindowText(box);
+        PressButton(box, kIdYes);
+        HWND progress = WaitForWindow(ui, L"dlgbox", {box});
+        ASSERT_NE(progress, nullptr);
+        HWND bar = FindWindowExW(progress, nullptr, L"msctls_progress32", nullptr);
+        ASSERT_NE(bar, nullptr);
+        // The three zero-motion tests are done once the bar passes them.
+        ASSERT_TRUE(WaitFor([&] { return SendMessageW(bar, PBM_GETPOS, 0, 0) >= 3; }, 20000));
+        test::Snap("bench-progress.png", progress, nullptr);
+        PressButton(progress, kIdOk);  // its one button, "キャンセル"
+        HWND stop = WaitForWindow(ui, L"dlgbox", {box, progress});
+        ASSERT_NE(stop, nullptr);
+        interrupted = WindowText(stop);
+        PressButton(stop, kIdOk);
+        HWND report = WaitForWindow(ui, kBenchReportClass);
+        ASSERT_NE(report, nullptr);
+        mainDisabled = !IsWindowEnabled(window->hwnd());
+        ASSERT_NE(GetDlgItem(report, kIdBenchList), nullptr);
+        test::Snap("bench-report.png", report, nullptr);
+        copied = CopyAndClose(report);
+        PostThreadMessageW(ui, WM_QUIT, 0, 0);
+      },
+      [&] { return app->Run(); });
+  EXPECT_EQ(question, L"確認");
+  EXPECT_EQ(interrupted, L"Orvane - DVD-RAM Utility");
+  EXPECT_TRUE(mainDisabled);
+  // The zero-motion tests and the seek that ran when Cancel came, at least.
+  size_t lines = 0;
+  for (size_t at = 0; (at = copied.find("\r\n", at)) != std::string::npos; at += 2) ++lines;
+  EXPECT_GE(lines, 4u) << copied;
+  EXPECT_LE(lines, 5u) << copied;
+  EXPECT_EQ(copied.rfind(kTitleTestUnitReady, 0), 0u) << copied;
+  EXPECT_TRUE(IsWindowEnabled(window->hwnd()) || !IsWindow(window->hwnd()));
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
-// Saves a part of the screen as a PNG file, taken through the screen's device context, so that a
-// GUI test can keep pictures of the windows it drives (under Wine: the virtual display's).
-// The PNG is uncompressed (deflate's stored blocks): pictures of a few hundred kilobytes that any
-// viewer reads, without a compression library.
+// Pictures of the screen (under Wine: the virtual display's) as PNG files, uncompressed (deflate's
+// stored blocks), so that no compression library is needed.
 #pragma once
 
 #include <windows.h>
@@ -16,7 +14,7 @@
 
 namespace orv::test {
 
-// build/<preset>/screenshots: beside the test files of the build, made when missing.
+// build/<preset>/screenshots, made when missing.
 inline std::filesystem::path ScreenshotFolder() {
   const char* binary = std::getenv("ORVANE_BINARY_DIR");
   std::filesystem::path folder = (binary ? std::filesystem::path(binary) : std::filesystem::current_path()) / "screenshots";
@@ -99,13 +97,7 @@ inline bool SaveScreenshot(const std::filesystem::path& path, RECT area) {
   if (width <= 0 || height <= 0) return false;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;  // top row first
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO info{{sizeof(BITMAPINFOHEADER), width, -height /* top row first */, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   bool ok = bitmap != nullptr;
@@ -136,24 +128,13 @@ inline bool SaveScreenshot(const std::filesystem::path& path, RECT area) {
   return static_cast<bool>(out);
 }
 
-// The screen around a window and whatever lies over it, `margin` pixels on each side.
-inline bool SaveScreenshotAround(const std::filesystem::path& path, HWND window, int margin = 20) {
-  RECT r;
-  if (!GetWindowRect(window, &r)) return false;
-  InflateRect(&r, margin, margin);
-  return SaveScreenshot(path, r);
-}
-
-// The screen around a box and its owner: both rectangles and a margin of 16 pixels.
+// Both windows and a margin of 16 pixels (SaveScreenshot clips it to the screen).
 inline RECT AroundWindows(HWND a, HWND b) {
   RECT ra{}, rb{};
   GetWindowRect(a, &ra);
   if (b) GetWindowRect(b, &rb); else rb = ra;
-  RECT r{std::min(ra.left, rb.left) - 16, std::min(ra.top, rb.top) - 16, std::max(ra.right, rb.right) + 16,
-         std::max(ra.bottom, rb.bottom) + 16};
-  if (r.left < 0) r.left = 0;
-  if (r.top < 0) r.top = 0;
-  return r;
+  return {std::min(ra.left, rb.left) - 16, std::min(ra.top, rb.top) - 16, std::max(ra.right, rb.right) + 16,
+          std::max(ra.bottom, rb.bottom) + 16};
 }
 
 }  // namespace orv::test

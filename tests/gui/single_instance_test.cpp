@@ -11,8 +11,7 @@ namespace {
 
 constexpr wchar_t kTitle[] = L"Orvane - DVD-RAM Utility";
 
-// The program's path as Windows names it: the build passes the host path, which Wine shows
-// under drive Z:.
+// The build passes the host path, which Wine shows under drive Z:.
 std::wstring ProgramPath() {
   std::wstring path;
   for (const char* p = ORVANE_EXE; *p; ++p) path += static_cast<wchar_t>(*p == '/' ? '\\' : *p);
@@ -37,7 +36,7 @@ class Program {
     CloseHandle(info_.hProcess);
   }
   bool started() const { return started_; }
-  DWORD id() const { return info_.dwProcessId; }
+  HWND Ready() const;
   // The exit code, or STILL_ACTIVE when the program has not ended within the time.
   DWORD WaitExit(DWORD milliseconds) {
     if (WaitForSingleObject(info_.hProcess, milliseconds) != WAIT_OBJECT_0) return STILL_ACTIVE;
@@ -51,48 +50,41 @@ class Program {
   bool started_ = false;
 };
 
-// The main windows of the program, of any process.
 std::vector<HWND> MainWindows() {
   std::vector<HWND> found;
   for (HWND h = nullptr; (h = FindWindowExW(nullptr, h, L"orvwnd", kTitle)) != nullptr;) found.push_back(h);
   return found;
 }
 
-// The main window of a process once its start-up scan is over (the window is enabled again).
-HWND ReadyMainWindow(DWORD process) {
+// The main window once its start-up scan is over (the window is enabled again).
+HWND Program::Ready() const {
   HWND found = nullptr;
-  test::WaitFor(
-      [&] {
-        for (HWND h : MainWindows()) {
-          DWORD owner = 0;
-          GetWindowThreadProcessId(h, &owner);
-          if (owner == process && IsWindowVisible(h) && IsWindowEnabled(h)) return (found = h) != nullptr;
-        }
-        return false;
-      },
-      20000);
+  test::WaitFor([&] {
+    for (HWND h : MainWindows()) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(h, &owner);
+      if (owner == info_.dwProcessId && IsWindowVisible(h) && IsWindowEnabled(h)) return (found = h) != nullptr;
+    }
+    return false;
+  });
   return found;
 }
 
-// Answers the exit question with Yes, the way a user would.
+// Yes to the exit question, once it shows its buttons (it has its title before).
 bool CloseWithYes(HWND mainWindow) {
   PostMessageW(mainWindow, WM_CLOSE, 0, 0);
   HWND question = nullptr;
-  // The box can be found by its title while it is still being created, before its buttons
-  // exist: wait until it is shown with its Yes button.
-  test::WaitFor(
-      [&] {
-        question = FindWindowW(L"dlgbox", L"確認");
-        return question && IsWindowVisible(question) && GetDlgItem(question, 6) != nullptr;
-      },
-      10000);
+  test::WaitFor([&] {
+    question = FindWindowW(L"dlgbox", L"確認");
+    return question && IsWindowVisible(question) && GetDlgItem(question, 6) != nullptr;
+  });
   return question && test::PressButton(question, 6);
 }
 
 TEST(SingleInstance, SecondCopyRaisesTheFirstAndExitsWithZero) {
   Program first;
   ASSERT_TRUE(first.started()) << "cannot start " << ORVANE_EXE;
-  HWND window = ReadyMainWindow(first.id());
+  HWND window = first.Ready();
   ASSERT_NE(window, nullptr);
   ShowWindow(window, SW_HIDE);  // the second copy must show it again
 
@@ -111,7 +103,7 @@ TEST(SingleInstance, SecondCopyRaisesTheFirstAndExitsWithZero) {
   // The count went back with the first copy: a new start is a first copy with a window.
   Program again;
   ASSERT_TRUE(again.started());
-  HWND again_window = ReadyMainWindow(again.id());
+  HWND again_window = again.Ready();
   ASSERT_NE(again_window, nullptr);
   ASSERT_TRUE(CloseWithYes(again_window));
   EXPECT_EQ(again.WaitExit(20000), 0u);
