@@ -40,10 +40,11 @@ TEST(JsonOutput, FieldsCarryTheDrivesValues) {
     std::vector<std::pair<std::string, std::string>> fields;  // path, value
   } cases[] = {
       {{"scan", "--json"},
-       {{"drives", "[3]"}, {"drives.0.name", "\"E:\""}, {"drives.0.product", "\"VIRTUAL DVD-RAM\""},
-        {"drives.0.removable", "true"}, {"drives.0.blockCount", "2295104"}, {"drives.0.bytes", "4700372992"},
-        {"drives.0.size", "\"4.7G\""}, {"drives.1.blockCount", "null"}, {"drives.1.blockLength", "null"},
-        {"drives.1.bytes", "null"}, {"drives.1.size", "null"}, {"drives.2.blockLength", "512"}}},
+       {{"drives", "[3]"}, {"drives.0.name", "\"E:\""}, {"drives.0.vendor", "\"ORVANE\""},
+        {"drives.0.product", "\"VIRTUAL DVD-RAM\""}, {"drives.0.deviceType", "5"}, {"drives.0.removable", "true"},
+        {"drives.0.blockCount", "2295104"}, {"drives.0.bytes", "4700372992"}, {"drives.0.size", "\"4.7G\""},
+        {"drives.1.blockCount", "null"}, {"drives.1.blockLength", "null"}, {"drives.1.bytes", "null"},
+        {"drives.1.size", "null"}, {"drives.2.blockLength", "512"}}},
       {{"summary", "E:", "--json"},
        {{"partitions", "[1]"}, {"partitions.0.type", "12"}, {"partitions.0.typeName", "\"FAT32 LBA\""},
         {"partitions.0.start", "63"}, {"partitions.0.sectors", "2295041"}, {"partitions.0.bootable", "false"}}},
