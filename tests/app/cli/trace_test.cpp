@@ -19,9 +19,7 @@ namespace fs = std::filesystem;
 
 class Trace : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = test::CaseDir("trace");
-  }
+  void SetUp() override { dir_ = test::CaseDir("trace"); }
   void TearDown() override { fs::remove_all(dir_); }
 
   test::CliOutcome Run(const std::string& drive, std::vector<std::string> args,
@@ -51,8 +49,6 @@ TEST_F(Trace, RecordedCommandsReplayToTheSameOutput) {
       const fs::path trace = dir_ / "trace.jsonl";
       const test::CliOutcome live = Run(preset, command, {"--trace", trace.string()});
       ASSERT_EQ(live.code, 0) << what << ": " << live.err;
-      const std::string recorded = Read(trace);
-      EXPECT_EQ(recorded.rfind("{\"orvane\":\"trace\",\"version\":2,", 0), 0u) << what;
 
       const test::CliOutcome replayed = Run("replay:" + trace.string(), command);
       EXPECT_EQ(replayed.code, 0) << what << ": " << replayed.err;
@@ -60,24 +56,6 @@ TEST_F(Trace, RecordedCommandsReplayToTheSameOutput) {
       EXPECT_EQ(replayed.err, "") << what << ": the trace answers everything asked";
     }
   }
-}
-
-// A trace of a replay is the trace of the drive again: the same commands in the same order.
-TEST_F(Trace, AReplayTracedAgainAsksTheSameCommands) {
-  const fs::path first = dir_ / "first.jsonl", second = dir_ / "second.jsonl";
-  ASSERT_EQ(Run("dvdram", {"info", "E:"}, {"--trace", first.string()}).code, 0);
-  ASSERT_EQ(Run("replay:" + first.string(), {"info", "E:"}, {"--trace", second.string()}).code, 0);
-  auto cdbs = [](const std::string& text) {
-    std::vector<std::string> list;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-      const size_t at = line.find("\"cdb\":\"");
-      if (at != std::string::npos) list.push_back(line.substr(at, line.find('"', at + 7) - at));
-    }
-    return list;
-  };
-  EXPECT_FALSE(cdbs(Read(first)).empty());
-  EXPECT_EQ(cdbs(Read(second)), cdbs(Read(first)));
 }
 
 // The shipped traces, recorded from the presets with the program itself, give the reports the
