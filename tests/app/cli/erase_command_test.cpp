@@ -70,14 +70,6 @@ TEST_F(EraseCli, BackupAndYesEraseWithAVerifiedBackupAndExitZero) {
   EXPECT_EQ(check.blocks[1].block.header.firstSector, kSectors - 64);
 }
 
-TEST_F(EraseCli, NoBackupAndYesEraseWithoutAFile) {
-  const CliOutcome run = Erase({"--no-backup", "--yes"});
-  EXPECT_EQ(run.code, 0) << run.err;
-  EXPECT_NE(run.err.find("> n (given on the command line)"), std::string::npos) << run.err;
-  EXPECT_TRUE(ReadWholeFile(Disc()) == Erased());
-  EXPECT_FALSE(fs::exists(Backup()));
-}
-
 // Without a terminal nobody can answer: unless the options answer both the save question and
 // the confirmation, the erase refuses before it opens the drive.
 TEST_F(EraseCli, WithoutATerminalItRefusesUnlessTheAnswersAreGiven) {
