@@ -167,29 +167,18 @@ std::vector<DamagedCase> DamagedCases(const Bytes& good, size_t second, size_t e
   appended = good;
   appended.push_back(0);
   cases.push_back({"two closing bytes", appended, false, 1, 1, 1, "1 byte follows the closing byte"});
-  // Every field lied about, in either block.
+  // Header lies in either block, each with the console's line or its own exit codes (the image
+  // tests hold the walk's and the placement's verdict on every field).
   for (size_t header : {size_t{0}, second}) {
     const std::string b = header == 0 ? "block 1: " : "block 2: ";
-    cases.push_back({b + "magic", lie(header, 7, [](uint8_t* p) { *p = 'X'; }), false, 1, 1, 1});
-    for (uint16_t length : {0, 1, 59, 61, 64}) {
-      cases.push_back({b + "header length " + std::to_string(length), lie(header, 8, le16(length)), false, 1, 1, 1});
-    }
     cases.push_back({b + "reserved field at 10", lie(header, 10, le16(0xFFFF)), true, 0, 0, 0});
     cases.push_back({b + "reserved field at 44", lie(header, 44, le32(0xFFFFFFFF)), true, 0, 0, 0});
-    for (int d : {-1, 1, 2, 3, 4, 5, 6}) {
-      cases.push_back({b + "stored size " + std::to_string(d), lie(header, 12, add64(d)), false, 1, 1, 1});
-    }
     cases.push_back({b + "uncompressed size +1", lie(header, 20, add64(1)), false, 1, 1, 1,
                      "do not fit in its 4 sectors of 2048 bytes"});
     cases.push_back({b + "uncompressed size -1", lie(header, 20, add64(-1)), true, 0, 1, 1});
-    cases.push_back({b + "uncompressed size 4 GiB", lie(header, 20, le64(uint64_t{1} << 32)), false, 1, 1, 1});
-    cases.push_back({b + "sector size 0", lie(header, 28, le32(0)), false, 1, 1, 1});
-    // 8192 bytes fill 2 sectors of 4096 bytes, not the 4 the header gives.
-    cases.push_back({b + "sector size 4096", lie(header, 28, le32(4096)), false, 1, 1, 1});
     cases.push_back({b + "first sector 2^30 (2 TiB)", lie(header, 32, le64(uint64_t{1} << 30)), true, 0, 0, 1});
     cases.push_back({b + "first sector 2^62", lie(header, 32, le64(uint64_t{1} << 62)), false, 1, 1, 1,
                      "lie beyond any disc or file"});
-    cases.push_back({b + "sector count 0", lie(header, 40, le32(0)), false, 1, 1, 1});
     cases.push_back({b + "sector count 5", lie(header, 40, le32(5)), false, 1, 1, 1,
                      "its header gives 5 sectors of 2048 bytes but its 8192 bytes fill 4 sectors"});
     cases.push_back({b + "sector count FFFFFFFFh", lie(header, 40, le32(0xFFFFFFFF)), false, 1, 1, 1,
