@@ -1,6 +1,4 @@
-// `orvane-cli bench` run in-process on virtual drives whose timing model advances a simulated
-// clock: the table as the window copies it, JSON, the refusal without a terminal, Ctrl-C, and a
-// disc image that is the same byte for byte afterwards.
+// `orvane-cli bench` in-process on virtual drives whose timing model advances a simulated clock.
 #include "app/cli/bench_command.h"
 
 #include <gtest/gtest.h>
@@ -28,9 +26,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// `orvane-cli --virtual-only --virtual E=DRIVE [--trace FILE] bench E: OPTIONS`, with the
-// virtual drives' timing model on, and the drives, the trace and the benchmark keeping time with
-// one simulated clock. `prepare` sees the drive before the run.
+// `orvane-cli --virtual-only --virtual E=DRIVE [--trace FILE] bench E: OPTIONS` with timing on, the
+// drives, the trace and the benchmark on one simulated clock. `prepare` sees the drive before the run.
 CliOutcome RunBench(const std::string& drive, std::vector<std::string> options,
                     const std::function<void(VirtualDrive&)>& prepare = {}, const std::string& trace = {}) {
   std::FILE *out = std::tmpfile(), *err = std::tmpfile();
@@ -81,10 +78,8 @@ TEST(BenchCommand, PrintsTheTableOfEveryPresetWithADisc) {
   }
 }
 
-// The benchmark is timed, so a replay has to take the time the drive took: the replayed drive
-// gives the recorded durations back to the clock, the run asks the same commands (the same
-// random addresses among them) and prints the same figures. The trace keeps the data of the long
-// reads as length and digest: a whole benchmark is a few megabytes (every read whole, 26 MB).
+// A replay gives the recorded durations back to the clock: the same commands, the same figures; the
+// long reads kept as length and digest keep the trace small (every read whole would be 26 MB).
 TEST(BenchCommand, ARecordedRunReplaysToTheSameFigures) {
   const fs::path trace = CaseDir("bench") / "trace.jsonl";
   const CliOutcome live = RunBench("dvdram", {"--yes"}, {}, trace.string());

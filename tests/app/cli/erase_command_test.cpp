@@ -1,6 +1,5 @@
-// `orvane-cli erase` run in-process on a virtual drive whose disc is a raw image file: the
-// answers the options give, the refusal without a terminal, the exit codes, the disc and the
-// backup afterwards.
+// `orvane-cli erase` in-process on a virtual drive over a raw image file: the options' answers,
+// the exit codes, the disc and the backup afterwards.
 #include "app/cli/erase_command.h"
 
 #include <gtest/gtest.h>

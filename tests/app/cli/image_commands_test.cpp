@@ -1,7 +1,5 @@
-// The console image tools run in-process through the front end, as a user runs them: their
-// output (UTF-8, LF line ends), their exit codes and the files they leave. Damaged and hostile
-// files are made here from a good one: cut at every header offset, every header field lied
-// about, one-symbol LH5 "bombs" that claim gigabytes from a few bytes.
+// The console image tools run in-process: their output, exit codes and the files they leave, on
+// good, damaged and hostile files (one-symbol LH5 "bombs" claiming gigabytes from a few bytes).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -131,9 +129,7 @@ struct DamagedCase {
   std::string says = "";  // a line of verify's (or, when verify is not run, list's) output
 };
 
-// Every way a file can be cut short, lie in a header field or claim more than it holds, made
-// from `good`, an image of two blocks whose second header starts at `second` and whose closing
-// byte is at `end`.
+// Damaged files made from `good`, two blocks whose second header starts at `second`, closing byte at `end`.
 std::vector<DamagedCase> DamagedCases(const Bytes& good, size_t second, size_t end) {
   std::vector<DamagedCase> cases;
   auto cut = [&](size_t keep) { return Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(keep)); };
@@ -206,9 +202,8 @@ std::vector<DamagedCase> DamagedCases(const Bytes& good, size_t second, size_t e
   return cases;
 }
 
-// Every finding as a file made from a good one, with the verdict of the headers (what the image
-// write's pre-check sees) and the exit codes of list, verify and extract (-1: not run, because
-// the file would make verify decode gigabytes that are there).
+// The headers' verdict (the image write's pre-check) and the exit codes of list, verify and extract
+// (-1: not run, verify would decode the gigabytes that are there).
 TEST_F(ImageCommands, DamagedAndHostileFilesAreNeverTakenForGood) {
   ASSERT_EQ(Create({"0:4", "100:4"}).code, 0);
   const Bytes good = ReadWholeFile(ovi_);

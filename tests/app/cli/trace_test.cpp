@@ -1,6 +1,4 @@
-// The command trace end to end: what the program prints on a preset, recorded with --trace and
-// replayed with --virtual E=replay:FILE, is the same byte for byte; shipped traces replay to the
-// known reports; an edited trace shows what a drive giving such answers would show.
+// The command trace end to end: recorded with --trace, replayed with --virtual E=replay:FILE.
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -1,7 +1,5 @@
-// `orvane-cli write` run in-process on a file-backed virtual DVD-RAM drive: an erase backup
-// (made with `image create` in the erase's layout) goes back byte for byte; without --yes and
-// without a terminal nothing is written; what the boxes said reaches the error stream as UTF-8
-// (the expected texts are the program's CP932 literals, converted as the console converts them).
+// `orvane-cli write` in-process on a file-backed virtual DVD-RAM; the expected box texts are the
+// program's CP932 literals, converted as the console converts them.
 #include <gtest/gtest.h>
 
 #include <cstring>
