@@ -197,7 +197,8 @@ TEST_F(Cli, UsageErrorsAndHelp) {
   EXPECT_NE(run.err.find("A subcommand is required"), std::string::npos);
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"summary"}, {"frobnicate"}, {"scan", "--bogus"}, {"--trace-data", "scan"}, {"--trace"},
-           {"backup", "E:", "x.ovi", "--sectors", "16"}, {"backup", "E:", "x.ovi", "--sectors", "1:0"}}) {
+           {"backup", "E:", "x.ovi", "--sectors", "16"}, {"backup", "E:", "x.ovi", "--sectors", "1:0"},
+           {"write", "E:"}}) {
     run = Exec(args);
     EXPECT_EQ(run.code, 2) << args.front();
     EXPECT_EQ(run.out, "") << args.front();
