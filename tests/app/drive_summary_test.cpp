@@ -1,3 +1,5 @@
+// The summary text away from the presets (the console summary holds the presets' whole texts):
+// a table that leaves free space, no table, no capacity.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -44,32 +46,6 @@ TEST(DriveSummary, SingleFat32PartitionThenFreeSpace) {
                 kHeader +
                 "  1 [000 01 01-3FF FE 3F]         63     999937 0C:FAT32 LBA             511.9M\r\n" +
                 kFree + "   1000000    1000000   :（未使用）\r\n");
-}
-
-TEST(DriveSummary, ExtendedChainShowsPrimariesAndLogicalsButNoLinks) {
-  Disk disk(512, 20000);
-  disk.Mbr({Slot(0x06, 63, 1000).Boot(), Slot(0x0F, 2048, 10000).Chs(0x00, 0xC1, 0x02, 0x10, 0x20, 0x30)});
-  disk.Table(2048, {Slot(0x83, 63, 3000), Slot(0x05, 4096, 5000)});
-  disk.Table(6144, {Slot(0x07, 63, 4000)});
-  EXPECT_EQ(Summary(disk),
-            std::string("E: ORVANE   VIRTUAL DISK     1.01\r\n"
-                        "    容量 20,000×512 = 10,240,000バイト (  10.2M)\r\n") +
-                kHeader +
-                "* 1 [000 01 01-3FF FE 3F]         63       1000 06:FAT16 (>=32M)         512.0k\r\n"
-                "  2 [302 00 01-030 10 20]       2048      10000 0F:Extended LBA            5.1M\r\n"
-                "  5 [000 01 01-3FF FE 3F]       2111       3000 83:Linix native            1.5M\r\n"
-                "  6 [000 01 01-3FF FE 3F]       6207       4000 07:NTFS                    2.0M\r\n" +
-                kFree + "     12048       7952   :（未使用）\r\n");
-}
-
-TEST(DriveSummary, TwoKilobyteBlocksAndExactEnd) {
-  Disk disk(2048, 2295104);
-  disk.Mbr({Slot(0x0C, 63, 2295041)});
-  EXPECT_EQ(Summary(disk),
-            std::string("E: ORVANE   VIRTUAL DISK     1.01\r\n"
-                        "    容量 2,295,104×2,048 = 4,700,372,992バイト (   4.7G)\r\n") +
-                kHeader +
-                "  1 [000 01 01-3FF FE 3F]         63    2295041 0C:FAT32 LBA               4.7G\r\n");
 }
 
 TEST(DriveSummary, NoTableShowsNameIdentificationAndCapacityOnly) {

@@ -9,8 +9,6 @@
 
 #include "device/device_handle.h"
 #include "device/ports/virtual_port.h"
-#include "device/scsi_commands.h"
-#include "toolkit/endian.h"
 
 namespace orv {
 namespace {
@@ -53,18 +51,9 @@ TEST(ProgramPort, VirtualOnlyListsTheListsDrivesAndALaterListWins) {
   ASSERT_NE(virtualPort, nullptr);
   EXPECT_EQ(virtualPort->Drive('E')->Preset().name, std::string("hdd"));
   EXPECT_TRUE(virtualPort->Drive('F')->TimingEnabled());
-
   DeviceHandle device{std::move(port)};
   EXPECT_EQ(device.DriveType("H:\\"), kDriveCdrom);
   EXPECT_EQ(device.Open("\\\\.\\Q:", kOpenSharedReadWrite), -1);  // no OS drive behind it
-  ASSERT_EQ(device.Open("\\\\.\\F:", kOpenSharedReadWrite), 0);
-  uint8_t capacity[8];
-  ASSERT_EQ(ReadCapacity(device, {}, 8, capacity), 0);
-  EXPECT_EQ(GetBe32(capacity), 4171712u);
-  // A read-only disc refuses writes.
-  PageBuffer block(2048);
-  EXPECT_EQ(Write10(device, {}, 0, 1, 2048, block.data()), -1);
-  EXPECT_EQ(Read10(device, {}, 4171711, 1, 2048, block.data()), 2048);
 }
 
 TEST(ProgramPort, WithoutListsTheOsPortAloneOrNothing) {

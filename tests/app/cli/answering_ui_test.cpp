@@ -10,30 +10,25 @@ namespace orv::test {
 namespace {
 
 // A console whose input holds `typed` and whose error stream is kept for reading.
-class Console {
- public:
-  explicit Console(const std::string& typed) : in_(std::tmpfile()), err_(std::tmpfile()), ui_(err_, in_) {
-    std::fputs(typed.c_str(), in_);
-    std::rewind(in_);
+struct Console {
+  explicit Console(const std::string& typed) {
+    std::fputs(typed.c_str(), in);
+    std::rewind(in);
   }
   ~Console() {
-    std::fclose(in_);
-    std::fclose(err_);
+    std::fclose(in);
+    std::fclose(err);
   }
-  ConsoleUi& Ui() { return ui_; }
-  std::FILE* Err() { return err_; }
   std::string Written() {
     std::string text;
-    std::rewind(err_);
-    for (int c; (c = std::fgetc(err_)) != EOF;) text.push_back(static_cast<char>(c));
+    std::rewind(err);
+    for (int c; (c = std::fgetc(err)) != EOF;) text.push_back(static_cast<char>(c));
     return text;
   }
-  long Unread() { return std::ftell(in_); }
 
- private:
-  std::FILE* in_;
-  std::FILE* err_;
-  ConsoleUi ui_;
+  std::FILE* in = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  ConsoleUi ui{err, in};
 };
 
 MessageBoxSpec Question(std::string text, uint32_t style, QuestionId question = QuestionId::kNone) {
@@ -48,11 +43,11 @@ MessageBoxSpec Question(std::string text, uint32_t style, QuestionId question = 
 // Answers go to a question's identity, never to its wording.
 TEST(AnsweringUi, GivenAnswersGoToTheQuestionsIdentityAndAButtonItHas) {
   Console console("n\nn\n");
-  AnsweringUi ui(console.Ui(), console.Err(), true);
+  AnsweringUi ui(console.ui, console.err, true);
   ui.Answer(QuestionId::kEraseConfirm, kIdYes);
   ui.Answer(QuestionId::kSaveBeforeErase, kIdCancel);  // a button the Yes/No box does not have
   EXPECT_EQ(ui.ShowBox(Question("E: DRIVE\r\n\r\n本当に消去しますか？", kBoxYesNo, QuestionId::kEraseConfirm)), kIdYes);
-  EXPECT_EQ(console.Unread(), 0);  // answered without reading the input
+  EXPECT_EQ(std::ftell(console.in), 0);  // answered without reading the input
   EXPECT_EQ(ui.ShowBox(Question("保存しますか？", kBoxYesNo, QuestionId::kSaveBeforeErase)), kIdNo);  // asked
   // The same wording under another identity is not answered for.
   EXPECT_EQ(ui.ShowBox(Question("E: DRIVE\r\n\r\n本当に消去しますか？", kBoxYesNo, QuestionId::kSharedMode)), kIdNo);
@@ -68,7 +63,7 @@ TEST(AnsweringUi, AnExistingFileIsChosenForSavingOnlyWhenTheUserAgrees) {
   std::fclose(std::fopen(existing.string().c_str(), "wb"));
   for (const auto& [typed, result] : {std::pair{"y\n", 0}, std::pair{"n\n", -1}}) {
     Console console(typed);
-    AnsweringUi ui(console.Ui(), console.Err(), true);
+    AnsweringUi ui(console.ui, console.err, true);
     ui.AnswerSaveFile(existing);
     std::filesystem::path path;
     EXPECT_EQ(ui.ChooseSaveFile({"消去情報の保存", "ovi", {}}, path), result) << typed;
@@ -79,11 +74,11 @@ TEST(AnsweringUi, AnExistingFileIsChosenForSavingOnlyWhenTheUserAgrees) {
 
 TEST(AnsweringUi, WithoutATerminalEveryUnansweredQuestionGetsTheAnswerThatChangesNothing) {
   Console console("y\ny\n");
-  AnsweringUi ui(console.Ui(), console.Err(), false);
+  AnsweringUi ui(console.ui, console.err, false);
   EXPECT_EQ(ui.ShowBox(Question("?", kBoxYesNoCancel)), kIdCancel);
   EXPECT_EQ(ui.ShowBox(Question("?", kBoxYesNo | kBoxIconError)), kIdNo);
   EXPECT_EQ(ui.ShowBox(Question("done", kBoxOk)), kIdOk);
-  EXPECT_EQ(console.Unread(), 0);
+  EXPECT_EQ(std::ftell(console.in), 0);
   std::filesystem::path path = "proposed.ovi";
   EXPECT_EQ(ui.ChooseSaveFile({"消去情報の保存", "ovi", {}}, path), -1);
   EXPECT_EQ(path, "proposed.ovi");
@@ -91,7 +86,7 @@ TEST(AnsweringUi, WithoutATerminalEveryUnansweredQuestionGetsTheAnswerThatChange
 
 TEST(AnsweringUi, AGivenFileAnswersOneChoice) {
   Console console("");
-  AnsweringUi ui(console.Ui(), console.Err(), false);
+  AnsweringUi ui(console.ui, console.err, false);
   ui.AnswerSaveFile("backup.ovi");
   std::filesystem::path path = "proposed.ovi";
   EXPECT_EQ(ui.ChooseSaveFile({"消去情報の保存", "ovi", {}}, path), 0);

@@ -58,8 +58,6 @@ TEST_F(BackupCommandTest, RoundTripReportsBadRunsAndComparesExactly) {
   WriteWholeFile(scan, Bytes(scanText.begin(), scanText.end()));
   const Case cases[] = {
       {"slow and bad places read last", ":bad=300+5:weak=700+3+3", {"--surface-map", scan}, 1, {{300, 5}}},
-      {"clean", "", {}, 0, {}},
-      {"bad and recovered weak", ":bad=300+5:weak=700+3+3", {}, 1, {{300, 5}}},
       {"weak beyond the retries", ":weak=700+3+4:bad=999+1", {}, 1, {{700, 3}, {999, 1}}},
       {"more retries", ":weak=700+3+4", {"--retries", "3"}, 0, {}},
   };

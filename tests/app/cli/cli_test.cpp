@@ -2,7 +2,6 @@
 // sees (UTF-8, LF line ends) and the exit codes.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -21,47 +20,14 @@ namespace fs = std::filesystem;
 // UTF-8 text from a u8 literal (plain literals are CP932 in this build).
 std::string U8(const char8_t* text) { return std::string(reinterpret_cast<const char*>(text)); }
 
-struct Outcome {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadAll(std::FILE* file) {
-  std::string text;
-  std::rewind(file);
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-  return text;
-}
-
 class Cli : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = test::CaseDir("e2e");
-  }
+  void SetUp() override { dir_ = test::CaseDir("e2e"); }
   void TearDown() override { fs::remove_all(dir_); }
 
-  Outcome Exec(std::vector<std::string> args) {
-    const fs::path outPath = dir_ / "out.txt";
-    const fs::path errPath = dir_ / "err.txt";
-    std::FILE* out = std::fopen(outPath.string().c_str(), "w+b");
-    std::FILE* err = std::fopen(errPath.string().c_str(), "w+b");
-    Outcome run;
-    {
-      CliSession session(out, err, nullptr);
-      run.code = RunCli(args, session);
-    }
-    run.out = ReadAll(out);
-    run.err = ReadAll(err);
-    std::fclose(out);
-    std::fclose(err);
-    return run;
-  }
-
+  test::CliOutcome Exec(const std::vector<std::string>& args) { return test::RunCliIn(dir_, args); }
   // Only the virtual drives: the computer's own drives never reach the output.
-  Outcome Exec(const std::string& drives, std::vector<std::string> args) {
+  test::CliOutcome Exec(const std::string& drives, std::vector<std::string> args) {
     args.insert(args.begin(), {"--virtual-only", "--virtual", drives});
     return Exec(args);
   }
@@ -72,7 +38,7 @@ class Cli : public ::testing::Test {
 const char kPresets[] = "E=dvdram,F=dvdrom,G=hdd,H=nodisc";
 
 TEST_F(Cli, ScanListsTheVirtualPresetsOrNone) {
-  const Outcome run = Exec(kPresets, {"scan"});
+  const test::CliOutcome run = Exec(kPresets, {"scan"});
   EXPECT_EQ(run.code, 0);
   EXPECT_EQ(run.out,
             "Drive   Identification                  Type                    RMB     Size\n"
@@ -81,7 +47,7 @@ TEST_F(Cli, ScanListsTheVirtualPresetsOrNone) {
             "G:      ORVANE   VIRTUAL DISK     1.01  Direct access device    FIX     8.5G\n"
             "H:      ORVANE   VIRTUAL DVD-RAM  1.01  CD/DVD-ROM Drive        RMB\n");
   EXPECT_EQ(run.err, "");  // no progress drawn when the error stream is not a terminal
-  const Outcome none = Exec({"--virtual-only", "scan"});
+  const test::CliOutcome none = Exec({"--virtual-only", "scan"});
   EXPECT_EQ(none.code, 0);
   EXPECT_EQ(none.out, "No drives found.\n");
 }
@@ -110,7 +76,7 @@ TEST_F(Cli, SummaryOfEachPreset) {
   };
   for (const char* name : {"E:", "e:", "E", "e", "\\\\.\\E:"}) cases.emplace_back(name, dvdram);
   for (const auto& [drive, want] : cases) {
-    const Outcome run = Exec(kPresets, {"summary", drive});
+    const test::CliOutcome run = Exec(kPresets, {"summary", drive});
     EXPECT_EQ(run.code, 0) << drive;
     EXPECT_EQ(run.out, want) << drive;
     EXPECT_EQ(run.err, "") << drive;
@@ -119,7 +85,7 @@ TEST_F(Cli, SummaryOfEachPreset) {
 
 TEST_F(Cli, NewImageGetsTablesAndAnExistingOneIsNeverWritten) {
   const fs::path created = dir_ / "disc.img";
-  Outcome run = Exec("E=dvdram:" + created.string(), {"summary", "E:"});
+  test::CliOutcome run = Exec("E=dvdram:" + created.string(), {"summary", "E:"});
   EXPECT_EQ(run.code, 0) << run.err;
   EXPECT_NE(run.out.find("0C:FAT32 LBA"), std::string::npos);
   ASSERT_TRUE(fs::exists(created));
@@ -137,12 +103,13 @@ TEST_F(Cli, NewImageGetsTablesAndAnExistingOneIsNeverWritten) {
 }
 
 // Another program (here a second port: an open of its own on the image file, as a second process
-// has) holds a virtual drive's image: an erase or a write exclusively, a reading command shared.
-// As with a real drive another program holds: an exclusive holder refuses everyone, a shared one
-// lets a writer in only when it agrees to share.
+// has) holds a virtual drive's image: an exclusive holder refuses everyone, a shared one lets a
+// writer (write or erase) in only when it agrees to share (--shared).
 TEST_F(Cli, AnImageAnotherProgramHoldsIsInUse) {
   const fs::path disc = dir_ / "disc.img", raw = dir_ / "raw.img";
   const std::string before(2048 * 256, '\xA5'), written = std::string(2048 * 4, 'Z') + before.substr(2048 * 4);
+  // The erase zeroes sectors 0-63 and 192-255 of the 256.
+  const std::string zeros(2048 * 64, '\0'), erased = zeros + before.substr(2048 * 64, 2048 * 128) + zeros;
   std::ofstream(raw, std::ios::binary) << std::string(2048 * 4, 'Z');
   const std::vector<std::string> write = {"write", "E:", raw.string(), "--yes"};
   const struct {
@@ -153,11 +120,16 @@ TEST_F(Cli, AnImageAnotherProgramHoldsIsInUse) {
     const std::string& after;
   } cases[] = {
       {"write while an erase or a write runs", kOpenExclusiveReadWrite, {"--shared"}, 1, before},
-      {"erase while a write runs", kOpenExclusiveReadWrite, {"erase", "E:", "--no-backup", "--yes", "--shared"}, 1, before},
+      {"erase while a write runs", kOpenExclusiveReadWrite, {"erase", "E:", "--no-backup", "--yes", "--shared"}, 1,
+       before},
       {"summary while a write runs", kOpenExclusiveReadWrite, {"summary", "E:"}, 1, before},
       {"write while a reader runs, not shared", kOpenSharedReadWrite, {}, 1, before},
       {"write while a reader runs, shared", kOpenSharedReadWrite, {"--shared"}, 0, written},
       {"summary while a reader runs", kOpenSharedReadWrite, {"summary", "E:"}, 0, before},
+      {"erase while a reader runs, not shared", kOpenSharedReadWrite, {"erase", "E:", "--no-backup", "--yes"}, 1,
+       before},
+      {"erase while a reader runs, shared", kOpenSharedReadWrite,
+       {"erase", "E:", "--no-backup", "--yes", "--shared"}, 0, erased},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -177,7 +149,10 @@ TEST_F(Cli, AnImageAnotherProgramHoldsIsInUse) {
   }
 }
 
+// Failures are one line; a file that exists is refused for what it is, not with an untrue system reason.
 TEST_F(Cli, ErrorsAreOneLineWithExitCodeOne) {
+  const std::string file = (dir_ / "not-a-drive.bin").string();
+  std::ofstream(file, std::ios::binary) << std::string(4096, 'x');
   struct Case {
     std::vector<std::string> args;
     std::string err;
@@ -187,6 +162,8 @@ TEST_F(Cli, ErrorsAreOneLineWithExitCodeOne) {
       {{"--virtual-only", "--virtual", kPresets, "summary", "\\\\.\\PhysicalDrive9"},
        "orvane-cli: \\\\.\\PhysicalDrive9 is not a drive the program can use: --virtual-only opens virtual drives "
        "only\n"},
+      {{"--virtual-only", "--virtual", kPresets, "summary", file},
+       "orvane-cli: " + file + " is not a drive the program can use: --virtual-only opens virtual drives only\n"},
       {{"--virtual-only", "summary", "\\\\.\\E:"},
        "orvane-cli: \\\\.\\E: is not a drive the program can use: --virtual-only opens virtual drives only\n"},
       {{"--virtual-only", "--virtual", "E=bogus", "scan"},
@@ -195,7 +172,7 @@ TEST_F(Cli, ErrorsAreOneLineWithExitCodeOne) {
       {{"--virtual-only", "--virtual", "E=hdd,E=dvdram", "scan"}, "orvane-cli: --virtual: "},
   };
   for (const Case& c : cases) {
-    const Outcome run = Exec(c.args);
+    const test::CliOutcome run = Exec(c.args);
     EXPECT_EQ(run.code, 1) << c.err;
     EXPECT_EQ(run.out, "") << c.err;
     EXPECT_EQ(run.err.substr(0, c.err.size()), c.err);
@@ -203,19 +180,10 @@ TEST_F(Cli, ErrorsAreOneLineWithExitCodeOne) {
   }
 }
 
-// A file that exists is refused for what it is, not with a system reason that is untrue; a
-// path that does not exist gets the system's reason.
-TEST_F(Cli, APathTheProgramCannotUseSaysWhy) {
-  const fs::path file = dir_ / "not-a-drive.bin";
-  { std::ofstream(file, std::ios::binary) << std::string(4096, 'x'); }
-  Outcome run = Exec(kPresets, {"summary", file.string()});
-  EXPECT_EQ(run.code, 1);
-  EXPECT_EQ(run.err, "orvane-cli: " + file.string() +
-                         " is not a drive the program can use: --virtual-only opens virtual drives only\n");
-
-  // Without --virtual-only the path reaches the system; a missing one fails with its reason.
+// Without --virtual-only the path reaches the system; a missing one fails with its reason.
+TEST_F(Cli, AMissingPathSaysTheSystemsReason) {
   const std::string missing = (dir_ / "missing.img").string();
-  run = Exec({"--virtual", kPresets, "summary", missing});
+  const test::CliOutcome run = Exec({"--virtual", kPresets, "summary", missing});
   EXPECT_EQ(run.code, 1);
   const std::string start = "orvane-cli: cannot open drive " + missing + ": ";
   EXPECT_EQ(run.err.substr(0, start.size()), start);
@@ -224,12 +192,13 @@ TEST_F(Cli, APathTheProgramCannotUseSaysWhy) {
 
 // A command line the program cannot run is exit code 2, apart from every failure (1).
 TEST_F(Cli, UsageErrorsAndHelp) {
-  Outcome run = Exec({});
+  test::CliOutcome run = Exec({});
   EXPECT_EQ(run.code, 2);
   EXPECT_NE(run.err.find("A subcommand is required"), std::string::npos);
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"summary"}, {"frobnicate"}, {"scan", "--bogus"}, {"--trace-data", "scan"}, {"--trace"},
-           {"backup", "E:", "x.ovi", "--sectors", "16"}, {"backup", "E:", "x.ovi", "--sectors", "1:0"}}) {
+           {"backup", "E:", "x.ovi", "--sectors", "16"}, {"backup", "E:", "x.ovi", "--sectors", "1:0"},
+           {"write", "E:"}}) {
     run = Exec(args);
     EXPECT_EQ(run.code, 2) << args.front();
     EXPECT_EQ(run.out, "") << args.front();
