@@ -45,21 +45,16 @@ TEST(ImageMedium, MissingFileIsCreatedAtThePresetSizeAndBlocksLandAtTheirOffset)
   EXPECT_EQ(std::vector<uint8_t>(back.begin(), back.begin() + 2048), std::vector<uint8_t>(2048, 0xA5));
 }
 
-TEST(ImageMedium, ExistingFileGivesTheSize) {
+TEST(ImageMedium, ExistingFileGivesTheSizeAndUnusableOnesAreReported) {
   TempDir dir;
   { std::ofstream(dir / "raw.img", std::ios::binary) << std::string(5 * 2048 + 100, 'x'); }
+  { std::ofstream(dir / "tiny.img", std::ios::binary) << "abc"; }
   std::string error;
   auto medium = OpenImageMedium(dir / "raw.img", 2048, 2295104, true, error);
   ASSERT_NE(medium, nullptr) << error;
   EXPECT_EQ(medium->BlockCount(), 5u);  // the partial tail is not a block
   EXPECT_TRUE(medium->ReadOnly());
   EXPECT_EQ(std::filesystem::file_size(dir / "raw.img"), 5u * 2048 + 100);  // left as it is
-}
-
-TEST(ImageMedium, UnusableFilesAreReported) {
-  TempDir dir;
-  { std::ofstream(dir / "tiny.img", std::ios::binary) << "abc"; }
-  std::string error;
   EXPECT_EQ(OpenImageMedium(dir / "tiny.img", 2048, 10, false, error), nullptr);
   EXPECT_NE(error.find("smaller than one block"), std::string::npos) << error;
   error.clear();

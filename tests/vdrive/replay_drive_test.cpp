@@ -1,6 +1,4 @@
-// The drive that answers from a trace, asked directly: the n-th answer of a command, then its
-// last one; the sectors of the trace's reads and the writes of the replay; what the trace never
-// saw refused and listed; which of a trace's drives answers; the controls as recorded.
+// The drive that answers from a trace, asked directly; the console's Trace tests replay recorded runs.
 #include "vdrive/replay_drive.h"
 
 #include <gtest/gtest.h>

@@ -65,7 +65,6 @@ Sent Mmc(const char* preset, std::vector<uint8_t> cdb, uint32_t length = 4096) {
 using Answers = std::vector<std::string>;
 const std::vector<uint8_t> kTur = {0, 0, 0, 0, 0, 0};
 std::string Tur(VirtualDrive& drive) { return Send(drive, kTur).Text(); }
-std::string Read(VirtualDrive& drive, uint32_t lba = 0) { return Send(drive, Cdb10(0x28, lba, 1), DataDirection::kIn, 2048).Text(); }
 
 TEST(VirtualDrive, SenseAnswers) {
   using enum DataDirection;
@@ -129,19 +128,6 @@ TEST(VirtualDrive, VerifyComparesAndZeroBlocksMoveNothing) {
   pattern[700] ^= 1;
   EXPECT_EQ(Send(*drive, Cdb10(0x2F, 16777214, 2, 0x02), DataDirection::kOut, 0, pattern).outcome.sense[2], 0x0E);
   EXPECT_EQ(Send(*drive, Cdb10(0x28, 0, 0), DataDirection::kNone).Text(), "good 0");
-}
-
-TEST(VirtualDrive, FaultInjection) {
-  auto drive = Drive("dvdram");
-  drive->InjectUnitAttention(2, 0x29);
-  EXPECT_EQ((Answers{Tur(*drive), Tur(*drive), Tur(*drive)}), (Answers{"check 6/29h", "check 6/29h", "good 0"}));
-  drive->InjectFailure(SenseCode{0x4, 0x44, 0x00}, 0x28);
-  EXPECT_EQ((Answers{Tur(*drive), Read(*drive), Read(*drive)}), (Answers{"good 0", "check 4/44h", "good 2048"}));
-  drive->InjectShortTransfer(100);
-  const Sent shortRead = Send(*drive, Cdb10(0x28, 0, 1), DataDirection::kIn, 2048);
-  EXPECT_EQ(shortRead.Text(), "good 100");
-  EXPECT_EQ(shortRead.data[100], 0xEE);
-  EXPECT_EQ(Read(*drive), "good 2048");
 }
 
 TEST(VirtualDrive, RequestSenseReportsTheStandingCondition) {
