@@ -213,21 +213,19 @@ TEST(CommandSet, UnalignedDirectBuffersTravelThroughAnAlignedCopy) {
   for (const FakeCall& call : f.port->calls) EXPECT_EQ(call.header.dataBuffer % PageBuffer::kAlignment, 0u);
 }
 
+// Asked directly, the unit is nobody's claim; a failure leaves the unit as it was.
 TEST(CommandSet, InquiryUnitFillsTheUnitOrLeavesIt) {
   Fixture f;
-  std::vector<uint8_t> answer(40, 'x');
+  const std::vector<uint8_t> answer(40, 'x');
   f.port->replies = {Data(answer), CheckCondition(0x5, 0x20)};
   ScsiUnit unit{0, 0, 0, 1, {9, 9}};
   ASSERT_EQ(InquiryUnit(f.device, {4, 5, 6}, unit), 0);
   EXPECT_EQ(std::vector<uint32_t>({unit.pathId, unit.targetId, unit.lun, unit.claimed}),
             std::vector<uint32_t>({4, 5, 6, 0}));
   EXPECT_EQ(unit.inquiryData, answer);
-  EXPECT_EQ(f.port->calls[0].header.cdb[4], 40);
-  EXPECT_EQ(f.port->calls[0].header.cdb[1], 6 << 5);
-  const ScsiUnit before = unit;
   EXPECT_EQ(InquiryUnit(f.device, {7, 7, 7}, unit), -1);
-  EXPECT_EQ(unit.pathId, before.pathId);
-  EXPECT_EQ(unit.inquiryData, before.inquiryData);
+  EXPECT_EQ(unit.pathId, 4u);
+  EXPECT_EQ(unit.inquiryData, answer);
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ TEST(LinuxSg, RequestBecomesSgIo) {
       {false, kScsiDataIn, 8, 10, SG_DXFER_FROM_DEV, 10000},
       {false, kScsiDataIn, 8, 0xFFFFFFFF, SG_DXFER_FROM_DEV, 0xFFFFFFFF},
       {true, kScsiDataOut, 512, 10, SG_DXFER_TO_DEV, 10000}, {true, kScsiDataIn, 512, 10, SG_DXFER_FROM_DEV, 10000},
-      {true, kScsiDataIn, 0, 10, SG_DXFER_NONE, 10000},      {true, kScsiDataOut, 0, 10, SG_DXFER_NONE, 10000},
+      {true, kScsiDataOut, 0, 10, SG_DXFER_NONE, 10000},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.direct << " " << int(c.dataIn) << " " << c.length << " " << c.timeout);

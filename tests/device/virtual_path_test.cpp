@@ -115,7 +115,6 @@ TEST(PassThroughDriver, BytesReturnedEndAtTheDataInElseTheSenseElseTheHeader) {
     uint32_t asked, moved, sense;
     uint32_t returned, transferLength, senseLength;
   } cases[] = {
-      {"buffered_data_in", false, kScsiDataIn, 8, 8, 0, kRequestDataOffset + 8, 8, 0},
       {"buffered_short_data_in", false, kScsiDataIn, 8, 5, 0, kRequestDataOffset + 5, 5, 0},
       {"moved_is_never_more_than_asked", false, kScsiDataIn, 8, 100, 0, kRequestDataOffset + 8, 8, 0},
       {"unspecified_direction_reads", false, kScsiDataUnspecified, 8, 8, 0, kRequestDataOffset + 8, 8, 0},
@@ -201,7 +200,6 @@ TEST(PassThroughDriver, TraceTakesMovedDataAndSenseFromTheUpdatedHeader) {
     uint32_t moved;
     std::vector<uint8_t> received, sense;
   } cases[] = {
-      {"buffered_all_counted", false, Data(answer), 8, answer, {}},
       {"buffered_header_only_counted", false, [&] { FakeReply r = Data(answer); r.returned = kRequestHeaderSize; return r; }(),
        8, answer, {}},
       {"buffered_short_header_only_counted", false,
