@@ -12,6 +12,8 @@ namespace {
 using test::Disk;
 using test::Slot;
 
+// Single, extended and exact-end layouts, blank media, boot sectors and two extended slots show in
+// the summary tests (DriveSummary.*); here, the entries it does not show and the blocks read.
 TEST(PartitionTable, TablesAreReadInChainOrder) {
   struct Entry {
     int32_t number, depth;
@@ -26,8 +28,6 @@ TEST(PartitionTable, TablesAreReadInChainOrder) {
     std::vector<Entry> entries;        // number -1 is the free space after the last partition
     std::vector<uint64_t> readLbas;    // tables and data partitions' first blocks
   } cases[] = {
-      {"single FAT32 then free space", 512, 2000000, [](Disk& d) { d.Mbr({Slot(0x0C, 63, 999937)}); },
-       {{0, 0, 0, 63, 999937}, {-1, 0, 0, 1000000, 1000000}}, {0, 63}},
       // Logicals are numbered from 4; extended slots are not read as data.
       {"extended chain", 512, 20000,
        [](Disk& d) {
@@ -40,8 +40,6 @@ TEST(PartitionTable, TablesAreReadInChainOrder) {
        {0, 63, 2048, 2111, 6144, 6207}},
       {"slot with relative start 0 is unused, the next keeps its slot number", 512, 1000,
        [](Disk& d) { d.Mbr({Slot(0x83, 0, 500), Slot(0x0C, 63, 937)}); }, {{1, 0, 0, 63, 937}}, {0, 63}},
-      {"ending at the last block leaves no free space", 512, 1000,
-       [](Disk& d) { d.Mbr({Slot(0x0C, 63, 937)}); }, {{0, 0, 0, 63, 937}}, {0, 63}},
       // Bytes past the first 512 of a large block must not count: a zeroed "signature" at the
       // block's end and a slot-like pattern there change nothing.
       {"2048-byte blocks", 2048, 100000,
@@ -75,10 +73,7 @@ TEST(PartitionTable, FailuresReturnMinusOne) {
     uint32_t blockLength = 512;
     int mostReads = 99;
   } cases[] = {
-      {"no signature", [](Disk& d) { d.Mbr({Slot(0x0C, 63, 100)}); d.blocks[0][511] = 0; }},
-      {"volume boot sector (EB)", [](Disk& d) { d.Mbr({Slot(0x0C, 63, 100)}); d.blocks[0][0] = 0xEB; }},
       {"volume boot sector (E9)", [](Disk& d) { d.Mbr({Slot(0x0C, 63, 100)}); d.blocks[0][0] = 0xE9; }},
-      {"two extended slots in one table", [](Disk& d) { d.Mbr({Slot(0x05, 100, 100), Slot(0x0F, 300, 100)}); }},
       {"outermost extended of size 0", [](Disk& d) { d.Mbr({Slot(0x05, 100, 0)}); }},
       {"chain that loops back on itself",
        [](Disk& d) {

@@ -2,12 +2,15 @@
 // request as a driver does) -> virtual drive.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "device/fake_port.h"
+#include "device/ports/pass_through_driver.h"
+#include "device/ports/tracing_port.h"
 #include "device/ports/virtual_port.h"
 #include "device/scsi_commands.h"
-#include "toolkit/endian.h"
 #include "vdrive/drive_config.h"
 
 namespace orv::test {
@@ -27,53 +30,22 @@ struct Rig {
   }
 };
 
-TEST(VirtualPath, EveryCommandReachesTheDrive) {
+// Commands reaching the drive and its answers are every operation and report test's matter;
+// here, what the port adds: an answer override reaches the caller's buffer, no further.
+TEST(VirtualPath, AnswerOverrideEndsAtItsLength) {
   Rig rig;
-  uint8_t* b = rig.buffer.data();
-  EXPECT_EQ(TestUnitReady(rig.device, {}), 0);
-  uint8_t inquiry[40];
-  ASSERT_EQ(Inquiry(rig.device, {}, -1, 40, inquiry), 0);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(inquiry + 16), 16), "VIRTUAL DVD-RAM ");
-  ASSERT_EQ(Inquiry(rig.device, {}, 0x80, 20, inquiry), 0);
-  EXPECT_EQ(inquiry[1], 0x80);
-  uint8_t capacity[8];
-  ASSERT_EQ(ReadCapacity(rig.device, {}, 8, capacity), 0);
-  EXPECT_EQ(GetBe32(capacity), 2295104u);  // the drive's last LBA + 1
-
-  for (int i = 0; i < 4096; ++i) b[i] = uint8_t(i * 7);
-  EXPECT_EQ(Write10(rig.device, {}, 2295102, 2, 4096, b), 4096);
-  std::memset(b, 0, 4096);
-  EXPECT_EQ(Read10(rig.device, {}, 2295102, 2, 4096, b), 4096);
-  for (int i = 0; i < 4096; ++i) ASSERT_EQ(b[i], uint8_t(i * 7)) << i;
-  EXPECT_EQ(Seek10(rig.device, {}, 1000), 0);
-  EXPECT_EQ(Verify10(rig.device, {}, 0, 16), 0);
-  EXPECT_EQ(rig.drive->LastCdb(), (std::vector<uint8_t>{0x2F, 0, 0, 0, 0, 0, 0, 0, 16, 0}));
-  // Beyond the last block: LOGICAL BLOCK ADDRESS OUT OF RANGE, a plain failure.
-  EXPECT_EQ(Read10(rig.device, {}, 2295103, 2, 4096, b), -1);
-  EXPECT_EQ(Seek10(rig.device, {}, 2295104), -1);
-
-  // The MMC commands answer from the drive's own content; an answer override replaces it.
-  EXPECT_EQ(ModeSense(rig.device, {}, false, 0, 0x3F, 255, b), 0);
-  EXPECT_EQ(GetConfiguration(rig.device, {}, 0, 0, 8, b), 0);
-  EXPECT_EQ(ReadDvdStructure(rig.device, {}, 0, 0, 0, 8, b), 0);
   rig.drive->SetAnswerOverride(0x5A, {0x00, 0x06, 0x12, 0x34});
+  uint8_t* b = rig.buffer.data();
   std::memset(b, 0xEE, 300);
   EXPECT_EQ(ModeSense(rig.device, {}, false, 0, 0x3F, 300, b), 0);
   EXPECT_EQ(std::vector<uint8_t>(b, b + 5), (std::vector<uint8_t>{0x00, 0x06, 0x12, 0x34, 0xEE}));
 }
 
 TEST(VirtualPath, NoDiscFailsAtOnceWithItsSenseWhereTheDriverPutsIt) {
-  Rig rig("nodisc");
-  uint8_t capacity[8];
-  EXPECT_EQ(ReadCapacity(rig.device, {}, 8, capacity), -1);
-  EXPECT_EQ(rig.drive->CommandCount(), 1u);
+  Rig rig("nodisc");  // one attempt only: CommandSet.UnitAttentionIsReissuedAndEverythingElseFails
   uint8_t geometry[24];
   EXPECT_EQ(rig.device.GetDriveGeometry(geometry), -1);
   EXPECT_EQ(rig.device.LastError(), rig.port->ErrorCode(PortError::kNotReady));
-  ScsiUnit unit;  // a drive without a disc still tells who it is
-  EXPECT_EQ(InquiryUnit(rig.device, {}, unit), 0);
-  EXPECT_EQ(unit.InquiryLength(), 40u);
-
   PassThroughRequest request = Request(0x00, 6, 0);
   EXPECT_EQ(rig.device.PassThrough(request, kRequestHeaderSize, kRequestDataOffset),
             int(kRequestSenseOffset + kRequestSenseLength));
@@ -99,56 +71,32 @@ TEST(VirtualPath, ShortTransferAndVanishingDevice) {
   EXPECT_EQ(TestUnitReady(rig.device, {}), 0);
 }
 
+// Which requests are malformed is PassThroughDriver.CheckRefusesWhatNoDriverTakes; here, that the
+// port asks the check with the drive's alignment, fails like a driver and never reaches the drive.
 TEST(VirtualPath, MalformedRequestsAreRefusedLikeADriverDoes) {
   Rig rig;
   rig.drive->Face().alignmentMask = 0xFFF;
-  // The command set carries an unaligned buffer through an aligned copy.
-  EXPECT_EQ(Read10(rig.device, {}, 0, 1, 2048, rig.buffer.data() + 2), 2048);
-  const auto unaligned = [&](PassThroughRequest& r) {
-    r = Request(0x28, 10, 2048);
-    r.header.cdb[8] = 1;
-    r.header.dataBuffer = reinterpret_cast<uintptr_t>(rig.buffer.data() + 2);
-  };
-  const struct {
-    const char* name;
-    std::function<void(PassThroughRequest&)> spoil;
-    uint32_t outLength;
-    bool direct;
-  } cases[] = {
-      {"wrong_length_field", [](PassThroughRequest& r) { r.header.length = 44 + 1; }, kRequestDataOffset + 8, false},
-      {"cdb_length_0", [](PassThroughRequest& r) { r.header.cdbLength = 0; }, kRequestDataOffset + 8, false},
-      {"cdb_length_17", [](PassThroughRequest& r) { r.header.cdbLength = 17; }, kRequestDataOffset + 8, false},
-      {"data_past_output", [](PassThroughRequest&) {}, kRequestDataOffset + 4, false},
-      {"sense_past_output", [](PassThroughRequest& r) { r.header.senseInfoOffset = kRequestDataOffset + 4; },
-       kRequestDataOffset + 8, false},
-      {"unaligned_direct_buffer", unaligned, kRequestDataOffset, true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    PassThroughRequest request = Request();
-    c.spoil(request);
-    rig.drive->ClearCommandLog();
-    EXPECT_EQ(c.direct ? rig.device.PassThroughDirect(request, kRequestHeaderSize, c.outLength)
-                       : rig.device.PassThrough(request, kRequestHeaderSize, c.outLength),
-              -1);
-    EXPECT_EQ(rig.device.LastError(), rig.port->ErrorCode(PortError::kInvalidParameter));
-    EXPECT_EQ(rig.drive->CommandCount(), 0u);
-  }
+  PassThroughRequest request = Request();
+  request.header.cdbLength = 17;
+  EXPECT_EQ(rig.device.PassThrough(request, kRequestHeaderSize, kRequestDataOffset + 8), -1);
+  EXPECT_EQ(rig.device.LastError(), rig.port->ErrorCode(PortError::kInvalidParameter));
+  request = Request(0x28, 10, 2048);
+  request.header.cdb[8] = 1;
+  request.header.dataBuffer = reinterpret_cast<uintptr_t>(rig.buffer.data() + 2);
+  EXPECT_EQ(rig.device.PassThroughDirect(request, kRequestHeaderSize, kRequestDataOffset), -1);
+  EXPECT_EQ(rig.device.LastError(), rig.port->ErrorCode(PortError::kInvalidParameter));
+  EXPECT_EQ(rig.drive->CommandCount(), 0u);
 }
 
-// Address, file type, drive type and adapter data of a virtual drive are the scan tests' matter.
-TEST(VirtualPort, PortFaceAndOtherPaths) {
+// Address, file type, adapter data and sharing of a virtual drive are the scan and write-target
+// tests' matter.
+TEST(VirtualPort, OtherPathsAndLettersReachTheOsPort) {
   Rig rig("hdd");
-  uint8_t geometry[24];
-  ASSERT_EQ(rig.device.GetDriveGeometry(geometry), 0);
-  EXPECT_EQ(DecodeDiskGeometry(geometry).bytesPerSector, 512u);
-  EXPECT_STREQ(MediaTypeName(DecodeDiskGeometry(geometry).mediaType), "Fixed");
   EXPECT_EQ(rig.port->DriveType("e:\\"), kDriveFixed);
   EXPECT_EQ(rig.port->DriveType("F:\\"), kDriveCdrom);  // from the OS port
   const auto candidates = rig.port->DriveCandidates();
   ASSERT_EQ(candidates.size(), 1u);  // the OS port's E: is replaced by the virtual one
   EXPECT_EQ(candidates[0].path, "\\\\.\\E:");
-  // Other paths reach the OS port, and its handles work through the virtual port.
   DeviceHandle other{std::make_unique<VirtualPort>(std::make_unique<FakePort>())};
   EXPECT_EQ(other.Open("\\\\.\\PhysicalDrive0", kOpenSharedReadWrite), 0);
   EXPECT_EQ(other.GetFileType(), kFileTypeDisk);
@@ -157,22 +105,138 @@ TEST(VirtualPort, PortFaceAndOtherPaths) {
   EXPECT_EQ(other.LastError(), 2u);
 }
 
-TEST(VirtualPort, SharingModesAreEnforced) {
-  auto port = std::make_unique<VirtualPort>(std::make_unique<FakePort>());
-  port->AddDrive('E', MakeVirtualDrive(*FindDrivePreset("dvdram")));
-  const PortHandle shared = port->Open("\\\\.\\E:", kOpenSharedReadWrite);
-  const PortHandle second = port->Open("\\\\.\\E:", kOpenSharedReadWrite);
-  ASSERT_NE(shared, kNoPortHandle);
-  EXPECT_NE(second, kNoPortHandle);
-  EXPECT_EQ(port->Open("\\\\.\\E:", kOpenExclusiveReadWrite), kNoPortHandle);
-  EXPECT_EQ(port->LastError(), port->ErrorCode(PortError::kSharingViolation));
-  port->Close(shared);
-  port->Close(second);
-  const PortHandle exclusive = port->Open("\\\\.\\E:", kOpenExclusiveReadWrite);
-  ASSERT_NE(exclusive, kNoPortHandle);
-  EXPECT_EQ(port->Open("\\\\.\\E:", kOpenSharedReadWrite), kNoPortHandle);
-  EXPECT_EQ(port->Close(exclusive), 0);
-  EXPECT_EQ(port->Close(exclusive), -1);
+// The driver's rules both non-Windows ports carry requests by: what comes back in the header
+// and how many bytes of the system buffer are given back.
+TEST(PassThroughDriver, BytesReturnedEndAtTheDataInElseTheSenseElseTheHeader) {
+  const struct {
+    const char* name;
+    bool direct;
+    uint8_t dataIn;
+    uint32_t asked, moved, sense;
+    uint32_t returned, transferLength, senseLength;
+  } cases[] = {
+      {"buffered_short_data_in", false, kScsiDataIn, 8, 5, 0, kRequestDataOffset + 5, 5, 0},
+      {"moved_is_never_more_than_asked", false, kScsiDataIn, 8, 100, 0, kRequestDataOffset + 8, 8, 0},
+      {"unspecified_direction_reads", false, kScsiDataUnspecified, 8, 8, 0, kRequestDataOffset + 8, 8, 0},
+      {"data_in_and_sense", false, kScsiDataIn, 8, 2, 14, kRequestDataOffset + 2, 2, 14},
+      {"nothing_moved_sense_returned", false, kScsiDataIn, 8, 0, 14, kRequestSenseOffset + 14, 0, 14},
+      {"sense_cut_to_the_room", false, kScsiDataIn, 0, 0, 18, kRequestSenseOffset + 14, 0, 14},
+      {"buffered_data_out", false, kScsiDataOut, 8, 8, 0, kRequestHeaderSize, 8, 0},
+      {"direct_data_in_stays_in_the_callers_buffer", true, kScsiDataIn, 8, 8, 0, kRequestHeaderSize, 8, 0},
+      {"direct_with_sense", true, kScsiDataIn, 8, 0, 14, kRequestSenseOffset + 14, 0, 14},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    PassThroughRequest r = Request(0x28, 10, c.asked, c.dataIn);
+    auto* system = reinterpret_cast<uint8_t*>(&r);
+    EXPECT_EQ(CompletePassThrough(system, c.direct, 0x02, c.moved, c.sense), c.returned);
+    EXPECT_EQ(r.header.scsiStatus, 0x02);
+    EXPECT_EQ(r.header.dataTransferLength, c.transferLength);
+    EXPECT_EQ(r.header.senseInfoLength, c.senseLength);
+  }
+}
+
+TEST(PassThroughDriver, CheckFindsTheAreasOfAWellFormedRequest) {
+  PassThroughRequest r = Request(0x28, 10, 8, kScsiDataIn);
+  auto* system = reinterpret_cast<uint8_t*>(&r);
+  CheckedPassThrough checked;
+  ASSERT_EQ(CheckPassThrough(system, kRequestHeaderSize, kRequestDataOffset + 8, false, 0, checked), 0);
+  EXPECT_EQ(checked.data, r.data);
+  EXPECT_EQ(checked.sense, r.sense);
+  EXPECT_EQ(checked.direction, DataDirection::kIn);
+  // Without data nothing points anywhere, whatever DataBuffer holds.
+  r = Request(0x28, 10, 0, kScsiDataOut);
+  r.header.senseInfoLength = 0;
+  r.header.dataBuffer = 1;
+  ASSERT_EQ(CheckPassThrough(system, kRequestHeaderSize, kRequestHeaderSize, true, 0xFFF, checked), 0);
+  EXPECT_EQ(checked.data, nullptr);
+  EXPECT_EQ(checked.sense, nullptr);
+  EXPECT_EQ(checked.direction, DataDirection::kNone);
+  // Data out in the buffered form is read from the input.
+  r = Request(0x28, 10, 8, kScsiDataOut);
+  EXPECT_EQ(CheckPassThrough(system, kRequestDataOffset + 8, kRequestSize, false, 0, checked), 0);
+}
+
+// Each row spoils a buffered READ CAPACITY (8 bytes in) the way a caller might; every port reads
+// requests through this check, so none of these reaches a drive.
+TEST(PassThroughDriver, CheckRefusesWhatNoDriverTakes) {
+  struct Form {
+    PassThroughRequest r = Request();
+    uint32_t in = kRequestHeaderSize, out = kRequestDataOffset + 8;
+    bool direct = false;
+  };
+  alignas(16) static uint8_t data[32];
+  const std::pair<const char*, void (*)(Form&)> cases[] = {
+      {"input_shorter_than_the_header", [](Form& f) { f.in = kRequestHeaderSize - 1; }},
+      {"wrong_length_field", [](Form& f) { f.r.header.length = kRequestHeaderSize + 1; }},
+      {"cdb_length_0", [](Form& f) { f.r.header.cdbLength = 0; }},
+      {"cdb_length_17", [](Form& f) { f.r.header.cdbLength = 17; }},
+      {"sense_past_output", [](Form& f) { f.r.header.senseInfoOffset = kRequestDataOffset + 4; }},
+      {"sense_inside_the_header", [](Form& f) { f.r.header.senseInfoOffset = 4; }},
+      {"data_past_output", [](Form& f) { f.out = kRequestDataOffset + 7; }},
+      {"data_offset_inside_the_header", [](Form& f) { f.r.header.dataBuffer = 4; }},
+      {"buffered_data_out_not_in_the_input", [](Form& f) { f.r.header.dataIn = kScsiDataOut; f.out = kRequestSize; }},
+      {"direct_null_buffer", [](Form& f) { f.direct = true; f.r.header.dataBuffer = 0; }},
+      {"direct_unaligned_buffer",
+       [](Form& f) { f.direct = true; f.r.header.dataBuffer = reinterpret_cast<uintptr_t>(data + 2); }},
+  };
+  for (const auto& [name, spoil] : cases) {
+    Form f;
+    spoil(f);
+    CheckedPassThrough checked;
+    EXPECT_EQ(CheckPassThrough(reinterpret_cast<uint8_t*>(&f.r), f.in, f.out, f.direct, 0xF, checked), -1) << name;
+  }
+}
+
+// A trace records what the header says moved, whatever count of bytes the driver returned:
+// one driver counts the data area, another only the header it updated.
+TEST(PassThroughDriver, TraceTakesMovedDataAndSenseFromTheUpdatedHeader) {
+  const std::vector<uint8_t> answer = {0x05, 0x80, 0x05, 0x32, 0x5B, 0, 0, 0x10};
+  const std::vector<uint8_t> sense = {0x70, 0, 0x02, 0, 0, 0, 0, 0x06, 0, 0, 0, 0, 0x3A, 0};
+  const struct {
+    const char* name;
+    bool direct;
+    FakeReply reply;
+    uint32_t moved;
+    std::vector<uint8_t> received, sense;
+  } cases[] = {
+      {"buffered_header_only_counted", false, [&] { FakeReply r = Data(answer); r.returned = kRequestHeaderSize; return r; }(),
+       8, answer, {}},
+      {"buffered_short_header_only_counted", false,
+       [&] { FakeReply r = Data(answer, 5); r.returned = kRequestHeaderSize; return r; }(), 5,
+       {answer.begin(), answer.begin() + 5}, {}},
+      {"direct_header_only_counted", true, [&] { FakeReply r = Data(answer); r.returned = kRequestHeaderSize; return r; }(),
+       8, answer, {}},
+      {"sense_header_only_counted", false,
+       [&] { FakeReply r = CheckCondition(0x02, 0x3A, 6); r.moved = 0; r.returned = kRequestHeaderSize; return r; }(),
+       0, {}, sense},
+  };
+  const std::filesystem::path path = std::filesystem::temp_directory_path() / "orv-pass-through-trace.jsonl";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string error;
+    auto file = TraceFile::Create(path, TraceHeader{kTraceVersion, "windows", false}, error);
+    ASSERT_NE(file, nullptr) << error;
+    auto* fake = new FakePort;
+    fake->replies = {c.reply};
+    auto port = MakeTracingPort(std::unique_ptr<DevicePort>(fake), file, false);
+    PassThroughRequest r = Request(0x12, 6, 8, kScsiDataIn);
+    alignas(16) uint8_t directData[8] = {};
+    if (c.direct) r.header.dataBuffer = reinterpret_cast<uintptr_t>(directData);
+    const uint32_t outLength = c.direct ? kRequestDataOffset : kRequestDataOffset + 8;
+    uint32_t returned = 0;
+    ASSERT_TRUE(port->IoControl(77, c.direct ? kIoctlScsiPassThroughDirect : kIoctlScsiPassThrough, &r,
+                                kRequestHeaderSize, &r, outLength, &returned));
+    std::ifstream in(path);
+    std::string line, last;
+    while (std::getline(in, line)) last = line;
+    TraceEvent e;
+    ASSERT_EQ(ParseTraceEvent(last, e, error), 0) << error;
+    EXPECT_EQ(e.moved, c.moved);
+    EXPECT_EQ(e.received, c.received);
+    EXPECT_EQ(e.sense, c.sense);
+  }
+  std::filesystem::remove(path);
 }
 
 }  // namespace

