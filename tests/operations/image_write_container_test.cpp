@@ -1,5 +1,5 @@
-// ".ovi" containers on virtual drives: an erase backup goes back byte for byte, a damaged file
-// writes nothing, a damaged block is named, and the read-back finds what the drive changed.
+// ".ovi" containers on virtual drives: a damaged file writes nothing, a damaged block is named,
+// and the read-back finds what the drive changed.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -20,54 +20,6 @@ namespace {
 constexpr uint32_t kSector = 2048;
 
 std::filesystem::path Dir() { return ScratchDir(testing::UnitTest::GetInstance()->current_test_info()->name()); }
-
-// ---- Undoing an erase ----
-
-// T = 1000: head 0-63 and tail 936-999; T = 100: head 0-63 and the 36 sectors after it; T = 50:
-// the head alone. Each time the disc comes back to its bytes before the erase.
-TEST(ImageWriteRoundTrip, EraseBackupGoesBackByteForByte) {
-  for (uint64_t sectors : {1000u, 128u, 100u, 64u, 50u}) {
-    SCOPED_TRACE(sectors);
-    const RoundTrip trip = EraseAndWriteBack(Dir(), sectors, EraseLikeTheEraseDoes);
-    EXPECT_FALSE(trip.erased == trip.before);
-    EXPECT_EQ(trip.write.code, 0);
-    EXPECT_EQ(trip.write.end, ImageWriteEnd::kCompleted);
-    EXPECT_EQ(trip.write.sectorsWritten, std::min<uint64_t>(sectors, 128));
-    EXPECT_TRUE(trip.after == trip.before);
-    ASSERT_EQ(trip.boxes.size(), 2u);
-    EXPECT_EQ(trip.boxes[1].box.text.rfind("書き込み完了しました。", 0), 0u);
-  }
-}
-
-// The whole 4.7 GB disc of the DVD-RAM preset (in memory): the tail goes to 2,295,040, and the
-// capacity check compares the disc with the backup's 256 KiB, not with where its tail lies.
-TEST(ImageWriteRoundTrip, FullSizeDiscTailAtTheLastSixtyFourSectors) {
-  const std::filesystem::path dir = Dir();
-  OperationRig rig("dvdram");
-  ASSERT_TRUE(rig.Ready());
-  Medium& medium = *rig.Drive().GetMedium();
-  const uint64_t total = medium.BlockCount();
-  ASSERT_EQ(total, 2295104u);
-  const std::vector<SectorRun> runs = EraseRuns(total, kSector);
-  ASSERT_EQ(runs.size(), 2u);
-  EXPECT_EQ(runs[1].first, 2295040u);
-  // The sectors around both regions, so that a write one sector off shows.
-  const uint64_t watched[] = {0, 1, 63, 64, 65, 2295039, 2295040, 2295103};
-  for (uint64_t lba : watched) ASSERT_EQ(medium.Write(lba, 1, SectorPattern(lba, kSector, 8).data()), 0);
-  EraseLikeTheEraseDoes(rig, dir / "backup.ovi");
-  WriteWatch watch(rig.SharedDrive());
-  ScriptedUi ui;
-  ui.QueueAnswer(kIdYes);
-  ASSERT_EQ(RunImageWrite(ui, rig.List(), rig.Record(), dir / "backup.ovi").code, 0);
-  EXPECT_EQ(watch.Writes(), (std::vector<SectorRun>{{0, 32}, {32, 32}, {2295040, 32}, {2295072, 32}}));
-  for (uint64_t lba : watched) {
-    Bytes sector(kSector);
-    ASSERT_EQ(medium.Read(lba, 1, sector.data()), 0);
-    EXPECT_TRUE(sector == SectorPattern(lba, kSector, 8)) << lba;
-  }
-}
-
-// ---- Damaged files ----
 
 // Every hand-made file of the container's walk table is refused before the drive is asked
 // anything that writes: a damaged walk, or blocks whose data does not fit their sectors.
@@ -122,8 +74,7 @@ TEST(ImageWriteContainer, DamagedBlockIsNamedAndTheOthersAreWritten) {
     uint8_t mask;
   } cases[] = {
       {"compressed byte of the middle block", 1, 60 + 200, 0x10},
-      {"CRC of the middle block", 1, 48, 0x01},
-      {"compressed byte of the last block", 2, 60 + 100, 0x04},
+      {"CRC of the last block", 2, 48, 0x01},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -200,8 +151,6 @@ TEST(ImageWriteContainer, BlockNeverWritesPastItsCheckedSectors) {
   EXPECT_NE(ui.Boxes().back().box.text.find("    セクタ 10 から 2 セクタ\r\n"), std::string::npos);
 }
 
-// ---- Reading back ----
-
 TEST(ImageWriteVerify, ReadBackFindsTheFirstSectorTheDriveChanged) {
   const struct {
     const char* name;
@@ -209,7 +158,6 @@ TEST(ImageWriteVerify, ReadBackFindsTheFirstSectorTheDriveChanged) {
     std::function<void(int number, VirtualDrive&, CommandContext&)> drive;
     std::string failure;  // "" : completes
   } cases[] = {
-      {"raw, a drive that writes what it is given", false, nullptr, ""},
       {"container, a drive that writes what it is given", true, nullptr, ""},
       {"raw, a drive that changes a byte of sector 37", false,
        [](int number, VirtualDrive&, CommandContext& c) {

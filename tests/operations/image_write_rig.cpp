@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <thread>  // std::chrono's clocks: <chrono> itself does not compile with a CP932 execution charset
@@ -69,15 +68,10 @@ std::vector<SectorRun> EraseRuns(uint64_t diskSectors, uint32_t sectorSize) {
   return runs;
 }
 
-namespace {
-
-using SectorReader = std::function<bool(uint64_t lba, uint8_t* out)>;
-
-void WriteBackupFrom(const std::filesystem::path& path, uint32_t sectorSize, const std::vector<SectorRun>& runs,
-                     const SectorReader& read) {
+void WriteBackup(const std::filesystem::path& path, const Bytes& disc, uint32_t sectorSize,
+                 const std::vector<SectorRun>& runs) {
   ImageFile image;
   ASSERT_EQ(image.CreateImage(path), 0);
-  Bytes sector(sectorSize);
   for (const SectorRun& run : runs) {
     BlockHeader* header = image.BeginBlock(1);
     ASSERT_NE(header, nullptr);
@@ -86,58 +80,12 @@ void WriteBackupFrom(const std::filesystem::path& path, uint32_t sectorSize, con
     header->sectorCount = run.count;
     // One sector per write, as the erase reads and saves them.
     for (uint64_t lba = run.first; lba < run.first + run.count; ++lba) {
-      ASSERT_TRUE(read(lba, sector.data()));
-      ASSERT_EQ(image.WriteBlockData(sectorSize, sector.data()), static_cast<int64_t>(sectorSize));
+      ASSERT_LE((lba + 1) * sectorSize, disc.size());
+      ASSERT_EQ(image.WriteBlockData(sectorSize, disc.data() + lba * sectorSize), static_cast<int64_t>(sectorSize));
     }
     ASSERT_EQ(image.EndBlock(), 0);
   }
   ASSERT_EQ(image.CloseWriter(), 0);
-}
-
-}  // namespace
-
-void WriteBackup(const std::filesystem::path& path, const Bytes& disc, uint32_t sectorSize,
-                 const std::vector<SectorRun>& runs) {
-  WriteBackupFrom(path, sectorSize, runs, [&](uint64_t lba, uint8_t* out) {
-    if ((lba + 1) * sectorSize > disc.size()) return false;
-    std::memcpy(out, disc.data() + lba * sectorSize, sectorSize);
-    return true;
-  });
-}
-
-void WriteBackup(const std::filesystem::path& path, Medium& disc, const std::vector<SectorRun>& runs) {
-  WriteBackupFrom(path, disc.BlockLength(), runs, [&](uint64_t lba, uint8_t* out) { return disc.Read(lba, 1, out) == 0; });
-}
-
-void EraseLikeTheEraseDoes(OperationRig& rig, const std::filesystem::path& backup) {
-  Medium& medium = *rig.Drive().GetMedium();
-  const std::vector<SectorRun> runs = EraseRuns(medium.BlockCount(), medium.BlockLength());
-  WriteBackup(backup, medium, runs);
-  const Bytes zero(medium.BlockLength(), 0);
-  for (const SectorRun& run : runs) {
-    for (uint64_t lba = run.first; lba < run.first + run.count; ++lba) ASSERT_EQ(medium.Write(lba, 1, zero.data()), 0);
-  }
-}
-
-RoundTrip EraseAndWriteBack(const std::filesystem::path& dir, uint64_t diskSectors, const EraseStep& erase) {
-  const std::filesystem::path disc = dir / "disc.img";
-  const std::filesystem::path backup = dir / "backup.ovi";
-  WriteFileBytes(disc, PatternedDisc(diskSectors, 2048, 5));
-  RoundTrip trip;
-  trip.before = ReadFileBytes(disc);
-  {
-    OperationRig rig("dvdram", disc);
-    EXPECT_TRUE(rig.Ready());
-    if (!rig.Ready()) return trip;
-    erase(rig, backup);
-    trip.erased = ReadFileBytes(disc);
-    ScriptedUi ui;
-    ui.QueueAnswer(kIdYes);
-    trip.write = RunImageWrite(ui, rig.List(), rig.Record(), backup);
-    trip.boxes = ui.Boxes();
-  }
-  trip.after = ReadFileBytes(disc);
-  return trip;
 }
 
 WriteWatch::WriteWatch(std::shared_ptr<VirtualDrive> drive, OnWrite onWrite)
@@ -151,8 +99,6 @@ WriteWatch::WriteWatch(std::shared_ptr<VirtualDrive> drive, OnWrite onWrite)
 }
 
 WriteWatch::~WriteWatch() { drive_->SetAnswerHook(nullptr); }
-
-// ---- CancellingUi ----
 
 struct CancellingUi::Press {
   std::mutex mutex;
