@@ -282,38 +282,32 @@ TEST_F(ImageWriteTest, NoToTheConfirmationOrToSharingWritesNothing) {
   }
 }
 
-// Yes to sharing: the write goes on with the drive open shared.
-TEST_F(ImageWriteTest, YesToSharingWrites) {
-  OperationRig& rig = Disc(100);
-  const PortHandle held = rig.HoldOpen(kOpenSharedReadWrite);
-  ScriptedUi ui;
-  ui.QueueAnswer(kIdYes);
-  ui.QueueAnswer(kIdYes);
-  EXPECT_EQ(Write(ui, File("a.img", Bytes(5000, 1))).end, ImageWriteEnd::kCompleted);
-  rig.Release(held);
-}
-
 // The fault is set up while write `atWrite` is under way and hits the command after it (a
 // short transfer, the disc taken out and a reset hit the one in flight); nothing is sent after
-// the failed transfer. Commands the drive refuses before carrying them out are not in the
-// watch's list.
+// the failure. Commands the drive refuses before carrying them out are not in the watch's list.
 TEST_F(ImageWriteTest, FailedTransferStopsTheWriteAndSaysWhy) {
+  const std::string failed = "データの書き込みに失敗しました。\r\n    ";
   const struct {
     const char* name;
     int atWrite;
     std::function<void(VirtualDrive&)> fault;
-    std::string reason;  // "" : the system's text for the port's error
+    std::string text;  // of the final box; "" : the write failure with the system's text for the port's error
     size_t watched;
     uint64_t written;
     uint64_t onDisc;  // sectors of the image on the disc: a short transfer lands the whole sectors it moved
   } cases[] = {
       {"short write", 1, [](VirtualDrive& d) { d.InjectShortTransfer(4096); },
-       "ドライブが要求より少ないデータしか転送しませんでした。", 2, 32, 34},
+       failed + "ドライブが要求より少ないデータしか転送しませんでした。", 2, 32, 34},
       {"medium error", 2, [](VirtualDrive& d) { d.InjectFailure(kSenseWriteError, scsi_op::kWrite10); },
-       "ディスクのこの位置を読み書きできません (メディア エラー)。", 2, 64, 64},
-      {"disc taken out", 2, [](VirtualDrive& d) { d.ChangeMedium(nullptr); }, "ドライブにディスクが入っていません。", 2, 32, 32},
-      {"drive reset", 2, [](VirtualDrive& d) { d.InjectUnitAttention(1, 0x29); }, "ドライブがエラーを返しました。", 2, 64, 64},
+       failed + "ディスクのこの位置を読み書きできません (メディア エラー)。", 2, 64, 64},
+      {"disc taken out", 2, [](VirtualDrive& d) { d.ChangeMedium(nullptr); },
+       failed + "ドライブにディスクが入っていません。", 2, 32, 32},
+      {"drive reset", 2, [](VirtualDrive& d) { d.InjectUnitAttention(1, 0x29); },
+       failed + "ドライブがエラーを返しました。", 2, 64, 64},
       {"device vanished", 2, [](VirtualDrive& d) { d.SetVanished(true); }, "", 2, 64, 64},
+      {"raw file shrinks under the write", 1,
+       [this](VirtualDrive&) { std::filesystem::resize_file(dir_ / "a.img", 40 * kSector); },
+       "ファイルの読み取りに失敗しました。", 1, 32, 32},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -329,13 +323,11 @@ TEST_F(ImageWriteTest, FailedTransferStopsTheWriteAndSaysWhy) {
     EXPECT_EQ(result.end, ImageWriteEnd::kFailed);
     EXPECT_EQ(watch.Writes().size(), c.watched);
     EXPECT_EQ(result.sectorsWritten, c.written);
-    const std::string reason = c.reason.empty() ? SystemErrorText(rig.Device().LastError()) : c.reason;
-    if (c.reason.empty()) {
-      EXPECT_NE(reason, "");
-    }
+    const std::string system = SystemErrorText(rig.Device().LastError());
     const auto boxes = ui.Boxes();
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[1].box.text, "データの書き込みに失敗しました。\r\n    " + reason);
+    EXPECT_EQ(boxes[1].box.text, c.text.empty() ? failed + system : c.text);
+    if (c.text.empty()) { EXPECT_NE(system, ""); }
     EXPECT_EQ(boxes[1].box.style, kBoxOk | kBoxIconError);
     EXPECT_EQ(boxes[1].box.caption, "Orvane - DVD-RAM Utility");
     rig_.reset();
@@ -357,19 +349,6 @@ TEST_F(ImageWriteTest, UnitAttentionDuringTheWriteIsSentAgain) {
   EXPECT_EQ(watch.Writes(), (std::vector<SectorRun>{{0, 32}, {32, 32}, {64, 32}, {96, 4}}));
   rig_.reset();
   EXPECT_TRUE(DiscNow() == Overlay(before_, 0, image));
-}
-
-TEST_F(ImageWriteTest, RawFileThatShrinksUnderTheWriteFailsItsRead) {
-  OperationRig& rig = Disc(1000);
-  const std::filesystem::path path = File("a.img", PatternedDisc(100, kSector, 4));
-  WriteWatch watch(rig.SharedDrive(), [&](int number, VirtualDrive&, CommandContext&) {
-    if (number == 1) std::filesystem::resize_file(path, 40 * kSector);
-  });
-  ScriptedUi ui;
-  ui.QueueAnswer(kIdYes);
-  EXPECT_EQ(Write(ui, path).end, ImageWriteEnd::kFailed);
-  EXPECT_EQ(ui.Boxes().back().box.text, "ファイルの読み取りに失敗しました。");
-  EXPECT_EQ(watch.Writes().size(), 1u);
 }
 
 // The close request lets the transfer in flight finish and stops before the next; after the
@@ -442,8 +421,6 @@ TEST_F(ImageWriteTest, ProgressLinesCountTheSectorsWritten) {
     ++lines;
   }
   EXPECT_GT(lines, 2);
-  EXPECT_EQ(progress[0].events.front(), "range 100");
-  EXPECT_EQ(progress[0].position, 100u);
 }
 
 }  // namespace
