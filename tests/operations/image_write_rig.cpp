@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <thread>  // std::chrono's clocks: <chrono> itself does not compile with a CP932 execution charset
 
 #include "image/image_file.h"
 #include "scsi/opcodes.h"
@@ -99,94 +98,5 @@ WriteWatch::WriteWatch(std::shared_ptr<VirtualDrive> drive, OnWrite onWrite)
 }
 
 WriteWatch::~WriteWatch() { drive_->SetAnswerHook(nullptr); }
-
-struct CancellingUi::Press {
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool pending = false;
-  bool handled = false;
-  bool onPosition = false;
-  uint32_t position = 0;
-  std::function<void()> onCloseRequest;
-  ProgressBox* inner = nullptr;
-};
-
-class CancellingUi::Box : public ProgressBox {
- public:
-  Box(std::unique_ptr<ProgressBox> inner, std::shared_ptr<Press> press)
-      : inner_(std::move(inner)), press_(std::move(press)), opener_(std::this_thread::get_id()) {}
-  ~Box() override {
-    std::lock_guard lock(press_->mutex);
-    press_->inner = nullptr;
-  }
-  void SetStatus(std::string_view text) override { inner_->SetStatus(text); }
-  void SetRange(uint32_t maximum) override { inner_->SetRange(maximum); }
-  void SetPosition(uint32_t position) override {
-    inner_->SetPosition(position);
-    bool press = false;
-    {
-      std::lock_guard lock(press_->mutex);
-      // Only the worker's call: the pumping thread cannot wait for itself.
-      press = press_->onPosition && press_->position == position && std::this_thread::get_id() != opener_;
-      if (press) press_->onPosition = false;
-    }
-    if (press) Wait(press_);
-  }
-  bool IsOpen() const override { return inner_->IsOpen(); }
-  void Close() override { inner_->Close(); }
-
-  // Asks the pumping thread to press, and waits until it has (10 s at most, so that a job that
-  // stopped pumping fails the test instead of hanging it).
-  static void Wait(const std::shared_ptr<Press>& press) {
-    std::unique_lock lock(press->mutex);
-    press->pending = true;
-    press->handled = false;
-    press->changed.notify_all();
-    press->changed.wait_for(lock, std::chrono::seconds(10), [&] { return press->handled; });
-  }
-
- private:
-  std::unique_ptr<ProgressBox> inner_;
-  std::shared_ptr<Press> press_;
-  std::thread::id opener_;
-};
-
-CancellingUi::CancellingUi() : press_(std::make_shared<Press>()) {}
-CancellingUi::~CancellingUi() = default;
-
-void CancellingUi::PressNow() { Box::Wait(press_); }
-
-void CancellingUi::PressOnPosition(uint32_t position) {
-  std::lock_guard lock(press_->mutex);
-  press_->onPosition = true;
-  press_->position = position;
-}
-
-std::unique_ptr<ProgressBox> CancellingUi::OpenProgress(const ProgressBoxSpec& boxSpec,
-                                                        std::function<void()> onCloseRequest) {
-  auto inner = ScriptedUi::OpenProgress(boxSpec, nullptr);
-  std::lock_guard lock(press_->mutex);
-  press_->onCloseRequest = std::move(onCloseRequest);
-  press_->inner = inner.get();
-  return std::make_unique<Box>(std::move(inner), press_);
-}
-
-bool CancellingUi::ProcessMessages(uint32_t idleMs) {
-  std::function<void()> request;
-  {
-    std::unique_lock lock(press_->mutex);
-    press_->changed.wait_for(lock, std::chrono::milliseconds(idleMs), [&] { return press_->pending; });
-    if (!press_->pending) return true;
-    press_->pending = false;
-    request = press_->onCloseRequest;
-  }
-  // The user's press: the close request, then the box is gone.
-  if (request) request();
-  std::lock_guard lock(press_->mutex);
-  if (press_->inner) press_->inner->Close();
-  press_->handled = true;
-  press_->changed.notify_all();
-  return true;
-}
 
 }  // namespace orv::test

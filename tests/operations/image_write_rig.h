@@ -1,9 +1,7 @@
 // What the image write tests share: discs whose every sector says where it belongs, backups in
-// the layout the erase writes them, a watch on the writes, a clock the test sets, and a Ui whose
-// user closes the progress box at a moment the test chooses.
+// the layout the erase writes them, a watch on the writes and a clock the test sets.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -79,27 +77,6 @@ class SetClock : public MonotonicClock {
   std::mutex mutex_;
   uint64_t first_, later_;
   int reads_ = 0;
-};
-
-// A scripted Ui whose user closes the progress box when the test says: from the drive (a hook
-// on the worker thread calls PressNow, which returns once the close request has been handled on
-// the thread that pumps), or when the worker sets the bar to a position.
-class CancellingUi : public ScriptedUi {
- public:
-  CancellingUi();
-  ~CancellingUi() override;
-
-  void PressNow();
-  void PressOnPosition(uint32_t position);
-
-  std::unique_ptr<ProgressBox> OpenProgress(const ProgressBoxSpec& boxSpec,
-                                            std::function<void()> onCloseRequest) override;
-  bool ProcessMessages(uint32_t idleMs) override;
-
- private:
-  class Box;
-  struct Press;
-  std::shared_ptr<Press> press_;
 };
 
 }  // namespace orv::test

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>  // std::chrono's clocks: <chrono> itself does not compile with a CP932 execution charset
 
 #include "image/image_file.h"
 #include "image/image_test_support.h"
@@ -351,31 +352,33 @@ TEST_F(ImageWriteTest, UnitAttentionDuringTheWriteIsSentAgain) {
   EXPECT_TRUE(DiscNow() == Overlay(before_, 0, image));
 }
 
-// The close request lets the transfer in flight finish and stops before the next; after the
-// last transfer there is nothing left to stop and the write has completed.
+// The close request lets the transfer in flight finish and stops before the next; during the
+// last transfer there is nothing left to stop and the write completes. The drive holds the
+// transfer in flight until the box has handled the press on the status line after the one before.
 TEST_F(ImageWriteTest, CancelStopsBeforeTheNextTransfer) {
   const struct {
     const char* name;
-    int pressAtWrite;  // 0: when the worker sets the bar full, after the last transfer
-    size_t writes;
+    const char* pressOn;  // the status line at which the user closes the box
+    size_t writes;        // the one in flight then is the last
     ImageWriteEnd end;
   } cases[] = {
-      {"at the first transfer", 1, 1, ImageWriteEnd::kInterrupted},
-      {"at the last transfer", 6, 6, ImageWriteEnd::kCompleted},
-      {"after the last transfer", 0, 6, ImageWriteEnd::kCompleted},
+      {"during the second transfer", "32/192 (16%)", 2, ImageWriteEnd::kInterrupted},
+      {"during the last transfer", "160/192 (83%)", 6, ImageWriteEnd::kCompleted},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     OperationRig& rig = Disc(1000);
     const Bytes image = PatternedDisc(192, kSector, 4);  // six transfers of 32 sectors
-    CancellingUi ui;
+    ScriptedUi ui;
     ui.QueueAnswer(kIdYes);
-    if (c.pressAtWrite == 0) ui.PressOnPosition(100);
+    ui.PressProgressButtonOnStatus(c.pressOn);
     WriteWatch watch(rig.SharedDrive(), [&](int number, VirtualDrive&, CommandContext&) {
-      if (number == c.pressAtWrite) ui.PressNow();
+      for (int ms = 0; number == static_cast<int>(c.writes) && ms < 10000 && !ui.ProgressBoxes().at(0).closed; ++ms)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     });
     const ImageWriteResult result = Write(ui, File("a.img", image));
     EXPECT_EQ(result.end, c.end);
+    EXPECT_TRUE(ui.ProgressBoxes().at(0).closeRequested);
     EXPECT_EQ(watch.Writes().size(), c.writes);
     EXPECT_EQ(result.sectorsWritten, 32 * c.writes);
     const auto boxes = ui.Boxes();
