@@ -27,21 +27,11 @@ namespace fs = std::filesystem;
 constexpr char kIdentification[] = "ORVANE   VIRTUAL DVD-RAM  1.01";
 constexpr LocalTime kNow{2004, 1, 14, 22, 0, 18};
 
-std::string TestName() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
-
-// The sectors of the regions, in the order the erase reads and writes them.
-std::vector<uint64_t> RegionSectors(uint64_t sectors, uint32_t sectorSize) {
-  std::vector<uint64_t> lbas;
-  for (const EraseRegion& r : EraseRegionsOf(sectors, sectorSize))
-    for (uint32_t i = 0; i < r.sectorCount; ++i) lbas.push_back(r.firstSector + i);
-  return lbas;
-}
-
-// `disc` with the first `count` sectors of the erase order zeroed.
+// `disc` with the first `count` sectors of the erase order (the regions, ascending) zeroed.
 Bytes Zeroed(Bytes disc, uint32_t sectorSize, size_t count = SIZE_MAX) {
-  const std::vector<uint64_t> lbas = RegionSectors(disc.size() / sectorSize, sectorSize);
-  for (size_t i = 0; i < lbas.size() && i < count; ++i)
-    std::fill_n(disc.begin() + static_cast<ptrdiff_t>(lbas[i] * sectorSize), sectorSize, uint8_t{0});
+  for (const EraseRegion& r : EraseRegionsOf(disc.size() / sectorSize, sectorSize))
+    for (uint64_t lba = r.firstSector; lba < r.firstSector + r.sectorCount && count > 0; ++lba, --count)
+      std::fill_n(disc.begin() + static_cast<ptrdiff_t>(lba * sectorSize), sectorSize, uint8_t{0});
   return disc;
 }
 
@@ -51,42 +41,31 @@ Bytes RegionBytes(const Bytes& disc, const EraseRegion& region, uint32_t sectorS
   return Bytes(first, first + static_cast<ptrdiff_t>(uint64_t{region.sectorCount} * sectorSize));
 }
 
-struct DecodedBlock {
-  BlockHeader header;
-  Bytes data;
-};
-
-// The backup as the image write will read it; empty unless the whole file checks out.
-std::vector<DecodedBlock> ReadBackup(const fs::path& path) {
+// The backup as the image write will read it: a file that checks out whole, one LH5 block per
+// region, each holding the region's sectors of `before`.
+void ExpectBackupOf(const fs::path& path, const Bytes& before, uint64_t sectors, uint32_t sectorSize) {
   ImageCheck check;
-  if (CheckImage(path, CheckDepth::kData, check) != 0 || !check.Good()) return {};
-  std::vector<DecodedBlock> blocks;
+  ASSERT_EQ(CheckImage(path, CheckDepth::kData, check), 0) << path;
+  ASSERT_TRUE(check.Good()) << path;
+  const std::vector<EraseRegion> regions = EraseRegionsOf(sectors, sectorSize);
   ImageFile image;
-  if (image.OpenForRead(path) != 0) return {};
-  while (const BlockHeader* header = image.NextBlock()) {
-    DecodedBlock block{*header, {}};
+  ASSERT_EQ(image.OpenForRead(path), 0);
+  size_t i = 0;
+  for (; const BlockHeader* header = image.NextBlock(); ++i) {
+    SCOPED_TRACE("block " + std::to_string(i + 1));
+    ASSERT_LT(i, regions.size());
+    EXPECT_EQ(header->firstSector, regions[i].firstSector);
+    EXPECT_EQ(header->sectorCount, regions[i].sectorCount);
+    EXPECT_EQ(header->sectorSize, sectorSize);
+    EXPECT_EQ(header->methodName, kLh5MethodName);
+    Bytes data;
     uint8_t piece[4096];
-    int64_t n;
-    while ((n = image.ReadBlockData(sizeof piece, piece)) > 0) block.data.insert(block.data.end(), piece, piece + n);
+    for (int64_t n; (n = image.ReadBlockData(sizeof piece, piece)) > 0;) data.insert(data.end(), piece, piece + n);
+    EXPECT_TRUE(data == RegionBytes(before, regions[i], sectorSize));
     image.EndReadBlock();
-    blocks.push_back(std::move(block));
   }
   image.CloseReader();
-  return blocks;
-}
-
-void ExpectBackupOf(const fs::path& path, const Bytes& before, uint64_t sectors, uint32_t sectorSize) {
-  const std::vector<EraseRegion> regions = EraseRegionsOf(sectors, sectorSize);
-  const std::vector<DecodedBlock> blocks = ReadBackup(path);
-  ASSERT_EQ(blocks.size(), regions.size()) << "the backup does not check out: " << path;
-  for (size_t i = 0; i < regions.size(); ++i) {
-    SCOPED_TRACE("block " + std::to_string(i + 1));
-    EXPECT_EQ(blocks[i].header.firstSector, regions[i].firstSector);
-    EXPECT_EQ(blocks[i].header.sectorCount, regions[i].sectorCount);
-    EXPECT_EQ(blocks[i].header.sectorSize, sectorSize);
-    EXPECT_EQ(blocks[i].header.methodName, kLh5MethodName);
-    EXPECT_TRUE(blocks[i].data == RegionBytes(before, regions[i], sectorSize));
-  }
+  EXPECT_EQ(i, regions.size());
 }
 
 // The names in a folder.
@@ -98,7 +77,7 @@ std::set<std::string> Names(const fs::path& dir) {
 
 class Erase : public ::testing::Test {
  protected:
-  void SetUp() override { dir_ = TempDir("erase-" + TestName()); }
+  void SetUp() override { dir_ = TempDir("erase"); }
 
   // A disc of `sectors` sectors in dir/disc.img, and the options every case runs with.
   EraseRig& MakeRig(uint64_t sectors, uint32_t sectorSize = 2048) {
