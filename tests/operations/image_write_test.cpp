@@ -186,6 +186,8 @@ TEST_F(ImageWriteTest, RefusalsComeBeforeTheConfirmationAndWriteNothing) {
       {"raw file larger than the disc", "dvdram", 1000, "big.img",
        [](const Bytes&) { return Bytes(1000 * kSector + 1, 7); }, kTargetTooSmall},
       {"raw file missing", "dvdram", 1000, "", nullptr, kFileCannotOpen},
+      {"no disc in the drive", "nodisc", 1000, "a.img", [](const Bytes&) { return Bytes(10, 1); },
+       "書き込み先の準備ができていません。"},
       {"container missing", "dvdram", 1000, "", nullptr, kImageInfoFailed},
       // The backup of a 2000-sector disc has 256 KiB, which fits; its tail does not.
       {"tail block of a larger disc", "dvdram", 1000, "larger.ovi",
@@ -239,16 +241,6 @@ TEST_F(ImageWriteTest, RefusalsComeBeforeTheConfirmationAndWriteNothing) {
     rig_.reset();
     EXPECT_TRUE(DiscNow() == before_);
   }
-}
-
-TEST_F(ImageWriteTest, NoDiscIsNotReady) {
-  OperationRig rig("nodisc");
-  ASSERT_TRUE(rig.Ready());
-  ScriptedUi ui;
-  ui.QueueAnswer(kIdYes);
-  EXPECT_EQ(RunImageWrite(ui, rig.List(), rig.Record(), File("a.img", Bytes(10, 1))).end, ImageWriteEnd::kRefused);
-  ASSERT_EQ(ui.Boxes().size(), 1u);
-  EXPECT_EQ(ui.Boxes()[0].box.text, "書き込み先の準備ができていません。");
 }
 
 // The user's No, to the confirmation or to sharing the drive, ends with nothing written.
