@@ -67,17 +67,20 @@ class ImageWriteTest : public testing::Test {
   std::unique_ptr<OperationRig> rig_;
 };
 
-// Each file goes from sector 0 in pieces of at most 64 KiB; the last sector's rest is zeros.
+// Each file goes from sector 0 in pieces of at most 64 KiB; the last sector's rest is zeros. A
+// unit attention is answered by sending the same write again.
 TEST_F(ImageWriteTest, RawImageGoesFromSectorZeroInWholeSectors) {
   struct Case {
     const char* name;
     size_t bytes;
     std::vector<SectorRun> writes;
+    int unitAttentionAfter = 0;  // the write after which the drive reports a medium change
   };
   const Case cases[] = {
       {"5000 bytes: one write of 3 sectors", 5000, {{0, 3}}},
       {"two whole transfers", 131072, {{0, 32}, {32, 32}}},
       {"not a whole number of sectors", 200000, {{0, 32}, {32, 32}, {64, 32}, {96, 2}}},
+      {"a unit attention, the write sent again", 100 * kSector, {{0, 32}, {32, 32}, {64, 32}, {96, 4}}, 2},
       {"as large as the disc", 1000 * kSector, {}},
   };
   for (const Case& c : cases) {
@@ -86,7 +89,9 @@ TEST_F(ImageWriteTest, RawImageGoesFromSectorZeroInWholeSectors) {
     const Bytes image = PatternedDisc((c.bytes + kSector - 1) / kSector, kSector, 9);
     const Bytes data(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(c.bytes));
     const std::filesystem::path path = File("image.img", data);
-    WriteWatch watch(rig.SharedDrive());
+    WriteWatch watch(rig.SharedDrive(), [&](int number, VirtualDrive& d, CommandContext&) {
+      if (number == c.unitAttentionAfter) d.InjectUnitAttention(2, 0x28);
+    });
     ScriptedUi ui;
     ui.QueueAnswer(kIdYes);
     const ImageWriteResult result = Write(ui, path);
@@ -327,21 +332,6 @@ TEST_F(ImageWriteTest, FailedTransferStopsTheWriteAndSaysWhy) {
     const Bytes written(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(c.onDisc * kSector));
     EXPECT_TRUE(DiscNow() == Overlay(before_, 0, written)) << "nothing is sent after the failed transfer";
   }
-}
-
-// A unit attention is answered by sending the same write again: the data lands where it belongs.
-TEST_F(ImageWriteTest, UnitAttentionDuringTheWriteIsSentAgain) {
-  OperationRig& rig = Disc(1000);
-  const Bytes image = PatternedDisc(100, kSector, 4);
-  WriteWatch watch(rig.SharedDrive(), [](int number, VirtualDrive& d, CommandContext&) {
-    if (number == 2) d.InjectUnitAttention(2, 0x28);
-  });
-  ScriptedUi ui;
-  ui.QueueAnswer(kIdYes);
-  EXPECT_EQ(Write(ui, File("a.img", image)).end, ImageWriteEnd::kCompleted);
-  EXPECT_EQ(watch.Writes(), (std::vector<SectorRun>{{0, 32}, {32, 32}, {64, 32}, {96, 4}}));
-  rig_.reset();
-  EXPECT_TRUE(DiscNow() == Overlay(before_, 0, image));
 }
 
 // The close request lets the transfer in flight finish and stops before the next; during the
