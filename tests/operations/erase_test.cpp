@@ -369,7 +369,8 @@ TEST_F(Erase, EveryShapeAndHindranceEndsWithTheRegionsZeroAndBackedUp) {
       {"exactly two regions", 128, 2048, nullptr},
       {"head and tail apart", 129, 2048, nullptr},
       {"2352-byte sectors", 200, 2352, nullptr},
-      {"a quit during the passes", 100, 2048, [](EraseRig&, ScriptedUi& ui, EraseOptions&) { ui.QuitOnProcessCall(3); }},
+      {"a quit during the passes", 100, 2048,
+       [](EraseRig&, ScriptedUi& ui, EraseOptions&) { ui.QuitOnProcessCall(3); }},
       {"a unit attention during the backup", 100, 2048,
        [](EraseRig& rig, ScriptedUi&, EraseOptions&) {
          rig.SetFault(OnRead(20, [](VirtualDrive&, CommandContext& c) {

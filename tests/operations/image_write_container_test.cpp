@@ -82,7 +82,8 @@ TEST(ImageWriteContainer, ABlockThatDoesNotDeliverItsCheckedSectorsIsNamed) {
   const ThreeBlocks noise = MakeThreeBlocks(dir / "noise.ovi", RandomCorpus(192 * kSector, 11));
   ASSERT_GT(noise.headers[2], 250000u);
   const Bytes data = PatternedDisc(3, kSector, 2);
-  Bytes header = Header(60, data.size(), 2 * kSector, CrcOf(Bytes(data.begin(), data.begin() + 2 * kSector)), "-nocomp-");
+  const uint32_t crc = CrcOf(Bytes(data.begin(), data.begin() + 2 * kSector));
+  Bytes header = Header(60, data.size(), 2 * kSector, crc, "-nocomp-");
   PutLe32(&header[28], kSector);
   PutLe64(&header[32], 10);
   PutLe32(&header[40], 2);
@@ -100,7 +101,8 @@ TEST(ImageWriteContainer, ABlockThatDoesNotDeliverItsCheckedSectorsIsNamed) {
       {"CRC of the last block", flipped(three.headers[2] + 48, 0x01), 0, all, "    セクタ 128 から 64 セクタ\r\n", 0},
       {"header changed after the check", noise.file, noise.headers[2], {{0, 32}, {32, 32}, {64, 32}, {96, 32}},
        "    セクタ 128 から 64 セクタ\r\n"},
-      {"stored block longer than its sectors", Concat({header, data, {0}}), 0, {{10, 2}}, "    セクタ 10 から 2 セクタ\r\n"},
+      {"stored block longer than its sectors", Concat({header, data, {0}}), 0, {{10, 2}},
+       "    セクタ 10 から 2 セクタ\r\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
