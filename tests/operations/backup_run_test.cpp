@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "image/image_test_support.h"
-#include "operation_rig.h"
+#include "image_write_rig.h"
 #include "operations/backup_run_texts.h"
 #include "toolkit/scripted_ui.h"
 
@@ -15,10 +15,6 @@ namespace {
 
 constexpr uint64_t kSectors = 6144;
 constexpr uint32_t kSector = 2048;
-
-struct StillClock : MonotonicClock {  // no rate, no estimate: status lines known ahead
-  uint64_t NowMs() override { return 0; }
-};
 
 struct Rig {
   Rig(const std::string& name, const std::string& faults) : dir(TempDir(name)) {
@@ -44,7 +40,7 @@ struct Rig {
   }
   std::filesystem::path dir;
   std::unique_ptr<OperationRig> drives;
-  StillClock clock;
+  SetClock clock{0, 0};  // no rate, no estimate: status lines known ahead
   std::vector<RecordedBox> boxes;
 };
 

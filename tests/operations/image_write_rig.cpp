@@ -4,10 +4,8 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
-#include <thread>  // std::chrono's clocks: <chrono> itself does not compile with a CP932 execution charset
 
 #include "image/image_file.h"
 #include "scsi/opcodes.h"
@@ -69,15 +67,10 @@ std::vector<SectorRun> EraseRuns(uint64_t diskSectors, uint32_t sectorSize) {
   return runs;
 }
 
-namespace {
-
-using SectorReader = std::function<bool(uint64_t lba, uint8_t* out)>;
-
-void WriteBackupFrom(const std::filesystem::path& path, uint32_t sectorSize, const std::vector<SectorRun>& runs,
-                     const SectorReader& read) {
+void WriteBackup(const std::filesystem::path& path, const Bytes& disc, uint32_t sectorSize,
+                 const std::vector<SectorRun>& runs) {
   ImageFile image;
   ASSERT_EQ(image.CreateImage(path), 0);
-  Bytes sector(sectorSize);
   for (const SectorRun& run : runs) {
     BlockHeader* header = image.BeginBlock(1);
     ASSERT_NE(header, nullptr);
@@ -86,58 +79,12 @@ void WriteBackupFrom(const std::filesystem::path& path, uint32_t sectorSize, con
     header->sectorCount = run.count;
     // One sector per write, as the erase reads and saves them.
     for (uint64_t lba = run.first; lba < run.first + run.count; ++lba) {
-      ASSERT_TRUE(read(lba, sector.data()));
-      ASSERT_EQ(image.WriteBlockData(sectorSize, sector.data()), static_cast<int64_t>(sectorSize));
+      ASSERT_LE((lba + 1) * sectorSize, disc.size());
+      ASSERT_EQ(image.WriteBlockData(sectorSize, disc.data() + lba * sectorSize), static_cast<int64_t>(sectorSize));
     }
     ASSERT_EQ(image.EndBlock(), 0);
   }
   ASSERT_EQ(image.CloseWriter(), 0);
-}
-
-}  // namespace
-
-void WriteBackup(const std::filesystem::path& path, const Bytes& disc, uint32_t sectorSize,
-                 const std::vector<SectorRun>& runs) {
-  WriteBackupFrom(path, sectorSize, runs, [&](uint64_t lba, uint8_t* out) {
-    if ((lba + 1) * sectorSize > disc.size()) return false;
-    std::memcpy(out, disc.data() + lba * sectorSize, sectorSize);
-    return true;
-  });
-}
-
-void WriteBackup(const std::filesystem::path& path, Medium& disc, const std::vector<SectorRun>& runs) {
-  WriteBackupFrom(path, disc.BlockLength(), runs, [&](uint64_t lba, uint8_t* out) { return disc.Read(lba, 1, out) == 0; });
-}
-
-void EraseLikeTheEraseDoes(OperationRig& rig, const std::filesystem::path& backup) {
-  Medium& medium = *rig.Drive().GetMedium();
-  const std::vector<SectorRun> runs = EraseRuns(medium.BlockCount(), medium.BlockLength());
-  WriteBackup(backup, medium, runs);
-  const Bytes zero(medium.BlockLength(), 0);
-  for (const SectorRun& run : runs) {
-    for (uint64_t lba = run.first; lba < run.first + run.count; ++lba) ASSERT_EQ(medium.Write(lba, 1, zero.data()), 0);
-  }
-}
-
-RoundTrip EraseAndWriteBack(const std::filesystem::path& dir, uint64_t diskSectors, const EraseStep& erase) {
-  const std::filesystem::path disc = dir / "disc.img";
-  const std::filesystem::path backup = dir / "backup.ovi";
-  WriteFileBytes(disc, PatternedDisc(diskSectors, 2048, 5));
-  RoundTrip trip;
-  trip.before = ReadFileBytes(disc);
-  {
-    OperationRig rig("dvdram", disc);
-    EXPECT_TRUE(rig.Ready());
-    if (!rig.Ready()) return trip;
-    erase(rig, backup);
-    trip.erased = ReadFileBytes(disc);
-    ScriptedUi ui;
-    ui.QueueAnswer(kIdYes);
-    trip.write = RunImageWrite(ui, rig.List(), rig.Record(), backup);
-    trip.boxes = ui.Boxes();
-  }
-  trip.after = ReadFileBytes(disc);
-  return trip;
 }
 
 WriteWatch::WriteWatch(std::shared_ptr<VirtualDrive> drive, OnWrite onWrite)
@@ -151,96 +98,5 @@ WriteWatch::WriteWatch(std::shared_ptr<VirtualDrive> drive, OnWrite onWrite)
 }
 
 WriteWatch::~WriteWatch() { drive_->SetAnswerHook(nullptr); }
-
-// ---- CancellingUi ----
-
-struct CancellingUi::Press {
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool pending = false;
-  bool handled = false;
-  bool onPosition = false;
-  uint32_t position = 0;
-  std::function<void()> onCloseRequest;
-  ProgressBox* inner = nullptr;
-};
-
-class CancellingUi::Box : public ProgressBox {
- public:
-  Box(std::unique_ptr<ProgressBox> inner, std::shared_ptr<Press> press)
-      : inner_(std::move(inner)), press_(std::move(press)), opener_(std::this_thread::get_id()) {}
-  ~Box() override {
-    std::lock_guard lock(press_->mutex);
-    press_->inner = nullptr;
-  }
-  void SetStatus(std::string_view text) override { inner_->SetStatus(text); }
-  void SetRange(uint32_t maximum) override { inner_->SetRange(maximum); }
-  void SetPosition(uint32_t position) override {
-    inner_->SetPosition(position);
-    bool press = false;
-    {
-      std::lock_guard lock(press_->mutex);
-      // Only the worker's call: the pumping thread cannot wait for itself.
-      press = press_->onPosition && press_->position == position && std::this_thread::get_id() != opener_;
-      if (press) press_->onPosition = false;
-    }
-    if (press) Wait(press_);
-  }
-  bool IsOpen() const override { return inner_->IsOpen(); }
-  void Close() override { inner_->Close(); }
-
-  // Asks the pumping thread to press, and waits until it has (10 s at most, so that a job that
-  // stopped pumping fails the test instead of hanging it).
-  static void Wait(const std::shared_ptr<Press>& press) {
-    std::unique_lock lock(press->mutex);
-    press->pending = true;
-    press->handled = false;
-    press->changed.notify_all();
-    press->changed.wait_for(lock, std::chrono::seconds(10), [&] { return press->handled; });
-  }
-
- private:
-  std::unique_ptr<ProgressBox> inner_;
-  std::shared_ptr<Press> press_;
-  std::thread::id opener_;
-};
-
-CancellingUi::CancellingUi() : press_(std::make_shared<Press>()) {}
-CancellingUi::~CancellingUi() = default;
-
-void CancellingUi::PressNow() { Box::Wait(press_); }
-
-void CancellingUi::PressOnPosition(uint32_t position) {
-  std::lock_guard lock(press_->mutex);
-  press_->onPosition = true;
-  press_->position = position;
-}
-
-std::unique_ptr<ProgressBox> CancellingUi::OpenProgress(const ProgressBoxSpec& boxSpec,
-                                                        std::function<void()> onCloseRequest) {
-  auto inner = ScriptedUi::OpenProgress(boxSpec, nullptr);
-  std::lock_guard lock(press_->mutex);
-  press_->onCloseRequest = std::move(onCloseRequest);
-  press_->inner = inner.get();
-  return std::make_unique<Box>(std::move(inner), press_);
-}
-
-bool CancellingUi::ProcessMessages(uint32_t idleMs) {
-  std::function<void()> request;
-  {
-    std::unique_lock lock(press_->mutex);
-    press_->changed.wait_for(lock, std::chrono::milliseconds(idleMs), [&] { return press_->pending; });
-    if (!press_->pending) return true;
-    press_->pending = false;
-    request = press_->onCloseRequest;
-  }
-  // The user's press: the close request, then the box is gone.
-  if (request) request();
-  std::lock_guard lock(press_->mutex);
-  if (press_->inner) press_->inner->Close();
-  press_->handled = true;
-  press_->changed.notify_all();
-  return true;
-}
 
 }  // namespace orv::test

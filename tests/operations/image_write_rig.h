@@ -1,9 +1,7 @@
 // What the image write tests share: discs whose every sector says where it belongs, backups in
-// the layout the erase writes them, the erase-and-write-back round trip, a clock the test sets,
-// and a Ui whose user closes the progress box at a moment the test chooses.
+// the layout the erase writes them, a watch on the writes and a clock the test sets.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -21,8 +19,6 @@ namespace orv::test {
 
 using Bytes = std::vector<uint8_t>;
 
-// ---- Discs and files ----
-
 // Sector `lba` of a test disc: its LBA in the first 8 bytes (little-endian), then a pattern of
 // the LBA and `seed`, so a sector written to the wrong place never passes for the right one.
 Bytes SectorPattern(uint64_t lba, uint32_t sectorSize, uint32_t seed);
@@ -33,8 +29,6 @@ Bytes ReadFileBytes(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const Bytes& bytes);
 // A fresh, empty directory for one test under the build tree.
 std::filesystem::path ScratchDir(const std::string& name);
-
-// ---- Backups as the erase makes them ----
 
 struct SectorRun {
   uint64_t first = 0;
@@ -50,24 +44,6 @@ std::vector<SectorRun> EraseRuns(uint64_t diskSectors, uint32_t sectorSize);
 // taken from `disc` (a raw image of S-byte sectors): the file the erase leaves behind.
 void WriteBackup(const std::filesystem::path& path, const Bytes& disc, uint32_t sectorSize,
                  const std::vector<SectorRun>& runs);
-// The same from the disc of a virtual drive, read sector by sector.
-void WriteBackup(const std::filesystem::path& path, Medium& disc, const std::vector<SectorRun>& runs);
-
-// The round trip of undoing an erase. `erase` must leave a backup at `backup` and change the
-// disc; then the image write puts the backup back, answered Yes. The disc is a file-backed
-// virtual DVD-RAM of `diskSectors` patterned 2048-byte sectors in `dir`.
-struct RoundTrip {
-  Bytes before;  // the disc image file before the erase
-  Bytes erased;  // after it
-  Bytes after;   // after the write
-  ImageWriteResult write;
-  std::vector<RecordedBox> boxes;  // of the write
-};
-using EraseStep = std::function<void(OperationRig& rig, const std::filesystem::path& backup)>;
-RoundTrip EraseAndWriteBack(const std::filesystem::path& dir, uint64_t diskSectors, const EraseStep& erase);
-
-// The stand-in for the erase until the real one lands: backup in its layout, then the runs zeroed.
-void EraseLikeTheEraseDoes(OperationRig& rig, const std::filesystem::path& backup);
 
 // Every WRITE(10) the drive receives (first sector, blocks), in order. `onWrite`, when given, runs
 // in the drive's hook before each is carried out, with its number (from 1): the place to take a
@@ -87,8 +63,6 @@ class WriteWatch {
   std::vector<SectorRun> writes_;
 };
 
-// ---- Time and the user ----
-
 // A clock that reads what the test set; the first read gives `first`, every later one `later`
 // (the start, then the end of a write of known length).
 class SetClock : public MonotonicClock {
@@ -103,27 +77,6 @@ class SetClock : public MonotonicClock {
   std::mutex mutex_;
   uint64_t first_, later_;
   int reads_ = 0;
-};
-
-// A scripted Ui whose user closes the progress box when the test says: from the drive (a hook
-// on the worker thread calls PressNow, which returns once the close request has been handled on
-// the thread that pumps), or when the worker sets the bar to a position.
-class CancellingUi : public ScriptedUi {
- public:
-  CancellingUi();
-  ~CancellingUi() override;
-
-  void PressNow();
-  void PressOnPosition(uint32_t position);
-
-  std::unique_ptr<ProgressBox> OpenProgress(const ProgressBoxSpec& boxSpec,
-                                            std::function<void()> onCloseRequest) override;
-  bool ProcessMessages(uint32_t idleMs) override;
-
- private:
-  class Box;
-  struct Press;
-  std::shared_ptr<Press> press_;
 };
 
 }  // namespace orv::test

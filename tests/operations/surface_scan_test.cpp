@@ -82,10 +82,8 @@ TEST(SurfaceScan, FindsExactlyTheInjectedFaults) {
     uint32_t slowMs;
     const char* findings;
   } cases[] = {
-      {"clean, constant linear", "dvdram", "", 100, ""},
       {"clean, constant angular", "dvdrom", "", 100, ""},
       {"clean disk, 512-byte sectors", "hdd", "", 100, ""},
-      {"bad", "dvdram", ":bad=300+5", 100, "300+5 bad"},
       {"weak, read by the retries", "dvdram", ":weak=700+3+3", 100, "700+3 recovered"},
       {"weak beyond the retries", "dvdram", ":weak=700+3+4", 100, "700+3 bad"},
       {"weak failing only its transfer", "dvdram", ":weak=2000+1+1", 100, "1984+32 recovered"},
