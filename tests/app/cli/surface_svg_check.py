@@ -41,7 +41,12 @@ def main():
             claimed = (legend["g"], legend["s"], legend["r"], legend["b"])
             if claimed != counts or claimed != tuple(scan["counts"][k] for k in ("good", "slow", "recovered", "bad")):
                 failures.append(f"{name}: the legend claims {claimed}, the scan found {scan['counts']}")
-            red = sum(1 for r in root.iter(SVG + "rect") if r.get("class") == "b" and r.get("height") == "9")
+            grid = [r for r in root.iter(SVG + "rect") if r.get("height") == "9"]
+            # A cell is 10 units wide less the 1 of white between: the grid's 1200 cells, each drawn once.
+            drawn = sum((float(r.get("width")) + 1) / 10 for r in grid)
+            if drawn != 1200:
+                failures.append(f"{name}: the grid draws {drawn} cells")
+            red = sum(1 for r in grid if r.get("class") == "b")
             if (red > 0) != (counts[3] > 0):
                 failures.append(f"{name}: {red} red cells for {counts[3]} bad sectors")
             lines = [p for p in root.iter(SVG + "polyline") if p.get("class") == "max"]
