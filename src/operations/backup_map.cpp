@@ -1,6 +1,7 @@
 #include "operations/backup_map.h"
 
 #include <algorithm>
+#include <fstream>
 #include <sstream>
 
 namespace orv {
@@ -132,6 +133,24 @@ int BackupMap::Parse(std::string_view text, BackupMap& map, std::string& error) 
   }
   map = std::move(parsed);
   return 0;
+}
+
+int LoadBackupMap(const std::filesystem::path& path, BackupMap& map, std::string& error) {
+  // A map is a few lines per run; anything far larger is not one.
+  constexpr std::streamoff kLargestMap = 64 << 20;
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in || in.tellg() > kLargestMap) {
+    error = "cannot read the map";
+    return -1;
+  }
+  in.seekg(0);
+  std::stringstream text;
+  text << in.rdbuf();
+  if (!in) {
+    error = "cannot read the map";
+    return -1;
+  }
+  return BackupMap::Parse(text.str(), map, error);
 }
 
 }  // namespace orv

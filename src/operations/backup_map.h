@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,5 +53,9 @@ class BackupMap {
   uint64_t sectorCount_ = 0;
   std::vector<SectorRun> runs_;
 };
+
+// Reads and parses the map file at `path`: 0, or -1 with `error` saying why (it cannot be read,
+// it is far larger than any map, or its faulty line).
+int LoadBackupMap(const std::filesystem::path& path, BackupMap& map, std::string& error);
 
 }  // namespace orv

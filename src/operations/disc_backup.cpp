@@ -378,16 +378,9 @@ BackupResult RunDiscBackup(DeviceHandle& device, UnitAddress unit, uint32_t sect
 }
 
 bool IsUnfinishedBackup(const std::filesystem::path& image) {
-  // A map is a few lines per bad run; anything far larger is not one of ours.
-  constexpr std::streamoff kLargestMap = 64 << 20;
-  std::ifstream in(BackupMapPath(image), std::ios::binary | std::ios::ate);
-  if (!in || in.tellg() > kLargestMap) return false;
-  in.seekg(0);
-  std::stringstream text;
-  text << in.rdbuf();
   BackupMap map;
   std::string why;
-  return in && BackupMap::Parse(text.str(), map, why) == 0 && !map.complete;
+  return LoadBackupMap(BackupMapPath(image), map, why) == 0 && !map.complete;
 }
 
 }  // namespace orv

@@ -42,15 +42,9 @@ const DriveRecord& OpenForReading(CliSession& session, const std::string& drive)
 // The places a surface scan of this disc found slow, read only after a retry, or bad: the backup
 // reads them after every other sector.
 std::vector<SectorRun> ReadLater(const std::string& path, const DriveRecord& record) {
-  constexpr std::streamoff kLargestMap = 64 << 20;  // a few lines per run; far larger is not a map
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in || in.tellg() > kLargestMap) throw CliError("--surface-map " + path + ": cannot read the map");
-  in.seekg(0);
-  std::stringstream text;
-  text << in.rdbuf();
   BackupMap map;
   std::string why;
-  if (BackupMap::Parse(text.str(), map, why) != 0) throw CliError("--surface-map " + path + ": " + why);
+  if (LoadBackupMap(path, map, why) != 0) throw CliError("--surface-map " + path + ": " + why);
   if (map.SectorCount() != record.BlockCount() || map.SectorSize() != record.BlockLength())
     throw CliError("--surface-map " + path + " is the map of another disc (" + std::to_string(map.SectorCount()) +
                    " sectors of " + std::to_string(map.SectorSize()) + " bytes)");
