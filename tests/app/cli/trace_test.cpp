@@ -1,12 +1,8 @@
 // The command trace end to end: recorded with --trace, replayed with --virtual E=replay:FILE.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "app/cli/cli_run.h"
 #include "report/report_test_util.h"
@@ -16,24 +12,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class Trace : public ::testing::Test {
+class Trace : public test::CliCase {
  protected:
-  void SetUp() override { dir_ = test::CaseDir("trace"); }
-  void TearDown() override { fs::remove_all(dir_); }
-
+  // `args` on a drive E: of `drive`, after the program's own `options`.
   test::CliOutcome Run(const std::string& drive, std::vector<std::string> args,
                        std::vector<std::string> options = {}) {
-    std::vector<std::string> all = {"--virtual-only", "--virtual", "E=" + drive};
-    all.insert(all.end(), options.begin(), options.end());
-    all.insert(all.end(), args.begin(), args.end());
-    return test::RunCliIn(dir_, all);
-  }
-
-  static std::string Read(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+    options.insert(options.end(), args.begin(), args.end());
+    return On("E=" + drive, options);
   }
 
   // The shipped dvdrom trace with the one line `edit` changes (it returns whether it changed it)
@@ -50,16 +35,13 @@ class Trace : public ::testing::Test {
     std::ofstream(dir_ / name, std::ios::binary) << edited.str();
     return dir_ / name;
   }
-
-  fs::path dir_;
 };
 
 TEST_F(Trace, RecordedCommandsReplayToTheSameOutput) {
-  const std::vector<std::vector<std::string>> commands = {
-      {"info", "E:"}, {"summary", "E:"}, {"scan"}, {"info", "E:", "--json"}, {"summary", "E:", "--json"}};
+  const std::vector<std::vector<std::string>> commands = {{"info", "E:"}, {"summary", "E:"}, {"scan"}};
   for (const char* preset : {"dvdram", "dvdrom", "hdd", "nodisc"}) {
     for (const std::vector<std::string>& command : commands) {
-      const std::string what = std::string(preset) + " " + command.front() + (command.size() > 2 ? " --json" : "");
+      const std::string what = std::string(preset) + " " + command.front();
       const fs::path trace = dir_ / "trace.jsonl";
       const test::CliOutcome live = Run(preset, command, {"--trace", trace.string()});
       ASSERT_EQ(live.code, 0) << what << ": " << live.err;
@@ -161,7 +143,7 @@ TEST_F(Trace, WhatTheTraceDoesNotAnswerIsNamedOnTheErrorStream) {
   const test::CliOutcome same = Run("replay:" + trace.string(), {"scan"}, {"--trace", trace.string()});
   EXPECT_EQ(same.code, 1);
   EXPECT_NE(same.err.find("the trace needs a file of its own"), std::string::npos) << same.err;
-  EXPECT_EQ(Read(trace).rfind("{\"orvane\":\"trace\"", 0), 0u);
+  EXPECT_EQ(test::ReadText(trace).rfind("{\"orvane\":\"trace\"", 0), 0u);
 }
 
 // The data of writes and of long reads stays out of a trace unless --trace-data; their size is
@@ -171,13 +153,13 @@ TEST_F(Trace, DataOnlyWithTraceData) {
   { std::ofstream(raw, std::ios::binary) << std::string(8192, 'Z'); }
   const std::vector<std::string> write = {"write", "E:", raw.string(), "--yes", "--verify"};
   ASSERT_EQ(Run("dvdram", write, {"--trace", trace.string(), "--trace-data"}).code, 0);
-  std::string text = Read(trace);
+  std::string text = test::ReadText(trace);
   EXPECT_EQ(text.rfind("{\"orvane\":\"trace\",\"version\":2,\"os\":", 0), 0u);
   EXPECT_NE(text.find("\"writeData\":true}\n"), std::string::npos);
   EXPECT_NE(text.find("\"sent\":\"5A5A5A"), std::string::npos);
   EXPECT_EQ(text.find("\"received\":null"), std::string::npos);
   ASSERT_EQ(Run("dvdram", write, {"--trace", trace.string()}).code, 0);
-  text = Read(trace);
+  text = test::ReadText(trace);
   EXPECT_NE(text.find("\"writeData\":false}\n"), std::string::npos);
   EXPECT_EQ(text.find("\"sent\":\"5A"), std::string::npos);
   EXPECT_NE(text.find("\"moved\":8192,\"received\":null,\"digest\":\"DA25F6DBC2392325\"}"), std::string::npos);
