@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
-#include <string>
-#include <vector>
-
 #include "app/cli/cli_run.h"
 #include "toolkit/json.h"
 
