@@ -35,7 +35,6 @@ TEST(DriveListRules, TypeColumnFollowsTheInquiryVersion) {
   } cases[] = {
       {5, 0, 5, "CD/DVD-ROM Drive"},      // ATAPI: the system's drive type
       {5, 2, 5, "CD/DVD-ROM device"},     // SCSI-2: the device type name
-      {5, 1, 5, "CD/DVD-ROM device"},
       {0, 3, 3, "Direct access device"},
       {0, 4, 3, "Fixed Drive"},           // neither low bit set
       {0x25, 2, 3, "CD/DVD-ROM device"},  // qualifier bits do not count
