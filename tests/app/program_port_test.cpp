@@ -56,21 +56,5 @@ TEST(ProgramPort, VirtualOnlyListsTheListsDrivesAndALaterListWins) {
   EXPECT_EQ(device.Open("\\\\.\\Q:", kOpenSharedReadWrite), -1);  // no OS drive behind it
 }
 
-TEST(ProgramPort, WithoutListsTheOsPortAloneOrNothing) {
-  for (const bool virtualOnly : {false, true}) {
-    ProgramPortSettings settings;
-    settings.virtualDrives = {{"--virtual", ""}};
-    settings.virtualOnly = virtualOnly;
-    std::unique_ptr<DevicePort> port;
-    std::string error;
-    ASSERT_EQ(MakeProgramPort(settings, port, error), 0) << error;
-    ASSERT_NE(port, nullptr);
-    EXPECT_EQ(dynamic_cast<VirtualPort*>(port.get()), nullptr);
-    if (virtualOnly) {
-      EXPECT_TRUE(port->DriveCandidates().empty());
-    }
-  }
-}
-
 }  // namespace
 }  // namespace orv
