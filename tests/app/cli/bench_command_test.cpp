@@ -23,30 +23,19 @@ namespace fs = std::filesystem;
 // drives, the trace and the benchmark on one simulated clock. `prepare` sees the drive before the run.
 CliOutcome RunBench(const std::string& drive, std::vector<std::string> options,
                     const std::function<void(VirtualDrive&)>& prepare = {}, const std::string& trace = {}) {
-  std::FILE *out = std::tmpfile(), *err = std::tmpfile();
   auto clock = std::make_shared<SimulatedClock>();
   SimulatedBenchClock benchClock(clock);
-  CliOutcome run;
-  {
-    CliSession session(out, err, nullptr);
+  SetBenchCommandClock(&benchClock);
+  options.insert(options.begin(), {"bench", "E:"});
+  const CliOutcome run = RunCliIn(CaseDir("bench-run"), options, [&](CliSession& session) {
     session.virtualOnly = true;
     session.virtualDrives = "E=" + drive;
     session.virtualTiming = true;
     session.simulatedClock = clock;
     session.tracePath = trace;
-    if (prepare) {
-      auto* port = dynamic_cast<VirtualPort*>(&session.Drives().Device().Port());
-      EXPECT_NE(port, nullptr);
-      if (port != nullptr) prepare(*port->Drive('E'));
-    }
-    SetBenchCommandClock(&benchClock);
-    std::vector<std::string> args = {"bench", "E:"};
-    args.insert(args.end(), options.begin(), options.end());
-    run.code = RunCli(args, session);
-    SetBenchCommandClock(nullptr);
-  }
-  run.out = DrainStream(out);
-  run.err = DrainStream(err);
+    if (prepare) prepare(*dynamic_cast<VirtualPort&>(session.Drives().Device().Port()).Drive('E'));
+  });
+  SetBenchCommandClock(nullptr);
   return run;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -48,13 +49,16 @@ inline std::string DrainStream(std::FILE* file) {
 }
 
 // `args` without the program name; the two streams go through files in `dir`, which must exist.
-inline CliOutcome RunCliIn(const std::filesystem::path& dir, const std::vector<std::string>& args) {
+// `prepare` sets up the session before the run.
+inline CliOutcome RunCliIn(const std::filesystem::path& dir, const std::vector<std::string>& args,
+                           const std::function<void(CliSession&)>& prepare = {}) {
   std::FILE* out = std::fopen((dir / "cli-out.txt").string().c_str(), "w+b");
   std::FILE* err = std::fopen((dir / "cli-err.txt").string().c_str(), "w+b");
   CliOutcome run;
   if (out == nullptr || err == nullptr) return run;
   {
     CliSession session(out, err, nullptr);
+    if (prepare) prepare(session);
     run.code = RunCli(args, session);
   }
   run.out = DrainStream(out);
