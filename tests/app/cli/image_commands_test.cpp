@@ -2,6 +2,7 @@
 // good, damaged and hostile files (one-symbol LH5 "bombs" claiming gigabytes from a few bytes).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #ifndef _WIN32
@@ -68,14 +69,10 @@ class ImageCommands : public CliCase {
     args.insert(args.end(), more.begin(), more.end());
     return Exec(args);
   }
-  // Files left in the folder by a run that should have cleaned up after itself.
-  std::vector<std::string> Temporaries() {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_)) {
-      const std::string name = entry.path().filename().string();
-      if (Has(name, ".orvane-")) names.push_back(name);
-    }
-    return names;
+  // No file left in the folder by a run that should have cleaned up after itself.
+  bool NoTemporaries() {
+    return std::none_of(fs::directory_iterator(dir_), fs::directory_iterator(),
+                        [](const fs::directory_entry& e) { return Has(e.path().filename().string(), ".orvane-"); });
   }
 
   fs::path ovi_, raw_, out_;
@@ -101,7 +98,7 @@ TEST_F(ImageCommands, CreateListVerifyExtractRoundTrip) {
   std::copy(disc_.begin(), disc_.begin() + 64 * 2048, expected.begin());
   std::copy(disc_.end() - 64 * 2048, disc_.end(), expected.end() - 64 * 2048);
   EXPECT_TRUE(ReadWholeFile(out_) == expected);
-  EXPECT_TRUE(Temporaries().empty());
+  EXPECT_TRUE(NoTemporaries());
 }
 
 struct DamagedCase {
@@ -205,7 +202,7 @@ TEST_F(ImageCommands, DamagedAndHostileFilesAreNeverTakenForGood) {
     }
     const Outcome extract = Extract();
     EXPECT_EQ(extract.code, c.extract) << extract.out << extract.err;
-    EXPECT_TRUE(Temporaries().empty());
+    EXPECT_TRUE(NoTemporaries());
     EXPECT_EQ(ReadWholeFile(ovi_), c.file) << "the input is never written";
   }
 }
@@ -235,7 +232,7 @@ TEST_F(ImageCommands, NeverWritesOntoItsInput) {
     EXPECT_TRUE(Has(create.err, "itself")) << create.err;
     EXPECT_EQ(ReadWholeFile(ovi_), image);
   }
-  EXPECT_TRUE(Temporaries().empty());
+  EXPECT_TRUE(NoTemporaries());
 }
 
 // A folder, a pipe or a device as an input gets a message that says so, and no output appears.
@@ -263,7 +260,7 @@ TEST_F(ImageCommands, InputsMustBeRegularFiles) {
     }
     EXPECT_FALSE(fs::exists(out_));
     EXPECT_FALSE(fs::exists(ovi_));
-    EXPECT_TRUE(Temporaries().empty());
+    EXPECT_TRUE(NoTemporaries());
   }
 }
 
@@ -300,23 +297,7 @@ TEST_F(ImageCommands, OutputIsReplacedOnlyWhenComplete) {
             "block 1: sector 0: NOT WRITTEN: its 8192 bytes do not fit in its 3 sectors of 2048 bytes\n"
             "block 2: sector 100, 8192 bytes\n2 blocks, 1 failed\n");
   EXPECT_EQ(ReadWholeFile(out_).size(), 104u * 2048);
-  EXPECT_TRUE(Temporaries().empty());
-}
-
-// Counts read as a person would write them; a block that delivered nothing says so.
-TEST_F(ImageCommands, MessagesSayWhatHappened) {
-  ASSERT_EQ(Create({"5:1"}, "1").code, 0);
-  EXPECT_TRUE(Has(Verify().out, "block 1 (sector 5, 1 byte): good\n1 block, 0 bad\n")) << Verify().out;
-  EXPECT_TRUE(Has(List().out, "\n1 block\n"));
-
-  // A block whose stream is broken from its first bits: nothing decoded, nothing written.
-  const Bytes broken = Bits().Put(16, 0).Put(16, 0).Put(16, 0).bytes;
-  WriteWholeFile(ovi_, Concat({Lh5Header(broken.size(), 4096, 0, 2), broken, {0}}));
-  const Outcome run = Extract();
-  EXPECT_EQ(run.code, 1);
-  EXPECT_TRUE(Has(run.out, "block 1: sector 0: nothing written: BAD: stored size 6 but 2 used, uncompressed size "
-                           "4096 but 0 decoded"))
-      << run.out;
+  EXPECT_TRUE(NoTemporaries());
 }
 
 #ifndef _WIN32
@@ -336,7 +317,7 @@ TEST_F(ImageCommands, WriteFailureSaysWhyAndLeavesNoOutput) {
   EXPECT_TRUE(Has(run.out, "block 2: sector 100: WRITE FAILED: File too large")) << run.out;
   EXPECT_TRUE(Has(run.err, "cannot write " + out_.string() + ": File too large; it is left as it was")) << run.err;
   EXPECT_FALSE(fs::exists(out_));
-  EXPECT_TRUE(Temporaries().empty());
+  EXPECT_TRUE(NoTemporaries());
 }
 #endif
 
@@ -361,7 +342,7 @@ TEST_F(ImageCommands, CreateTakesRunsWithinTheSource) {
     EXPECT_EQ(Create(c.runs, c.sectorSize).code, c.code);
     EXPECT_EQ(fs::exists(ovi_), c.code == 0);
   }
-  EXPECT_TRUE(Temporaries().empty());
+  EXPECT_TRUE(NoTemporaries());
 }
 
 }  // namespace
