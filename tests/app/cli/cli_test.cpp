@@ -1,11 +1,17 @@
 // The console front end run in-process on virtual drives, asserting the exact output a user
-// sees (UTF-8, LF line ends) and the exit codes.
+// sees (UTF-8, LF line ends) and the exit codes: the drive commands, `info` (whole reports in
+// golden/) and --json (valid JSON whose fields carry the values the text shows, null where the
+// drive has nothing; json_schema_check.py checks the schemas).
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "app/cli/cli_run.h"
+#include "app/cli/info_command.h"
 #include "device/device_handle.h"
 #include "device/ports/virtual_port.h"
 #include "toolkit/console_ui.h"
+#include "toolkit/json.h"
 
 namespace orv {
 namespace {
@@ -147,6 +153,119 @@ TEST_F(Cli, UsageErrorsAndHelp) {
   run = Exec({"--help"});
   EXPECT_EQ(run.code, 0);
   EXPECT_NE(run.out.find("--virtual"), std::string::npos);
+}
+
+
+// `info E:` on a virtual drive of `preset`, run in-process.
+test::CliOutcome RunInfo(const char* preset, std::vector<std::string> options = {}) {
+  std::vector<std::string> args = {"--virtual-only", "--virtual", std::string("E=") + preset, "info", "E:"};
+  args.insert(args.end(), options.begin(), options.end());
+  return test::RunCliIn(test::CaseDir("info"), args);
+}
+
+TEST(InfoCommand, WholeReportOfEveryPreset) {
+  for (const char* preset : {"dvdram", "dvdrom", "hdd", "nodisc"}) {
+    const test::CliOutcome run = RunInfo(preset);
+    EXPECT_EQ(run.code, 0) << preset << ": " << run.err;
+    EXPECT_EQ(run.out, test::Golden(std::string("info_") + preset + ".txt", run.out, "tests/app/cli/golden")) << preset;
+  }
+}
+
+// --list prints the titles, --section one section counting from 1 to the report's last. A number
+// the report does not have is known only once the drive has answered (exit code 1, naming the
+// numbers it has, never the parser's range text); no number at all is a usage error.
+TEST(InfoCommand, ListAndSection) {
+  const struct {
+    std::vector<std::string> options;
+    int code;
+    std::string out, err;
+  } cases[] = {
+      {{"--list"}, 0,
+       "Capacity/Geometory\nMode Parameter\n  Block Desciptor\n  01H: Read/Write Error Recovery Parameter\n"
+       "  02H: Disconnect/Reconnect\n  04H: Drive Parameter\n  08H: Cache Control Parameter\n"
+       "  0AH: Control Mode Parameter\n  0CH: Notch/Partition Parameter\n", ""},
+      {{"--section", "3"}, 0,
+       "  Block Desciptor\nBlock Descriptor 00H (512) 16,777,215\n"
+       "    Write Protect                                      0\n"
+       "    Disable PageOut/Force Unit Access                  1\n", ""},
+      {{"--section", "10"}, 1, "", "orvane-cli: no section 10: the report has sections 1 to 9\n"},
+      {{"--section", "0"}, 1, "", "orvane-cli: no section 0: the report has sections 1 to 9\n"},
+      {{"--section=-5"}, 1, "", "orvane-cli: no section -5: the report has sections 1 to 9\n"},
+      {{"--section", "9223372036854775807"}, 1, "",
+       "orvane-cli: no section 9223372036854775807: the report has sections 1 to 9\n"},
+      {{"--json", "--section", "10"}, 1, "", "orvane-cli: no section 10: the report has sections 1 to 9\n"},
+      {{"--section", "abc"}, 2, "", "Could not convert: --section = abc\nRun with --help for more information.\n"},
+  };
+  for (const auto& c : cases) {
+    const test::CliOutcome run = RunInfo("hdd", c.options);
+    EXPECT_EQ(run.code, c.code) << c.options.back();
+    EXPECT_EQ(run.out, c.out) << c.options.back();
+    EXPECT_EQ(run.err, c.err) << c.options.back();
+  }
+  EXPECT_EQ(RunInfo("hdd", {"--section", "9"}).out.substr(0, 32), "  0CH: Notch/Partition Parameter");
+}
+
+TEST(InfoCommand, SectionWithoutTextShowsItsTitle) {
+  DriveReport report;
+  report.AddSection(kSectionConfiguration, kSectionChild, "  titled");
+  EXPECT_EQ(ReportSectionText(report, 1), "  titled\r\n  titled\r\n");
+}
+
+// The value at a path of member names and array indexes ("drives.0.size"), as text: numbers in
+// digits, strings in quotes, arrays as [size], "missing" where the path leads nowhere.
+std::string At(const JsonValue& root, const std::string& path) {
+  const JsonValue* value = &root;
+  std::istringstream parts(path);
+  for (std::string part; value != nullptr && std::getline(parts, part, '.');) {
+    if (part.find_first_not_of("0123456789") != std::string::npos) {
+      value = value->Find(part);
+    } else {
+      const size_t index = std::stoul(part);
+      value = value->IsArray() && index < value->Size() ? &(*value)[index] : nullptr;
+    }
+  }
+  uint64_t n = 0;
+  if (value == nullptr) return "missing";
+  if (value->IsNull()) return "null";
+  if (value->IsBool()) return value->Bool() ? "true" : "false";
+  if (value->IsString()) return "\"" + value->String() + "\"";
+  if (value->IsArray()) return "[" + std::to_string(value->Size()) + "]";
+  return value->Unsigned(n) ? std::to_string(n) : "?";
+}
+
+TEST(JsonOutput, FieldsCarryTheDrivesValues) {
+  const struct {
+    std::vector<std::string> args;
+    std::vector<std::pair<std::string, std::string>> fields;  // path, value
+  } cases[] = {
+      {{"scan", "--json"},
+       {{"drives", "[3]"}, {"drives.0.name", "\"E:\""}, {"drives.0.vendor", "\"ORVANE\""},
+        {"drives.0.product", "\"VIRTUAL DVD-RAM\""}, {"drives.0.deviceType", "5"}, {"drives.0.removable", "true"},
+        {"drives.0.blockCount", "2295104"}, {"drives.0.bytes", "4700372992"}, {"drives.0.size", "\"4.7G\""},
+        {"drives.1.blockCount", "null"}, {"drives.1.blockLength", "null"}, {"drives.1.bytes", "null"},
+        {"drives.1.size", "null"}, {"drives.2.blockLength", "512"}}},
+      {{"summary", "E:", "--json"},
+       {{"partitions", "[1]"}, {"partitions.0.type", "12"}, {"partitions.0.typeName", "\"FAT32 LBA\""},
+        {"partitions.0.start", "63"}, {"partitions.0.sectors", "2295041"}, {"partitions.0.bootable", "false"}}},
+      {{"summary", "F:", "--json"}, {{"partitions", "null"}, {"unused", "null"}}},
+      {{"info", "E:", "--json"},
+       {{"capacity.bytes", "4700372992"}, {"geometry.bytesPerSector", "2048"}, {"sections", "[35]"},
+        {"sections.0.title", "\"Capacity/Geometory\""}, {"sections.0.level", "0"}, {"sections.2.level", "1"}}},
+      {{"info", "E:", "--json", "--list"}, {{"sections", "[35]"}, {"sections.0.text", "missing"}}},
+      {{"info", "E:", "--json", "--section", "2"}, {{"sections", "[1]"}, {"sections.0.number", "2"}}},
+      {{"info", "F:", "--json"}, {{"capacity", "null"}}},
+  };
+  for (const auto& c : cases) {
+    const std::string what = ::testing::PrintToString(c.args);
+    std::vector<std::string> args = {"--virtual-only", "--virtual", "E=dvdram,F=nodisc,G=hdd"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const test::CliOutcome run = test::RunCliIn(test::CaseDir("json"), args);
+    EXPECT_EQ(run.code, 0) << what << ": " << run.err;
+    JsonValue json;
+    std::string error;
+    ASSERT_EQ(ParseJson(run.out, json, error), 0) << what << ": " << error << "\n" << run.out;
+    for (const auto& [path, value] : c.fields) EXPECT_EQ(At(json, path), value) << what << " " << path;
+  }
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <sstream>
 
 #include "app/cli/cli_run.h"
-#include "report/report_test_util.h"
 
 namespace orv {
 namespace {
