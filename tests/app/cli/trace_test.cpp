@@ -1,7 +1,6 @@
 // The command trace end to end: recorded with --trace, replayed with --virtual E=replay:FILE.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <sstream>
 
 #include "app/cli/cli_run.h"
@@ -18,21 +17,6 @@ class Trace : public test::CliCase {
                        std::vector<std::string> options = {}) {
     options.insert(options.end(), args.begin(), args.end());
     return On("E=" + drive, options);
-  }
-
-  // The shipped dvdrom trace with the one line `edit` changes (it returns whether it changed it)
-  // written to `name` in the case's folder.
-  fs::path EditedTrace(const std::string& name, const std::function<bool(std::string&)>& edit) {
-    std::ifstream shipped("traces/info_dvdrom.jsonl", std::ios::binary);
-    std::ostringstream edited;
-    int changed = 0;
-    for (std::string line; std::getline(shipped, line);) {
-      changed += edit(line) ? 1 : 0;
-      edited << line << "\n";
-    }
-    EXPECT_EQ(changed, 1) << name;
-    std::ofstream(dir_ / name, std::ios::binary) << edited.str();
-    return dir_ / name;
   }
 };
 
@@ -72,14 +56,19 @@ TEST_F(Trace, ShippedTracesReplayToTheKnownReports) {
 // header announces, the last two of them half of 001DH's descriptor header): the features wholly
 // given are listed, 001DH onwards are not, and nothing is read from beyond the 62 bytes.
 TEST_F(Trace, AnEditedTraceShowsWhatSuchADriveWouldShow) {
-  const fs::path trace = EditedTrace("cut.jsonl", [](std::string& line) {
+  std::istringstream shipped(test::ReadText("traces/info_dvdrom.jsonl"));
+  std::string edited;
+  int changed = 0;
+  for (std::string line; std::getline(shipped, line); edited += line + "\n") {
     const size_t at = line.find("\"moved\":");
-    if (line.find("\"cdb\":\"46") == std::string::npos || at == std::string::npos) return false;
+    if (line.find("\"cdb\":\"46") == std::string::npos || at == std::string::npos) continue;
     const size_t received = line.find("\"received\":\"", at);
     line = line.substr(0, at) + "\"moved\":62,\"received\":\"" + line.substr(received + 12, 124) + "\"}";
-    return true;
-  });
-  const test::CliOutcome run = Run("replay:" + trace.string(), {"info", "E:", "--list"});
+    ++changed;
+  }
+  ASSERT_EQ(changed, 1);
+  std::ofstream(dir_ / "cut.jsonl", std::ios::binary) << edited;
+  const test::CliOutcome run = Run("replay:" + (dir_ / "cut.jsonl").string(), {"info", "E:", "--list"});
   EXPECT_EQ(run.code, 0) << run.err;
   EXPECT_NE(run.out.find("  0010H Random Readable Feature\nDVD Structure layer:0\n"), std::string::npos) << run.out;
   EXPECT_EQ(run.out.find("001DH"), std::string::npos) << run.out;
