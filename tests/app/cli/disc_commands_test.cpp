@@ -1,6 +1,5 @@
-// The console commands that take a disc (`erase`, `write`, `backup`, `compare`), run in-process on
-// a file-backed virtual DVD-RAM disc of text, zeros and noise: their answers from options, refusals,
-// exit codes, and the disc and files afterwards.
+// `erase`, `write`, `backup` and `compare` in-process on a file-backed virtual DVD-RAM of text, zeros
+// and noise: answers from options, refusals, exit codes, and the disc and files afterwards.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -91,10 +90,8 @@ TEST_F(DiscCommands, EraseWithBackupAndYesThenTheWriteGivesTheDiscBack) {
   }
 }
 
-// Without a terminal nobody can answer: unless the options answer both the save question and the
-// confirmation, the erase refuses before it opens the drive. An existing file under the --backup
-// name is replaced only with --overwrite. A disc the drive reports write-protected is refused, as
-// is a backup that cannot be made; nothing is erased and no line says it is being erased or to eject it.
+// Without a terminal the options must answer the save question and the confirmation; an existing
+// --backup file goes only with --overwrite; a write-protected disc or a failed backup stops it.
 TEST_F(DiscCommands, NothingIsErasedUnlessTheAnswersTheBackupPathAndTheDiscAllowIt) {
   const std::string backup = (dir_ / "backup.ovi").string(), nowhere = (dir_ / "none" / "b.ovi").string();
   const std::string noTerminal =
@@ -192,9 +189,8 @@ TEST_F(DiscCommands, RefusedWritesEndWithTheBoxAndExitCodeOne) {
 }
 
 // Bad sectors (and only those) are named and left as they were by the write; compare names exactly
-// the runs changed. A weak sector fails its long transfer, then its first reads alone: 3 failing
-// tries are recovered by the default 2 retries, 4 are not. A scan's map puts the blocks of its
-// slow, bad and recovered places last in the image, which the write and compare take all the same.
+// the runs changed. A weak sector's 3 failing tries are recovered by the default 2 retries, 4 are
+// not; a scan's map puts its slow, bad and recovered places' blocks last in the image.
 TEST_F(DiscCommands, BackupRoundTripReportsBadRunsAndComparesExactly) {
   const std::string scan = (dir_ / "scan.map").string();
   const std::string scanText =
