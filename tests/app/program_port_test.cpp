@@ -22,7 +22,8 @@ TEST(ProgramPort, AFaultNamesTheListItCameFromAndMakesNoPort) {
       {{{"ORVANE_VIRTUAL_DRIVES", "E=hdd"}, {"--virtual", "F=dvdrom,G=floppy"}},
        "--virtual: entry 2 \"G=floppy\": unknown preset \"floppy\""},
       {{{"--virtual", "E=hdd,E=dvdram"}}, "--virtual: entry 2 \"E=dvdram\": drive E: is configured twice"},
-      {{{"--virtual", "H=nodisc:/tmp/x.img"}}, "--virtual: entry 1 \"H=nodisc:/tmp/x.img\": preset \"nodisc\" has no disc"},
+      {{{"--virtual", "H=nodisc:/tmp/x.img"}},
+       "--virtual: entry 1 \"H=nodisc:/tmp/x.img\": preset \"nodisc\" has no disc"},
   };
   for (const auto& c : cases) {
     ProgramPortSettings settings;
