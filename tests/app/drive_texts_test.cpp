@@ -20,11 +20,10 @@ namespace orv {
 namespace {
 
 TEST(FormatSize, UnitSwitchPointsAndTruncation) {
-  struct Case {
+  const struct {
     int64_t value;
     const char* expected;
-  };
-  constexpr Case kCases[] = {
+  } cases[] = {
       {999, " 999.0B"},
       {1000, "   1.0k"},
       {999999, " 999.9k"},
@@ -32,7 +31,7 @@ TEST(FormatSize, UnitSwitchPointsAndTruncation) {
       {4700372992, "   4.7G"},
       {1000000000000, "   1.0T"},
   };
-  for (const Case& c : kCases) {
+  for (const auto& c : cases) {
     EXPECT_EQ(FormatSize(c.value), c.expected) << "value " << c.value;
   }
 }
@@ -131,11 +130,6 @@ TEST(DriveListRules, CommandsAChosenDriveAllows) {
 using test::Disk;
 using test::Slot;
 
-// The free-space line starts with 26 spaces, under the CHS columns.
-const std::string kFree(26, ' ');
-
-const char kHeader[] = " No [開始 CHS - 終了 CHS] 開始セクタ   セクタ数 HH:パーティション\r\n";
-
 DriveRecord Record(const Disk& disk) {
   DriveRecord record;
   record.sourceKind = kSourceDriveLetter;
@@ -156,12 +150,12 @@ std::string Summary(Disk& disk) {
 TEST(DriveSummary, SingleFat32PartitionThenFreeSpace) {
   Disk disk(512, 2000000);
   disk.Mbr({Slot(0x0C, 63, 999937).Chs(0x01, 0x01, 0x00, 0xFE, 0xFF, 0xFF)});
-  EXPECT_EQ(Summary(disk),
-            std::string("E: ORVANE   VIRTUAL DISK     1.01\r\n"
-                        "    容量 2,000,000×512 = 1,024,000,000バイト (   1.0G)\r\n") +
-                kHeader +
-                "  1 [000 01 01-3FF FE 3F]         63     999937 0C:FAT32 LBA             511.9M\r\n" +
-                kFree + "   1000000    1000000   :（未使用）\r\n");
+  EXPECT_EQ(Summary(disk),  // the free-space line under the CHS columns
+            "E: ORVANE   VIRTUAL DISK     1.01\r\n"
+            "    容量 2,000,000×512 = 1,024,000,000バイト (   1.0G)\r\n"
+            " No [開始 CHS - 終了 CHS] 開始セクタ   セクタ数 HH:パーティション\r\n"
+            "  1 [000 01 01-3FF FE 3F]         63     999937 0C:FAT32 LBA             511.9M\r\n"
+            "                             1000000    1000000   :（未使用）\r\n");
 }
 
 TEST(DriveSummary, NoTableShowsNameIdentificationAndCapacityOnly) {

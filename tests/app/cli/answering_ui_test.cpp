@@ -32,12 +32,7 @@ struct Console {
 };
 
 MessageBoxSpec Question(std::string text, uint32_t style, QuestionId question = QuestionId::kNone) {
-  MessageBoxSpec box;
-  box.text = std::move(text);
-  box.caption = "確認";
-  box.style = style;
-  box.question = question;
-  return box;
+  return {.text = std::move(text), .caption = "確認", .style = style, .note = "", .width = 0, .question = question};
 }
 
 // Answers go to a question's identity, never to its wording.
