@@ -22,7 +22,8 @@ TEST(ProgramPort, AFaultNamesTheListItCameFromAndMakesNoPort) {
       {{{"ORVANE_VIRTUAL_DRIVES", "E=hdd"}, {"--virtual", "F=dvdrom,G=floppy"}},
        "--virtual: entry 2 \"G=floppy\": unknown preset \"floppy\""},
       {{{"--virtual", "E=hdd,E=dvdram"}}, "--virtual: entry 2 \"E=dvdram\": drive E: is configured twice"},
-      {{{"--virtual", "H=nodisc:/tmp/x.img"}}, "--virtual: entry 1 \"H=nodisc:/tmp/x.img\": preset \"nodisc\" has no disc"},
+      {{{"--virtual", "H=nodisc:/tmp/x.img"}},
+       "--virtual: entry 1 \"H=nodisc:/tmp/x.img\": preset \"nodisc\" has no disc"},
   };
   for (const auto& c : cases) {
     ProgramPortSettings settings;
@@ -54,22 +55,6 @@ TEST(ProgramPort, VirtualOnlyListsTheListsDrivesAndALaterListWins) {
   DeviceHandle device{std::move(port)};
   EXPECT_EQ(device.DriveType("H:\\"), kDriveCdrom);
   EXPECT_EQ(device.Open("\\\\.\\Q:", kOpenSharedReadWrite), -1);  // no OS drive behind it
-}
-
-TEST(ProgramPort, WithoutListsTheOsPortAloneOrNothing) {
-  for (const bool virtualOnly : {false, true}) {
-    ProgramPortSettings settings;
-    settings.virtualDrives = {{"--virtual", ""}};
-    settings.virtualOnly = virtualOnly;
-    std::unique_ptr<DevicePort> port;
-    std::string error;
-    ASSERT_EQ(MakeProgramPort(settings, port, error), 0) << error;
-    ASSERT_NE(port, nullptr);
-    EXPECT_EQ(dynamic_cast<VirtualPort*>(port.get()), nullptr);
-    if (virtualOnly) {
-      EXPECT_TRUE(port->DriveCandidates().empty());
-    }
-  }
 }
 
 }  // namespace

@@ -4,19 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <cstdio>
-#include <filesystem>
 #include <functional>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "app/cli/cli_app.h"
-#include "cli_run.h"
+#include "app/cli/cli_run.h"
 #include "bench/bench_rig.h"
-#include "bench/benchmark_text.h"
 #include "device/ports/virtual_port.h"
-#include "golden.h"
 #include "image/image_test_support.h"
 #include "scsi/opcodes.h"
 #include "toolkit/console_ui.h"
@@ -30,52 +23,39 @@ namespace fs = std::filesystem;
 // drives, the trace and the benchmark on one simulated clock. `prepare` sees the drive before the run.
 CliOutcome RunBench(const std::string& drive, std::vector<std::string> options,
                     const std::function<void(VirtualDrive&)>& prepare = {}, const std::string& trace = {}) {
-  std::FILE *out = std::tmpfile(), *err = std::tmpfile();
   auto clock = std::make_shared<SimulatedClock>();
   SimulatedBenchClock benchClock(clock);
-  CliOutcome run;
-  {
-    CliSession session(out, err, nullptr);
+  SetBenchCommandClock(&benchClock);
+  options.insert(options.begin(), {"bench", "E:"});
+  const CliOutcome run = RunCliIn(CaseDir("bench-run"), options, [&](CliSession& session) {
     session.virtualOnly = true;
     session.virtualDrives = "E=" + drive;
     session.virtualTiming = true;
     session.simulatedClock = clock;
     session.tracePath = trace;
-    if (prepare) {
-      auto* port = dynamic_cast<VirtualPort*>(&session.Drives().Device().Port());
-      EXPECT_NE(port, nullptr);
-      if (port != nullptr) prepare(*port->Drive('E'));
-    }
-    SetBenchCommandClock(&benchClock);
-    std::vector<std::string> args = {"bench", "E:"};
-    args.insert(args.end(), options.begin(), options.end());
-    run.code = RunCli(args, session);
-    SetBenchCommandClock(nullptr);
-  }
-  run.out = DrainStream(out);
-  run.err = DrainStream(err);
+    if (prepare) prepare(*dynamic_cast<VirtualPort&>(session.Drives().Device().Port()).Drive('E'));
+  });
+  SetBenchCommandClock(nullptr);
   return run;
 }
 
-// The console's output as a case of golden/bench_tables.txt (the tables of whole runs on the
-// simulated clock, whose rows test_bench holds against its own golden file).
-void ExpectTable(const std::string& name, const std::string& out) {
-  std::string crlf;
-  for (const char c : out) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  ExpectGoldenCases("bench_table_" + name + ".txt", {{name, crlf}}, "tests/app/cli/golden");
-}
-
+// The tables of whole runs on the simulated clock, whose rows test_bench holds against its own
+// golden file; a run reads only: the disc image is the same afterwards.
 TEST(BenchCommand, PrintsTheTableOfEveryPresetWithADisc) {
-  for (const std::string preset : {"dvdram", "dvdrom", "hdd"}) {
-    SCOPED_TRACE(preset);
-    const CliOutcome run = RunBench(preset, {"--yes"});
+  const fs::path image = CaseDir("bench") / "disc.img";
+  const Bytes bytes = RandomCorpus(8192 * 2048, 15);
+  WriteWholeFile(image, bytes);
+  for (const auto& [drive, table] : {std::pair<std::string, std::string>{"dvdram:" + image.string(), "dvdram-8192"},
+                                     {"dvdrom", "dvdrom"}, {"hdd", "hdd"}}) {
+    SCOPED_TRACE(table);
+    const CliOutcome run = RunBench(drive, {"--yes"});
     EXPECT_EQ(run.code, 0) << run.err;
-    ExpectTable(preset, run.out);
+    ExpectGoldenOutputs("bench_table_" + table + ".txt", {{table, run.out}});
     // The question was shown and answered from the command line.
-    EXPECT_NE(run.err.find(ConsoleText("ベンチマーク テストを実行しますか？") + "\n> y (given on the command line)"),
-              std::string::npos)
+    EXPECT_TRUE(Has(run.err, ConsoleText("ベンチマーク テストを実行しますか？") + "\n> y (given on the command line)"))
         << run.err;
   }
+  EXPECT_TRUE(ReadWholeFile(image) == bytes);
 }
 
 // A replay gives the recorded durations back to the clock: the same commands, the same figures; the
@@ -90,54 +70,25 @@ TEST(BenchCommand, ARecordedRunReplaysToTheSameFigures) {
   EXPECT_EQ(replayed.out, live.out);
   // The same question and progress, and no line naming what the trace does not answer.
   EXPECT_EQ(replayed.err, live.err);
+  // --json: each row with its unit (the texts UTF-8), the version head in the output's own layout.
   const CliOutcome json = RunBench("replay:" + trace.string(), {"--yes", "--json"});
   EXPECT_EQ(json.code, 0) << json.err;
-  EXPECT_EQ(json.out, RunBench("dvdram", {"--yes", "--json"}).out);
-}
-
-TEST(BenchCommand, ReadsOnlyTheDiscImageIsTheSameAfterwards) {
-  const fs::path image = CaseDir("bench") / "disc.img";
-  const Bytes bytes = RandomCorpus(8192 * 2048, 15);
-  WriteWholeFile(image, bytes);
-  const CliOutcome run = RunBench("dvdram:" + image.string(), {"--yes"});
-  EXPECT_EQ(run.code, 0) << run.err;
-  ExpectTable("dvdram-8192", run.out);
-  EXPECT_TRUE(ReadWholeFile(image) == bytes);
-  fs::remove(image);
-}
-
-TEST(BenchCommand, JsonGivesEachRowWithItsUnit) {
-  const CliOutcome run = RunBench("dvdram", {"--yes", "--json"});
-  EXPECT_EQ(run.code, 0) << run.err;
-  const std::string head = "{\"formatVersion\": 1, \"program\": {\"name\": \"orvane-cli\", \"version\": \"1.01a#03\"}, ";
-  EXPECT_EQ(run.out.rfind(head + "\"drive\": \"E:\", \"complete\": true, \"stopped\": null, \"rows\": [\n", 0), 0u) << run.out;
-  // The expected texts are the program's CP932 literals; the JSON is UTF-8.
-  EXPECT_NE(run.out.find(ConsoleText("\n  {\"kind\": 1, \"title\": \"Test Unit Ready コマンド\", \"size\": \"\", \"value\": 500, "
-                                     "\"unit\": \"us\", \"note\": \"\"},\n")),
-            std::string::npos)
-      << run.out;
-  EXPECT_NE(run.out.find(ConsoleText("{\"kind\": 3, \"title\": \"シーケンシャル リード / スタート\", \"size\": \"2048B\", \"value\": ")),
-            std::string::npos);
-  EXPECT_NE(run.out.find("\"unit\": \"B/s\", \"note\": \"\"}\n]}\n"), std::string::npos);
-  size_t rows = 0;
-  for (size_t at = 0; (at = run.out.find("{\"kind\"", at)) != std::string::npos; ++at) ++rows;
-  EXPECT_EQ(rows, 17u);
-
-  // A stop: its message, and the rows there are (none without a disc).
-  const CliOutcome none = RunBench("nodisc", {"--yes", "--json"});
-  EXPECT_EQ(none.code, 1);
-  EXPECT_EQ(none.out,
-            head + ConsoleText("\"drive\": \"E:\", \"complete\": false, \"stopped\": \"デバイスの準備ができていません。\", \"rows\": []}\n"));
+  ExpectGoldenOutputs("bench_json.txt", {{"dvdram", json.out}});
 }
 
 // The core's own test holds that nothing is measured without Yes; here the console's answer and line.
-TEST(BenchCommand, WithoutATerminalOrYesNothingRuns) {
+TEST(BenchCommand, WithoutATerminalOrYesOrADiscNothingRuns) {
   const CliOutcome run = RunBench("dvdram", {});
   EXPECT_EQ(run.code, 1);
   EXPECT_EQ(run.out, "");
-  EXPECT_NE(run.err.find("> n (no terminal to ask at)"), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("orvane-cli: benchmark not run: no terminal to confirm at (--yes runs it)\n"),
-            std::string::npos);
+  EXPECT_TRUE(Has(run.err, "> n (no terminal to ask at)")) << run.err;
+  EXPECT_TRUE(Has(run.err, "orvane-cli: benchmark not run: no terminal to confirm at (--yes runs it)\n"));
+  // A stop: its message, and the rows there are (none without a disc).
+  const CliOutcome none = RunBench("nodisc", {"--yes", "--json"});
+  EXPECT_EQ(none.code, 1);
+  EXPECT_EQ(none.out, ConsoleText("{\"formatVersion\": 1, \"program\": {\"name\": \"orvane-cli\", "
+                                  "\"version\": \"1.01a#03\"}, \"drive\": \"E:\", \"complete\": false, "
+                                  "\"stopped\": \"デバイスの準備ができていません。\", \"rows\": []}\n"));
 }
 
 TEST(BenchCommand, CtrlCCancelsAfterTheMeasurementUnderWayAndPrintsTheRowsSoFar) {
@@ -156,8 +107,8 @@ TEST(BenchCommand, CtrlCCancelsAfterTheMeasurementUnderWayAndPrintsTheRowsSoFar)
   });
   EXPECT_TRUE(pressed);
   EXPECT_EQ(run.code, 1);
-  EXPECT_NE(run.err.find(ConsoleText("処理を中断しました。")), std::string::npos) << run.err;
-  ExpectTable("dvdram-stopped", run.out);
+  EXPECT_TRUE(Has(run.err, ConsoleText("処理を中断しました。"))) << run.err;
+  ExpectGoldenOutputs("bench_table_dvdram-stopped.txt", {{"dvdram-stopped", run.out}});
 }
 
 }  // namespace
