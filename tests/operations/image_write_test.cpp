@@ -1,15 +1,16 @@
-// The image write on virtual drives whose discs are files, answered by a scripted user: what
-// reaches the disc, sector by sector, and every box on the way.
+// The image write on virtual drives answered by a scripted user: what reaches the disc, sector by
+// sector, and every box on the way; raw images and ".ovi" containers, the progress texts.
 #include "operations/image_write.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <fstream>
 #include <thread>  // std::chrono's clocks: <chrono> itself does not compile with a CP932 execution charset
 
 #include "image/image_file.h"
 #include "image/image_test_support.h"
 #include "image_write_rig.h"
+#include "operations/image_write_progress.h"
 #include "operations/image_write_texts.h"
 #include "operations/write_target.h"
 #include "scsi/opcodes.h"
@@ -30,11 +31,9 @@ std::string Path(const std::filesystem::path& path) {
 
 class ImageWriteTest : public testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = ScratchDir(testing::UnitTest::GetInstance()->current_test_info()->name());
-  }
+  void SetUp() override { dir_ = ScratchDir(testing::UnitTest::GetInstance()->current_test_info()->name()); }
 
-  // A DVD-RAM drive over a file of `sectors` patterned 2048-byte sectors.
+  // A drive of `preset` over a file of `sectors` patterned sectors.
   OperationRig& Disc(uint64_t sectors, const std::string& preset = "dvdram") {
     disc_ = dir_ / "disc.img";
     WriteFileBytes(disc_, PatternedDisc(sectors, preset == "hdd" ? 512 : kSector, 1));
@@ -54,10 +53,9 @@ class ImageWriteTest : public testing::Test {
   ImageWriteResult Write(Ui& ui, const std::filesystem::path& path, ImageWriteOptions options = {}) {
     return RunImageWrite(ui, rig_->List(), rig_->Record(), path, options);
   }
-
-  // The disc as it should be: the one before with `data` laid over it from `lba` on.
-  Bytes Overlay(Bytes disc, uint64_t lba, const Bytes& data) const {
-    std::copy(data.begin(), data.end(), disc.begin() + static_cast<std::ptrdiff_t>(lba * kSector));
+  // The disc before with `data` laid over it from sector 0.
+  Bytes Overlay(Bytes disc, const Bytes& data) const {
+    std::copy(data.begin(), data.end(), disc.begin());
     return disc;
   }
 
@@ -98,12 +96,10 @@ TEST_F(ImageWriteTest, RawImageGoesFromSectorZeroInWholeSectors) {
     EXPECT_EQ(result.code, 0);
     EXPECT_EQ(result.end, ImageWriteEnd::kCompleted);
     EXPECT_EQ(result.sectorsWritten, (c.bytes + kSector - 1) / kSector);
-    if (!c.writes.empty()) {
-      EXPECT_EQ(watch.Writes(), c.writes);
-    }
+    if (!c.writes.empty()) { EXPECT_EQ(watch.Writes(), c.writes); }
     Bytes padded = data;
     padded.resize((c.bytes + kSector - 1) / kSector * kSector, 0);
-    EXPECT_TRUE(DiscNow() == Overlay(before_, 0, padded));
+    EXPECT_TRUE(DiscNow() == Overlay(before_, padded));
     rig_.reset();
   }
 }
@@ -133,13 +129,11 @@ TEST_F(ImageWriteTest, ConfirmationProgressAndFinalBoxSayWhatHappens) {
 
   const auto progress = ui.ProgressBoxes();
   ASSERT_EQ(progress.size(), 1u);
-  EXPECT_EQ(progress[0].boxSpec.message, "書き込み処理中...");
-  EXPECT_EQ(progress[0].boxSpec.caption, "Orvane - DVD-RAM Utility");
-  EXPECT_EQ(progress[0].boxSpec.buttonLabel, "キャンセル");
-  EXPECT_TRUE(progress[0].boxSpec.progressBar);
+  EXPECT_EQ(progress[0].boxSpec.message + "|" + progress[0].boxSpec.caption + "|" + progress[0].boxSpec.buttonLabel,
+            "書き込み処理中...|Orvane - DVD-RAM Utility|キャンセル");
+  EXPECT_TRUE(progress[0].boxSpec.progressBar && progress[0].closed);
   EXPECT_EQ(progress[0].range, 100u);
   EXPECT_EQ(progress[0].position, 100u);
-  EXPECT_TRUE(progress[0].closed);
   EXPECT_EQ(rig.Device().IsOpen(), false);
 }
 
@@ -148,13 +142,11 @@ TEST_F(ImageWriteTest, TransferIsWholeSectorsOfTheDisc) {
   auto drive = std::make_shared<VirtualDrive>(*FindDrivePreset("dvdram"), MakeMemoryMedium(2352, 200, false));
   OperationRig rig(drive);
   ASSERT_TRUE(rig.Ready());
-  Bytes data(63504 + 10);
-  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7);
-  const std::filesystem::path path = File("cd.img", data);
+  Bytes data = RandomCorpus(63504 + 10);
   WriteWatch watch(rig.SharedDrive());
   ScriptedUi ui;
   ui.QueueAnswer(kIdYes);
-  ASSERT_EQ(RunImageWrite(ui, rig.List(), rig.Record(), path).code, 0);
+  ASSERT_EQ(RunImageWrite(ui, rig.List(), rig.Record(), File("cd.img", data)).code, 0);
   EXPECT_EQ(watch.Writes(), (std::vector<SectorRun>{{0, 27}, {27, 1}}));
   Bytes disc(28 * 2352);
   ASSERT_EQ(drive->GetMedium()->Read(0, 28, disc.data()), 0);
@@ -163,31 +155,30 @@ TEST_F(ImageWriteTest, TransferIsWholeSectorsOfTheDisc) {
 }
 
 struct RefusalCase {
-  const char* name;
-  std::string preset = "dvdram";
-  uint64_t sectors = 1000;
-  // The image file to write, made in the test's folder; empty name: a file that does not exist.
-  std::string file;
+  std::string name;
+  std::string preset;
+  uint64_t sectors;
+  std::string file;  // made in the test's folder; empty: a file that does not exist
   std::function<Bytes(const Bytes& disc)> content;
   std::string message;
 };
 
-// Every refusal shows its message in a stop box titled "エラー" and writes nothing.
+// Every refusal, the damaged walks of the container reader's table included, shows its message in
+// a stop box titled "エラー" before any question and writes nothing.
 TEST_F(ImageWriteTest, RefusalsComeBeforeTheConfirmationAndWriteNothing) {
   const Bytes other = PatternedDisc(2000, kSector, 3);
-  auto backupOf = [&](const Bytes& disc, uint64_t diskSectors, uint32_t sectorSize) {
-    const std::filesystem::path path = dir_ / "made.ovi";
-    WriteBackup(path, disc, sectorSize, EraseRuns(diskSectors, sectorSize));
-    return ReadFileBytes(path);
+  // The erase's backup of a 2000-sector disc: head and tail of 64 sectors.
+  const auto backupOf = [&](const Bytes& disc, std::vector<SectorRun> runs) {
+    WriteBackup(dir_ / "made.ovi", disc, kSector, runs);
+    return ReadFileBytes(dir_ / "made.ovi");
   };
-  // Blocks of 2048-byte sectors at the runs given, from the disc before.
-  auto blocksAt = [&](std::vector<SectorRun> runs) {
+  const auto blocksAt = [&](std::vector<SectorRun> runs) {
     return [this, runs](const Bytes& disc) {
       WriteBackup(dir_ / "made.ovi", disc, kSector, runs);
       return ReadFileBytes(dir_ / "made.ovi");
     };
   };
-  const RefusalCase cases[] = {
+  std::vector<RefusalCase> cases = {
       {"raw file larger than the disc", "dvdram", 1000, "big.img",
        [](const Bytes&) { return Bytes(1000 * kSector + 1, 7); }, kTargetTooSmall},
       {"raw file missing", "dvdram", 1000, "", nullptr, kFileCannotOpen},
@@ -196,9 +187,9 @@ TEST_F(ImageWriteTest, RefusalsComeBeforeTheConfirmationAndWriteNothing) {
       {"container missing", "dvdram", 1000, "", nullptr, kImageInfoFailed},
       // The backup of a 2000-sector disc has 256 KiB, which fits; its tail does not.
       {"tail block of a larger disc", "dvdram", 1000, "larger.ovi",
-       [&](const Bytes&) { return backupOf(other, 2000, kSector); }, kTargetTooSmall},
+       [&](const Bytes&) { return backupOf(other, {{0, 64}, {1936, 64}}); }, kTargetTooSmall},
       {"backup of 2048-byte sectors on a 512-byte disk", "hdd", 4000, "dvd.ovi",
-       [&](const Bytes&) { return backupOf(other, 2000, kSector); },
+       [&](const Bytes&) { return backupOf(other, {{0, 64}, {1936, 64}}); },
        Format(kSectorSizeMismatch, 2048u, 512u)},
       {"empty raw file", "dvdram", 1000, "empty.img", [](const Bytes&) { return Bytes{}; }, kImageEmpty},
       {"container whose one block holds no data", "dvdram", 1000, "nodata.ovi",
@@ -218,16 +209,18 @@ TEST_F(ImageWriteTest, RefusalsComeBeforeTheConfirmationAndWriteNothing) {
        kImageInfoFailed},
       {"backup cut short under another name", "dvdram", 1000, "cut.img",
        [&](const Bytes& disc) {
-         Bytes file = backupOf(disc, 1000, kSector);
+         Bytes file = backupOf(disc, {{0, 64}, {936, 64}});
          file.resize(file.size() - 40);
          return file;
        },
        kContainerByContentDamaged},
   };
+  for (const WalkCase& w : WalkCases())
+    cases.push_back({w.name, "dvdram", 100, "walk.ovi", [file = w.file](const Bytes&) { return file; }, kImageInfoFailed});
   for (const RefusalCase& c : cases) {
     SCOPED_TRACE(c.name);
     OperationRig& rig = Disc(c.sectors, c.preset);
-    std::filesystem::path path = dir_ / (c.file.empty() ? (std::string(c.name).find("container") == 0 ? "gone.ovi" : "gone.img") : c.file);
+    std::filesystem::path path = dir_ / (c.file.empty() ? (c.name.find("container") == 0 ? "gone.ovi" : "gone.img") : c.file);
     if (c.content) WriteFileBytes(path, c.content(before_));
     WriteWatch watch(rig.SharedDrive());
     ScriptedUi ui;
@@ -237,8 +230,7 @@ TEST_F(ImageWriteTest, RefusalsComeBeforeTheConfirmationAndWriteNothing) {
     EXPECT_EQ(result.end, ImageWriteEnd::kRefused);
     const auto boxes = ui.Boxes();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].box.text, c.message);
-    EXPECT_EQ(boxes[0].box.caption, "エラー");
+    EXPECT_EQ(boxes[0].box.text + "|" + boxes[0].box.caption, c.message + "|エラー");
     EXPECT_EQ(boxes[0].box.style, kBoxOk | kBoxIconError);
     EXPECT_TRUE(ui.ProgressBoxes().empty());
     EXPECT_TRUE(watch.Writes().empty());
@@ -248,7 +240,6 @@ TEST_F(ImageWriteTest, RefusalsComeBeforeTheConfirmationAndWriteNothing) {
   }
 }
 
-// The user's No, to the confirmation or to sharing the drive, ends with nothing written.
 TEST_F(ImageWriteTest, NoToTheConfirmationOrToSharingWritesNothing) {
   const struct {
     const char* name;
@@ -280,9 +271,8 @@ TEST_F(ImageWriteTest, NoToTheConfirmationOrToSharingWritesNothing) {
   }
 }
 
-// The fault is set up while write `atWrite` is under way and hits the command after it (a
-// short transfer, the disc taken out and a reset hit the one in flight); nothing is sent after
-// the failure. Commands the drive refuses before carrying them out are not in the watch's list.
+// A fault set up during write `atWrite` hits the next command (a short transfer, the disc taken
+// out and a reset the one in flight); nothing goes out after it; refused commands are not watched.
 TEST_F(ImageWriteTest, FailedTransferStopsTheWriteAndSaysWhy) {
   const std::string failed = "データの書き込みに失敗しました。\r\n    ";
   const struct {
@@ -327,16 +317,14 @@ TEST_F(ImageWriteTest, FailedTransferStopsTheWriteAndSaysWhy) {
     EXPECT_EQ(boxes[1].box.text, c.text.empty() ? failed + system : c.text);
     if (c.text.empty()) { EXPECT_NE(system, ""); }
     EXPECT_EQ(boxes[1].box.style, kBoxOk | kBoxIconError);
-    EXPECT_EQ(boxes[1].box.caption, "Orvane - DVD-RAM Utility");
     rig_.reset();
     const Bytes written(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(c.onDisc * kSector));
-    EXPECT_TRUE(DiscNow() == Overlay(before_, 0, written)) << "nothing is sent after the failed transfer";
+    EXPECT_TRUE(DiscNow() == Overlay(before_, written)) << "nothing is sent after the failed transfer";
   }
 }
 
-// The close request lets the transfer in flight finish and stops before the next; during the
-// last transfer there is nothing left to stop and the write completes. The drive holds the
-// transfer in flight until the box has handled the press on the status line after the one before.
+// The close request lets the transfer in flight (held until the box handled the press) finish and
+// stops before the next; during the last one there is nothing left to stop.
 TEST_F(ImageWriteTest, CancelStopsBeforeTheNextTransfer) {
   const struct {
     const char* name;
@@ -374,14 +362,12 @@ TEST_F(ImageWriteTest, CancelStopsBeforeTheNextTransfer) {
       EXPECT_EQ(boxes[1].box.text.rfind("書き込み完了しました。", 0), 0u);
     }
     rig_.reset();
-    // Exactly the transfers made are on the disc.
     const Bytes written(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(32 * c.writes * kSector));
-    EXPECT_TRUE(DiscNow() == Overlay(before_, 0, written));
+    EXPECT_TRUE(DiscNow() == Overlay(before_, written));
   }
 }
 
-// With the drive's timing on the write lasts long enough for progress updates: each line counts
-// sectors of the whole, the count only grows, and the bar ends full.
+// With the drive's timing on, progress lines count sectors of the whole and only grow.
 TEST_F(ImageWriteTest, ProgressLinesCountTheSectorsWritten) {
   OperationRig& rig = Disc(4000);
   rig.Drive().SetTimingEnabled(true);
@@ -406,6 +392,222 @@ TEST_F(ImageWriteTest, ProgressLinesCountTheSectorsWritten) {
     ++lines;
   }
   EXPECT_GT(lines, 2);
+}
+
+// Blocks at 0, 64 and 128 of 64 sectors of `disc`: the file, where each header starts, the disc.
+struct ThreeBlocks {
+  Bytes file;
+  std::vector<size_t> headers;
+  Bytes disc;
+};
+
+ThreeBlocks MakeThreeBlocks(const std::filesystem::path& path, Bytes disc = PatternedDisc(192, kSector, 6)) {
+  ThreeBlocks made;
+  made.disc = std::move(disc);
+  WriteBackup(path, made.disc, kSector, {{0, 64}, {64, 64}, {128, 64}});
+  made.file = ReadFileBytes(path);
+  size_t at = 0;
+  for (int i = 0; i < 3; ++i) {
+    made.headers.push_back(at);
+    at += 60 + static_cast<size_t>(GetLe64(&made.file[at + 12]));
+  }
+  return made;
+}
+
+// A block the check passed that does not deliver its sectors as checked is named instead of a
+// completed write: damaged data (the others still written), a header changed after the check
+// (nothing written where it now points), a block longer than its sectors (only those written).
+TEST_F(ImageWriteTest, ABlockThatDoesNotDeliverItsCheckedSectorsIsNamed) {
+  const std::filesystem::path& dir = dir_;
+  const ThreeBlocks three = MakeThreeBlocks(dir / "three.ovi");
+  const auto flipped = [&](size_t at, uint8_t mask) {
+    Bytes file = three.file;
+    file[at] ^= mask;
+    return file;
+  };
+  // Incompressible blocks: the last header lies beyond what the reader has read at the first write.
+  const ThreeBlocks noise = MakeThreeBlocks(dir / "noise.ovi", RandomCorpus(192 * kSector, 11));
+  ASSERT_GT(noise.headers[2], 250000u);
+  const Bytes data = PatternedDisc(3, kSector, 2);
+  const uint32_t crc = CrcOf(Bytes(data.begin(), data.begin() + 2 * kSector));
+  Bytes header = Header(60, data.size(), 2 * kSector, crc, "-nocomp-");
+  PutLe32(&header[28], kSector);
+  PutLe64(&header[32], 10);
+  PutLe32(&header[40], 2);
+  const std::vector<SectorRun> all = {{0, 32}, {32, 32}, {64, 32}, {96, 32}, {128, 32}, {160, 32}};
+  const struct {
+    const char* name;
+    Bytes file;
+    size_t moved;  // a header whose first sector becomes 5000 while the first write is under way; 0: none
+    std::vector<SectorRun> writes;
+    const char* named;
+    int intact = -1;  // a block of `three` that must be on the disc as it was
+  } cases[] = {
+      {"compressed byte of the middle block", flipped(three.headers[1] + 60 + 200, 0x10), 0, all,
+       "    セクタ 64 から 64 セクタ\r\n", 2},
+      {"CRC of the last block", flipped(three.headers[2] + 48, 0x01), 0, all, "    セクタ 128 から 64 セクタ\r\n", 0},
+      {"header changed after the check", noise.file, noise.headers[2], {{0, 32}, {32, 32}, {64, 32}, {96, 32}},
+       "    セクタ 128 から 64 セクタ\r\n"},
+      {"stored block longer than its sectors", Concat({header, data, {0}}), 0, {{10, 2}},
+       "    セクタ 10 から 2 セクタ\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::filesystem::path path = dir / "block.ovi";
+    WriteFileBytes(path, c.file);
+    OperationRig rig("dvdram");
+    ASSERT_TRUE(rig.Ready());
+    WriteWatch watch(rig.SharedDrive(), [&](int number, VirtualDrive&, CommandContext&) {
+      if (number != 1 || c.moved == 0) return;
+      uint8_t sector[8];
+      PutLe64(sector, 5000);
+      std::fstream(path, std::ios::in | std::ios::out | std::ios::binary)
+          .seekp(static_cast<std::streamoff>(c.moved + 32))
+          .write(reinterpret_cast<const char*>(sector), sizeof sector);
+    });
+    ScriptedUi ui;
+    ui.QueueAnswer(kIdYes);
+    const ImageWriteResult result = RunImageWrite(ui, rig.List(), rig.Record(), path);
+    EXPECT_EQ(result.code, -1);
+    EXPECT_EQ(result.end, ImageWriteEnd::kFailed);
+    EXPECT_EQ(watch.Writes(), c.writes);
+    ASSERT_EQ(ui.Boxes().size(), 2u);
+    EXPECT_EQ(ui.Boxes()[1].box.text, "イメージの次のブロックが壊れているため、正しく書き込まれていません。\r\n" +
+                                          std::string(c.named));
+    EXPECT_EQ(ui.Boxes()[1].box.style, kBoxOk | kBoxIconError);
+    if (c.intact < 0) continue;
+    Bytes sectors(64 * kSector);
+    ASSERT_EQ(rig.Drive().GetMedium()->Read(64 * c.intact, 64, sectors.data()), 0);
+    EXPECT_TRUE(std::equal(sectors.begin(), sectors.end(), three.disc.begin() + 64 * c.intact * kSector));
+  }
+}
+
+TEST_F(ImageWriteTest, ReadBackFindsTheFirstSectorTheDriveChanged) {
+  const struct {
+    const char* name;
+    bool container;
+    std::function<void(int number, VirtualDrive&, CommandContext&)> drive;
+    std::string failure;  // "" : completes
+  } cases[] = {
+      {"container, a drive that writes what it is given", true, nullptr, ""},
+      {"raw, a drive that changes a byte of sector 37", false,
+       [](int number, VirtualDrive&, CommandContext& c) {
+         if (number == 2) c.buffer[5 * kSector + 100] ^= 0x20;
+       },
+       Format(kVerifyMismatch, uint64_t{37})},
+      {"container, a drive that changes a byte of sector 130", true,
+       [](int number, VirtualDrive&, CommandContext& c) {
+         if (number == 5) c.buffer[2 * kSector] ^= 0x01;
+       },
+       Format(kVerifyMismatch, uint64_t{130})},
+      {"a read-back that fails", false,
+       [](int number, VirtualDrive& d, CommandContext&) {
+         if (number == 6) d.InjectFailure(kSenseUnrecoveredReadError, scsi_op::kRead10);
+       },
+       Format(kVerifyReadFailed, "ディスクのこの位置を読み書きできません (メディア エラー)。")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::filesystem::path path = dir_ / (c.container ? "three.ovi" : "raw.img");
+    if (c.container) {
+      MakeThreeBlocks(path);
+    } else {
+      WriteFileBytes(path, PatternedDisc(192, kSector, 7));
+    }
+    OperationRig rig("dvdram");
+    ASSERT_TRUE(rig.Ready());
+    WriteWatch watch(rig.SharedDrive(), c.drive);
+    ScriptedUi ui;
+    ui.QueueAnswer(kIdYes);
+    ImageWriteOptions options;
+    options.verify = true;
+    const ImageWriteResult result = RunImageWrite(ui, rig.List(), rig.Record(), path, options);
+    EXPECT_EQ(watch.Writes().size(), 6u);
+    EXPECT_EQ(result.sectorsWritten, 192u);
+    ASSERT_EQ(ui.Boxes().size(), 2u);
+    if (c.failure.empty()) {
+      EXPECT_EQ(result.end, ImageWriteEnd::kCompleted);
+      EXPECT_EQ(ui.Boxes()[1].box.text.rfind("書き込み完了しました。", 0), 0u);
+    } else {
+      EXPECT_EQ(result.end, ImageWriteEnd::kFailed);
+      EXPECT_EQ(result.code, -1);
+      EXPECT_EQ(ui.Boxes()[1].box.text, c.failure);
+    }
+  }
+}
+
+// 600 sectors 6 s after the start: both rates are 100 sectors a second, so a disc with
+// 100 * r sectors still to go is r seconds from the end.
+TEST(RemainingTimeEstimate, TextAtEachBoundaryOfItsThreeForms) {
+  struct Case {
+    uint64_t seconds;
+    const char* text;
+  };
+  const Case cases[] = {
+      {60, " - 残り60秒"},   {61, " - 残り1分01秒"}, {300, " - 残り5分00秒"},
+      {301, " - 残り5分"},   {359, " - 残り5分"},    {100000, " - 残り1666分"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.seconds);
+    RemainingTimeEstimate estimate;
+    estimate.Start(1000);
+    EXPECT_TRUE(estimate.Update(600, 600 + 100 * c.seconds, 7000));
+    EXPECT_EQ(estimate.RemainingText(), c.text);
+    EXPECT_EQ(RemainingTimeText(c.seconds), c.text);
+  }
+}
+
+TEST(RemainingTimeEstimate, RenewedOnlyAfterMoreThanFiveSecondsOfProgress) {
+  RemainingTimeEstimate estimate;
+  estimate.Start(0);
+  EXPECT_TRUE(estimate.Update(500, 6500, 5000));  // exactly 5 s: not yet
+  EXPECT_EQ(estimate.RemainingText(), "");
+  EXPECT_FALSE(estimate.Update(500, 6500, 5500));  // nothing moved: nothing changes
+  EXPECT_EQ(estimate.RemainingText(), "");
+  EXPECT_TRUE(estimate.Update(600, 6600, 6000));  // 6 s, 100 a second: 60 s to go
+  EXPECT_EQ(estimate.RemainingText(), " - 残り60秒");
+  // Within the next 5 s the text stays, whatever the counts say.
+  EXPECT_TRUE(estimate.Update(6000, 6600, 9000));
+  EXPECT_EQ(estimate.RemainingText(), " - 残り60秒");
+}
+
+// The rate is the mean of the average since the start and the rate since the last estimate.
+TEST(RemainingTimeEstimate, FollowsADriveThatChangesSpeed) {
+  RemainingTimeEstimate estimate;
+  estimate.Start(0);
+  ASSERT_TRUE(estimate.Update(600, 100000, 6000));  // 100 a second
+  // 3000 more in the next 6 s: average 3600 / 12 = 300, recent 500, rate 400; 36000 to go.
+  ASSERT_TRUE(estimate.Update(3600, 3600 + 36000, 12000));
+  EXPECT_EQ(estimate.RemainingText(), " - 残り1分30秒");
+}
+
+TEST(RemainingTimeEstimate, ARateBelowOneSectorASecondShowsNoTime) {
+  RemainingTimeEstimate estimate;
+  estimate.Start(0);
+  ASSERT_TRUE(estimate.Update(1, 1000, 6000));
+  EXPECT_EQ(estimate.RemainingText(), "");
+  // A new run forgets the old one.
+  ASSERT_TRUE(estimate.Update(700, 1300, 13000));
+  EXPECT_NE(estimate.RemainingText(), "");
+  estimate.Start(20000);
+  EXPECT_EQ(estimate.RemainingText(), "");
+  EXPECT_TRUE(estimate.Update(1, 10, 20001));
+}
+
+TEST(ImageWriteTexts, ProgressLineAndTimeTaken) {
+  EXPECT_EQ(ProgressLine(false, 1147552, 2295104, " - 残り5分"), "1147552/2295104 (50%) - 残り5分");
+  EXPECT_EQ(ProgressLine(false, 1, 3, ""), "1/3 (33%)");  // truncated
+  EXPECT_EQ(ProgressLine(true, 64, 128, ""), "ベリファイ 64/128 (50%)");
+  // Nothing to write is a finished write, not a division by zero.
+  EXPECT_EQ(ProgressLine(false, 0, 0, ""), "0/0 (100%)");
+  // Sector counts beyond 32 bits stay exact.
+  EXPECT_EQ(ProgressLine(false, uint64_t{5} << 32, uint64_t{10} << 32, ""), "21474836480/42949672960 (50%)");
+
+  const struct {
+    uint64_t seconds;
+    const char* text;
+  } elapsed[] = {{59, "59秒"}, {60, "1分0秒"}, {3725, "62分5秒"}};
+  for (const auto& e : elapsed) EXPECT_EQ(ElapsedText(e.seconds), e.text) << e.seconds;
 }
 
 }  // namespace
