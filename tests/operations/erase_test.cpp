@@ -313,7 +313,8 @@ TEST_F(Erase, AFailedCommandStopsTheEraseAndKeepsWhatTheUserNeeds) {
   }
 }
 // Every disc shape and hindrance ends with the regions zero and a backup of exactly them (none
-// when declined): a user's file at the path goes only once the backup is whole.
+// when declined): a user's file at the path goes only once the backup is whole. The image write
+// of the backup gives each shape back byte for byte, the regions of a small disc not overlapping.
 TEST_F(Erase, EveryShapeAndHindranceEndsWithTheRegionsZeroAndBackedUp) {
   const struct {
     const char* name;
@@ -368,6 +369,14 @@ TEST_F(Erase, EveryShapeAndHindranceEndsWithTheRegionsZeroAndBackedUp) {
     EXPECT_TRUE(rig.Disc() == Zeroed(before, c.sectorSize));
     if (c.backup) ExpectBackupOf(Backup(), before, c.sectors, c.sectorSize);
     EXPECT_EQ(Names(dir_), (c.backup ? std::set<std::string>{"disc.img", "backup.ovi"} : std::set<std::string>{"disc.img"}));
+    if (c.backup && !c.before) {
+      ScriptedUi writeUi;
+      writeUi.QueueAnswer(kIdYes);
+      const ImageWriteResult write = RunImageWrite(writeUi, rig.List(), rig.Record(), Backup());
+      EXPECT_EQ(write.code, 0);
+      EXPECT_EQ(write.sectorsWritten, std::min<uint64_t>(c.sectors, c.sectorSize == 2048 ? 128 : 112));
+      EXPECT_TRUE(rig.Disc() == before);
+    }
     if (c.backup) continue;
     EXPECT_TRUE(ui.FileChoices().empty());
     EXPECT_EQ(ui.ProgressBoxes().at(0).events.front(), "range 100");
@@ -519,6 +528,35 @@ TEST_F(Erase, ABackupThatDoesNotReadBackAsTheSectorsStopsTheErase) {
     EXPECT_TRUE(rig.Disc() == before);
     EXPECT_EQ(ReadWholeFile(Backup()), (Bytes{5, 5}));
     EXPECT_EQ(Names(dir_), (std::set<std::string>{"disc.img", "backup.ovi"}));
+  }
+}
+
+// The whole 4.7 GB disc of the DVD-RAM preset (in memory): the tail goes to 2,295,040, and the
+// capacity check compares the disc with the backup's 256 KiB, not with where its tail lies.
+TEST(EraseThenImageWrite, FullSizeDiscTailAtTheLastSixtyFourSectors) {
+  OperationRig rig("dvdram");
+  ASSERT_TRUE(rig.Ready());
+  Medium& medium = *rig.Drive().GetMedium();
+  ASSERT_EQ(medium.BlockCount(), 2295104u);
+  // The sectors around both regions, so that a write one sector off shows.
+  const uint64_t watched[] = {0, 1, 63, 64, 65, 2295039, 2295040, 2295103};
+  for (uint64_t lba : watched) ASSERT_EQ(medium.Write(lba, 1, SectorPattern(lba, 2048, 8).data()), 0);
+  const fs::path dir = TempDir("erase-write-full");
+  ScriptedUi ui;
+  for (uint32_t answer : {kIdYes, kIdYes}) ui.QueueAnswer(answer);  // save, erase
+  ui.QueueFile(dir / "backup.ovi");
+  EraseOptions options;
+  options.backupFolder = dir;
+  ASSERT_EQ(EraseWithBackup(ui, rig.List(), rig.Record(), options, nullptr), 0);
+  WriteWatch watch(rig.SharedDrive());
+  ScriptedUi writeUi;
+  writeUi.QueueAnswer(kIdYes);
+  EXPECT_EQ(RunImageWrite(writeUi, rig.List(), rig.Record(), dir / "backup.ovi").code, 0);
+  EXPECT_EQ(watch.Writes(), (std::vector<SectorRun>{{0, 32}, {32, 32}, {2295040, 32}, {2295072, 32}}));
+  for (uint64_t lba : watched) {
+    Bytes sector(2048);
+    ASSERT_EQ(medium.Read(lba, 1, sector.data()), 0);
+    EXPECT_TRUE(sector == SectorPattern(lba, 2048, 8)) << lba;
   }
 }
 
