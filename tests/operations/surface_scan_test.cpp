@@ -1,7 +1,5 @@
 // The surface scan on virtual drives whose timing model and media faults advance a simulated
-// clock: exactly the injected bad, weak and slow ranges are found, a clean disc gives no alarm
-// and the rates its timing model gives, and a scan stopped and gone on from its map ends with
-// the very map an uninterrupted one writes.
+// clock, and the backup that goes on from its map.
 #include "operations/surface_scan.h"
 
 #include <gtest/gtest.h>
@@ -59,17 +57,12 @@ SurfaceScan Scan(const std::string& preset, uint64_t sectors, const std::string&
 
 // "300+5 bad, 1024+64 slow": the runs not read at once.
 std::string Findings(const BackupMap& map) {
-  std::string text;
-  for (const SectorRun& r : map.Runs()) {
-    if (r.state == SectorState::kDone) continue;
-    std::ostringstream line;
-    line << (text.empty() ? "" : ", ") << r.first << "+" << r.count << " "
-         << (r.state == SectorState::kSlow ? "slow" : r.state == SectorState::kRecovered ? "recovered"
-                                                    : r.state == SectorState::kBad       ? "bad"
-                                                                                         : "not-tried");
-    text += line.str();
-  }
-  return text;
+  std::ostringstream text;
+  const char* const names[] = {"not-tried", "done", "bad", "slow", "recovered"};  // SectorState order
+  for (const SectorRun& r : map.Runs())
+    if (r.state != SectorState::kDone)
+      text << (text.tellp() ? ", " : "") << r.first << "+" << r.count << " " << names[static_cast<int>(r.state)];
+  return text.str();
 }
 
 TEST(SurfaceScan, FindsExactlyTheInjectedFaults) {
@@ -115,10 +108,7 @@ TEST(SurfaceScan, FindsExactlyTheInjectedFaults) {
 TEST(SurfaceScan, AStoppedScanGoesOnToTheMapOfAnUninterruptedOne) {
   const fs::path dir = TempDir("surface-resume");
   const char* faults = ":bad=3000+40:weak=7000+3+3:slow=4096+96+150:weak=100+1+1";
-  const auto mapText = [](const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  };
+  const auto mapText = [](const fs::path& path) { return ReadWholeFile(path); };
   fs::remove(dir / "whole.map");
   ASSERT_EQ(Scan("dvdrom", 8000, faults, {}, dir / "whole.map").end, SurfaceEnd::kCompleted);
   fs::remove(dir / "stopped.map");
@@ -147,9 +137,8 @@ TEST(SurfaceScan, ABackupGoingOnFromTheMapReadsEveryReadableSector) {
        [&](OperationRig& rig) {
          BackupOptions options;
          options.resume = true;
-         const BackupResult backup =
-             RunDiscBackup(rig.Device(), rig.Record().Address(), 2048, 4000, dir / "disc.ovi", options,
-                           [](const BackupProgress&) { return true; });
+         const BackupResult backup = RunDiscBackup(rig.Device(), rig.Record().Address(), 2048, 4000, dir / "disc.ovi",
+                                                   options, [](const BackupProgress&) { return true; });
          EXPECT_EQ(backup.end, BackupEnd::kCompleted) << backup.failure;
          EXPECT_EQ(backup.goodSectors, 3995u);
          EXPECT_EQ(backup.badSectors, 5u);
@@ -174,10 +163,9 @@ TEST(SurfaceScan, ABackupReadsTheSlowAndBadPlacesLast) {
       EXPECT_EQ(result.end, BackupEnd::kCompleted) << result.failure;
       EXPECT_EQ(result.badSectors, 5u);
     });
-    std::ifstream in(image, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return ReadWholeFile(image);
   };
-  const std::string whole = backup(dir / "whole.ovi", false);
+  const Bytes whole = backup(dir / "whole.ovi", false);
   EXPECT_EQ(backup(dir / "stopped.ovi", true), whole);
   ImageFile walk;
   ASSERT_GE(walk.ListBlocks(dir / "whole.ovi"), 0);
