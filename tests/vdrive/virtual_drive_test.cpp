@@ -46,12 +46,8 @@ Sent Send(VirtualDrive& drive, std::vector<uint8_t> cdb, DataDirection direction
 }
 
 std::vector<uint8_t> Cdb10(uint8_t op, uint32_t lba, uint16_t blocks, uint8_t byte1 = 0) {
-  std::vector<uint8_t> c(10, 0);
-  c[0] = op;
-  c[1] = byte1;
-  PutBe32(c.data() + 2, lba);
-  PutBe16(c.data() + 7, blocks);
-  return c;
+  return {op, byte1, uint8_t(lba >> 24), uint8_t(lba >> 16), uint8_t(lba >> 8), uint8_t(lba), 0, uint8_t(blocks >> 8),
+          uint8_t(blocks), 0};
 }
 
 // Braced lists run their commands in order.
@@ -241,7 +237,6 @@ TEST(SimulatedClock, TransferTimeFollowsThePlaceOnTheDisc) {
     EXPECT_EQ(clock->NowMicroseconds() - before, c.us);
   }
 }
-
 
 }  // namespace
 }  // namespace orv
