@@ -4,6 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <fstream>
+#endif
+
 #include <algorithm>
 #include <optional>
 #include <set>
@@ -25,7 +35,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kIdentification[] = "ORVANE   VIRTUAL DVD-RAM  1.01";
-constexpr LocalTime kNow{2004, 1, 14, 22, 0, 18};
+constexpr LocalTime kNow{2004, 1, 14, 2, 0, 18};
 
 // `disc` with the first `count` sectors of the erase order (the regions, ascending) zeroed.
 Bytes Zeroed(Bytes disc, uint32_t sectorSize, size_t count = SIZE_MAX) {
@@ -117,10 +127,6 @@ TEST(EraseRegions, HeadThenTailNeverOverlappingAndCoveringMinOfTAnd2N) {
     EXPECT_EQ(EraseRegionsOf(c.sectors, c.sectorSize), c.regions) << "T=" << c.sectors << " S=" << c.sectorSize;
 }
 
-TEST(EraseBackupName, LocalTimeZeroPaddedWithTheImageExtension) {
-  EXPECT_EQ(EraseBackupName({2031, 12, 3, 7, 5, 9}), "orv-unformat-2031-1203-070509.ovi");
-}
-
 TEST_F(Erase, WithBackupAsksSavesVerifiesThenZeroesOnlyTheRegions) {
   EraseRig& rig = MakeRig(100);
   ASSERT_TRUE(rig.Ready());
@@ -149,7 +155,7 @@ TEST_F(Erase, WithBackupAsksSavesVerifiesThenZeroesOnlyTheRegions) {
   ASSERT_EQ(choices.size(), 1u);
   EXPECT_TRUE(choices[0].save);
   EXPECT_EQ(choices[0].choice.title, "消去情報の保存");
-  EXPECT_EQ(choices[0].proposed, dir_ / "orv-unformat-2004-0114-220018.ovi");
+  EXPECT_EQ(choices[0].proposed, dir_ / "orv-unformat-2004-0114-020018.ovi");
   const auto progress = ui.ProgressBoxes();
   ASSERT_EQ(progress.size(), 1u);
   EXPECT_EQ(progress[0].boxSpec.message, std::string(kIdentification) + "\r\n\r\nディスクを消去しています。");
@@ -228,16 +234,12 @@ TEST_F(Erase, NothingIsWrittenOrDeletedWhenTheUserStopsBeforeThePasses) {
 
 using Fault = EraseRig::Fault;
 
-Fault OnRead(uint64_t n, std::function<bool(VirtualDrive&, CommandContext&)> act) {
-  return [n, act](VirtualDrive& d, CommandContext& c, uint64_t number) {
-    return c.Opcode() == scsi_op::kRead10 && number == n && act(d, c);
-  };
+using Act = std::function<bool(VirtualDrive&, CommandContext&)>;
+Fault On(uint8_t opcode, uint64_t n, Act act) {  // `act` on the n-th command of `opcode`
+  return [=](VirtualDrive& d, CommandContext& c, uint64_t number) { return c.Opcode() == opcode && number == n && act(d, c); };
 }
-Fault OnWrite(uint64_t n, std::function<bool(VirtualDrive&, CommandContext&)> act) {
-  return [n, act](VirtualDrive& d, CommandContext& c, uint64_t number) {
-    return c.Opcode() == scsi_op::kWrite10 && number == n && act(d, c);
-  };
-}
+Fault OnRead(uint64_t n, Act act) { return On(scsi_op::kRead10, n, std::move(act)); }
+Fault OnWrite(uint64_t n, Act act) { return On(scsi_op::kWrite10, n, std::move(act)); }
 bool MediumError(VirtualDrive&, CommandContext& c) {
   c.Fail(c.Opcode() == scsi_op::kRead10 ? kSenseUnrecoveredReadError : kSenseWriteError);
   return true;
@@ -559,6 +561,75 @@ TEST(EraseThenImageWrite, FullSizeDiscTailAtTheLastSixtyFourSectors) {
     EXPECT_TRUE(sector == SectorPattern(lba, 2048, 8)) << lba;
   }
 }
+
+#ifndef _WIN32
+// On Linux the exclusive open is O_EXCL, which the kernel refuses (EBUSY) while anything else holds
+// the block device exclusively, a mounted file system of it included: that refusal must reach the
+// shared-mode question, as a device in use does on Windows. An unused loop device stands in for
+// the drive; the question is answered No, so nothing is ever written.
+// An unbound loop device (size 0: no file behind it, so nobody's data), held exclusively by this
+// process; -1 when none can be had.
+int HoldUnusedLoopDevice(std::string& path) {
+  for (int n = 7; n >= 0; --n) {
+    std::ifstream size("/sys/block/loop" + std::to_string(n) + "/size");
+    unsigned long long sectors = 1;
+    if (!(size >> sectors) || sectors != 0) continue;
+    path = "/dev/loop" + std::to_string(n);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_EXCL | O_CLOEXEC);
+    if (fd >= 0) return fd;
+  }
+  return -1;
+}
+
+TEST(EraseOnLinux, AnExclusivelyHeldDeviceBringsTheSharedModeQuestion) {
+  std::string path;
+  const int held = HoldUnusedLoopDevice(path);
+  if (held < 0) GTEST_SKIP() << "no unused loop device to hold";
+  DriveList drives(MakeOsPort());
+  DriveRecord record;
+  record.sourceKind = kSourceDevicePath;
+  record.name = path;
+  record.path = path;
+  ScriptedUi ui;
+  ui.QueueAnswer(kIdNo);  // no backup
+  ui.QueueAnswer(kIdNo);  // do not share
+  EraseReport report;
+  EXPECT_EQ(EraseWithBackup(ui, drives, record, {}, &report), -1);
+  EXPECT_EQ(report.end, EraseEnd::kNotOpened);
+  EXPECT_EQ(drives.Device().LastError(), static_cast<uint32_t>(EBUSY));
+  const auto boxes = ui.Boxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[1].box.text, kSharedModeQuestion);
+  EXPECT_FALSE(drives.Device().IsOpen());
+  ::close(held);
+}
+
+// A file system that takes no more bytes (here the process's file size limit, which fails a
+// write as a full disk does): the backup fails with the system's reason, the disc as it was,
+// nothing left beside the chosen name.
+TEST(EraseOnLinux, ABackupThatCannotBeWrittenOutSaysTheSystemsReason) {
+  const fs::path dir = TempDir("erase-linux-full");
+  EraseRig rig(dir / "disc.img", 100, 2048);
+  const Bytes before = rig.Disc();
+  ScriptedUi ui;
+  for (uint32_t answer : {kIdYes, kIdYes}) ui.QueueAnswer(answer);
+  ui.QueueFile(dir / "backup.ovi");
+  rlimit saved{}, small{16 * 1024, RLIM_INFINITY};  // the backup of 100 sectors of noise: about 200 KiB
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  small.rlim_max = saved.rlim_max;
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  EraseReport report;
+  EraseWithBackup(ui, rig.List(), rig.Record(), {}, &report);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(report.end, EraseEnd::kBackupFailed);
+  EXPECT_TRUE(report.failure.ends_with("\r\n    File too large")) << report.failure;
+  EXPECT_TRUE(rig.Disc() == before);
+  EXPECT_EQ(Names(dir), std::set<std::string>{"disc.img"});
+}
+
+#endif
 
 }  // namespace
 }  // namespace orv::test
