@@ -36,12 +36,9 @@ TEST(ImageMedium, MissingFileIsCreatedAtThePresetSizeAndBlocksLandAtTheirOffset)
     in.seekg(static_cast<std::streamoff>(offset));
     EXPECT_EQ(in.get(), value) << offset;
   }
-  std::vector<uint8_t> back(3 * 2048, 1);
-  ASSERT_EQ(medium->Read(2, 3, back.data()), 0);
-  EXPECT_EQ(back[2047], 0);
-  EXPECT_EQ(back[2048], 0xA5);
+  std::vector<uint8_t> back(2048, 1);
   ASSERT_EQ(medium->Read(2295103, 1, back.data()), 0);
-  EXPECT_EQ(std::vector<uint8_t>(back.begin(), back.begin() + 2048), std::vector<uint8_t>(2048, 0xA5));
+  EXPECT_EQ(back, std::vector<uint8_t>(2048, 0xA5));
 }
 
 TEST(ImageMedium, ExistingFileGivesTheSizeAndUnusableOnesAreReported) {
@@ -89,7 +86,6 @@ TEST(DriveConfig, MediaFaultsFailReads) {
 TEST(DriveConfig, WellFormedValues) {
   const std::pair<const char*, const char*> cases[] = {
       {"", ""},
-      {"E=dvdram", "E dvdram ''\n"},
       {"E=dvdram:/tmp/disc.img,F=dvdrom,G=hdd:/tmp/disk.img,H=nodisc",
        "E dvdram '/tmp/disc.img'\nF dvdrom ''\nG hdd '/tmp/disk.img'\nH nodisc ''\n"},
       {"Z=dvdrom:/a b/c:d.iso", "Z dvdrom '/a b/c:d.iso'\n"},
