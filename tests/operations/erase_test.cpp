@@ -62,7 +62,8 @@ void ExpectBackupOf(const fs::path& path, const Bytes& before, uint64_t sectors,
     EXPECT_EQ(header->sectorSize, sectorSize);
     EXPECT_EQ(header->methodName, kLh5MethodName);
     Bytes data, piece(4096);
-    for (int64_t n; (n = image.ReadBlockData(piece.size(), piece.data())) > 0;) data.insert(data.end(), piece.begin(), piece.begin() + n);
+    for (int64_t n; (n = image.ReadBlockData(piece.size(), piece.data())) > 0;)
+      data.insert(data.end(), piece.begin(), piece.begin() + n);
     ASSERT_EQ(data.size(), uint64_t{regions[i].sectorCount} * sectorSize);
     EXPECT_TRUE(std::equal(data.begin(), data.end(), before.begin() + regions[i].firstSector * sectorSize));
     image.EndReadBlock();
@@ -236,7 +237,9 @@ using Fault = EraseRig::Fault;
 
 using Act = std::function<bool(VirtualDrive&, CommandContext&)>;
 Fault On(uint8_t opcode, uint64_t n, Act act) {  // `act` on the n-th command of `opcode`
-  return [=](VirtualDrive& d, CommandContext& c, uint64_t number) { return c.Opcode() == opcode && number == n && act(d, c); };
+  return [=](VirtualDrive& d, CommandContext& c, uint64_t number) {
+    return c.Opcode() == opcode && number == n && act(d, c);
+  };
 }
 Fault OnRead(uint64_t n, Act act) { return On(scsi_op::kRead10, n, std::move(act)); }
 Fault OnWrite(uint64_t n, Act act) { return On(scsi_op::kWrite10, n, std::move(act)); }
@@ -370,7 +373,8 @@ TEST_F(Erase, EveryShapeAndHindranceEndsWithTheRegionsZeroAndBackedUp) {
     EXPECT_EQ(report.end, EraseEnd::kErased);
     EXPECT_TRUE(rig.Disc() == Zeroed(before, c.sectorSize));
     if (c.backup) ExpectBackupOf(Backup(), before, c.sectors, c.sectorSize);
-    EXPECT_EQ(Names(dir_), (c.backup ? std::set<std::string>{"disc.img", "backup.ovi"} : std::set<std::string>{"disc.img"}));
+    const std::set<std::string> files = {"disc.img", c.backup ? "backup.ovi" : "disc.img"};
+    EXPECT_EQ(Names(dir_), files);
     if (c.backup && !c.before) {
       ScriptedUi writeUi;
       writeUi.QueueAnswer(kIdYes);

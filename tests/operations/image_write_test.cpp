@@ -210,11 +210,12 @@ TEST_F(ImageWriteTest, RefusalsComeBeforeTheConfirmationAndWriteNothing) {
        kContainerByContentDamaged},
   };
   for (const WalkCase& w : WalkCases())
-    cases.push_back({w.name, "dvdram", 100, "walk.ovi", [file = w.file](const Bytes&) { return file; }, kImageInfoFailed});
+    cases.push_back({w.name, "dvdram", 100, "walk.ovi", [f = w.file](const Bytes&) { return f; }, kImageInfoFailed});
   for (const RefusalCase& c : cases) {
     SCOPED_TRACE(c.name);
     OperationRig& rig = Disc(c.sectors, c.preset);
-    std::filesystem::path path = dir_ / (c.file.empty() ? (c.name.find("container") == 0 ? "gone.ovi" : "gone.img") : c.file);
+    const std::string gone = c.name.find("container") == 0 ? "gone.ovi" : "gone.img";
+    const std::filesystem::path path = dir_ / (c.file.empty() ? gone : c.file);
     if (c.content) WriteFileBytes(path, c.content(before_));
     WriteWatch watch(rig.SharedDrive());
     ScriptedUi ui;

@@ -95,8 +95,9 @@ TEST(SurfaceScan, FindsExactlyTheInjectedFaults) {
     EXPECT_EQ(Findings(scan.map), c.findings);
     if (*c.faults != 0) continue;
     // A clean disc reads at its timing model's rate everywhere, within 1 %.
+    const TimingModel& model = FindDrivePreset(c.preset)->timing;
     for (const SpeedPoint& p : scan.curve) {
-      const double expected = TransferRateMBps(FindDrivePreset(c.preset)->timing, sectors, p.first + p.count / 2.0) * 1e6;
+      const double expected = TransferRateMBps(model, sectors, p.first + p.count / 2.0) * 1e6;
       EXPECT_NEAR(double(p.minBytesPerSecond), expected, expected / 100) << p.first;
       EXPECT_NEAR(double(p.maxBytesPerSecond), expected, expected / 100) << p.first;
     }

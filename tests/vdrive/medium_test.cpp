@@ -71,9 +71,11 @@ TEST(DriveConfig, MediaFaultsFailReads) {
     uint8_t lba, blocks;
     bool fails;  // with MEDIUM ERROR
   } reads[] = {
-      {"before the bad run", 90, 10, false}, {"into the bad run", 96, 8, true},     {"last bad sector", 103, 1, true},
-      {"after the bad run", 104, 1, false},  {"weak first try", 200, 2, true},      {"weak 201 alone, its 2nd", 201, 1, true},
-      {"weak 201 reads", 201, 1, false},     {"weak 200 its 2nd try", 200, 1, true}, {"weak run reads", 199, 4, false},
+      {"before the bad run", 90, 10, false},  {"into the bad run", 96, 8, true},
+      {"last bad sector", 103, 1, true},      {"after the bad run", 104, 1, false},
+      {"weak first try", 200, 2, true},       {"weak 201 alone, its 2nd", 201, 1, true},
+      {"weak 201 reads", 201, 1, false},      {"weak 200 its 2nd try", 200, 1, true},
+      {"weak run reads", 199, 4, false},
   };
   std::vector<uint8_t> data(16 * 2048);
   for (const auto& r : reads) {

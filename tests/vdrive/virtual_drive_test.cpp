@@ -101,7 +101,8 @@ TEST(VirtualDrive, AllocationLengthBoundsTheAnswer) {
   const Sent pages = Send(*drive, {0x12, 1, 0x00, 0, 255, 0}, DataDirection::kIn, 255);
   EXPECT_EQ(std::vector<uint8_t>(pages.data.begin(), pages.data.begin() + 6), (std::vector<uint8_t>{5, 0, 0, 2, 0x00, 0x80}));
   // READ DVD STRUCTURE asking for 4096 bytes into a buffer of 100.
-  EXPECT_EQ(Send(*Drive("dvdrom"), {0xAD, 0, 0, 0, 0, 0, 0, 0, 0x10, 0, 0, 0}, DataDirection::kIn, 100).Text(), "good 100");
+  const std::vector<uint8_t> structure = {0xAD, 0, 0, 0, 0, 0, 0, 0, 0x10, 0, 0, 0};
+  EXPECT_EQ(Send(*Drive("dvdrom"), structure, DataDirection::kIn, 100).Text(), "good 100");
 }
 
 // More blocks than 32 bits can number: FFFFFFFFh, as SBC asks (each preset's own capacity is in
