@@ -1,6 +1,5 @@
-// The backup and the comparison as the window runs them, answered by a scripted user, on a
-// file-backed DVD-RAM of three 4 MiB chunks (noise, then zeros). Every backup that ends complete
-// is compared with the disc afterwards: what it holds must read back equal.
+// The backup and the comparison as the window runs them, answered by a scripted user, on a DVD-RAM
+// file of three 4 MiB chunks (noise, then zeros); every complete backup must then compare equal.
 #include "operations/backup_run.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +25,7 @@ struct Rig {
     ParseVirtualDriveSpecs("E=dvdram:" + (dir / "disc.img").string() + faults, parsed, error);
     drives = std::make_unique<OperationRig>(std::shared_ptr<VirtualDrive>(MakeVirtualDrive(parsed.at(0), error)));
   }
-  // Every question answered Yes (resume); the progress box's button pressed at `press`.
+  // Yes to every question (resume); the progress box's button pressed at `press`.
   BackupRunResult Run(bool compare, const char* press = nullptr) {
     ScriptedUi ui;
     ui.QueueAnswer(kIdYes);

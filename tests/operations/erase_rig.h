@@ -1,7 +1,5 @@
-// A drive E: for the erase tests: a DVD-RAM drive whose disc has the sector count and size a
-// case needs, kept in a raw image file (noise, so that every sector has its own bytes) that a
-// test reads whole before and after; a log of every READ(10)/WRITE(10) the drive received; and
-// a hook per command for the faults a case injects.
+// A DVD-RAM E: whose disc of the sectors a case needs is a raw file of noise (every sector its own
+// bytes), read whole before and after; a log of every READ(10)/WRITE(10) and a hook for faults.
 #pragma once
 
 #include <cstdint>
@@ -29,8 +27,7 @@ struct SectorCommand {
 
 class EraseRig : public OperationRig {
  public:
-  // Hook: sees each READ(10)/WRITE(10) with its number among those of its opcode (from 1);
-  // true when it answered the command itself.
+  // Sees each READ(10)/WRITE(10) with its number among its opcode's (from 1); true: it answered.
   using Fault = std::function<bool(VirtualDrive&, CommandContext&, uint64_t number)>;
 
   EraseRig(const std::filesystem::path& disc, uint64_t sectors, uint32_t sectorSize, uint32_t seed = 7)
@@ -47,7 +44,6 @@ class EraseRig : public OperationRig {
   bool Ready() { return Drive().HasMedium() && List().Count() == 1; }
   void SetFault(Fault fault) { fault_ = std::move(fault); }
   const std::vector<SectorCommand>& Log() const { return log_; }
-  // The whole disc as its image file holds it now.
   Bytes Disc() const { return ReadWholeFile(disc_); }
 
  private:

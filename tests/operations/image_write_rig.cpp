@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -15,17 +14,14 @@ namespace orv::test {
 
 Bytes SectorPattern(uint64_t lba, uint32_t sectorSize, uint32_t seed) {
   Bytes sector(sectorSize);
-  for (uint32_t i = 0; i < sectorSize; ++i) {
-    // Runs of repeated bytes with an LBA-dependent step: compressible, as disc sectors are.
-    sector[i] = static_cast<uint8_t>((lba * 131 + seed * 7 + i / 16 * 3) & 0xFF);
-  }
-  for (int b = 0; b < 8 && b < static_cast<int>(sectorSize); ++b) sector[static_cast<size_t>(b)] = static_cast<uint8_t>(lba >> (8 * b));
+  // Runs of repeated bytes with an LBA-dependent step: compressible, as disc sectors are.
+  for (uint32_t i = 0; i < sectorSize; ++i) sector[i] = static_cast<uint8_t>(lba * 131 + seed * 7 + i / 16 * 3);
+  for (uint32_t b = 0; b < 8 && b < sectorSize; ++b) sector[b] = static_cast<uint8_t>(lba >> (8 * b));
   return sector;
 }
 
 Bytes PatternedDisc(uint64_t sectors, uint32_t sectorSize, uint32_t seed) {
   Bytes disc;
-  disc.reserve(static_cast<size_t>(sectors * sectorSize));
   for (uint64_t lba = 0; lba < sectors; ++lba) {
     const Bytes sector = SectorPattern(lba, sectorSize, seed);
     disc.insert(disc.end(), sector.begin(), sector.end());
@@ -39,32 +35,17 @@ Bytes ReadFileBytes(const std::filesystem::path& path) {
 }
 
 void WriteFileBytes(const std::filesystem::path& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::filesystem::path ScratchDir(const std::string& name) {
   const char* binary = std::getenv("ORVANE_BINARY_DIR");
-  const std::filesystem::path dir =
-      std::filesystem::path(binary ? binary : std::filesystem::temp_directory_path().string()) / "scratch" /
-      "operations" / name;
+  const std::filesystem::path dir = std::filesystem::path(binary ? binary : std::filesystem::temp_directory_path()) /
+                                    "scratch" / "operations" / name;
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;
-}
-
-std::vector<SectorRun> EraseRuns(uint64_t diskSectors, uint32_t sectorSize) {
-  const uint64_t n = (131072 + sectorSize - 1) / sectorSize;
-  std::vector<SectorRun> runs;
-  runs.push_back({0, static_cast<uint32_t>(std::min(n, diskSectors))});
-  if (diskSectors > n) {
-    if (diskSectors - n >= n) {
-      runs.push_back({diskSectors - n, static_cast<uint32_t>(n)});
-    } else {
-      runs.push_back({n, static_cast<uint32_t>(diskSectors - n)});
-    }
-  }
-  return runs;
 }
 
 void WriteBackup(const std::filesystem::path& path, const Bytes& disc, uint32_t sectorSize,
@@ -77,7 +58,6 @@ void WriteBackup(const std::filesystem::path& path, const Bytes& disc, uint32_t 
     header->sectorSize = sectorSize;
     header->firstSector = run.first;
     header->sectorCount = run.count;
-    // One sector per write, as the erase reads and saves them.
     for (uint64_t lba = run.first; lba < run.first + run.count; ++lba) {
       ASSERT_LE((lba + 1) * sectorSize, disc.size());
       ASSERT_EQ(image.WriteBlockData(sectorSize, disc.data() + lba * sectorSize), static_cast<int64_t>(sectorSize));

@@ -1,15 +1,17 @@
-// The image write on virtual drives whose discs are files, answered by a scripted user: what
-// reaches the disc, sector by sector, and every box on the way.
+// The image write on virtual drives answered by a scripted user: what reaches the disc, sector by
+// sector, and every box on the way; raw images and ".ovi" containers, the progress texts.
 #include "operations/image_write.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <fstream>
 #include <thread>  // std::chrono's clocks: <chrono> itself does not compile with a CP932 execution charset
 
 #include "image/image_file.h"
 #include "image/image_test_support.h"
 #include "image_write_rig.h"
+#include "vdrive/presets.h"
+#include "operations/image_write_progress.h"
 #include "operations/image_write_texts.h"
 #include "operations/write_target.h"
 #include "scsi/opcodes.h"
@@ -30,98 +32,105 @@ std::string Path(const std::filesystem::path& path) {
 
 class ImageWriteTest : public testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = ScratchDir(testing::UnitTest::GetInstance()->current_test_info()->name());
-  }
+  void SetUp() override { dir_ = ScratchDir(testing::UnitTest::GetInstance()->current_test_info()->name()); }
 
-  // A DVD-RAM drive over a file of `sectors` patterned 2048-byte sectors.
-  OperationRig& Disc(uint64_t sectors, const std::string& preset = "dvdram") {
+  // A drive of `preset` over a file of `sectors` patterned sectors of `sectorSize` (0: the preset's).
+  OperationRig& Disc(uint64_t sectors, const std::string& preset = "dvdram", uint32_t sectorSize = 0) {
     disc_ = dir_ / "disc.img";
-    WriteFileBytes(disc_, PatternedDisc(sectors, preset == "hdd" ? 512 : kSector, 1));
+    DrivePreset drive = *FindDrivePreset(preset);
+    if (sectorSize) drive.blockLength = sectorSize;
+    WriteFileBytes(disc_, PatternedDisc(sectors, drive.blockLength, 1));
     before_ = ReadFileBytes(disc_);
-    rig_ = std::make_unique<OperationRig>(preset, disc_);
+    std::string error;
+    rig_ = std::make_unique<OperationRig>(
+        sectorSize ? std::make_shared<VirtualDrive>(drive, OpenImageMedium(disc_, sectorSize, sectors, false, error))
+                   : std::shared_ptr<VirtualDrive>(MakeVirtualDrive({'E', preset, disc_.string()}, error)));
     EXPECT_TRUE(rig_->Ready());
     return *rig_;
   }
   Bytes DiscNow() const { return ReadFileBytes(disc_); }
-
   std::filesystem::path File(const std::string& name, const Bytes& bytes) {
-    const std::filesystem::path path = dir_ / name;
-    WriteFileBytes(path, bytes);
-    return path;
+    WriteFileBytes(dir_ / name, bytes);
+    return dir_ / name;
   }
-
   ImageWriteResult Write(Ui& ui, const std::filesystem::path& path, ImageWriteOptions options = {}) {
     return RunImageWrite(ui, rig_->List(), rig_->Record(), path, options);
   }
-
-  // The disc as it should be: the one before with `data` laid over it from `lba` on.
-  Bytes Overlay(Bytes disc, uint64_t lba, const Bytes& data) const {
-    std::copy(data.begin(), data.end(), disc.begin() + static_cast<std::ptrdiff_t>(lba * kSector));
+  // The disc before with `data` laid over it from sector 0.
+  Bytes Overlay(Bytes disc, const Bytes& data) const {
+    std::copy(data.begin(), data.end(), disc.begin());
     return disc;
   }
 
-  std::filesystem::path dir_;
-  std::filesystem::path disc_;
+  std::filesystem::path dir_, disc_;
   Bytes before_;
   std::unique_ptr<OperationRig> rig_;
 };
 
-// Each file goes from sector 0 in pieces of at most 64 KiB; the last sector's rest is zeros. A
-// unit attention is answered by sending the same write again.
+// Each file goes from sector 0 in transfers of the whole sectors that fit in 64 KiB; the last
+// sector's rest is zeros. A unit attention is answered by sending the same write again.
 TEST_F(ImageWriteTest, RawImageGoesFromSectorZeroInWholeSectors) {
-  struct Case {
+  const struct {
     const char* name;
     size_t bytes;
     std::vector<SectorRun> writes;
     int unitAttentionAfter = 0;  // the write after which the drive reports a medium change
-  };
-  const Case cases[] = {
+    uint32_t sectorSize = kSector;
+  } cases[] = {
       {"5000 bytes: one write of 3 sectors", 5000, {{0, 3}}},
       {"two whole transfers", 131072, {{0, 32}, {32, 32}}},
       {"not a whole number of sectors", 200000, {{0, 32}, {32, 32}, {64, 32}, {96, 2}}},
       {"a unit attention, the write sent again", 100 * kSector, {{0, 32}, {32, 32}, {64, 32}, {96, 4}}, 2},
       {"as large as the disc", 1000 * kSector, {}},
+      {"2352-byte sectors: 27 a transfer", 63504 + 10, {{0, 27}, {27, 1}}, 0, 2352},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    OperationRig& rig = Disc(1000);
-    const Bytes image = PatternedDisc((c.bytes + kSector - 1) / kSector, kSector, 9);
-    const Bytes data(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(c.bytes));
-    const std::filesystem::path path = File("image.img", data);
+    OperationRig& rig = Disc(1000, "dvdram", c.sectorSize);
+    const uint64_t sectors = (c.bytes + c.sectorSize - 1) / c.sectorSize;
+    Bytes data = PatternedDisc(sectors, c.sectorSize, 9);
+    data.resize(c.bytes);
     WriteWatch watch(rig.SharedDrive(), [&](int number, VirtualDrive& d, CommandContext&) {
       if (number == c.unitAttentionAfter) d.InjectUnitAttention(2, 0x28);
     });
     ScriptedUi ui;
     ui.QueueAnswer(kIdYes);
-    const ImageWriteResult result = Write(ui, path);
+    const ImageWriteResult result = Write(ui, File("image.img", data));
     EXPECT_EQ(result.code, 0);
     EXPECT_EQ(result.end, ImageWriteEnd::kCompleted);
-    EXPECT_EQ(result.sectorsWritten, (c.bytes + kSector - 1) / kSector);
-    if (!c.writes.empty()) {
-      EXPECT_EQ(watch.Writes(), c.writes);
-    }
-    Bytes padded = data;
-    padded.resize((c.bytes + kSector - 1) / kSector * kSector, 0);
-    EXPECT_TRUE(DiscNow() == Overlay(before_, 0, padded));
+    EXPECT_EQ(result.sectorsWritten, sectors);
+    if (!c.writes.empty()) { EXPECT_EQ(watch.Writes(), c.writes); }
+    data.resize(sectors * c.sectorSize, 0);
     rig_.reset();
+    EXPECT_TRUE(DiscNow() == Overlay(before_, data));
   }
 }
 
+// No to the confirmation writes nothing and ends as declined; Yes writes, each box saying what happens.
 TEST_F(ImageWriteTest, ConfirmationProgressAndFinalBoxSayWhatHappens) {
   OperationRig& rig = Disc(100);
   const std::filesystem::path path = File("raw.iso", Bytes(5000, 0x5A));
+  const std::string question =
+      "ORVANE   VIRTUAL DVD-RAM  1.01\r\n\r\nファイル: " + Path(path) + "\r\n\r\n書き込みを開始しますか？";
+  ScriptedUi no;
+  no.QueueAnswer(kIdNo);
+  const ImageWriteResult declined = Write(no, path);
+  EXPECT_EQ(declined.code, 0);
+  EXPECT_EQ(declined.end, ImageWriteEnd::kDeclined);
+  ASSERT_EQ(no.Boxes().size(), 1u);
+  EXPECT_EQ(no.Boxes()[0].box.text, question);
+  EXPECT_TRUE(no.ProgressBoxes().empty());
+  EXPECT_TRUE(DiscNow() == before_);
+
   SetClock clock(1000, 61999);  // the start, then everything after it: 60.999 s, whole seconds shown
   ScriptedUi ui;
   ui.QueueAnswer(kIdYes);
   ImageWriteOptions options;
   options.clock = &clock;
   ASSERT_EQ(Write(ui, path, options).code, 0);
-
   const auto boxes = ui.Boxes();
   ASSERT_EQ(boxes.size(), 2u);
-  EXPECT_EQ(boxes[0].box.text, "ORVANE   VIRTUAL DVD-RAM  1.01\r\n\r\nファイル: " + Path(path) +
-                                   "\r\n\r\n書き込みを開始しますか？");
+  EXPECT_EQ(boxes[0].box.text, question);
   EXPECT_EQ(boxes[0].box.caption, "確認");
   EXPECT_EQ(boxes[0].box.style, kBoxYesNo | kBoxIconQuestion);
   EXPECT_EQ(boxes[0].box.note, "※ 書き込み先のディスクは、指定ファイルで上書きされ元には戻りません。");
@@ -130,82 +139,58 @@ TEST_F(ImageWriteTest, ConfirmationProgressAndFinalBoxSayWhatHappens) {
   EXPECT_EQ(boxes[1].box.caption, "Orvane - DVD-RAM Utility");
   EXPECT_EQ(boxes[1].box.style, kBoxOk);
   EXPECT_EQ(boxes[1].box.note, "※ いったんディスクを取り出すか再起動しないと、\r\n　 書き込み内容が正しく表示されないことがあります。");
-
   const auto progress = ui.ProgressBoxes();
   ASSERT_EQ(progress.size(), 1u);
-  EXPECT_EQ(progress[0].boxSpec.message, "書き込み処理中...");
-  EXPECT_EQ(progress[0].boxSpec.caption, "Orvane - DVD-RAM Utility");
-  EXPECT_EQ(progress[0].boxSpec.buttonLabel, "キャンセル");
-  EXPECT_TRUE(progress[0].boxSpec.progressBar);
+  EXPECT_EQ(progress[0].boxSpec.message + "|" + progress[0].boxSpec.caption + "|" + progress[0].boxSpec.buttonLabel,
+            "書き込み処理中...|Orvane - DVD-RAM Utility|キャンセル");
+  EXPECT_TRUE(progress[0].boxSpec.progressBar && progress[0].closed);
   EXPECT_EQ(progress[0].range, 100u);
   EXPECT_EQ(progress[0].position, 100u);
-  EXPECT_TRUE(progress[0].closed);
-  EXPECT_EQ(rig.Device().IsOpen(), false);
-}
-
-// A 2352-byte sector: the transfer is the 27 whole sectors that fit in 64 KiB.
-TEST_F(ImageWriteTest, TransferIsWholeSectorsOfTheDisc) {
-  auto drive = std::make_shared<VirtualDrive>(*FindDrivePreset("dvdram"), MakeMemoryMedium(2352, 200, false));
-  OperationRig rig(drive);
-  ASSERT_TRUE(rig.Ready());
-  Bytes data(63504 + 10);
-  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7);
-  const std::filesystem::path path = File("cd.img", data);
-  WriteWatch watch(rig.SharedDrive());
-  ScriptedUi ui;
-  ui.QueueAnswer(kIdYes);
-  ASSERT_EQ(RunImageWrite(ui, rig.List(), rig.Record(), path).code, 0);
-  EXPECT_EQ(watch.Writes(), (std::vector<SectorRun>{{0, 27}, {27, 1}}));
-  Bytes disc(28 * 2352);
-  ASSERT_EQ(drive->GetMedium()->Read(0, 28, disc.data()), 0);
-  data.resize(disc.size(), 0);
-  EXPECT_TRUE(disc == data);
+  EXPECT_FALSE(rig.Device().IsOpen());
 }
 
 struct RefusalCase {
-  const char* name;
-  std::string preset = "dvdram";
-  uint64_t sectors = 1000;
-  // The image file to write, made in the test's folder; empty name: a file that does not exist.
-  std::string file;
+  std::string name;
+  std::string preset;
+  uint64_t sectors;
+  std::string file;  // made in the test's folder; empty: a file that does not exist
   std::function<Bytes(const Bytes& disc)> content;
   std::string message;
 };
 
-// Every refusal shows its message in a stop box titled "エラー" and writes nothing.
+// Every refusal, the damaged walks of the container reader's table included, shows its message in
+// a stop box titled "エラー" before any question and writes nothing.
 TEST_F(ImageWriteTest, RefusalsComeBeforeTheConfirmationAndWriteNothing) {
   const Bytes other = PatternedDisc(2000, kSector, 3);
-  auto backupOf = [&](const Bytes& disc, uint64_t diskSectors, uint32_t sectorSize) {
-    const std::filesystem::path path = dir_ / "made.ovi";
-    WriteBackup(path, disc, sectorSize, EraseRuns(diskSectors, sectorSize));
-    return ReadFileBytes(path);
+  // The erase's backup of a 2000-sector disc: head and tail of 64 sectors.
+  const auto backupOf = [&](const Bytes& disc, std::vector<SectorRun> runs) {
+    WriteBackup(dir_ / "made.ovi", disc, kSector, runs);
+    return ReadFileBytes(dir_ / "made.ovi");
   };
-  // Blocks of 2048-byte sectors at the runs given, from the disc before.
-  auto blocksAt = [&](std::vector<SectorRun> runs) {
+  const auto blocksAt = [&](std::vector<SectorRun> runs) {
     return [this, runs](const Bytes& disc) {
       WriteBackup(dir_ / "made.ovi", disc, kSector, runs);
       return ReadFileBytes(dir_ / "made.ovi");
     };
   };
-  const RefusalCase cases[] = {
+  std::vector<RefusalCase> cases = {
       {"raw file larger than the disc", "dvdram", 1000, "big.img",
        [](const Bytes&) { return Bytes(1000 * kSector + 1, 7); }, kTargetTooSmall},
       {"raw file missing", "dvdram", 1000, "", nullptr, kFileCannotOpen},
       {"no disc in the drive", "nodisc", 1000, "a.img", [](const Bytes&) { return Bytes(10, 1); },
        "書き込み先の準備ができていません。"},
+      {"write-protected disc", "dvdrom", 1000, "a.img", [](const Bytes&) { return Bytes(10, 1); },
+       "書き込み先のディスクは書き込み禁止になっています。\r\n何も書き込んでいません。"},
       {"container missing", "dvdram", 1000, "", nullptr, kImageInfoFailed},
       // The backup of a 2000-sector disc has 256 KiB, which fits; its tail does not.
       {"tail block of a larger disc", "dvdram", 1000, "larger.ovi",
-       [&](const Bytes&) { return backupOf(other, 2000, kSector); }, kTargetTooSmall},
+       [&](const Bytes&) { return backupOf(other, {{0, 64}, {1936, 64}}); }, kTargetTooSmall},
       {"backup of 2048-byte sectors on a 512-byte disk", "hdd", 4000, "dvd.ovi",
-       [&](const Bytes&) { return backupOf(other, 2000, kSector); },
+       [&](const Bytes&) { return backupOf(other, {{0, 64}, {1936, 64}}); },
        Format(kSectorSizeMismatch, 2048u, 512u)},
       {"empty raw file", "dvdram", 1000, "empty.img", [](const Bytes&) { return Bytes{}; }, kImageEmpty},
       {"container whose one block holds no data", "dvdram", 1000, "nodata.ovi",
        [](const Bytes&) { return Concat({Header(60, 0, 0, 0, "-nocomp-"), {0}}); }, kImageEmpty},
-      // 128 sectors of blocks on a 100-sector disc: each fits, and they share sectors 0-63.
-      {"the same block twice", "dvdram", 100, "twice.ovi", blocksAt({{0, 64}, {0, 64}}),
-       Format(kBlocksOverlap, 1u, uint64_t{0}, uint64_t{64}, 2u, uint64_t{0}, uint64_t{64})},
       {"blocks overlapping, later one first in the file", "dvdram", 1000, "overlap.ovi",
        blocksAt({{500, 10}, {100, 64}, {150, 8}}),
        Format(kBlocksOverlap, 2u, uint64_t{100}, uint64_t{64}, 3u, uint64_t{150}, uint64_t{8})},
@@ -218,16 +203,19 @@ TEST_F(ImageWriteTest, RefusalsComeBeforeTheConfirmationAndWriteNothing) {
        kImageInfoFailed},
       {"backup cut short under another name", "dvdram", 1000, "cut.img",
        [&](const Bytes& disc) {
-         Bytes file = backupOf(disc, 1000, kSector);
+         Bytes file = backupOf(disc, {{0, 64}, {936, 64}});
          file.resize(file.size() - 40);
          return file;
        },
        kContainerByContentDamaged},
   };
+  for (const WalkCase& w : WalkCases())
+    cases.push_back({w.name, "dvdram", 100, "walk.ovi", [f = w.file](const Bytes&) { return f; }, kImageInfoFailed});
   for (const RefusalCase& c : cases) {
     SCOPED_TRACE(c.name);
     OperationRig& rig = Disc(c.sectors, c.preset);
-    std::filesystem::path path = dir_ / (c.file.empty() ? (std::string(c.name).find("container") == 0 ? "gone.ovi" : "gone.img") : c.file);
+    const std::string gone = c.name.find("container") == 0 ? "gone.ovi" : "gone.img";
+    const std::filesystem::path path = dir_ / (c.file.empty() ? gone : c.file);
     if (c.content) WriteFileBytes(path, c.content(before_));
     WriteWatch watch(rig.SharedDrive());
     ScriptedUi ui;
@@ -237,8 +225,7 @@ TEST_F(ImageWriteTest, RefusalsComeBeforeTheConfirmationAndWriteNothing) {
     EXPECT_EQ(result.end, ImageWriteEnd::kRefused);
     const auto boxes = ui.Boxes();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].box.text, c.message);
-    EXPECT_EQ(boxes[0].box.caption, "エラー");
+    EXPECT_EQ(boxes[0].box.text + "|" + boxes[0].box.caption, c.message + "|エラー");
     EXPECT_EQ(boxes[0].box.style, kBoxOk | kBoxIconError);
     EXPECT_TRUE(ui.ProgressBoxes().empty());
     EXPECT_TRUE(watch.Writes().empty());
@@ -248,41 +235,8 @@ TEST_F(ImageWriteTest, RefusalsComeBeforeTheConfirmationAndWriteNothing) {
   }
 }
 
-// The user's No, to the confirmation or to sharing the drive, ends with nothing written.
-TEST_F(ImageWriteTest, NoToTheConfirmationOrToSharingWritesNothing) {
-  const struct {
-    const char* name;
-    bool heldByAnother;
-    ImageWriteEnd end;
-    int code;
-  } cases[] = {
-      {"confirmation answered No", false, ImageWriteEnd::kDeclined, 0},
-      {"shared mode refused", true, ImageWriteEnd::kRefused, -1},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    OperationRig& rig = Disc(100);
-    const PortHandle held = c.heldByAnother ? rig.HoldOpen(kOpenSharedReadWrite) : kNoPortHandle;
-    WriteWatch watch(rig.SharedDrive());
-    ScriptedUi ui;
-    ui.QueueAnswer(kIdNo);
-    const ImageWriteResult result = Write(ui, File("a.img", Bytes(5000, 1)));
-    EXPECT_EQ(result.end, c.end);
-    EXPECT_EQ(result.code, c.code);
-    ASSERT_EQ(ui.Boxes().size(), 1u);
-    EXPECT_EQ(ui.Boxes()[0].box.text, c.heldByAnother ? kSharedModeQuestion
-                                                       : "ORVANE   VIRTUAL DVD-RAM  1.01\r\n\r\nファイル: " +
-                                                             Path(dir_ / "a.img") + "\r\n\r\n書き込みを開始しますか？");
-    EXPECT_TRUE(watch.Writes().empty());
-    if (held != kNoPortHandle) rig.Release(held);
-    rig_.reset();
-    EXPECT_TRUE(DiscNow() == before_);
-  }
-}
-
-// The fault is set up while write `atWrite` is under way and hits the command after it (a
-// short transfer, the disc taken out and a reset hit the one in flight); nothing is sent after
-// the failure. Commands the drive refuses before carrying them out are not in the watch's list.
+// A fault set up during write `atWrite` hits the next command (a short transfer, the disc taken
+// out and a reset the one in flight); nothing goes out after it; refused commands are not watched.
 TEST_F(ImageWriteTest, FailedTransferStopsTheWriteAndSaysWhy) {
   const std::string failed = "データの書き込みに失敗しました。\r\n    ";
   const struct {
@@ -327,16 +281,14 @@ TEST_F(ImageWriteTest, FailedTransferStopsTheWriteAndSaysWhy) {
     EXPECT_EQ(boxes[1].box.text, c.text.empty() ? failed + system : c.text);
     if (c.text.empty()) { EXPECT_NE(system, ""); }
     EXPECT_EQ(boxes[1].box.style, kBoxOk | kBoxIconError);
-    EXPECT_EQ(boxes[1].box.caption, "Orvane - DVD-RAM Utility");
     rig_.reset();
     const Bytes written(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(c.onDisc * kSector));
-    EXPECT_TRUE(DiscNow() == Overlay(before_, 0, written)) << "nothing is sent after the failed transfer";
+    EXPECT_TRUE(DiscNow() == Overlay(before_, written)) << "nothing is sent after the failed transfer";
   }
 }
 
-// The close request lets the transfer in flight finish and stops before the next; during the
-// last transfer there is nothing left to stop and the write completes. The drive holds the
-// transfer in flight until the box has handled the press on the status line after the one before.
+// The close request lets the transfer in flight (held until the box handled the press) finish and
+// stops before the next; during the last one there is nothing left to stop.
 TEST_F(ImageWriteTest, CancelStopsBeforeTheNextTransfer) {
   const struct {
     const char* name;
@@ -374,38 +326,185 @@ TEST_F(ImageWriteTest, CancelStopsBeforeTheNextTransfer) {
       EXPECT_EQ(boxes[1].box.text.rfind("書き込み完了しました。", 0), 0u);
     }
     rig_.reset();
-    // Exactly the transfers made are on the disc.
     const Bytes written(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(32 * c.writes * kSector));
-    EXPECT_TRUE(DiscNow() == Overlay(before_, 0, written));
+    EXPECT_TRUE(DiscNow() == Overlay(before_, written));
   }
 }
 
-// With the drive's timing on the write lasts long enough for progress updates: each line counts
-// sectors of the whole, the count only grows, and the bar ends full.
-TEST_F(ImageWriteTest, ProgressLinesCountTheSectorsWritten) {
-  OperationRig& rig = Disc(4000);
-  rig.Drive().SetTimingEnabled(true);
-  ScriptedUi ui;
-  ui.QueueAnswer(kIdYes);
-  ImageWriteOptions options;
-  options.progressPeriodMs = 50;
-  ASSERT_EQ(Write(ui, File("a.img", PatternedDisc(2000, kSector, 4)), options).code, 0);  // ~0.8 s
-  const auto progress = ui.ProgressBoxes();
-  ASSERT_EQ(progress.size(), 1u);
-  uint64_t last = 0;
-  int lines = 0;
-  for (const std::string& event : progress[0].events) {
-    if (event.rfind("status ", 0) != 0) continue;
-    unsigned long long done = 0, total = 0;
-    unsigned percent = 0;
-    ASSERT_EQ(std::sscanf(event.c_str(), "status %llu/%llu (%u%%)", &done, &total, &percent), 3) << event;
-    EXPECT_EQ(total, 2000u);
-    EXPECT_GT(done, last);
-    EXPECT_EQ(percent, done * 100 / total);
-    last = done;
-    ++lines;
+// Blocks at 0, 64 and 128 of 64 sectors of `disc`: the file, where each header starts, the disc.
+struct ThreeBlocks {
+  Bytes file;
+  std::vector<size_t> headers;
+  Bytes disc;
+};
+
+ThreeBlocks MakeThreeBlocks(const std::filesystem::path& path, Bytes disc = PatternedDisc(192, kSector, 6)) {
+  ThreeBlocks made;
+  made.disc = std::move(disc);
+  WriteBackup(path, made.disc, kSector, {{0, 64}, {64, 64}, {128, 64}});
+  made.file = ReadFileBytes(path);
+  size_t at = 0;
+  for (int i = 0; i < 3; ++i) {
+    made.headers.push_back(at);
+    at += 60 + static_cast<size_t>(GetLe64(&made.file[at + 12]));
   }
-  EXPECT_GT(lines, 2);
+  return made;
+}
+
+// A block the check passed that does not deliver its sectors as checked is named instead of a
+// completed write: damaged data (the others still written), a header changed after the check
+// (nothing written where it now points), a block longer than its sectors (only those written).
+TEST_F(ImageWriteTest, ABlockThatDoesNotDeliverItsCheckedSectorsIsNamed) {
+  const std::filesystem::path& dir = dir_;
+  const ThreeBlocks three = MakeThreeBlocks(dir / "three.ovi");
+  const auto flipped = [&](size_t at, uint8_t mask) {
+    Bytes file = three.file;
+    file[at] ^= mask;
+    return file;
+  };
+  // Incompressible blocks: the last header lies beyond what the reader has read at the first write.
+  const ThreeBlocks noise = MakeThreeBlocks(dir / "noise.ovi", RandomCorpus(192 * kSector, 11));
+  ASSERT_GT(noise.headers[2], 250000u);
+  const Bytes data = PatternedDisc(3, kSector, 2);
+  const uint32_t crc = CrcOf(Bytes(data.begin(), data.begin() + 2 * kSector));
+  Bytes header = Header(60, data.size(), 2 * kSector, crc, "-nocomp-");
+  PutLe32(&header[28], kSector);
+  PutLe64(&header[32], 10);
+  PutLe32(&header[40], 2);
+  const std::vector<SectorRun> all = {{0, 32}, {32, 32}, {64, 32}, {96, 32}, {128, 32}, {160, 32}};
+  const struct {
+    const char* name;
+    Bytes file;
+    size_t moved;  // a header whose first sector becomes 5000 while the first write is under way; 0: none
+    std::vector<SectorRun> writes;
+    const char* named;
+    int intact = -1;  // a block of `three` that must be on the disc as it was
+  } cases[] = {
+      {"compressed byte of the middle block", flipped(three.headers[1] + 60 + 200, 0x10), 0, all,
+       "    セクタ 64 から 64 セクタ\r\n", 2},
+      {"CRC of the last block", flipped(three.headers[2] + 48, 0x01), 0, all, "    セクタ 128 から 64 セクタ\r\n", 0},
+      {"header changed after the check", noise.file, noise.headers[2], {{0, 32}, {32, 32}, {64, 32}, {96, 32}},
+       "    セクタ 128 から 64 セクタ\r\n"},
+      {"stored block longer than its sectors", Concat({header, data, {0}}), 0, {{10, 2}},
+       "    セクタ 10 から 2 セクタ\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::filesystem::path path = dir / "block.ovi";
+    WriteFileBytes(path, c.file);
+    OperationRig rig("dvdram");
+    ASSERT_TRUE(rig.Ready());
+    WriteWatch watch(rig.SharedDrive(), [&](int number, VirtualDrive&, CommandContext&) {
+      if (number != 1 || c.moved == 0) return;
+      uint8_t sector[8];
+      PutLe64(sector, 5000);
+      std::fstream(path, std::ios::in | std::ios::out | std::ios::binary)
+          .seekp(static_cast<std::streamoff>(c.moved + 32))
+          .write(reinterpret_cast<const char*>(sector), sizeof sector);
+    });
+    ScriptedUi ui;
+    ui.QueueAnswer(kIdYes);
+    const ImageWriteResult result = RunImageWrite(ui, rig.List(), rig.Record(), path);
+    EXPECT_EQ(result.code, -1);
+    EXPECT_EQ(result.end, ImageWriteEnd::kFailed);
+    EXPECT_EQ(watch.Writes(), c.writes);
+    ASSERT_EQ(ui.Boxes().size(), 2u);
+    EXPECT_EQ(ui.Boxes()[1].box.text, "イメージの次のブロックが壊れているため、正しく書き込まれていません。\r\n" +
+                                          std::string(c.named));
+    EXPECT_EQ(ui.Boxes()[1].box.style, kBoxOk | kBoxIconError);
+    if (c.intact < 0) continue;
+    Bytes sectors(64 * kSector);
+    ASSERT_EQ(rig.Drive().GetMedium()->Read(64 * c.intact, 64, sectors.data()), 0);
+    EXPECT_TRUE(std::equal(sectors.begin(), sectors.end(), three.disc.begin() + 64 * c.intact * kSector));
+  }
+}
+
+TEST_F(ImageWriteTest, ReadBackFindsTheFirstSectorTheDriveChanged) {
+  const struct {
+    const char* name;
+    bool container;
+    std::function<void(int number, VirtualDrive&, CommandContext&)> drive;
+    std::string failure;  // "" : completes
+  } cases[] = {
+      {"container, a drive that writes what it is given", true, nullptr, ""},
+      {"raw, a drive that changes a byte of sector 37", false,
+       [](int n, VirtualDrive&, CommandContext& c) { c.buffer[5 * kSector + 100] ^= n == 2 ? 0x20 : 0; },
+       Format(kVerifyMismatch, uint64_t{37})},
+      {"container, a drive that changes a byte of sector 130", true,
+       [](int n, VirtualDrive&, CommandContext& c) { c.buffer[2 * kSector] ^= n == 5 ? 0x01 : 0; },
+       Format(kVerifyMismatch, uint64_t{130})},
+      {"a read-back that fails", false,
+       [](int n, VirtualDrive& d, CommandContext&) {
+         if (n == 6) d.InjectFailure(kSenseUnrecoveredReadError, scsi_op::kRead10);
+       },
+       Format(kVerifyReadFailed, "ディスクのこの位置を読み書きできません (メディア エラー)。")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::filesystem::path path = dir_ / (c.container ? "three.ovi" : "raw.img");
+    c.container ? void(MakeThreeBlocks(path)) : WriteFileBytes(path, PatternedDisc(192, kSector, 7));
+    OperationRig rig("dvdram");
+    WriteWatch watch(rig.SharedDrive(), c.drive);
+    ScriptedUi ui;
+    ui.QueueAnswer(kIdYes);
+    const ImageWriteResult result = RunImageWrite(ui, rig.List(), rig.Record(), path, {.verify = true});
+    EXPECT_EQ(watch.Writes().size(), 6u);
+    EXPECT_EQ(result.sectorsWritten, 192u);
+    ASSERT_EQ(ui.Boxes().size(), 2u);
+    if (c.failure.empty()) {
+      EXPECT_EQ(result.end, ImageWriteEnd::kCompleted);
+      EXPECT_EQ(ui.Boxes()[1].box.text.rfind("書き込み完了しました。", 0), 0u);
+    } else {
+      EXPECT_EQ(result.end, ImageWriteEnd::kFailed);
+      EXPECT_EQ(result.code, -1);
+      EXPECT_EQ(ui.Boxes()[1].box.text, c.failure);
+    }
+  }
+}
+
+// 600 sectors 6 s after the start: both rates are 100 sectors a second, so a disc with
+// 100 * r sectors still to go is r seconds from the end.
+TEST(RemainingTimeEstimate, TextAtEachBoundaryOfItsThreeForms) {
+  const struct {
+    uint64_t seconds;
+    const char* text;
+  } cases[] = {
+      {60, " - 残り60秒"}, {61, " - 残り1分01秒"}, {300, " - 残り5分00秒"}, {301, " - 残り5分"}, {100000, " - 残り1666分"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.seconds);
+    RemainingTimeEstimate estimate;
+    estimate.Start(1000);
+    EXPECT_TRUE(estimate.Update(600, 600 + 100 * c.seconds, 7000));
+    EXPECT_EQ(estimate.RemainingText(), c.text);
+    EXPECT_EQ(RemainingTimeText(c.seconds), c.text);
+  }
+}
+
+// The rate is the mean of the average since the start and the rate since the last estimate.
+TEST(RemainingTimeEstimate, FollowsADriveThatChangesSpeed) {
+  RemainingTimeEstimate estimate;
+  estimate.Start(0);
+  ASSERT_TRUE(estimate.Update(600, 100000, 6000));  // 100 a second
+  // 3000 more in the next 6 s: average 3600 / 12 = 300, recent 500, rate 400; 36000 to go.
+  ASSERT_TRUE(estimate.Update(3600, 3600 + 36000, 12000));
+  EXPECT_EQ(estimate.RemainingText(), " - 残り1分30秒");
+}
+
+TEST(ImageWriteTexts, ProgressLineAndTimeTaken) {
+  EXPECT_EQ(ProgressLine(false, 1147552, 2295104, " - 残り5分"), "1147552/2295104 (50%) - 残り5分");
+  EXPECT_EQ(ProgressLine(false, 1, 3, ""), "1/3 (33%)");  // truncated
+  EXPECT_EQ(ProgressLine(true, 64, 128, ""), "ベリファイ 64/128 (50%)");
+  // Nothing to write is a finished write, not a division by zero.
+  EXPECT_EQ(ProgressLine(false, 0, 0, ""), "0/0 (100%)");
+  // Sector counts beyond 32 bits stay exact.
+  EXPECT_EQ(ProgressLine(false, uint64_t{5} << 32, uint64_t{10} << 32, ""), "21474836480/42949672960 (50%)");
+
+  const struct {
+    uint64_t seconds;
+    const char* text;
+  } elapsed[] = {{59, "59秒"}, {60, "1分0秒"}, {3725, "62分5秒"}};
+  for (const auto& e : elapsed) EXPECT_EQ(ElapsedText(e.seconds), e.text) << e.seconds;
 }
 
 }  // namespace

@@ -8,19 +8,15 @@
 namespace orv::test {
 namespace {
 
-// The drive as another program holds it (0: nobody), the answer to the shared-mode question,
-// and what the open must end in.
-struct OpenCase {
-  const char* name;
-  const char* preset;
-  uint8_t heldWith;
-  uint32_t answer;
-  int result;
-  size_t boxes;  // the question, and the failure box after it
-};
-
 TEST(OpenWriteTarget, ExclusiveFirstSharedOnlyWhenTheUserAgrees) {
-  const OpenCase cases[] = {
+  const struct {
+    const char* name;
+    const char* preset;
+    uint8_t heldWith;  // how another program holds the drive; 0: nobody
+    uint32_t answer;   // to the shared-mode question
+    int result;
+    size_t boxes;  // the question, and the failure box after it
+  } cases[] = {
       {"free drive: exclusive, no question", "dvdram", 0, 0, 0, 0},
       {"shared by another, user agrees", "dvdram", kOpenSharedReadWrite, kIdYes, 0, 1},
       {"shared by another, user refuses", "dvdram", kOpenSharedReadWrite, kIdNo, -1, 1},
@@ -28,7 +24,7 @@ TEST(OpenWriteTarget, ExclusiveFirstSharedOnlyWhenTheUserAgrees) {
       {"held exclusively: shared fails too", "dvdram", kOpenExclusiveReadWrite, kIdYes, -1, 2},
       {"write-protected medium (read-only disc)", "dvdrom", 0, 0, -1, 1},
   };
-  for (const OpenCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     OperationRig rig(c.preset);
     ASSERT_TRUE(rig.Ready());
@@ -45,9 +41,8 @@ TEST(OpenWriteTarget, ExclusiveFirstSharedOnlyWhenTheUserAgrees) {
       EXPECT_EQ(boxes[0].box.text, "書き込み先のディスクは書き込み禁止になっています。\r\n何も書き込んでいません。");
       EXPECT_EQ(boxes[0].box.style, kBoxOk | kBoxIconError);
     } else if (c.boxes >= 1) {
-      EXPECT_EQ(boxes[0].box.text, kSharedModeQuestion);
-      EXPECT_EQ(boxes[0].box.note, kSharedModeNote);
-      EXPECT_EQ(boxes[0].box.caption, "エラー");
+      EXPECT_EQ(boxes[0].box.text + "|" + boxes[0].box.note + "|" + boxes[0].box.caption,
+                std::string(kSharedModeQuestion) + "|" + kSharedModeNote + "|エラー");
       EXPECT_EQ(boxes[0].box.style, kBoxYesNo | kBoxIconError);
     }
     if (c.boxes == 2) {
@@ -63,11 +58,9 @@ TEST(OpenWriteTarget, ClosesWhatTheHandleHeldBefore) {
   ASSERT_TRUE(rig.Ready());
   ASSERT_EQ(rig.Device().Open(rig.Record().path.c_str(), kOpenSharedReadWrite), 0);
   ScriptedUi ui;
-  // Still open shared by the program itself, the exclusive open would be refused.
-  EXPECT_EQ(OpenWriteTarget(ui, rig.Device(), rig.Record()), 0);
+  EXPECT_EQ(OpenWriteTarget(ui, rig.Device(), rig.Record()), 0);  // not refused for its own shared open
   EXPECT_TRUE(ui.Boxes().empty());
-  // Exclusive now: another program cannot open it beside the operation.
-  EXPECT_EQ(rig.HoldOpen(kOpenSharedReadWrite), kNoPortHandle);
+  EXPECT_EQ(rig.HoldOpen(kOpenSharedReadWrite), kNoPortHandle);  // exclusive now
 }
 
 }  // namespace

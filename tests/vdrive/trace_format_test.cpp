@@ -12,15 +12,8 @@ namespace {
 
 TraceEvent PassThrough(std::vector<uint8_t> cdb, DataDirection direction, uint32_t length) {
   TraceEvent e;
-  e.number = 7;
-  e.op = TraceOp::kPassThrough;
-  e.path = "\\\\.\\E:";
-  e.targetId = 1;
-  e.cdb = std::move(cdb);
-  e.direction = direction;
-  e.length = length;
-  e.timeout = 10;
-  e.micros = 41;
+  e.number = 7, e.op = TraceOp::kPassThrough, e.path = "\\\\.\\E:", e.targetId = 1, e.cdb = std::move(cdb);
+  e.direction = direction, e.length = length, e.timeout = 10, e.micros = 41;
   return e;
 }
 
@@ -30,8 +23,7 @@ TEST(TraceFormat, LinesAreTheDocumentedText) {
   EXPECT_EQ(TraceHeaderLine(header), "{\"orvane\":\"trace\",\"version\":2,\"os\":\"linux\",\"writeData\":false}");
 
   TraceEvent inquiry = PassThrough({0x12, 0, 0, 0, 4, 0}, DataDirection::kIn, 4);
-  inquiry.moved = 4;
-  inquiry.received = {0x05, 0x80, 0x00, 0x21};
+  inquiry.moved = 4, inquiry.received = {0x05, 0x80, 0x00, 0x21};
   EXPECT_EQ(TraceEventLine(inquiry),
             "{\"n\":7,\"op\":\"scsi\",\"path\":\"\\\\\\\\.\\\\E:\",\"form\":\"buffered\",\"unit\":[0,1,0],"
             "\"cdb\":\"120000000400\",\"dir\":\"in\",\"length\":4,\"timeout\":10,\"ok\":true,\"error\":0,\"us\":41,"
@@ -39,8 +31,7 @@ TEST(TraceFormat, LinesAreTheDocumentedText) {
 
   // A call that failed carries no answer.
   TraceEvent failed = PassThrough({0x00, 0, 0, 0, 0, 0}, DataDirection::kNone, 0);
-  failed.ok = false;
-  failed.error = 121;
+  failed.ok = false, failed.error = 121;
   EXPECT_EQ(TraceEventLine(failed),
             "{\"n\":7,\"op\":\"scsi\",\"path\":\"\\\\\\\\.\\\\E:\",\"form\":\"buffered\",\"unit\":[0,1,0],"
             "\"cdb\":\"000000000000\",\"dir\":\"none\",\"length\":0,\"timeout\":10,\"ok\":false,\"error\":121,\"us\":41}");
@@ -50,10 +41,7 @@ TEST(TraceFormat, EveryKindOfEventReadsBackAsWritten) {
   std::vector<TraceEvent> events;
   auto add = [&events](TraceOp op) -> TraceEvent& {
     TraceEvent& e = events.emplace_back();
-    e.number = events.size();
-    e.op = op;
-    e.path = "\\\\.\\F:";
-    e.micros = 1000 + events.size();
+    e.number = events.size(), e.op = op, e.path = "\\\\.\\F:", e.micros = 1000 + events.size();
     return e;
   };
   // Opens, closes, types, drive lists, geometry and addresses: every preset's recorded run reads
@@ -143,10 +131,7 @@ TEST(TraceFormat, FaultyLinesAreRefusedWithTheReason) {
     EXPECT_EQ(ParseTraceEvent(c.line, e, error), -1) << c.line;
     EXPECT_EQ(error, c.error) << c.line;
   }
-  const struct {
-    const char* line;
-    const char* error;
-  } headers[] = {
+  const std::remove_cvref_t<decltype(cases[0])> headers[] = {
       {"{\"orvane\":\"trace\",\"version\":3}", "trace version 3 is not known here (this program reads versions 1 to 2)"},
       {"{\"orvane\":\"trace\"}", "\"version\" is missing"},
       {"{\"n\":1,\"op\":\"open\"}", "not a trace of this program (its first line must be {\"orvane\":\"trace\",...})"},
