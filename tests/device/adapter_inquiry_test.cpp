@@ -21,15 +21,13 @@ struct BusInfo {
   void Bus(size_t index, uint8_t unitCountByte, uint8_t initiator, uint32_t firstOffset) {
     bytes[0] = static_cast<uint8_t>(std::max<size_t>(bytes[0], index + 1));
     uint8_t* e = bytes.data() + 4 + index * 8;
-    e[0] = unitCountByte;
-    e[1] = initiator;
+    e[0] = unitCountByte, e[1] = initiator;
     PutLe32(e + 4, firstOffset);
   }
   void Record(uint32_t offset, uint8_t path, uint8_t target, uint8_t lun, uint8_t claimed,
               std::vector<uint8_t> data, uint32_t next, std::optional<uint32_t> lengthField = {}) {
     uint8_t* r = bytes.data() + offset;
-    const uint8_t address[4] = {path, target, lun, claimed};
-    std::copy(address, address + 4, r);
+    r[0] = path, r[1] = target, r[2] = lun, r[3] = claimed;
     PutLe32(r + 4, lengthField.value_or(static_cast<uint32_t>(data.size())));
     PutLe32(r + 8, next);
     std::copy(data.begin(), data.end(), r + 12);
@@ -56,16 +54,16 @@ TEST(AdapterInquiry, SeveralBusesAndABusWithoutUnits) {
   EXPECT_EQ(parsed->buses[0].units[0].inquiryData, (std::vector<uint8_t>{0x05, 0x80, 'A'}));
 }
 
+// Each answer is given in a buffer of exactly its size, so a read beyond shows under the address
+// sanitizer (as under the fuzz target); here, what is kept of a lying answer.
 TEST(AdapterInquiry, LyingOffsetsStayInsideTheAnswer) {
-  struct Case {
+  const struct {
     const char* name;
     std::function<void(BusInfo&)> build;
     size_t size;
     std::vector<uint32_t> unitsPerBus;
     std::vector<uint32_t> dataLengths;  // of bus 0's units
-  };
-  const Case cases[] = {
-      {"first_offset_past_end", [](BusInfo& b) { b.Bus(0, 1, 0, 5000); }, 4096, {0}, {}},
+  } cases[] = {
       {"record_straddles_end", [](BusInfo& b) { b.Bus(0, 1, 0, 4090); }, 4096, {0}, {}},
       {"next_offset_past_end",
        [](BusInfo& b) { b.Bus(0, 1, 0, 0x40); b.Record(0x40, 0, 0, 0, 0, {1}, 0xFFFFFFF0); }, 4096, {1}, {1}},
@@ -74,19 +72,13 @@ TEST(AdapterInquiry, LyingOffsetsStayInsideTheAnswer) {
        {4096 - 0x40 - 12}},
       {"chain_loops_on_itself",
        [](BusInfo& b) { b.Bus(0, 1, 0, 0x40); b.Record(0x40, 0, 0, 0, 0, {}, 0x40); }, 4096, {4096 / 12}, {}},
-      {"bus_table_past_end_of_short_answer",
-       [](BusInfo& b) { b.bytes[0] = 200; }, 20, {0, 0}, {}},
-      {"answer_shorter_than_its_offsets",
-       [](BusInfo& b) { b.Bus(0, 1, 0, 12); }, 16, {0}, {}},
+      {"bus_table_past_end_of_short_answer", [](BusInfo& b) { b.bytes[0] = 200; }, 20, {0, 0}, {}},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     BusInfo info(4096);
     c.build(info);
-    // The parser gets exactly `size` bytes in a buffer of its own, so a read beyond shows up
-    // under the address sanitizer.
-    std::vector<uint8_t> answer(info.bytes.begin(), info.bytes.begin() + c.size);
-    auto parsed = ParseAdapterInquiry(answer);
+    auto parsed = ParseAdapterInquiry(std::vector<uint8_t>(info.bytes.begin(), info.bytes.begin() + c.size));
     ASSERT_NE(parsed, nullptr);
     ASSERT_EQ(parsed->BusCount(), c.unitsPerBus.size());
     for (size_t i = 0; i < c.unitsPerBus.size(); ++i) EXPECT_EQ(parsed->buses[i].UnitCount(), c.unitsPerBus[i]);
@@ -105,8 +97,8 @@ TEST(AdapterInquiry, HandleAsksForFourKilobytesAndParsesWhatCameBack) {
   port->replies = {Data(info.bytes), Failure(), Data({})};
   auto parsed = device.GetInquiryData();
   ASSERT_NE(parsed, nullptr);
-  EXPECT_EQ(port->calls[0].code, kIoctlScsiGetInquiryData);
-  EXPECT_EQ(port->calls[0].outLength, 4096u);
+  EXPECT_EQ((std::vector<uint32_t>{port->calls[0].code, port->calls[0].outLength}),
+            (std::vector<uint32_t>{kIoctlScsiGetInquiryData, 4096}));
   ASSERT_EQ(parsed->buses.at(0).UnitCount(), 1u);
   EXPECT_EQ(parsed->buses[0].units[0].targetId, 3u);
   EXPECT_EQ(device.GetInquiryData(), nullptr);  // the call fails
@@ -114,7 +106,9 @@ TEST(AdapterInquiry, HandleAsksForFourKilobytesAndParsesWhatCameBack) {
   EXPECT_EQ(ParseAdapterInquiry({}), nullptr);
 }
 
-// The one reading of standard INQUIRY data the drive list, the summary and the report share.
+// The one reading of standard INQUIRY data the drive list, the summary and the report's
+// identification line share: fields keep their padding and stop at their ends, at a NUL and at
+// the data's end.
 TEST(InquiryView, FieldsStopAtTheirEndsAtZerosAndAtTheDataEnd) {
   std::vector<uint8_t> inquiry(36, 'x');
   std::memcpy(inquiry.data() + 8, "LONGVEND", 8);  // no terminator within the 8 bytes
@@ -133,26 +127,19 @@ TEST(InquiryView, FieldsStopAtTheirEndsAtZerosAndAtTheDataEnd) {
     std::vector<uint8_t> data = inquiry;
     data.resize(c.length, 'y');
     const InquiryView view(data);
-    EXPECT_EQ(view.Vendor(), c.vendor) << c.length;
-    EXPECT_EQ(view.Product(), c.product) << c.length;
-    EXPECT_EQ(view.Revision(), c.revision) << c.length;
-    EXPECT_EQ(view.IdentificationText(), c.text) << c.length;
+    EXPECT_EQ((std::vector<std::string>{view.Vendor(), view.Product(), view.Revision(), view.IdentificationText()}),
+              (std::vector<std::string>{c.vendor, c.product, c.revision, c.text}))
+        << c.length;
   }
-}
-
-TEST(InquiryView, PaddingStaysAndEveryOwnerGivesTheSameText) {
   DriveRecord record;
   record.unit.inquiryData.assign(36, ' ');
   record.unit.inquiryData[0] = 0x25;  // qualifier 1, type 5
   record.unit.inquiryData[1] = 0x80;
-  record.unit.inquiryData[2] = 0x02;
   std::memcpy(record.unit.inquiryData.data() + 8, "ORVANE  VIRTUAL DVD-RAM 1.01", 28);
   EXPECT_EQ(IdentificationText(record), "ORVANE   VIRTUAL DVD-RAM  1.01");
   EXPECT_EQ(IdentificationText(record.unit), IdentificationText(record));
-  const InquiryView view(record.unit);
-  EXPECT_EQ(view.DeviceType(), 5);
-  EXPECT_TRUE(view.RemovableMedium());
-  EXPECT_EQ(view.Version(), 2);
+  EXPECT_EQ(InquiryView(record.unit).DeviceType(), 5);
+  EXPECT_TRUE(InquiryView(record.unit).RemovableMedium());
   EXPECT_FALSE(InquiryView(std::span<const uint8_t>(record.unit.inquiryData).first(1)).RemovableMedium());
 }
 

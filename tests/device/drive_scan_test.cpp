@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,50 +32,42 @@ class RecordingSink : public ProgressSink {
 
 // Virtual drives only: the computer's own drives never take part.
 struct Bench {
-  VirtualPort* port = nullptr;
-  std::unique_ptr<DriveList> list;
+  VirtualPort* port = new VirtualPort(MakeClosedPort(MakeOsPort()));
+  std::unique_ptr<DriveList> list = std::make_unique<DriveList>(std::unique_ptr<DevicePort>(port));
+  WorkerContext context;
+  RecordingSink sink;
 
-  Bench() {
-    auto virtualPort = std::make_unique<VirtualPort>(MakeClosedPort(MakeOsPort()));
-    port = virtualPort.get();
-    list = std::make_unique<DriveList>(std::move(virtualPort));
-  }
-  std::shared_ptr<VirtualDrive> Add(char letter, const char* preset) {
+  // A drive of `preset` at `letter`, at SCSI address path.target.lun when given.
+  std::shared_ptr<VirtualDrive> Add(char letter, const char* preset, std::optional<std::array<uint8_t, 3>> at = {}) {
     std::shared_ptr<VirtualDrive> drive = MakeVirtualDrive(*FindDrivePreset(preset));
     port->AddDrive(letter, drive);
-    return drive;
-  }
-  std::shared_ptr<VirtualDrive> Add(char letter, const char* preset, uint8_t path, uint8_t target, uint8_t lun) {
-    auto drive = Add(letter, preset);
     VirtualDriveFace& face = drive->Face();
-    face.hasScsiAddress = true, face.pathId = path, face.targetId = target, face.lun = lun;
+    if (at) face.hasScsiAddress = true, face.pathId = (*at)[0], face.targetId = (*at)[1], face.lun = (*at)[2];
     return drive;
   }
-  // A scan whose progress is recorded.
-  void Scan() {
+  void Scan() {  // progress recorded
     context.SetBox(&sink);
     list->Scan(&context);
   }
-  WorkerContext context;
-  RecordingSink sink;
 };
 
 ScsiUnit Unit(uint32_t path, uint32_t target, uint32_t lun, const char* product) {
   ScsiUnit unit{path, target, lun, 0, std::vector<uint8_t>(36, ' ')};
-  unit.inquiryData[0] = 0x05;
-  unit.inquiryData[1] = 0x80;
-  unit.inquiryData[2] = 0x02;
+  unit.inquiryData[0] = 0x05, unit.inquiryData[1] = 0x80, unit.inquiryData[2] = 0x02;
   std::copy(product, product + 4, unit.inquiryData.begin() + 16);
   return unit;
+}
+
+std::string Product(const ScsiUnit& unit) {
+  return std::string(unit.inquiryData.begin() + 16, unit.inquiryData.begin() + 20);
 }
 
 // Each record as "name product path.target.lun".
 std::vector<std::string> Listed(const DriveList& list) {
   std::vector<std::string> out;
   for (const DriveRecord& r : list.Records())
-    out.push_back(r.name + " " + std::string(r.unit.inquiryData.begin() + 16, r.unit.inquiryData.begin() + 20) + " " +
-                  std::to_string(r.unit.pathId) + "." + std::to_string(r.unit.targetId) + "." +
-                  std::to_string(r.unit.lun));
+    out.push_back(r.name + " " + Product(r.unit) + " " + std::to_string(r.unit.pathId) + "." +
+                  std::to_string(r.unit.targetId) + "." + std::to_string(r.unit.lun));
   return out;
 }
 
@@ -95,11 +89,9 @@ TEST(DriveScan, AdapterUnitsAreTakenByTheDrivesAddress) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.letter);
     Bench bench;
-    auto drive = c.addressed ? bench.Add(c.letter, "dvdram", 0, 1, 0) : bench.Add(c.letter, "dvdram");
+    auto drive = bench.Add(c.letter, "dvdram", std::array<uint8_t, 3>{0, 1, 0});
     drive->Face().hasScsiAddress = c.addressed;
-    AdapterInquiry inquiry;
-    inquiry.buses = c.buses;
-    drive->Face().adapterInquiry = EncodeAdapterInquiry(inquiry);
+    drive->Face().adapterInquiry = EncodeAdapterInquiry(AdapterInquiry{c.buses});
     bench.list->Scan(nullptr);
     EXPECT_EQ(Listed(*bench.list), c.listed);
     for (const DriveRecord& record : bench.list->Records()) {
@@ -112,7 +104,7 @@ TEST(DriveScan, AdapterUnitsAreTakenByTheDrivesAddress) {
 
 TEST(DriveScan, InquiryFallbackWhenTheAdapterGivesNoData) {
   Bench bench;
-  bench.Add('G', "hdd", 1, 3, 2);
+  bench.Add('G', "hdd", std::array<uint8_t, 3>{1, 3, 2});
   bench.Add('H', "dvdram")->Face().hasScsiAddress = false;
   bench.Add('I', "dvdram")->Face().fileType = kFileTypeChar;  // not a disk: gives nothing
   bench.Add('J', "nodisc");  // listed, with zero capacity
@@ -120,9 +112,8 @@ TEST(DriveScan, InquiryFallbackWhenTheAdapterGivesNoData) {
   EXPECT_EQ(Listed(*bench.list), (std::vector<std::string>{"G: VIRT 1.3.2", "H: VIRT 0.0.0", "J: VIRT 0.0.0"}));
   const auto& records = bench.list->Records();
   ASSERT_EQ(records.size(), 3u);
-  EXPECT_EQ(records[0].unit.inquiryData.size(), 40u);
-  EXPECT_EQ(records[0].driveType, 3u);
-  EXPECT_EQ(records[1].driveType, 5u);
+  EXPECT_EQ((std::vector<uint64_t>{records[0].unit.inquiryData.size(), records[0].driveType, records[1].driveType}),
+            (std::vector<uint64_t>{40, 3, 5}));
   EXPECT_NE(records[1].CapacityBytes(), 0u);
   EXPECT_EQ(records[2].capacity, (std::array<uint8_t, 8>{}));
 }
@@ -136,17 +127,16 @@ TEST(DriveScan, ARecordCutShortIsAskedAgainThroughThePassThrough) {
   inquiry.buses[0].units[0].claimed = 1;
   std::vector<uint8_t> answer = EncodeAdapterInquiry(inquiry);
   answer.resize(36);
-  bench.Add('K', "dvdram", 0, 2, 0)->Face().adapterInquiry = answer;
+  bench.Add('K', "dvdram", std::array<uint8_t, 3>{0, 2, 0})->Face().adapterInquiry = answer;
   // A record that holds all it claims is taken as it is, short or not.
   inquiry.buses[0].units[0].inquiryData.resize(12);
-  bench.Add('L', "dvdram", 0, 2, 0)->Face().adapterInquiry = EncodeAdapterInquiry(inquiry);
+  bench.Add('L', "dvdram", std::array<uint8_t, 3>{0, 2, 0})->Face().adapterInquiry = EncodeAdapterInquiry(inquiry);
   bench.list->Scan(nullptr);
   const auto& records = bench.list->Records();
   ASSERT_EQ(records.size(), 2u);
   ASSERT_EQ(records[0].unit.inquiryData.size(), 40u);
-  EXPECT_EQ(std::string(records[0].unit.inquiryData.begin() + 16, records[0].unit.inquiryData.begin() + 20), "VIRT");
-  EXPECT_EQ(records[0].unit.targetId, 2u);
-  EXPECT_EQ(records[0].unit.claimed, 1u);
+  EXPECT_EQ(Product(records[0].unit), "VIRT");
+  EXPECT_EQ((std::vector<uint32_t>{records[0].unit.targetId, records[0].unit.claimed}), (std::vector<uint32_t>{2, 1}));
   EXPECT_EQ(records[1].unit.inquiryData.size(), 12u);
 }
 
@@ -172,10 +162,8 @@ TEST(DriveScan, CancelDuringAProbeKeepsThatDriveAndStopsBeforeTheNext) {
   Bench bench;
   for (char letter : {'A', 'B', 'C', 'D', 'E', 'F'}) {
     auto drive = bench.Add(letter, "dvdram");
-    if (letter == 'D') {
-      // The user presses the button while D is being probed.
-      drive->SetAnswerHook([&](VirtualDrive&, CommandContext&) { return bench.context.RequestStop(), false; });
-    }
+    // The user presses the button while D is being probed.
+    if (letter == 'D') drive->SetAnswerHook([&](VirtualDrive&, CommandContext&) { return bench.context.RequestStop(), false; });
   }
   bench.Scan();
   std::string names;
@@ -212,8 +200,7 @@ TEST(DriveScan, RefreshRereadsCapacityAfterTheDiscChanged) {
   EXPECT_EQ(record.driveType, 5u);
   // A block length no drive has would size every operation's buffers: it counts as a failed
   // READ CAPACITY (last LBA 999 answered each time).
-  const std::pair<uint32_t, bool> lengths[] = {
-      {0, false}, {65537, false}, {65536, true}, {2352, true}};
+  const std::pair<uint32_t, bool> lengths[] = {{0, false}, {65537, false}, {65536, true}, {2352, true}};
   for (const auto& [length, plausible] : lengths) {
     SCOPED_TRACE(length);
     std::vector<uint8_t> answer(8);
