@@ -88,9 +88,9 @@ TEST(AdapterInquiry, LyingOffsetsStayInsideTheAnswer) {
 }
 
 TEST(AdapterInquiry, HandleAsksForFourKilobytesAndParsesWhatCameBack) {
-  FakePort* port = new FakePort;
-  DeviceHandle device{std::unique_ptr<DevicePort>(port)};
-  ASSERT_EQ(device.Open("\\\\.\\E:", kOpenSharedReadWrite), 0);
+  FakeDevice f;
+  FakePort* port = f.port;
+  DeviceHandle& device = f.device;
   BusInfo info(64);
   info.Bus(0, 1, 7, 12);
   info.Record(12, 0, 3, 0, 0, {0x05}, 0);

@@ -17,12 +17,7 @@ namespace {
 constexpr uint8_t kPath = 1, kTarget = 2, kLun = 3;  // LUN 3 puts 60h in CDB byte 1
 constexpr UnitAddress kUnit{kPath, kTarget, kLun};
 
-struct Fixture {
-  FakePort* port = new FakePort;
-  DeviceHandle device{std::unique_ptr<DevicePort>(port)};
-  PageBuffer buffer{65536};
-  Fixture() { EXPECT_EQ(device.Open("\\\\.\\E:", kOpenSharedReadWrite), 0); }
-};
+using Fixture = FakeDevice;
 
 enum class Form { kBuffered, kDirect };
 struct CdbCase {

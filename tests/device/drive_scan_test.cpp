@@ -21,21 +21,12 @@
 namespace orv {
 namespace {
 
-// Records what the walk reports, in order.
-class RecordingSink : public ProgressSink {
- public:
-  std::vector<std::string> events;
-  void SetStatus(std::string_view text) override { events.push_back("status " + std::string(text)); }
-  void SetRange(uint32_t maximum) override { events.push_back("range " + std::to_string(maximum)); }
-  void SetPosition(uint32_t position) override { events.push_back("pos " + std::to_string(position)); }
-};
-
 // Virtual drives only: the computer's own drives never take part.
 struct Bench {
   VirtualPort* port = new VirtualPort(MakeClosedPort(MakeOsPort()));
   std::unique_ptr<DriveList> list = std::make_unique<DriveList>(std::unique_ptr<DevicePort>(port));
   WorkerContext context;
-  RecordingSink sink;
+  ScriptedUi ui;
 
   // A drive of `preset` at `letter`, at SCSI address path.target.lun when given.
   std::shared_ptr<VirtualDrive> Add(char letter, const char* preset, std::optional<std::array<uint8_t, 3>> at = {}) {
@@ -45,9 +36,12 @@ struct Bench {
     if (at) face.hasScsiAddress = true, face.pathId = (*at)[0], face.targetId = (*at)[1], face.lun = (*at)[2];
     return drive;
   }
-  void Scan() {  // progress recorded
-    context.SetBox(&sink);
+  // A scan on this thread; what it reports, in order.
+  std::vector<std::string> Scan() {
+    auto box = ui.OpenProgress({}, nullptr);
+    context.SetBox(box.get());
     list->Scan(&context);
+    return ui.ProgressBoxes()[0].events;
   }
 };
 
@@ -152,9 +146,8 @@ TEST(DriveScan, ProgressNamesEachLetterAtItsPositionAndEndsFull) {
   for (const auto& c : cases) {
     Bench bench;
     for (const auto& [letter, preset] : c.drives) bench.Add(letter, preset);
-    bench.Scan();
+    EXPECT_EQ(bench.Scan(), c.events);
     EXPECT_EQ(bench.list->Count(), c.drives.size());
-    EXPECT_EQ(bench.sink.events, c.events);
   }
 }
 
@@ -165,11 +158,11 @@ TEST(DriveScan, CancelDuringAProbeKeepsThatDriveAndStopsBeforeTheNext) {
     // The user presses the button while D is being probed.
     if (letter == 'D') drive->SetAnswerHook([&](VirtualDrive&, CommandContext&) { return bench.context.RequestStop(), false; });
   }
-  bench.Scan();
+  const std::vector<std::string> events = bench.Scan();
   std::string names;
   for (const DriveRecord& record : bench.list->Records()) names += record.name;
   EXPECT_EQ(names, "A:B:C:D:");
-  const std::vector<std::string> tail(bench.sink.events.end() - 4, bench.sink.events.end());
+  const std::vector<std::string> tail(events.end() - 4, events.end());
   EXPECT_EQ(tail, (std::vector<std::string>{"status Scan E: drive", "pos 4", "status ", "pos 26"}));
   EXPECT_FALSE(bench.list->Device().IsOpen());
 }
@@ -177,14 +170,12 @@ TEST(DriveScan, CancelDuringAProbeKeepsThatDriveAndStopsBeforeTheNext) {
 TEST(DriveScan, ProbeRefusesARecordWithoutSourceOrPath) {
   Bench bench;
   bench.Add('E', "dvdram");
-  DriveRecord working;
-  working.path = "\\\\.\\E:";
-  EXPECT_EQ(bench.list->Probe(working), -1);  // source kind 0
-  working.sourceKind = kSourceDriveLetter;
-  working.path.clear();
-  EXPECT_EQ(bench.list->Probe(working), -1);
-  working.path = "\\\\.\\Q:";
-  EXPECT_EQ(bench.list->Probe(working), -1);  // does not open
+  for (const auto& [source, path] : {std::pair<uint32_t, const char*>{0, "\\\\.\\E:"}, {kSourceDriveLetter, ""},
+                                     {kSourceDriveLetter, "\\\\.\\Q:"}}) {  // Q: does not open
+    DriveRecord record;
+    record.sourceKind = source, record.path = path;
+    EXPECT_EQ(bench.list->Probe(record), -1) << path;
+  }
   EXPECT_EQ(bench.list->Count(), 0u);
 }
 

@@ -8,8 +8,12 @@
 #include <optional>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "device/device_handle.h"
 #include "device/ports/device_port.h"
 #include "device/ports/pass_through.h"
+#include "device/scsi_commands.h"
 #include "scsi/status.h"
 
 namespace orv::test {
@@ -113,6 +117,18 @@ class FakePort : public DevicePort {
   uint32_t ErrorCode(PortError) const override { return 1167; }
   uint32_t DriveType(const char*) override { return kDriveCdrom; }
   std::vector<DriveCandidate> DriveCandidates() override { return {{'E', "\\\\.\\E:"}}; }
+};
+
+// A handle on a scripted port, open on E: unless asked not to, and a page-aligned buffer.
+struct FakeDevice {
+  FakePort* port = new FakePort;
+  DeviceHandle device{std::unique_ptr<DevicePort>(port)};
+  PageBuffer buffer{65536};
+  explicit FakeDevice(bool open = true) {
+    if (open) {
+      EXPECT_EQ(device.Open("\\\\.\\E:", kOpenSharedReadWrite), 0);
+    }
+  }
 };
 
 }  // namespace orv::test

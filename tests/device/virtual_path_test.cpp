@@ -126,20 +126,6 @@ TEST(PassThroughDriver, BytesReturnedEndAtTheDataInElseTheSenseElseTheHeader) {
   }
 }
 
-// The areas of a well-formed request are every virtual command's matter; here, that without data
-// nothing points anywhere whatever DataBuffer holds, and buffered data out is read from the input.
-TEST(PassThroughDriver, CheckTakesRequestsWithoutDataAndBufferedDataOut) {
-  PassThroughRequest r = Request(0x28, 10, 0, kScsiDataOut);
-  auto* system = reinterpret_cast<uint8_t*>(&r);
-  CheckedPassThrough checked;
-  r.header.senseInfoLength = 0;
-  r.header.dataBuffer = 1;
-  ASSERT_EQ(CheckPassThrough(system, kRequestHeaderSize, kRequestHeaderSize, true, 0xFFF, checked), 0);
-  EXPECT_TRUE(checked.data == nullptr && checked.sense == nullptr && checked.direction == DataDirection::kNone);
-  r = Request(0x28, 10, 8, kScsiDataOut);
-  EXPECT_EQ(CheckPassThrough(system, kRequestDataOffset + 8, kRequestSize, false, 0, checked), 0);
-}
-
 // Each row spoils a buffered READ CAPACITY (8 bytes in) the way a caller might; every port reads
 // requests through this check, so none of these reaches a drive.
 TEST(PassThroughDriver, CheckRefusesWhatNoDriverTakes) {
