@@ -9,6 +9,7 @@
 
 #include "device/adapter_inquiry.h"
 #include "device/drive_list.h"
+#include "device/inquiry_view.h"
 #include "device/ports/closed_port.h"
 #include "device/ports/virtual_port.h"
 #include "scsi/opcodes.h"
@@ -52,86 +53,46 @@ ScsiUnit Unit(uint32_t path, uint32_t target, uint32_t lun, const char* product)
   return unit;
 }
 
-std::string Product(const ScsiUnit& unit) {
-  return std::string(unit.inquiryData.begin() + 16, unit.inquiryData.begin() + 20);
-}
-
-// Each record as "name product path.target.lun".
-std::vector<std::string> Listed(const DriveList& list) {
-  std::vector<std::string> out;
-  for (const DriveRecord& r : list.Records())
-    out.push_back(r.name + " " + Product(r.unit) + " " + std::to_string(r.unit.pathId) + "." +
-                  std::to_string(r.unit.targetId) + "." + std::to_string(r.unit.lun));
-  return out;
-}
-
-// Without an address every adapter unit is taken, named on the first only; with one, those of its
-// target and LUN on any bus (path id not compared), all named. Capacity is read for each.
-TEST(DriveScan, AdapterUnitsAreTakenByTheDrivesAddress) {
-  using Buses = std::vector<ScsiBus>;
-  const struct {
-    char letter;
-    bool addressed;  // at 0.1.0
-    Buses buses;
-    std::vector<std::string> listed;
-  } cases[] = {
-      {'E', false, Buses{{0, {Unit(0, 0, 0, "ONE "), Unit(0, 1, 0, "TWO ")}}, {1, {Unit(1, 0, 0, "THRE")}}},
-       {"E: ONE  0.0.0", " TWO  0.1.0", " THRE 1.0.0"}},
-      {'F', true, Buses{{7, {Unit(0, 0, 0, "DISK"), Unit(0, 1, 0, "BUS0"), Unit(0, 1, 1, "LUN1")}}, {7, {}},
-                        {7, {Unit(2, 1, 0, "BUS2")}}}, {"F: BUS0 0.1.0", "F: BUS2 2.1.0"}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.letter);
-    Bench bench;
-    auto drive = bench.Add(c.letter, "dvdram", std::array<uint8_t, 3>{0, 1, 0});
-    drive->Face().hasScsiAddress = c.addressed;
-    drive->Face().adapterInquiry = EncodeAdapterInquiry(AdapterInquiry{c.buses});
-    bench.list->Scan(nullptr);
-    EXPECT_EQ(Listed(*bench.list), c.listed);
-    for (const DriveRecord& record : bench.list->Records()) {
-      EXPECT_EQ(record.path, std::string("\\\\.\\") + c.letter + ":");
-      EXPECT_EQ((std::vector<uint64_t>{record.letter, record.sourceKind, record.BlockCount(), record.BlockLength()}),
-                (std::vector<uint64_t>{uint64_t(c.letter), kSourceDriveLetter, 2295104, 2048}));
-    }
-  }
-}
-
-TEST(DriveScan, InquiryFallbackWhenTheAdapterGivesNoData) {
+// A driver that counts only the first 36 bytes of its answer as returned cuts the record's
+// inquiry data to 12 of the 36 it claims (K): the unit is then asked itself, at the record's
+// address. A record that holds all it claims is taken as it is, short or not (L). Without an
+// address every adapter unit is taken, named on the first only (E); with one, those of its target
+// and LUN on any bus, path id not compared (F). Without adapter data, INQUIRY (G, H); a drive
+// that is no disk gives nothing (I), one without a disc is listed (J).
+TEST(DriveScan, UnitsFromTheAdapterByTheDrivesAddressElseFromInquiry) {
   Bench bench;
+  const auto buses = [](std::vector<ScsiBus> buses) { return EncodeAdapterInquiry(AdapterInquiry{std::move(buses)}); };
+  auto e = bench.Add('E', "dvdram");
+  e->Face().hasScsiAddress = false;
+  e->Face().adapterInquiry = buses({{0, {Unit(0, 0, 0, "ONE "), Unit(0, 1, 0, "TWO ")}}, {1, {Unit(1, 0, 0, "THRE")}}});
+  bench.Add('F', "dvdram", std::array<uint8_t, 3>{0, 1, 0})->Face().adapterInquiry = buses(
+      {{7, {Unit(0, 0, 0, "DISK"), Unit(0, 1, 0, "BUS0"), Unit(0, 1, 1, "LUN1")}}, {7, {}}, {7, {Unit(2, 1, 0, "BUS2")}}});
   bench.Add('G', "hdd", std::array<uint8_t, 3>{1, 3, 2});
   bench.Add('H', "dvdram")->Face().hasScsiAddress = false;
-  bench.Add('I', "dvdram")->Face().fileType = kFileTypeChar;  // not a disk: gives nothing
-  bench.Add('J', "nodisc");  // listed, with zero capacity
+  bench.Add('I', "dvdram")->Face().fileType = kFileTypeChar;
+  bench.Add('J', "nodisc");
+  ScsiUnit claimed = Unit(0, 2, 0, "CUT ");
+  claimed.claimed = 1;
+  std::vector<uint8_t> cut = buses({{0, {claimed}}});
+  cut.resize(36);
+  bench.Add('K', "dvdram", std::array<uint8_t, 3>{0, 2, 0})->Face().adapterInquiry = cut;
+  claimed.inquiryData.resize(12);
+  bench.Add('L', "dvdram", std::array<uint8_t, 3>{0, 2, 0})->Face().adapterInquiry = buses({{0, {claimed}}});
   bench.list->Scan(nullptr);
-  EXPECT_EQ(Listed(*bench.list), (std::vector<std::string>{"G: VIRT 1.3.2", "H: VIRT 0.0.0", "J: VIRT 0.0.0"}));
-  const auto& records = bench.list->Records();
-  ASSERT_EQ(records.size(), 3u);
-  EXPECT_EQ((std::vector<uint64_t>{records[0].unit.inquiryData.size(), records[0].driveType, records[1].driveType}),
-            (std::vector<uint64_t>{40, 3, 5}));
-  EXPECT_NE(records[1].CapacityBytes(), 0u);
-  EXPECT_EQ(records[2].capacity, (std::array<uint8_t, 8>{}));
-}
-
-// A driver that counts only the first 36 bytes of its answer as returned cuts the record's
-// inquiry data to 12 of the 36 it claims: the unit is then asked itself, at the record's address.
-TEST(DriveScan, ARecordCutShortIsAskedAgainThroughThePassThrough) {
-  Bench bench;
-  AdapterInquiry inquiry;
-  inquiry.buses = {{0, {Unit(0, 2, 0, "CUT ")}}};
-  inquiry.buses[0].units[0].claimed = 1;
-  std::vector<uint8_t> answer = EncodeAdapterInquiry(inquiry);
-  answer.resize(36);
-  bench.Add('K', "dvdram", std::array<uint8_t, 3>{0, 2, 0})->Face().adapterInquiry = answer;
-  // A record that holds all it claims is taken as it is, short or not.
-  inquiry.buses[0].units[0].inquiryData.resize(12);
-  bench.Add('L', "dvdram", std::array<uint8_t, 3>{0, 2, 0})->Face().adapterInquiry = EncodeAdapterInquiry(inquiry);
-  bench.list->Scan(nullptr);
-  const auto& records = bench.list->Records();
-  ASSERT_EQ(records.size(), 2u);
-  ASSERT_EQ(records[0].unit.inquiryData.size(), 40u);
-  EXPECT_EQ(Product(records[0].unit), "VIRT");
-  EXPECT_EQ((std::vector<uint32_t>{records[0].unit.targetId, records[0].unit.claimed}), (std::vector<uint32_t>{2, 1}));
-  EXPECT_EQ(records[1].unit.inquiryData.size(), 12u);
+  std::vector<std::string> listed;  // name, product, path.target.lun, INQUIRY length, claimed, blocks
+  for (const DriveRecord& r : bench.list->Records()) {
+    listed.push_back(r.name + " " + InquiryView(r.unit).Product().substr(0, 4) + " " + std::to_string(r.unit.pathId) +
+                     "." + std::to_string(r.unit.targetId) + "." + std::to_string(r.unit.lun) + " " +
+                     std::to_string(r.unit.InquiryLength()) + " " + std::to_string(r.unit.claimed) + " " +
+                     std::to_string(r.BlockCount()));
+    EXPECT_EQ(r.path, std::string("\\\\.\\") + char(r.letter) + ":");
+    EXPECT_EQ(r.sourceKind, kSourceDriveLetter);
+  }
+  EXPECT_EQ(listed, (std::vector<std::string>{
+                        "E: ONE  0.0.0 36 0 2295104", " TWO  0.1.0 36 0 2295104", " THRE 1.0.0 36 0 2295104",
+                        "F: BUS0 0.1.0 36 0 2295104", "F: BUS2 2.1.0 36 0 2295104", "G: VIRT 1.3.2 40 0 16777216",
+                        "H: VIRT 0.0.0 40 0 2295104", "J: VIRT 0.0.0 40 0 0", "K: VIRT 0.2.0 40 1 2295104",
+                        "L:  0.2.0 12 1 2295104"}));
 }
 
 TEST(DriveScan, ProgressNamesEachLetterAtItsPositionAndEndsFull) {

@@ -29,16 +29,7 @@ struct Rig {
 };
 
 // Commands reaching the drive and its answers are every operation and report test's matter;
-// here, what the port adds: an answer override reaches the caller's buffer, no further.
-TEST(VirtualPath, AnswerOverrideEndsAtItsLength) {
-  Rig rig;
-  rig.drive->SetAnswerOverride(0x5A, {0x00, 0x06, 0x12, 0x34});
-  uint8_t* b = rig.buffer.data();
-  std::memset(b, 0xEE, 300);
-  EXPECT_EQ(ModeSense(rig.device, {}, false, 0, 0x3F, 300, b), 0);
-  EXPECT_EQ(std::vector<uint8_t>(b, b + 5), (std::vector<uint8_t>{0x00, 0x06, 0x12, 0x34, 0xEE}));
-}
-
+// here, what the port adds.
 TEST(VirtualPath, NoDiscFailsAtOnceWithItsSenseWhereTheDriverPutsIt) {
   Rig rig("nodisc");  // one attempt only: CommandSet.UnitAttentionIsReissuedAndEverythingElseFails
   uint8_t geometry[24];
