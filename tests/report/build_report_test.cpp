@@ -5,10 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <string>
-#include <vector>
-
 #include "scsi/opcodes.h"
 #include "toolkit/scripted_ui.h"
 #include "virtual_report.h"
