@@ -103,7 +103,6 @@ TEST(PassThroughDriver, BytesReturnedEndAtTheDataInElseTheSenseElseTheHeader) {
       {"moved_is_never_more_than_asked", false, kScsiDataIn, 8, 100, 0, kRequestDataOffset + 8, 8, 0},
       {"unspecified_direction_reads", false, kScsiDataUnspecified, 8, 8, 0, kRequestDataOffset + 8, 8, 0},
       {"data_in_and_sense", false, kScsiDataIn, 8, 2, 14, kRequestDataOffset + 2, 2, 14},
-      {"nothing_moved_sense_returned", false, kScsiDataIn, 8, 0, 14, kRequestSenseOffset + 14, 0, 14},
       {"sense_cut_to_the_room", false, kScsiDataIn, 0, 0, 18, kRequestSenseOffset + 14, 0, 14},
       {"buffered_data_out", false, kScsiDataOut, 8, 8, 0, kRequestHeaderSize, 8, 0},
       {"direct_data_in_stays_in_the_callers_buffer", true, kScsiDataIn, 8, 8, 0, kRequestHeaderSize, 8, 0},
