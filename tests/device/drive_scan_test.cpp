@@ -65,8 +65,9 @@ TEST(DriveScan, UnitsFromTheAdapterByTheDrivesAddressElseFromInquiry) {
   auto e = bench.Add('E', "dvdram");
   e->Face().hasScsiAddress = false;
   e->Face().adapterInquiry = buses({{0, {Unit(0, 0, 0, "ONE "), Unit(0, 1, 0, "TWO ")}}, {1, {Unit(1, 0, 0, "THRE")}}});
-  bench.Add('F', "dvdram", std::array<uint8_t, 3>{0, 1, 0})->Face().adapterInquiry = buses(
-      {{7, {Unit(0, 0, 0, "DISK"), Unit(0, 1, 0, "BUS0"), Unit(0, 1, 1, "LUN1")}}, {7, {}}, {7, {Unit(2, 1, 0, "BUS2")}}});
+  bench.Add('F', "dvdram", std::array<uint8_t, 3>{0, 1, 0})->Face().adapterInquiry =
+      buses({{7, {Unit(0, 0, 0, "DISK"), Unit(0, 1, 0, "BUS0"), Unit(0, 1, 1, "LUN1")}}, {7, {}},
+             {7, {Unit(2, 1, 0, "BUS2")}}});
   bench.Add('G', "hdd", std::array<uint8_t, 3>{1, 3, 2});
   bench.Add('H', "dvdram")->Face().hasScsiAddress = false;
   bench.Add('I', "dvdram")->Face().fileType = kFileTypeChar;
@@ -117,7 +118,9 @@ TEST(DriveScan, CancelDuringAProbeKeepsThatDriveAndStopsBeforeTheNext) {
   for (char letter : {'A', 'B', 'C', 'D', 'E', 'F'}) {
     auto drive = bench.Add(letter, "dvdram");
     // The user presses the button while D is being probed.
-    if (letter == 'D') drive->SetAnswerHook([&](VirtualDrive&, CommandContext&) { return bench.context.RequestStop(), false; });
+    if (letter == 'D') {
+      drive->SetAnswerHook([&](VirtualDrive&, CommandContext&) { return bench.context.RequestStop(), false; });
+    }
   }
   const std::vector<std::string> events = bench.Scan();
   std::string names;

@@ -38,9 +38,7 @@ struct FakeReply {
 inline FakeReply Failure() { FakeReply r; r.fail = true; return r; }
 inline FakeReply Status(uint8_t status) { FakeReply r; r.status = status; return r; }
 inline FakeReply Data(std::vector<uint8_t> data, std::optional<uint32_t> moved = {}) {
-  FakeReply r;
-  r.data = std::move(data), r.moved = moved;
-  return r;
+  FakeReply r; r.data = std::move(data), r.moved = moved; return r;
 }
 // CHECK CONDITION with fixed-format sense: key, ASC, additional length.
 inline FakeReply CheckCondition(uint8_t key, uint8_t asc, uint8_t additionalLength = 10) {

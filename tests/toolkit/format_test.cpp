@@ -20,7 +20,7 @@ struct FormatCase {
 
 void ExpectCases(const std::vector<FormatCase>& cases) {
   for (const FormatCase& c : cases) {
-    EXPECT_EQ(FormatToString(c.format, FormatArgs(c.args.data(), c.args.size())), c.expected) << "\"" << c.format << "\"";
+    EXPECT_EQ(FormatToString(c.format, FormatArgs(c.args.data(), c.args.size())), c.expected) << c.format;
   }
 }
 
@@ -68,7 +68,8 @@ TEST(FormatV, SizeUnitSwitchPoints) {
       {"%k", {999}, "999.0B"}, {"%k", {1000}, "1.0k"}, {"%K", {1023}, "1023.0B"}, {"%K", {1024}, "1.0k"},
       {"%K", {999999}, "976.5k"}, {"%K", {1000000}, "0.9M"}, {"%.0k|%.0K|%.K", {1536, 1536, 1536}, "1k|1k|1k"},
       {"%.2K", {(1 << 30) - 1}, "1023.99M"}, {"%.2K", {1 << 30}, "1.00G"},
-      {"%I64k", {uint64_t{1000000000000000}}, "1000.0T"}, {"%I64K", {std::numeric_limits<int64_t>::min()}, "-8388608.0T"},
+      {"%I64k", {uint64_t{1000000000000000}}, "1000.0T"},
+      {"%I64K", {std::numeric_limits<int64_t>::min()}, "-8388608.0T"},
       {"%k", {-1}, "4.2G"}, {"%.20k", {1}, "1.00000000000B"}, {"%8k|%-8K|", {1536, 1536}, "    1.5k|1.5k    |"},
       {"%,I64k", {uint64_t{1234567000000000}}, "1,234.5T"},
   });
