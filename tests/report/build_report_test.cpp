@@ -23,16 +23,19 @@ TEST(BuildDriveReport, ModeSense10WhenModeSense6IsRefusedOrAnswersEmptily) {
     const char* section;  // title and first line of the section after the capacity section
     size_t commands;      // MODE SENSE commands sent: (6), or (6) then (10)
   } cases[] = {
-      {"refused", [](VirtualReport& d) { auto c = d.Content(); c.modeSense6 = false; d.SetContent(c); },
+      {"refused", [](VirtualReport& d) { d.EditContent([](MmcContent& c) { c.modeSense6 = false; }); },
        "Mode Parameter | modeSense (10): length 124", 2},
       {"empty first page",
-       [](VirtualReport& d) { auto c = d.Content(); c.modeSense6EmptyFirstPage = true; d.SetContent(c); },
+       [](VirtualReport& d) { d.EditContent([](MmcContent& c) { c.modeSense6EmptyFirstPage = true; }); },
        "Mode Parameter | modeSense (10): length 124", 2},
       {"short answer used unchanged",
        [](VirtualReport& d) { d.Drive().SetAnswerOverride(scsi_op::kModeSense6, {5, 0, 0, 0, 0, 0}); },
        "Mode Parameter | modeSense (6): length 6", 1},
       {"both refused: no mode sections",
-       [](VirtualReport& d) { d.Drive().SetHandler(scsi_op::kModeSense6, {}); d.Drive().SetHandler(scsi_op::kModeSense10, {}); },
+       [](VirtualReport& d) {
+         d.Drive().SetHandler(scsi_op::kModeSense6, {});
+         d.Drive().SetHandler(scsi_op::kModeSense10, {});
+       },
        "Configuration | Configuration (length:164) : Profile 0012H DVD-RAM", 2},
   };
   for (const auto& c : cases) {

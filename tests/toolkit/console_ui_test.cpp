@@ -14,41 +14,26 @@ namespace fs = std::filesystem;
 
 std::string U8(const char8_t* text) { return std::string(reinterpret_cast<const char*>(text)); }
 
-// A console with its answers in a file and its error stream captured in another, named after the
-// test (the cases run in parallel).
-fs::path Scratch(const char* kind) {
-  return fs::temp_directory_path() /
-         (std::string("orvane-console-") + kind + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-}
-
+// A console whose input holds `answers` and whose error stream is kept for reading.
 struct Console {
-  fs::path inPath = Scratch("in-"), errPath = Scratch("err-");
-  std::FILE* in;
-  std::FILE* err;
-  std::unique_ptr<ConsoleUi> ui;
-
   explicit Console(const std::string& answers) {
-    std::FILE* f = std::fopen(inPath.string().c_str(), "wb");
-    std::fwrite(answers.data(), 1, answers.size(), f);
-    std::fclose(f);
-    in = std::fopen(inPath.string().c_str(), "rb");
-    err = std::fopen(errPath.string().c_str(), "w+b");
-    ui = std::make_unique<ConsoleUi>(err, in);
+    std::fwrite(answers.data(), 1, answers.size(), in);
+    std::rewind(in);
   }
   ~Console() {
     ui.reset();
     std::fclose(in);
     std::fclose(err);
-    fs::remove(inPath);
-    fs::remove(errPath);
   }
   std::string Err() {
-    std::fflush(err);
     std::rewind(err);
     std::string text;
     for (int c; (c = std::fgetc(err)) != EOF;) text.push_back(static_cast<char>(c));
     return text;
   }
+  std::FILE* in = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  std::unique_ptr<ConsoleUi> ui = std::make_unique<ConsoleUi>(err, in);
 };
 
 // The buttons of a box's style, in display order: the console offers these answers.
