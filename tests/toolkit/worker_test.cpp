@@ -93,19 +93,16 @@ TEST(Worker, QuitOrBoxGoneStopsTheWorker) {
   }
 }
 
-TEST(Worker, ExceptionOfTheWorkIsRethrownOnTheCaller) {
+// The work's exception reaches the caller after the box closed; without a box no work starts.
+TEST(Worker, ExceptionOfTheWorkIsRethrownOnTheCallerAndNoBoxNoWork) {
   ScriptedUi ui;
-  EXPECT_THROW(RunWorkerWithProgress(ui, ScanLikeSpec(),
-                                     [](WorkerContext&) { throw std::runtime_error("disk"); }),
+  EXPECT_THROW(RunWorkerWithProgress(ui, ScanLikeSpec(), [](WorkerContext&) { throw std::runtime_error("disk"); }),
                std::runtime_error);
   EXPECT_TRUE(ui.ProgressBoxes()[0].closed);
-}
-
-TEST(Worker, NoBoxNoWork) {
-  BrokenBoxUi ui;
-  ui.opens = false;
+  BrokenBoxUi noBox;
+  noBox.opens = false;
   bool ran = false;
-  EXPECT_EQ(RunWorkerWithProgress(ui, ScanLikeSpec(), [&](WorkerContext&) { ran = true; }), -1);
+  EXPECT_EQ(RunWorkerWithProgress(noBox, ScanLikeSpec(), [&](WorkerContext&) { ran = true; }), -1);
   EXPECT_FALSE(ran);
 }
 
