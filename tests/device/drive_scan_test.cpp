@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "device/adapter_inquiry.h"
 #include "device/drive_list.h"
+#include "device/inquiry_view.h"
 #include "device/ports/closed_port.h"
 #include "device/ports/virtual_port.h"
 #include "scsi/opcodes.h"
@@ -19,135 +22,78 @@
 namespace orv {
 namespace {
 
-// Records what the walk reports, in order.
-class RecordingSink : public ProgressSink {
- public:
-  std::vector<std::string> events;
-  void SetStatus(std::string_view text) override { events.push_back("status " + std::string(text)); }
-  void SetRange(uint32_t maximum) override { events.push_back("range " + std::to_string(maximum)); }
-  void SetPosition(uint32_t position) override { events.push_back("pos " + std::to_string(position)); }
-};
-
 // Virtual drives only: the computer's own drives never take part.
 struct Bench {
-  VirtualPort* port = nullptr;
-  std::unique_ptr<DriveList> list;
+  VirtualPort* port = new VirtualPort(MakeClosedPort(MakeOsPort()));
+  std::unique_ptr<DriveList> list = std::make_unique<DriveList>(std::unique_ptr<DevicePort>(port));
+  WorkerContext context;
+  ScriptedUi ui;
 
-  Bench() {
-    auto virtualPort = std::make_unique<VirtualPort>(MakeClosedPort(MakeOsPort()));
-    port = virtualPort.get();
-    list = std::make_unique<DriveList>(std::move(virtualPort));
-  }
-  std::shared_ptr<VirtualDrive> Add(char letter, const char* preset) {
+  // A drive of `preset` at `letter`, at SCSI address path.target.lun when given.
+  std::shared_ptr<VirtualDrive> Add(char letter, const char* preset, std::optional<std::array<uint8_t, 3>> at = {}) {
     std::shared_ptr<VirtualDrive> drive = MakeVirtualDrive(*FindDrivePreset(preset));
     port->AddDrive(letter, drive);
-    return drive;
-  }
-  std::shared_ptr<VirtualDrive> Add(char letter, const char* preset, uint8_t path, uint8_t target, uint8_t lun) {
-    auto drive = Add(letter, preset);
     VirtualDriveFace& face = drive->Face();
-    face.hasScsiAddress = true, face.pathId = path, face.targetId = target, face.lun = lun;
+    if (at) face.hasScsiAddress = true, face.pathId = (*at)[0], face.targetId = (*at)[1], face.lun = (*at)[2];
     return drive;
   }
-  // A scan whose progress is recorded.
-  void Scan() {
-    context.SetBox(&sink);
+  // A scan on this thread; what it reports, in order.
+  std::vector<std::string> Scan() {
+    auto box = ui.OpenProgress({}, nullptr);
+    context.SetBox(box.get());
     list->Scan(&context);
+    return ui.ProgressBoxes()[0].events;
   }
-  WorkerContext context;
-  RecordingSink sink;
 };
 
 ScsiUnit Unit(uint32_t path, uint32_t target, uint32_t lun, const char* product) {
   ScsiUnit unit{path, target, lun, 0, std::vector<uint8_t>(36, ' ')};
-  unit.inquiryData[0] = 0x05;
-  unit.inquiryData[1] = 0x80;
-  unit.inquiryData[2] = 0x02;
+  unit.inquiryData[0] = 0x05, unit.inquiryData[1] = 0x80, unit.inquiryData[2] = 0x02;
   std::copy(product, product + 4, unit.inquiryData.begin() + 16);
   return unit;
 }
 
-// Each record as "name product path.target.lun".
-std::vector<std::string> Listed(const DriveList& list) {
-  std::vector<std::string> out;
-  for (const DriveRecord& r : list.Records())
-    out.push_back(r.name + " " + std::string(r.unit.inquiryData.begin() + 16, r.unit.inquiryData.begin() + 20) + " " +
-                  std::to_string(r.unit.pathId) + "." + std::to_string(r.unit.targetId) + "." +
-                  std::to_string(r.unit.lun));
-  return out;
-}
-
-// Without an address every adapter unit is taken, named on the first only; with one, those of its
-// target and LUN on any bus (path id not compared), all named. Capacity is read for each.
-TEST(DriveScan, AdapterUnitsAreTakenByTheDrivesAddress) {
-  using Buses = std::vector<ScsiBus>;
-  const struct {
-    char letter;
-    bool addressed;  // at 0.1.0
-    Buses buses;
-    std::vector<std::string> listed;
-  } cases[] = {
-      {'E', false, Buses{{0, {Unit(0, 0, 0, "ONE "), Unit(0, 1, 0, "TWO ")}}, {1, {Unit(1, 0, 0, "THRE")}}},
-       {"E: ONE  0.0.0", " TWO  0.1.0", " THRE 1.0.0"}},
-      {'F', true, Buses{{7, {Unit(0, 0, 0, "DISK"), Unit(0, 1, 0, "BUS0"), Unit(0, 1, 1, "LUN1")}}, {7, {}},
-                        {7, {Unit(2, 1, 0, "BUS2")}}}, {"F: BUS0 0.1.0", "F: BUS2 2.1.0"}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.letter);
-    Bench bench;
-    auto drive = c.addressed ? bench.Add(c.letter, "dvdram", 0, 1, 0) : bench.Add(c.letter, "dvdram");
-    drive->Face().hasScsiAddress = c.addressed;
-    AdapterInquiry inquiry;
-    inquiry.buses = c.buses;
-    drive->Face().adapterInquiry = EncodeAdapterInquiry(inquiry);
-    bench.list->Scan(nullptr);
-    EXPECT_EQ(Listed(*bench.list), c.listed);
-    for (const DriveRecord& record : bench.list->Records()) {
-      EXPECT_EQ(record.path, std::string("\\\\.\\") + c.letter + ":");
-      EXPECT_EQ((std::vector<uint64_t>{record.letter, record.sourceKind, record.BlockCount(), record.BlockLength()}),
-                (std::vector<uint64_t>{uint64_t(c.letter), kSourceDriveLetter, 2295104, 2048}));
-    }
-  }
-}
-
-TEST(DriveScan, InquiryFallbackWhenTheAdapterGivesNoData) {
-  Bench bench;
-  bench.Add('G', "hdd", 1, 3, 2);
-  bench.Add('H', "dvdram")->Face().hasScsiAddress = false;
-  bench.Add('I', "dvdram")->Face().fileType = kFileTypeChar;  // not a disk: gives nothing
-  bench.Add('J', "nodisc");  // listed, with zero capacity
-  bench.list->Scan(nullptr);
-  EXPECT_EQ(Listed(*bench.list), (std::vector<std::string>{"G: VIRT 1.3.2", "H: VIRT 0.0.0", "J: VIRT 0.0.0"}));
-  const auto& records = bench.list->Records();
-  ASSERT_EQ(records.size(), 3u);
-  EXPECT_EQ(records[0].unit.inquiryData.size(), 40u);
-  EXPECT_EQ(records[0].driveType, 3u);
-  EXPECT_EQ(records[1].driveType, 5u);
-  EXPECT_NE(records[1].CapacityBytes(), 0u);
-  EXPECT_EQ(records[2].capacity, (std::array<uint8_t, 8>{}));
-}
-
 // A driver that counts only the first 36 bytes of its answer as returned cuts the record's
-// inquiry data to 12 of the 36 it claims: the unit is then asked itself, at the record's address.
-TEST(DriveScan, ARecordCutShortIsAskedAgainThroughThePassThrough) {
+// inquiry data to 12 of the 36 it claims (K): the unit is then asked itself, at the record's
+// address. A record that holds all it claims is taken as it is, short or not (L). Without an
+// address every adapter unit is taken, named on the first only (E); with one, those of its target
+// and LUN on any bus, path id not compared (F). Without adapter data, INQUIRY (G, H); a drive
+// that is no disk gives nothing (I), one without a disc is listed (J).
+TEST(DriveScan, UnitsFromTheAdapterByTheDrivesAddressElseFromInquiry) {
   Bench bench;
-  AdapterInquiry inquiry;
-  inquiry.buses = {{0, {Unit(0, 2, 0, "CUT ")}}};
-  inquiry.buses[0].units[0].claimed = 1;
-  std::vector<uint8_t> answer = EncodeAdapterInquiry(inquiry);
-  answer.resize(36);
-  bench.Add('K', "dvdram", 0, 2, 0)->Face().adapterInquiry = answer;
-  // A record that holds all it claims is taken as it is, short or not.
-  inquiry.buses[0].units[0].inquiryData.resize(12);
-  bench.Add('L', "dvdram", 0, 2, 0)->Face().adapterInquiry = EncodeAdapterInquiry(inquiry);
+  const auto buses = [](std::vector<ScsiBus> buses) { return EncodeAdapterInquiry(AdapterInquiry{std::move(buses)}); };
+  auto e = bench.Add('E', "dvdram");
+  e->Face().hasScsiAddress = false;
+  e->Face().adapterInquiry = buses({{0, {Unit(0, 0, 0, "ONE "), Unit(0, 1, 0, "TWO ")}}, {1, {Unit(1, 0, 0, "THRE")}}});
+  bench.Add('F', "dvdram", std::array<uint8_t, 3>{0, 1, 0})->Face().adapterInquiry =
+      buses({{7, {Unit(0, 0, 0, "DISK"), Unit(0, 1, 0, "BUS0"), Unit(0, 1, 1, "LUN1")}}, {7, {}},
+             {7, {Unit(2, 1, 0, "BUS2")}}});
+  bench.Add('G', "hdd", std::array<uint8_t, 3>{1, 3, 2});
+  bench.Add('H', "dvdram")->Face().hasScsiAddress = false;
+  bench.Add('I', "dvdram")->Face().fileType = kFileTypeChar;
+  bench.Add('J', "nodisc");
+  ScsiUnit claimed = Unit(0, 2, 0, "CUT ");
+  claimed.claimed = 1;
+  std::vector<uint8_t> cut = buses({{0, {claimed}}});
+  cut.resize(36);
+  bench.Add('K', "dvdram", std::array<uint8_t, 3>{0, 2, 0})->Face().adapterInquiry = cut;
+  claimed.inquiryData.resize(12);
+  bench.Add('L', "dvdram", std::array<uint8_t, 3>{0, 2, 0})->Face().adapterInquiry = buses({{0, {claimed}}});
   bench.list->Scan(nullptr);
-  const auto& records = bench.list->Records();
-  ASSERT_EQ(records.size(), 2u);
-  ASSERT_EQ(records[0].unit.inquiryData.size(), 40u);
-  EXPECT_EQ(std::string(records[0].unit.inquiryData.begin() + 16, records[0].unit.inquiryData.begin() + 20), "VIRT");
-  EXPECT_EQ(records[0].unit.targetId, 2u);
-  EXPECT_EQ(records[0].unit.claimed, 1u);
-  EXPECT_EQ(records[1].unit.inquiryData.size(), 12u);
+  std::vector<std::string> listed;  // name, product, path.target.lun, INQUIRY length, claimed, blocks
+  for (const DriveRecord& r : bench.list->Records()) {
+    listed.push_back(r.name + " " + InquiryView(r.unit).Product().substr(0, 4) + " " + std::to_string(r.unit.pathId) +
+                     "." + std::to_string(r.unit.targetId) + "." + std::to_string(r.unit.lun) + " " +
+                     std::to_string(r.unit.InquiryLength()) + " " + std::to_string(r.unit.claimed) + " " +
+                     std::to_string(r.BlockCount()));
+    EXPECT_EQ(r.path, std::string("\\\\.\\") + char(r.letter) + ":");
+    EXPECT_EQ(r.sourceKind, kSourceDriveLetter);
+  }
+  EXPECT_EQ(listed, (std::vector<std::string>{
+                        "E: ONE  0.0.0 36 0 2295104", " TWO  0.1.0 36 0 2295104", " THRE 1.0.0 36 0 2295104",
+                        "F: BUS0 0.1.0 36 0 2295104", "F: BUS2 2.1.0 36 0 2295104", "G: VIRT 1.3.2 40 0 16777216",
+                        "H: VIRT 0.0.0 40 0 2295104", "J: VIRT 0.0.0 40 0 0", "K: VIRT 0.2.0 40 1 2295104",
+                        "L:  0.2.0 12 1 2295104"}));
 }
 
 TEST(DriveScan, ProgressNamesEachLetterAtItsPositionAndEndsFull) {
@@ -162,9 +108,8 @@ TEST(DriveScan, ProgressNamesEachLetterAtItsPositionAndEndsFull) {
   for (const auto& c : cases) {
     Bench bench;
     for (const auto& [letter, preset] : c.drives) bench.Add(letter, preset);
-    bench.Scan();
+    EXPECT_EQ(bench.Scan(), c.events);
     EXPECT_EQ(bench.list->Count(), c.drives.size());
-    EXPECT_EQ(bench.sink.events, c.events);
   }
 }
 
@@ -172,16 +117,16 @@ TEST(DriveScan, CancelDuringAProbeKeepsThatDriveAndStopsBeforeTheNext) {
   Bench bench;
   for (char letter : {'A', 'B', 'C', 'D', 'E', 'F'}) {
     auto drive = bench.Add(letter, "dvdram");
+    // The user presses the button while D is being probed.
     if (letter == 'D') {
-      // The user presses the button while D is being probed.
       drive->SetAnswerHook([&](VirtualDrive&, CommandContext&) { return bench.context.RequestStop(), false; });
     }
   }
-  bench.Scan();
+  const std::vector<std::string> events = bench.Scan();
   std::string names;
   for (const DriveRecord& record : bench.list->Records()) names += record.name;
   EXPECT_EQ(names, "A:B:C:D:");
-  const std::vector<std::string> tail(bench.sink.events.end() - 4, bench.sink.events.end());
+  const std::vector<std::string> tail(events.end() - 4, events.end());
   EXPECT_EQ(tail, (std::vector<std::string>{"status Scan E: drive", "pos 4", "status ", "pos 26"}));
   EXPECT_FALSE(bench.list->Device().IsOpen());
 }
@@ -189,14 +134,12 @@ TEST(DriveScan, CancelDuringAProbeKeepsThatDriveAndStopsBeforeTheNext) {
 TEST(DriveScan, ProbeRefusesARecordWithoutSourceOrPath) {
   Bench bench;
   bench.Add('E', "dvdram");
-  DriveRecord working;
-  working.path = "\\\\.\\E:";
-  EXPECT_EQ(bench.list->Probe(working), -1);  // source kind 0
-  working.sourceKind = kSourceDriveLetter;
-  working.path.clear();
-  EXPECT_EQ(bench.list->Probe(working), -1);
-  working.path = "\\\\.\\Q:";
-  EXPECT_EQ(bench.list->Probe(working), -1);  // does not open
+  for (const auto& [source, path] : {std::pair<uint32_t, const char*>{0, "\\\\.\\E:"}, {kSourceDriveLetter, ""},
+                                     {kSourceDriveLetter, "\\\\.\\Q:"}}) {  // Q: does not open
+    DriveRecord record;
+    record.sourceKind = source, record.path = path;
+    EXPECT_EQ(bench.list->Probe(record), -1) << path;
+  }
   EXPECT_EQ(bench.list->Count(), 0u);
 }
 
@@ -212,8 +155,7 @@ TEST(DriveScan, RefreshRereadsCapacityAfterTheDiscChanged) {
   EXPECT_EQ(record.driveType, 5u);
   // A block length no drive has would size every operation's buffers: it counts as a failed
   // READ CAPACITY (last LBA 999 answered each time).
-  const std::pair<uint32_t, bool> lengths[] = {
-      {0, false}, {65537, false}, {65536, true}, {2352, true}};
+  const std::pair<uint32_t, bool> lengths[] = {{0, false}, {65537, false}, {65536, true}, {2352, true}};
   for (const auto& [length, plausible] : lengths) {
     SCOPED_TRACE(length);
     std::vector<uint8_t> answer(8);

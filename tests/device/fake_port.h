@@ -8,8 +8,12 @@
 #include <optional>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "device/device_handle.h"
 #include "device/ports/device_port.h"
 #include "device/ports/pass_through.h"
+#include "device/scsi_commands.h"
 #include "scsi/status.h"
 
 namespace orv::test {
@@ -34,20 +38,13 @@ struct FakeReply {
 inline FakeReply Failure() { FakeReply r; r.fail = true; return r; }
 inline FakeReply Status(uint8_t status) { FakeReply r; r.status = status; return r; }
 inline FakeReply Data(std::vector<uint8_t> data, std::optional<uint32_t> moved = {}) {
-  FakeReply r;
-  r.data = std::move(data);
-  r.moved = moved;
-  return r;
+  FakeReply r; r.data = std::move(data), r.moved = moved; return r;
 }
-inline FakeReply Moved(uint32_t moved) { return Data({}, moved); }
 // CHECK CONDITION with fixed-format sense: key, ASC, additional length.
 inline FakeReply CheckCondition(uint8_t key, uint8_t asc, uint8_t additionalLength = 10) {
   FakeReply r = Status(kScsiStatusCheckCondition);
   r.sense.assign(18, 0);
-  r.sense[0] = 0x70;
-  r.sense[2] = key;
-  r.sense[7] = additionalLength;
-  r.sense[12] = asc;
+  r.sense[0] = 0x70, r.sense[2] = key, r.sense[7] = additionalLength, r.sense[12] = asc;
   return r;
 }
 
@@ -56,15 +53,10 @@ inline FakeReply CheckCondition(uint8_t key, uint8_t asc, uint8_t additionalLeng
 inline PassThroughRequest Request(uint8_t opcode = 0x25, uint8_t cdbLength = 10, uint32_t transferLength = 8,
                                   uint8_t dataIn = kScsiDataIn) {
   PassThroughRequest request{};
-  request.header.length = kRequestHeaderSize;
-  request.header.cdbLength = cdbLength;
-  request.header.cdb[0] = opcode;
-  request.header.dataIn = dataIn;
-  request.header.dataTransferLength = transferLength;
-  request.header.timeOutValue = 10;
-  request.header.dataBuffer = kRequestDataOffset;
-  request.header.senseInfoLength = kRequestSenseLength;
-  request.header.senseInfoOffset = kRequestSenseOffset;
+  ScsiPassThroughHeader& h = request.header;
+  h.length = kRequestHeaderSize, h.cdbLength = cdbLength, h.cdb[0] = opcode, h.dataIn = dataIn;
+  h.dataTransferLength = transferLength, h.timeOutValue = 10, h.dataBuffer = kRequestDataOffset;
+  h.senseInfoLength = kRequestSenseLength, h.senseInfoOffset = kRequestSenseOffset;
   return request;
 }
 
@@ -83,26 +75,25 @@ class FakePort : public DevicePort {
   uint32_t GetFileType(PortHandle) override { return kFileTypeDisk; }
   bool IoControl(PortHandle, uint32_t code, const void* in, uint32_t inLength, void* out, uint32_t outLength,
                  uint32_t* bytesReturned) override {
-    const bool passThrough = code == kIoctlScsiPassThrough || code == kIoctlScsiPassThroughDirect;
     FakeCall call;
     call.code = code, call.inLength = inLength, call.outLength = outLength;
-    if (in != nullptr) {
-      call.in.assign(static_cast<const uint8_t*>(in), static_cast<const uint8_t*>(in) + inLength);
-      if (inLength >= sizeof(ScsiPassThroughHeader)) std::memcpy(&call.header, in, sizeof call.header);
-    }
-    if (code == kIoctlScsiPassThroughDirect && call.header.dataIn == kScsiDataOut && call.header.dataBuffer != 0) {
+    const auto* i = static_cast<const uint8_t*>(in);
+    auto* o = static_cast<uint8_t*>(out);
+    if (i != nullptr) call.in.assign(i, i + inLength);
+    if (i != nullptr && inLength >= sizeof call.header) std::memcpy(&call.header, in, sizeof call.header);
+    const bool direct = code == kIoctlScsiPassThroughDirect;
+    if (direct && call.header.dataIn == kScsiDataOut && call.header.dataBuffer != 0) {
       const auto* data = reinterpret_cast<const uint8_t*>(call.header.dataBuffer);
       call.dataOut.assign(data, data + call.header.dataTransferLength);
     }
-    auto* o = static_cast<uint8_t*>(out);
     if (o != nullptr) call.outAtCall.assign(o, o + outLength);
     calls.push_back(call);
     FakeReply reply;
     if (!replies.empty()) reply = replies.front(), replies.pop_front();
     if (reply.fail) return lastError = 1167, false;
-    if (!passThrough) {
+    if (code != kIoctlScsiPassThrough && !direct) {
       const size_t n = std::min<size_t>(reply.data.size(), outLength);
-      if (n != 0) std::memcpy(o, reply.data.data(), n);
+      if (n != 0) std::memcpy(o, reply.data.data(), n);  // never from an empty reply (UBSan)
       if (bytesReturned) *bytesReturned = static_cast<uint32_t>(n);
       return true;
     }
@@ -111,7 +102,7 @@ class FakePort : public DevicePort {
     h.scsiStatus = reply.status;
     const size_t senseBytes = std::min<size_t>(reply.sense.size(), h.senseInfoLength);
     if (senseBytes != 0) std::memcpy(o + h.senseInfoOffset, reply.sense.data(), senseBytes);
-    uint8_t* data = code == kIoctlScsiPassThroughDirect ? reinterpret_cast<uint8_t*>(h.dataBuffer) : o + h.dataBuffer;
+    uint8_t* data = direct ? reinterpret_cast<uint8_t*>(h.dataBuffer) : o + h.dataBuffer;
     const size_t dataBytes = std::min<size_t>(reply.data.size(), h.dataTransferLength);
     if (dataBytes != 0) std::memcpy(data, reply.data.data(), dataBytes);
     if (reply.moved) h.dataTransferLength = *reply.moved;
@@ -124,6 +115,18 @@ class FakePort : public DevicePort {
   uint32_t ErrorCode(PortError) const override { return 1167; }
   uint32_t DriveType(const char*) override { return kDriveCdrom; }
   std::vector<DriveCandidate> DriveCandidates() override { return {{'E', "\\\\.\\E:"}}; }
+};
+
+// A handle on a scripted port, open on E: unless asked not to, and a page-aligned buffer.
+struct FakeDevice {
+  FakePort* port = new FakePort;
+  DeviceHandle device{std::unique_ptr<DevicePort>(port)};
+  PageBuffer buffer{65536};
+  explicit FakeDevice(bool open = true) {
+    if (open) {
+      EXPECT_EQ(device.Open("\\\\.\\E:", kOpenSharedReadWrite), 0);
+    }
+  }
 };
 
 }  // namespace orv::test

@@ -23,8 +23,7 @@ struct Slot {
   Slot(uint8_t t, uint32_t rel, uint32_t n) : type(t), relativeStart(rel), count(n) {}
   Slot& Boot() { boot = 0x80; return *this; }
   Slot& Chs(uint8_t h1, uint8_t s1, uint8_t c1, uint8_t h2, uint8_t s2, uint8_t c2) {
-    const uint8_t bytes[6] = {h1, s1, c1, h2, s2, c2};
-    std::copy(bytes, bytes + 6, chs);
+    chs[0] = h1, chs[1] = s1, chs[2] = c1, chs[3] = h2, chs[4] = s2, chs[5] = c2;
     return *this;
   }
 };
@@ -46,16 +45,14 @@ struct Disk {
     b.resize(blockLength);
     uint8_t* raw = b.data() + 0x1BE;
     for (const Slot& s : slots) {
-      raw[0] = s.boot;
+      raw[0] = s.boot, raw[4] = s.type;
       std::copy(s.chs, s.chs + 3, raw + 1);
-      raw[4] = s.type;
       std::copy(s.chs + 3, s.chs + 6, raw + 5);
       PutLe32(raw + 8, s.relativeStart);
       PutLe32(raw + 12, s.count);
       raw += 16;
     }
-    b[510] = 0x55;
-    b[511] = 0xAA;
+    b[510] = 0x55, b[511] = 0xAA;
   }
   void Mbr(std::initializer_list<Slot> slots) { Table(0, slots); }
 

@@ -17,30 +17,19 @@ namespace orv::test {
 namespace {
 
 struct Rig {
-  FakePort* os = new FakePort;
-  VirtualPort* port = new VirtualPort(std::unique_ptr<DevicePort>(os));
+  VirtualPort* port = new VirtualPort(std::make_unique<FakePort>());
   DeviceHandle device{std::unique_ptr<DevicePort>(port)};
   std::shared_ptr<VirtualDrive> drive;
   PageBuffer buffer{1 << 20};
 
-  explicit Rig(const char* preset = "dvdram") {
-    drive = MakeVirtualDrive(*FindDrivePreset(preset));
+  explicit Rig(const char* preset = "dvdram") : drive(MakeVirtualDrive(*FindDrivePreset(preset))) {
     port->AddDrive('E', drive);
     EXPECT_EQ(device.Open("\\\\.\\E:", kOpenSharedReadWrite), 0);
   }
 };
 
 // Commands reaching the drive and its answers are every operation and report test's matter;
-// here, what the port adds: an answer override reaches the caller's buffer, no further.
-TEST(VirtualPath, AnswerOverrideEndsAtItsLength) {
-  Rig rig;
-  rig.drive->SetAnswerOverride(0x5A, {0x00, 0x06, 0x12, 0x34});
-  uint8_t* b = rig.buffer.data();
-  std::memset(b, 0xEE, 300);
-  EXPECT_EQ(ModeSense(rig.device, {}, false, 0, 0x3F, 300, b), 0);
-  EXPECT_EQ(std::vector<uint8_t>(b, b + 5), (std::vector<uint8_t>{0x00, 0x06, 0x12, 0x34, 0xEE}));
-}
-
+// here, what the port adds.
 TEST(VirtualPath, NoDiscFailsAtOnceWithItsSenseWhereTheDriverPutsIt) {
   Rig rig("nodisc");  // one attempt only: CommandSet.UnitAttentionIsReissuedAndEverythingElseFails
   uint8_t geometry[24];
@@ -54,13 +43,13 @@ TEST(VirtualPath, NoDiscFailsAtOnceWithItsSenseWhereTheDriverPutsIt) {
             (std::vector<uint8_t>{0x70, 0x02, 10, 0x3A}));
 }
 
+// A short write counts whole blocks only.
 TEST(VirtualPath, ShortTransferAndVanishingDevice) {
   Rig rig;
   rig.drive->InjectShortTransfer(3000);
   EXPECT_EQ(Read10(rig.device, {}, 0, 4, 8192, rig.buffer.data()), 3000);
   rig.drive->InjectShortTransfer(3000);
   EXPECT_EQ(Write10(rig.device, {}, 0, 4, 8192, rig.buffer.data()), 2048);
-
   rig.drive->SetVanished(true);
   EXPECT_EQ(Read10(rig.device, {}, 0, 1, 2048, rig.buffer.data()), -1);
   EXPECT_EQ(rig.device.LastError(), rig.port->ErrorCode(PortError::kDeviceGone));
@@ -76,11 +65,7 @@ TEST(VirtualPath, ShortTransferAndVanishingDevice) {
 TEST(VirtualPath, MalformedRequestsAreRefusedLikeADriverDoes) {
   Rig rig;
   rig.drive->Face().alignmentMask = 0xFFF;
-  PassThroughRequest request = Request();
-  request.header.cdbLength = 17;
-  EXPECT_EQ(rig.device.PassThrough(request, kRequestHeaderSize, kRequestDataOffset + 8), -1);
-  EXPECT_EQ(rig.device.LastError(), rig.port->ErrorCode(PortError::kInvalidParameter));
-  request = Request(0x28, 10, 2048);
+  PassThroughRequest request = Request(0x28, 10, 2048);
   request.header.cdb[8] = 1;
   request.header.dataBuffer = reinterpret_cast<uintptr_t>(rig.buffer.data() + 2);
   EXPECT_EQ(rig.device.PassThroughDirect(request, kRequestHeaderSize, kRequestDataOffset), -1);
@@ -115,46 +100,20 @@ TEST(PassThroughDriver, BytesReturnedEndAtTheDataInElseTheSenseElseTheHeader) {
     uint32_t asked, moved, sense;
     uint32_t returned, transferLength, senseLength;
   } cases[] = {
-      {"buffered_short_data_in", false, kScsiDataIn, 8, 5, 0, kRequestDataOffset + 5, 5, 0},
       {"moved_is_never_more_than_asked", false, kScsiDataIn, 8, 100, 0, kRequestDataOffset + 8, 8, 0},
       {"unspecified_direction_reads", false, kScsiDataUnspecified, 8, 8, 0, kRequestDataOffset + 8, 8, 0},
       {"data_in_and_sense", false, kScsiDataIn, 8, 2, 14, kRequestDataOffset + 2, 2, 14},
-      {"nothing_moved_sense_returned", false, kScsiDataIn, 8, 0, 14, kRequestSenseOffset + 14, 0, 14},
       {"sense_cut_to_the_room", false, kScsiDataIn, 0, 0, 18, kRequestSenseOffset + 14, 0, 14},
       {"buffered_data_out", false, kScsiDataOut, 8, 8, 0, kRequestHeaderSize, 8, 0},
       {"direct_data_in_stays_in_the_callers_buffer", true, kScsiDataIn, 8, 8, 0, kRequestHeaderSize, 8, 0},
-      {"direct_with_sense", true, kScsiDataIn, 8, 0, 14, kRequestSenseOffset + 14, 0, 14},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     PassThroughRequest r = Request(0x28, 10, c.asked, c.dataIn);
-    auto* system = reinterpret_cast<uint8_t*>(&r);
-    EXPECT_EQ(CompletePassThrough(system, c.direct, 0x02, c.moved, c.sense), c.returned);
-    EXPECT_EQ(r.header.scsiStatus, 0x02);
-    EXPECT_EQ(r.header.dataTransferLength, c.transferLength);
-    EXPECT_EQ(r.header.senseInfoLength, c.senseLength);
+    EXPECT_EQ(CompletePassThrough(reinterpret_cast<uint8_t*>(&r), c.direct, 0x02, c.moved, c.sense), c.returned);
+    EXPECT_EQ((std::vector<uint32_t>{r.header.scsiStatus, r.header.dataTransferLength, r.header.senseInfoLength}),
+              (std::vector<uint32_t>{0x02, c.transferLength, c.senseLength}));
   }
-}
-
-TEST(PassThroughDriver, CheckFindsTheAreasOfAWellFormedRequest) {
-  PassThroughRequest r = Request(0x28, 10, 8, kScsiDataIn);
-  auto* system = reinterpret_cast<uint8_t*>(&r);
-  CheckedPassThrough checked;
-  ASSERT_EQ(CheckPassThrough(system, kRequestHeaderSize, kRequestDataOffset + 8, false, 0, checked), 0);
-  EXPECT_EQ(checked.data, r.data);
-  EXPECT_EQ(checked.sense, r.sense);
-  EXPECT_EQ(checked.direction, DataDirection::kIn);
-  // Without data nothing points anywhere, whatever DataBuffer holds.
-  r = Request(0x28, 10, 0, kScsiDataOut);
-  r.header.senseInfoLength = 0;
-  r.header.dataBuffer = 1;
-  ASSERT_EQ(CheckPassThrough(system, kRequestHeaderSize, kRequestHeaderSize, true, 0xFFF, checked), 0);
-  EXPECT_EQ(checked.data, nullptr);
-  EXPECT_EQ(checked.sense, nullptr);
-  EXPECT_EQ(checked.direction, DataDirection::kNone);
-  // Data out in the buffered form is read from the input.
-  r = Request(0x28, 10, 8, kScsiDataOut);
-  EXPECT_EQ(CheckPassThrough(system, kRequestDataOffset + 8, kRequestSize, false, 0, checked), 0);
 }
 
 // Each row spoils a buffered READ CAPACITY (8 bytes in) the way a caller might; every port reads
@@ -188,11 +147,14 @@ TEST(PassThroughDriver, CheckRefusesWhatNoDriverTakes) {
   }
 }
 
-// A trace records what the header says moved, whatever count of bytes the driver returned:
-// one driver counts the data area, another only the header it updated.
+// A trace records what the updated header says moved, though the driver counted only the header
+// as returned.
 TEST(PassThroughDriver, TraceTakesMovedDataAndSenseFromTheUpdatedHeader) {
   const std::vector<uint8_t> answer = {0x05, 0x80, 0x05, 0x32, 0x5B, 0, 0, 0x10};
   const std::vector<uint8_t> sense = {0x70, 0, 0x02, 0, 0, 0, 0, 0x06, 0, 0, 0, 0, 0x3A, 0};
+  const auto headerOnly = [](FakeReply r) { return r.returned = kRequestHeaderSize, r; };
+  FakeReply checkCondition = CheckCondition(0x02, 0x3A, 6);
+  checkCondition.moved = 0;
   const struct {
     const char* name;
     bool direct;
@@ -200,16 +162,9 @@ TEST(PassThroughDriver, TraceTakesMovedDataAndSenseFromTheUpdatedHeader) {
     uint32_t moved;
     std::vector<uint8_t> received, sense;
   } cases[] = {
-      {"buffered_header_only_counted", false, [&] { FakeReply r = Data(answer); r.returned = kRequestHeaderSize; return r; }(),
-       8, answer, {}},
-      {"buffered_short_header_only_counted", false,
-       [&] { FakeReply r = Data(answer, 5); r.returned = kRequestHeaderSize; return r; }(), 5,
-       {answer.begin(), answer.begin() + 5}, {}},
-      {"direct_header_only_counted", true, [&] { FakeReply r = Data(answer); r.returned = kRequestHeaderSize; return r; }(),
-       8, answer, {}},
-      {"sense_header_only_counted", false,
-       [&] { FakeReply r = CheckCondition(0x02, 0x3A, 6); r.moved = 0; r.returned = kRequestHeaderSize; return r; }(),
-       0, {}, sense},
+      {"buffered_short", false, headerOnly(Data(answer, 5)), 5, {answer.begin(), answer.begin() + 5}, {}},
+      {"direct", true, headerOnly(Data(answer)), 8, answer, {}},
+      {"sense", false, headerOnly(checkCondition), 0, {}, sense},
   };
   const std::filesystem::path path = std::filesystem::temp_directory_path() / "orv-pass-through-trace.jsonl";
   for (const auto& c : cases) {
@@ -217,9 +172,9 @@ TEST(PassThroughDriver, TraceTakesMovedDataAndSenseFromTheUpdatedHeader) {
     std::string error;
     auto file = TraceFile::Create(path, TraceHeader{kTraceVersion, "windows", false}, error);
     ASSERT_NE(file, nullptr) << error;
-    auto* fake = new FakePort;
+    auto fake = std::make_unique<FakePort>();
     fake->replies = {c.reply};
-    auto port = MakeTracingPort(std::unique_ptr<DevicePort>(fake), file, false);
+    auto port = MakeTracingPort(std::move(fake), file, false);
     PassThroughRequest r = Request(0x12, 6, 8, kScsiDataIn);
     alignas(16) uint8_t directData[8] = {};
     if (c.direct) r.header.dataBuffer = reinterpret_cast<uintptr_t>(directData);

@@ -1,5 +1,5 @@
 // Drive answers that are random or whose lengths lie must never crash the report or make it read
-// outside its buffers; the sanitizer builds run these tests to prove the second part.
+// outside its buffers (the sanitizer builds run this); each decoder alone is the fuzz target's.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,30 +9,10 @@
 #include <vector>
 
 #include "scsi/opcodes.h"
-#include "report/capacity_section.h"
-#include "report/configuration.h"
-#include "report/dvd_structure.h"
-#include "report/mode_pages.h"
-#include "report/mode_sense.h"
 #include "virtual_report.h"
 
 namespace orv {
 namespace {
-
-std::vector<uint8_t> RandomBytes(std::mt19937& random, size_t maximum) {
-  std::vector<uint8_t> bytes(random() % (maximum + 1));
-  for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());
-  return bytes;
-}
-
-void ExpectWholeLines(const DriveReport& report, int iteration) {
-  for (size_t row = 0; row < report.RowCount(); ++row) {
-    const std::string& text = report.Row(row).text;
-    if (!text.empty()) {
-      EXPECT_EQ(text.substr(text.size() - 2), "\r\n") << iteration << " row " << row;
-    }
-  }
-}
 
 TEST(MalformedAnswers, RandomAnswersFromTheDriveAreSafe) {
   // Each command's answer: random bytes, or (every third drive) a header whose lengths claim far
@@ -54,7 +34,8 @@ TEST(MalformedAnswers, RandomAnswersFromTheDriveAreSafe) {
   for (int i = 0; i < 150; ++i) {
     test::VirtualReport drive(i % 2 ? "dvdram" : "dvdrom");
     for (const auto& c : commands) {
-      std::vector<uint8_t> answer = RandomBytes(random, i % 3 == 0 ? 64 : 600);
+      std::vector<uint8_t> answer(random() % (i % 3 == 0 ? 65 : 601));
+      for (uint8_t& b : answer) b = static_cast<uint8_t>(random());
       if (i % 3 == 0) {
         answer.resize(std::max<size_t>(answer.size(), 12));
         for (const Lie& lie : c.lies) answer[lie.at] = lie.value[random() % 2];
@@ -63,25 +44,10 @@ TEST(MalformedAnswers, RandomAnswersFromTheDriveAreSafe) {
     }
     DriveReport report;
     ASSERT_EQ(drive.Build(report), 0) << i;
-    ExpectWholeLines(report, i);
-  }
-}
-
-TEST(MalformedAnswers, RandomBytesIntoEveryDecoderAreSafe) {
-  std::mt19937 random(7);
-  for (int i = 0; i < 3000; ++i) {
-    const std::vector<uint8_t> bytes = RandomBytes(random, i % 10 == 0 ? 5000 : 300);
-    DriveReport report;
-    AddModeSenseAnswer(report, i % 2 ? 6 : 10, bytes, bytes);
-    AddConfigurationAnswer(report, bytes);
-    AddDvdLayerHead(report, 0, kSectionHead, bytes);
-    DvdStructureList(bytes);
-    AddDvdStructureSection(report, bytes.empty() ? 0 : bytes[0] % 16, 0, bytes, static_cast<uint32_t>(random()));
-    AddCapacitySection(report, bytes, nullptr);
-    std::string text;
-    DecodeModePage(text, bytes);
-    DecodeCapabilitiesPage(text, bytes);
-    ExpectWholeLines(report, i);
+    for (size_t row = 0; row < report.RowCount(); ++row) {
+      const std::string& text = report.Row(row).text;
+      EXPECT_TRUE(text.empty() || text.ends_with("\r\n")) << i << " row " << row;  // whole lines
+    }
   }
 }
 

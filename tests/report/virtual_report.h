@@ -25,9 +25,12 @@ class VirtualReport {
   VirtualDrive& Drive() { return *drive_; }
   DeviceHandle& Device() { return *device_; }
 
-  // The preset's MODE SENSE, GET CONFIGURATION and READ DVD STRUCTURE content, and replacing it.
-  MmcContent Content() const { return MmcContentFor(drive_->Preset()); }
-  void SetContent(const MmcContent& content) { InstallMmcAnswers(*drive_, std::make_shared<const MmcContent>(content)); }
+  // The preset's MODE SENSE, GET CONFIGURATION and READ DVD STRUCTURE content, changed by `edit`.
+  void EditContent(void (*edit)(MmcContent&)) {
+    MmcContent content = MmcContentFor(drive_->Preset());
+    edit(content);
+    InstallMmcAnswers(*drive_, std::make_shared<const MmcContent>(content));
+  }
 
   // The drive's record as the scan makes it: identification and capacity. Leaves the drive open.
   DriveRecord Record() {

@@ -1,11 +1,11 @@
+#include "toolkit/console_ui.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string>
-
-#include "toolkit/console_ui.h"
 
 namespace orv {
 namespace {
@@ -14,42 +14,36 @@ namespace fs = std::filesystem;
 
 std::string U8(const char8_t* text) { return std::string(reinterpret_cast<const char*>(text)); }
 
-// A console with its answers in a file and its error stream captured in another.
-class Console {
- public:
+// A console whose input holds `answers` and whose error stream is kept for reading.
+struct Console {
   explicit Console(const std::string& answers) {
-    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    const fs::path dir = fs::temp_directory_path();
-    inPath_ = dir / ("orvane-console-in-" + name);
-    errPath_ = dir / ("orvane-console-err-" + name);
-    std::FILE* f = std::fopen(inPath_.string().c_str(), "wb");
-    std::fwrite(answers.data(), 1, answers.size(), f);
-    std::fclose(f);
-    in_ = std::fopen(inPath_.string().c_str(), "rb");
-    err_ = std::fopen(errPath_.string().c_str(), "w+b");
-    ui = std::make_unique<ConsoleUi>(err_, in_);
+    std::fwrite(answers.data(), 1, answers.size(), in);
+    std::rewind(in);
   }
   ~Console() {
     ui.reset();
-    std::fclose(in_);
-    std::fclose(err_);
-    fs::remove(inPath_);
-    fs::remove(errPath_);
+    std::fclose(in);
+    std::fclose(err);
   }
   std::string Err() {
-    std::fflush(err_);
-    std::rewind(err_);
+    std::rewind(err);
     std::string text;
-    for (int c; (c = std::fgetc(err_)) != EOF;) text.push_back(static_cast<char>(c));
+    for (int c; (c = std::fgetc(err)) != EOF;) text.push_back(static_cast<char>(c));
     return text;
   }
-  std::unique_ptr<ConsoleUi> ui;
-
- private:
-  fs::path inPath_, errPath_;
-  std::FILE* in_;
-  std::FILE* err_;
+  std::FILE* in = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  std::unique_ptr<ConsoleUi> ui = std::make_unique<ConsoleUi>(err, in);
 };
+
+// The buttons of a box's style, in display order: the console offers these answers.
+TEST(BoxButtons, StyleChoosesButtonsInDisplayOrder) {
+  const std::pair<uint32_t, std::vector<uint32_t>> cases[] = {
+      {0x10, {kIdOk}}, {0x24, {kIdYes, kIdNo}}, {0x33, {kIdYes, kIdNo, kIdCancel}},
+      {0x01, {}}, {0x05, {}},  // not a style the program uses: no standard button
+  };
+  for (const auto& [style, ids] : cases) EXPECT_EQ(BoxButtonIds(style), ids) << "style " << style;
+}
 
 TEST(ConsoleUi, OkBoxIsShownAndAnsweredWithoutInput) {
   Console console("n\n");
@@ -64,13 +58,11 @@ TEST(ConsoleUi, QuestionsAreAnsweredOnTheInput) {
     uint32_t want;
     bool assumeYes = false;
   } cases[] = {
-      {"y\n", 0x24, kIdYes}, {"YES\n", 0x24, kIdYes}, {"n\n", 0x24, kIdNo},
-      {"maybe\nn\n", 0x24, kIdNo},  // asked again until the answer fits
-      {"c\n", 0x23, kIdCancel},
-      {"c\nn\n", 0x24, kIdNo},      // no Cancel button in a Yes/No box
-      {"", 0x24, kIdClosed},          // end of input
-      {"y", 0x24, kIdYes},            // last line without a line end
-      {"n\n", 0x24, kIdYes, true},   // assumed, not read
+      {"YES\n", 0x24, kIdYes}, {"maybe\nn\n", 0x24, kIdNo},  // asked again until the answer fits
+      {"c\n", 0x23, kIdCancel}, {"c\nn\n", 0x24, kIdNo},    // no Cancel button in a Yes/No box
+      {"", 0x24, kIdClosed},                                 // end of input
+      {"y", 0x24, kIdYes},                                   // last line without a line end
+      {"n\n", 0x24, kIdYes, true},                           // assumed, not read
   };
   for (const Case& c : cases) {
     Console console(c.input);
@@ -83,7 +75,7 @@ TEST(ConsoleUi, QuestionsAreAnsweredOnTheInput) {
 }
 
 TEST(ConsoleUi, FileChoice) {
-  struct Case {
+  const struct {
     const char* input;
     bool save;
     fs::path proposed;
@@ -95,7 +87,7 @@ TEST(ConsoleUi, FileChoice) {
       {"\n", false, "", -1, ""},                                 // nothing proposed
       {"", false, "x.img", -1, "x.img"},                         // end of input
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     Console console(c.input);
     fs::path path = c.proposed;
     EXPECT_EQ(c.save ? console.ui->ChooseSaveFile({"保存", "ovi", {}}, path)
