@@ -1,11 +1,13 @@
 // What of the Linux port can be checked without a drive: the translation of a request into
-// SG_IO and back. The drive list from sysfs is the kernel-drives stage's (a real kernel's disks
-// and optical drives, lettered from C).
+// SG_IO and back, and the candidate list from a sysfs tree.
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <fstream>
 
 #include "device/fake_port.h"
+#include "device/ports/linux_drives.h"
 #include "device/ports/linux_sg.h"
 #include "device/ports/pass_through.h"
 
@@ -76,6 +78,26 @@ TEST(LinuxSg, OutcomeComesBackLikeTheWindowsDriverFillsIt) {
     outcome.driver_status = static_cast<unsigned short>(driver);
     EXPECT_EQ(CompleteSgIo(outcome, Bytes(r), false, returned), rc) << host << " " << driver;
   }
+}
+
+TEST(LinuxDrives, DisksThenOpticalDrivesLetteredFromC) {
+  const std::filesystem::path root =
+      std::filesystem::temp_directory_path() / ("orv-sysfs-" + std::to_string(::getpid()));
+  std::filesystem::remove_all(root);
+  auto make = [&](const std::string& name, int type, int removable) {
+    std::filesystem::create_directories(root / name / "device");
+    std::ofstream(root / name / "device" / "type") << type << "\n";
+    std::ofstream(root / name / "removable") << removable << "\n";
+  };
+  for (const auto& [name, type, removable] : {std::tuple{"sr0", 5, 1}, {"sdb", 0, 1}, {"sda", 0, 0}, {"sdaa", 0, 0},
+                                              {"loop0", 0, 0}, {"nvme0n1", 0, 0}})
+    make(name, type, removable);
+  std::string listed;
+  for (const auto& drive : ListLinuxDrives(root, "/dev")) listed += std::string(1, drive.letter) + "=" + drive.path + " ";
+  EXPECT_EQ(listed, "C=/dev/sda D=/dev/sdb E=/dev/sdaa F=/dev/sr0 ");
+  for (const auto& [name, type] : {std::pair{"sr0", 5u}, {"sdb", 2u}, {"sda", 3u}, {"sdq", 1u}})
+    EXPECT_EQ(LinuxDriveType(root, name), type) << name;
+  std::filesystem::remove_all(root);
 }
 
 }  // namespace
