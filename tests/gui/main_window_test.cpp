@@ -20,7 +20,6 @@
 #include "app/cli/cli_run.h"
 #include "app/drive_summary.h"
 #include "app/main_window.h"
-#include "bench/benchmark_run.h"
 #include "bench/benchmark_text.h"
 #include "bench/win32/benchmark_report_window.h"
 #include "device/drive_list.h"
@@ -30,7 +29,6 @@
 #include "report/win32/report_layout.h"
 #include "report/win32/report_window.h"
 #include "toolkit/win32/dlgbox.h"
-#include "toolkit/win32/theme.h"
 #include "toolkit/win32/wide.h"
 #include "vdrive/drive_config.h"
 
@@ -377,6 +375,7 @@ TEST_F(MainWindowTest, EveryPresetShowsTheReportTheConsolePrints) {
               GetWindowRect(window->hwnd(), &main);
               SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
               shownTitle = Utf8(WindowText(GetDlgItem(h, ReportWindow::kIdTitle)));
+              if (preset.row == 0) test::Snap("drive-information.bmp", h, nullptr);
               OnUi([&] {
                 for (int row = 0; row < rows; ++row)
                   shownTitles += Utf8(Widen(report->sections().CellText(row, 0))) + "\n";
@@ -468,49 +467,6 @@ TEST(ReportWindowRect, DefaultSizeOrTheMainWindowsCentredAndKeptInTheWorkArea) {
   }
 }
 
-TEST(ReportFontDescription, LosesAPixelOfHeightAboveTwelveAndOfWidthAboveSeven) {
-  const struct {
-    LONG height, width, derivedHeight, derivedWidth;
-  } cases[] = {
-      {13, 8, 12, 7},
-      {12, 7, 12, 7},
-      {-13, 0, -12, 0},  // a character height: reduced by its size; the face's own width stays
-      {-12, 0, -12, 0},
-  };
-  for (const auto& c : cases) {
-    LOGFONTW base{};
-    base.lfHeight = c.height;
-    base.lfWidth = c.width;
-    lstrcpynW(base.lfFaceName, L"IPAGothic", LF_FACESIZE);
-    const LOGFONTW derived = ReportFontDescription(base);
-    EXPECT_EQ(derived.lfHeight, c.derivedHeight) << c.height << "x" << c.width;
-    EXPECT_EQ(derived.lfWidth, c.derivedWidth) << c.height << "x" << c.width;
-    EXPECT_STREQ(derived.lfFaceName, L"IPAGothic");
-  }
-}
-
-// OK at the bottom right, the title across the top, the list 24 characters wide, the pane beside
-// it; a client too small for them leaves none of them inside out.
-TEST(LayOutReport, PlacesTheControlsFromTheMeasuredFonts) {
-  const struct {
-    const char* name;
-    ReportMetrics metrics;
-    RECT title, list, pane, ok;
-  } cases[] = {
-      {"616x381", {{616, 381}, {40, 13}, 12, 7}, {2, 2, 614, 18}, {2, 22, 172, 354}, {176, 22, 614, 354},
-       {552, 358, 608, 379}},
-      {"100x30", {{100, 30}, {40, 13}, 12, 7}, {2, 2, 98, 18}, {2, 22, 172, 22}, {176, 22, 176, 22},
-       {36, 7, 92, 28}},
-  };
-  for (const auto& c : cases) {
-    const ReportLayout layout = LayOutReport(c.metrics);
-    EXPECT_EQ(Describe(layout.title), Describe(c.title)) << c.name;
-    EXPECT_EQ(Describe(layout.list), Describe(c.list)) << c.name;
-    EXPECT_EQ(Describe(layout.pane), Describe(c.pane)) << c.name;
-    EXPECT_EQ(Describe(layout.ok), Describe(c.ok)) << c.name;
-  }
-}
-
 // A DVD-RAM drive whose every command takes `overheadMs`, once its timing is turned on.
 std::shared_ptr<VirtualDrive> SlowDvdRam(double overheadMs) {
   DrivePreset preset = *FindDrivePreset("dvdram");
@@ -519,46 +475,36 @@ std::shared_ptr<VirtualDrive> SlowDvdRam(double overheadMs) {
   return std::shared_ptr<VirtualDrive>(MakeVirtualDrive(preset));
 }
 
+// The box's キャンセル or the report window's close box: the drive commands under way are not cut
+// short, the box and the window wait for them, then nothing is left and no message shows.
 TEST_F(MainWindowTest, CancelWhileGatheringWaitsForTheDriveThenLeavesNothing) {
-  const struct {
-    const char* how;
-    bool closeBox;  // the report window's own close request instead of the box's button
-  } cases[] = {{"the box's キャンセル", false}, {"the report window's close box", true}};
   std::shared_ptr<VirtualDrive> drive = SlowDvdRam(300);
   UseDrives({{'E', drive}});
-
-  // How many commands a whole gathering sends, measured at full speed.
   ChooseRow(0);
   drive->ClearCommandLog();
-  DriveUi([&] { PressDriveInformation(); },
-          [&](DWORD ui) { EndReport(WaitForReport(ui)); });
-  const uint64_t wholeGathering = drive->CommandCount();
+  DriveUi([&] { PressDriveInformation(); }, [&](DWORD ui) { EndReport(WaitForReport(ui)); });
+  const uint64_t wholeGathering = drive->CommandCount();  // at full speed
   ASSERT_GT(wholeGathering, 3u);
-
   drive->SetTimingEnabled(true);
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.how);
+  for (const bool closeBox : {false, true}) {
+    SCOPED_TRACE(closeBox ? "close box" : "キャンセル");
     drive->ClearCommandLog();
     bool emptyWhileGathering = false, boxStayed = false, ownerDisabled = false;
     std::wstring boxCaption, boxButton;
     CreatedWindows created;
     DriveUi([&] { PressDriveInformation(); },
             [&](DWORD ui) {
-              HWND box = WaitForWindow(ui, L"dlgbox");
-              ASSERT_NE(box, nullptr);
-              HWND h = FindWindowW(kReportWindowClass, nullptr);
-              ASSERT_NE(h, nullptr);
-              ReportWindow* report = ObjectOf<ReportWindow>(h);
-              ASSERT_NE(report, nullptr);
+              HWND box = WaitForWindow(ui, L"dlgbox"), h = FindWindowW(kReportWindowClass, nullptr);
+              ReportWindow* report = h ? ObjectOf<ReportWindow>(h) : nullptr;
+              ASSERT_TRUE(box && report);
               OnUi([&] { emptyWhileGathering = report->sections().RowCount() == 0 && IsWindowVisible(h); });
               ownerDisabled = !IsWindowEnabled(window->hwnd());
               boxCaption = WindowText(box);
               boxButton = WindowText(GetDlgItem(box, kIdOk));
-              if (c.closeBox)
+              if (closeBox)
                 PostMessageW(h, WM_CLOSE, 0, 0);
               else
                 test::PressButton(box, kIdOk);
-              // The drive commands under way are not interrupted: the box and the window wait.
               Sleep(150);
               boxStayed = IsWindow(box) && IsWindowVisible(box) && IsWindow(h);
               EXPECT_TRUE(WaitFor([&] { return !IsWindow(h) && !IsWindow(box); }, 30000));
@@ -569,7 +515,6 @@ TEST_F(MainWindowTest, CancelWhileGatheringWaitsForTheDriveThenLeavesNothing) {
     EXPECT_EQ(boxButton, L"キャンセル");
     EXPECT_TRUE(boxStayed);
     EXPECT_EQ(drive->CommandCount(), wholeGathering);
-    // No message: the progress box was the only box.
     EXPECT_EQ(created.Count(L"dlgbox"), 1);
     EXPECT_EQ(created.Count(kReportWindowClass), 1);
     EXPECT_EQ(FindWindowW(kReportWindowClass, nullptr), nullptr);
@@ -578,29 +523,23 @@ TEST_F(MainWindowTest, CancelWhileGatheringWaitsForTheDriveThenLeavesNothing) {
   }
 }
 
+// The close box over an enabled owner, OK over a disabled one (the other tests press OK over an
+// enabled one): the owner as it was, the focus back on the list.
 TEST_F(MainWindowTest, OkAndTheCloseBoxEndTheWindowAndGiveTheOwnerBackAsItWas) {
-  const struct {
-    const char* how;
-    bool closeBox;
-    bool ownerEnabled;
-  } cases[] = {
-      {"close box", true, true},  // OK ends it the same way: the other tests press it
-      {"OK over a disabled owner", false, false},
-  };
   ChooseRow(0);
   const DriveRecord record = *window->ChosenRecord();
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.how);
-    EnableWindow(window->hwnd(), c.ownerEnabled ? TRUE : FALSE);
+  for (const bool closeBoxOverEnabled : {true, false}) {
+    SCOPED_TRACE(closeBoxOverEnabled ? "close box" : "OK over a disabled owner");
+    EnableWindow(window->hwnd(), closeBoxOverEnabled);
     int result = -2;
     ReportWindow report;
     DriveUi([&] { result = report.Run(app->driveList->Device(), record, window->hwnd()); },
-            [&](DWORD ui) { EndReport(WaitForReport(ui), c.closeBox); });
+            [&](DWORD ui) { EndReport(WaitForReport(ui), closeBoxOverEnabled); });
     EXPECT_EQ(result, 0);
     EXPECT_EQ(report.hwnd(), nullptr);
-    EXPECT_EQ(IsWindowEnabled(window->hwnd()) != FALSE, c.ownerEnabled);
+    EXPECT_EQ(IsWindowEnabled(window->hwnd()) != FALSE, closeBoxOverEnabled);
     EXPECT_TRUE(IsWindowVisible(window->hwnd()));
-    if (c.ownerEnabled) {
+    if (closeBoxOverEnabled) {
       EXPECT_EQ(GetActiveWindow(), window->hwnd());
       EXPECT_EQ(GetFocus(), window->list().hwnd());  // the main window passes its focus on
     }
