@@ -18,15 +18,15 @@
 
 namespace orv::test {
 
+// The visible windows of a class.
 struct ClassQuery {
   const wchar_t* className;
-  bool visibleOnly;
   std::vector<HWND> found;
   static BOOL CALLBACK Collect(HWND h, LPARAM p) {
     auto* q = reinterpret_cast<ClassQuery*>(p);
     wchar_t name[64] = {};
     GetClassNameW(h, name, 64);
-    if (lstrcmpiW(name, q->className) == 0 && (!q->visibleOnly || IsWindowVisible(h))) q->found.push_back(h);
+    if (lstrcmpiW(name, q->className) == 0 && IsWindowVisible(h)) q->found.push_back(h);
     return TRUE;
   }
 };
@@ -49,19 +49,13 @@ inline bool WaitFor(const std::function<bool()>& condition, int milliseconds = 3
   return condition();
 }
 
-inline std::vector<HWND> Children(HWND parent, const wchar_t* className) {
-  ClassQuery query{className, false, {}};
-  EnumChildWindows(parent, ClassQuery::Collect, reinterpret_cast<LPARAM>(&query));
-  return query.found;
-}
-
 // A visible top-level window of the class on the thread, not in `known`, that `accept` takes.
 inline HWND WaitForWindow(DWORD thread, const wchar_t* className, const std::vector<HWND>& known = {},
                           int ms = 30000, const std::function<bool(HWND)>& accept = {}) {
   HWND found = nullptr;
   WaitFor(
       [&] {
-        ClassQuery query{className, true, {}};
+        ClassQuery query{className, {}};
         EnumThreadWindows(thread, ClassQuery::Collect, reinterpret_cast<LPARAM>(&query));
         for (HWND h : query.found)
           if (std::find(known.begin(), known.end(), h) == known.end() && (!accept || accept(h)))
@@ -74,8 +68,9 @@ inline HWND WaitForWindow(DWORD thread, const wchar_t* className, const std::vec
 
 // A dialog box: with `progress` only the one holding a progress bar, without it only one without.
 inline HWND WaitForBox(DWORD thread, bool progress, const std::vector<HWND>& known = {}, int ms = 30000) {
-  return WaitForWindow(thread, L"dlgbox", known, ms,
-                       [&](HWND h) { return Children(h, L"msctls_progress32").empty() != progress; });
+  return WaitForWindow(thread, L"dlgbox", known, ms, [&](HWND h) {
+    return (FindWindowExW(h, nullptr, L"msctls_progress32", nullptr) != nullptr) == progress;
+  });
 }
 
 // A click in the middle of a control (or at x, y): press and release, as the mouse sends them.

@@ -20,7 +20,6 @@
 namespace orv {
 namespace {
 
-using test::Children;
 using test::PressButton;
 using test::Pump;
 using test::WaitForWindow;
@@ -56,7 +55,7 @@ TEST(DlgBox, StyleShowsItsButtonsAndReturnsThePressedId) {
         [&](DWORD ui) {
           HWND h = WaitForWindow(ui, L"dlgbox");
           ASSERT_NE(h, nullptr);
-          for (HWND b : Children(h, L"mokit_nbtn")) {
+          for (HWND b = nullptr; (b = FindWindowExW(h, b, L"mokit_nbtn", nullptr)) != nullptr;) {
             ids.push_back(GetDlgCtrlID(b));
             labels.push_back(WindowText(b));
           }
