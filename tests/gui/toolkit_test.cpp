@@ -1,9 +1,7 @@
 // The Windows toolkit under Wine: the dialog box (the buttons a style shows, what pressing them
-// returns, its owner), the grid list as its owner hears it, the clipboard, and the Windows Ui as
-// operations use it.
+// returns, its owner), the grid list as its owner hears it, the clipboard, and the file choice.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <string>
 #include <vector>
 
@@ -15,7 +13,6 @@
 #include "toolkit/win32/theme.h"
 #include "toolkit/win32/wide.h"
 #include "toolkit/win32/win_ui.h"
-#include "toolkit/worker.h"
 
 namespace orv {
 namespace {
@@ -224,51 +221,6 @@ TEST(Clipboard, PutTextGivesTheSameTextInBothFormats) {
   EXPECT_EQ(test::ClipboardText(), "abc");
   EXPECT_EQ(GetOpenClipboardWindow(), nullptr);
   DestroyWindow(owner);
-}
-
-TEST(WinUi, ProgressButtonStopsTheWorkerAndTellsTheOperation) {
-  WinUi ui;
-  ProgressBoxSpec request;
-  request.message = "デバイスを検索しています。";
-  request.caption = "Scan Device...";
-  request.buttonLabel = "キャンセル";
-  request.progressBar = true;
-  request.width = 400;
-  std::atomic<int> steps{0};
-  bool closeRequested = false;
-  std::wstring label;
-  int boxWidth = 0;
-  const int rc = WithDriver(
-      [&](DWORD thread) {
-        HWND box = WaitForWindow(thread, L"dlgbox");
-        ASSERT_NE(box, nullptr);
-        RECT r;
-        GetWindowRect(box, &r);
-        boxWidth = r.right - r.left;
-        label = WindowText(GetDlgItem(box, kIdOk));
-        test::WaitFor([&] { return steps.load() > 3; });
-        PressButton(box, kIdOk);
-      },
-      [&] {
-        return RunWorkerWithProgress(
-            ui, request,
-            [&](WorkerContext& context) {
-              context.SetRange(26);
-              // Reports as the scan does until stopped; bounded, so a broken stop fails the test.
-              for (int i = 0; i < 3000 && !context.StopRequested(); ++i) {
-                context.SetStatus("Scan E: drive");
-                context.SetPosition(static_cast<uint32_t>(i % 26));
-                ++steps;
-                Sleep(5);
-              }
-            },
-            [&] { closeRequested = true; });
-      });
-  EXPECT_EQ(rc, 0);
-  EXPECT_TRUE(closeRequested);
-  EXPECT_LT(steps.load(), 3000) << "the worker was not stopped";
-  EXPECT_EQ(label, L"キャンセル");
-  EXPECT_EQ(boxWidth, 400);
 }
 
 // A cancelled file dialog leaves the proposed path (OK: the erase walk of test_gui_disc).
