@@ -92,9 +92,8 @@ void ClickRow(List& list, int row) {
 
 inline bool PressButton(HWND box, int id) {
   HWND button = GetDlgItem(box, id);
-  if (!button) return false;
-  Click(button);
-  return true;
+  if (button) Click(button);
+  return button != nullptr;
 }
 
 inline std::wstring WindowText(HWND h) {

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -23,12 +22,9 @@ inline std::filesystem::path ScreenshotFolder() {
 
 // The screen inside `area` (screen coordinates, clipped to the screen), saved at `path`.
 inline bool SaveScreenshot(const std::filesystem::path& path, RECT area) {
-  area.left = std::max<LONG>(area.left, 0);
-  area.top = std::max<LONG>(area.top, 0);
-  area.right = std::min<LONG>(area.right, GetSystemMetrics(SM_CXSCREEN));
-  area.bottom = std::min<LONG>(area.bottom, GetSystemMetrics(SM_CYSCREEN));
+  const RECT whole{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  if (!IntersectRect(&area, &area, &whole)) return false;
   const LONG width = area.right - area.left, height = area.bottom - area.top;
-  if (width <= 0 || height <= 0) return false;
   BITMAPINFOHEADER info{sizeof info, width, -height /* top row first */, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   const DWORD size = static_cast<DWORD>(width * height * 4);
   const DWORD headers = sizeof(BITMAPFILEHEADER) + sizeof info;
@@ -63,9 +59,10 @@ inline bool SaveScreenshot(const std::filesystem::path& path, RECT area) {
 inline RECT AroundWindows(HWND a, HWND b) {
   RECT ra{}, rb{};
   GetWindowRect(a, &ra);
-  if (b) GetWindowRect(b, &rb); else rb = ra;
-  return {std::min(ra.left, rb.left) - 16, std::min(ra.top, rb.top) - 16, std::max(ra.right, rb.right) + 16,
-          std::max(ra.bottom, rb.bottom) + 16};
+  GetWindowRect(b ? b : a, &rb);
+  UnionRect(&ra, &ra, &rb);
+  InflateRect(&ra, 16, 16);
+  return ra;
 }
 
 }  // namespace orv::test
