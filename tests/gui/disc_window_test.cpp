@@ -60,11 +60,9 @@ void RunWithProgress(MainWindow& window, int command, const fs::path& file, cons
 
 class DiscWindowTest : public testing::Test {
  protected:
-  void SetUp() override {
+  void Start(uint64_t sectors, const std::string& faults = "") {
     dir_ = test::ScratchDir(testing::UnitTest::GetInstance()->current_test_info()->name());
     disc_ = dir_ / "disc.map";  // so that a picture disc.svg would put its map on the disc's image
-  }
-  void Start(uint64_t sectors, const std::string& faults = "") {
     test::WriteFileBytes(disc_, test::PatternedDisc(sectors, kSector, 2));
     app_ = std::make_unique<OrvaneApp>();
     app_->virtualDrives = "E=dvdram:" + disc_.string() + faults;
@@ -84,7 +82,7 @@ class DiscWindowTest : public testing::Test {
     test::Pump();
     app_.reset();
     std::error_code ignored;  // the program holds its disc file open until it ends
-    fs::remove_all(dir_, ignored);
+    if (!dir_.empty()) fs::remove_all(dir_, ignored);
   }
   // Presses the button and runs its command on this thread until `steps` have answered its boxes.
   void Press(int button, const std::function<void(DWORD)>& steps) {
@@ -190,12 +188,12 @@ TEST_F(DiscWindowTest, EraseWithBackupThenTheBackupWrittenBack) {
 }
 
 TEST_F(DiscWindowTest, FileMenuBackupCompareAndSurfaceScanOfADiscWithABadRange) {
-  const fs::path backup = dir_ / "backup.ovi";
   const fs::path svg = test::ScreenshotFolder() / "surface.svg", map = test::ScreenshotFolder() / "surface.map";
   fs::remove(map);
   fs::remove(svg);  // the dialog would ask whether to replace it
   Start(24576, ":bad=100+8:slow=2000+64+300");  // 48 MiB: about 7 s to read
   Timed();
+  const fs::path backup = dir_ / "backup.ovi";
   const Bytes content = test::ReadFileBytes(disc_);
   MainWindow& window = *window_;
   // Above "終了", greyed until a drive is chosen.
