@@ -193,7 +193,6 @@ class MainWindowTest : public testing::Test {
   void ChooseRow(int row) {
     test::ClickRow(window->list(), row);
     ASSERT_EQ(window->list().selectedRow(), row);
-    ASSERT_TRUE(IsWindowEnabled(window->button(1).hwnd()));
   }
   GridList& list() { return window->list(); }
   std::array<bool, 5> Enabled() {
@@ -310,9 +309,7 @@ TEST_F(MainWindowTest, AboutBoxThenCloseAsksFirst) {
         test::WaitFor([&] { return IsWindowEnabled(window->hwnd()) != FALSE; });
         aliveAfterNo = IsWindow(window->hwnd()) && IsWindowVisible(window->hwnd());
         PostMessageW(window->hwnd(), WM_COMMAND, MAKEWPARAM(kCmdExit, 0), 0);
-        question = WaitForWindow(ui, L"dlgbox");
-        ASSERT_NE(question, nullptr);
-        PressButton(question, kIdYes);
+        ASSERT_TRUE(PressButton(WaitForWindow(ui, L"dlgbox"), kIdYes));
       },
       [&] { return app->Run(); });
   EXPECT_EQ(aboutCaption, L"Orvane - DVD-RAM Utility について");
@@ -505,7 +502,6 @@ TEST_F(MainWindowTest, BenchmarkButtonRunsItToTheReport) {
         HWND progress = WaitForWindow(ui, L"dlgbox", {box});
         ASSERT_NE(progress, nullptr);
         HWND bar = FindWindowExW(progress, nullptr, L"msctls_progress32", nullptr);
-        ASSERT_NE(bar, nullptr);
         // The three zero-motion tests are done once the bar passes them.
         ASSERT_TRUE(WaitFor([&] { return SendMessageW(bar, PBM_GETPOS, 0, 0) >= 3; }, 20000));
         test::Snap("bench-progress.bmp", progress, nullptr);

@@ -32,8 +32,7 @@ TEST(DlgBox, StyleShowsItsButtonsAndReturnsThePressedId) {
     const char* slotZeroLabel;  // nullptr: the default
     std::vector<int> ids;
     std::vector<std::wstring> labels;
-    int systemIcon;  // 0: none
-    int press;       // the button pressed, or kEscape
+    int systemIcon, press;  // the icon's id (0: none); the button pressed, or kEscape
     uint32_t want;
   } cases[] = {
       {"question yes", 0x24, nullptr, {6, 7}, {L" はい ", L"いいえ"}, 32514, 6, 6},
