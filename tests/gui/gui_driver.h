@@ -74,19 +74,19 @@ inline HWND WaitForBox(DWORD thread, bool progress, const std::vector<HWND>& kno
 }
 
 // A click in the middle of a control (or at x, y): press and release, as the mouse sends them.
-inline void Click(HWND control, int x = -1, int y = -1) {
+inline void Click(HWND control, int x = -1, int y = -1, WPARAM keys = 0) {
   RECT r;
   GetClientRect(control, &r);
   if (x < 0) x = r.right / 2;
   if (y < 0) y = r.bottom / 2;
-  PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
-  PostMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON | keys, MAKELPARAM(x, y));
+  PostMessageW(control, WM_LBUTTONUP, keys, MAKELPARAM(x, y));
 }
 
-// A click on a row of a grid list, then its handling.
+// A click on a row of a grid list (with `keys` held), then its handling.
 template <class List>
-void ClickRow(List& list, int row) {
-  Click(list.hwnd(), 40, (list.RowRect(row).top + list.RowRect(row).bottom) / 2);
+void ClickRow(List& list, int row, WPARAM keys = 0) {
+  Click(list.hwnd(), 40, (list.RowRect(row).top + list.RowRect(row).bottom) / 2, keys);
   Pump();
 }
 

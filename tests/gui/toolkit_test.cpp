@@ -1,5 +1,5 @@
 // The Windows toolkit under Wine: the dialog box (the buttons a style shows, what pressing them
-// returns, its owner), the grid list as its owner hears it, the clipboard, and the file choice.
+// returns, its owner), the grid list as its owner hears it, the clipboard, the progress button, the file choice.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -154,14 +154,6 @@ class GridListTest : public testing::Test {
     list.Destroy();
     DestroyWindow(owner);
   }
-  // A press and release in the middle of a row, as the mouse sends them.
-  void ClickRow(int row, WPARAM keys = 0) {
-    const RECT r = list.RowRect(row);
-    const LPARAM at = MAKELPARAM(150, (r.top + r.bottom) / 2);
-    SendMessageW(list.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON | keys, at);
-    SendMessageW(list.hwnd(), WM_LBUTTONUP, keys, at);
-    Pump();
-  }
   HWND owner = nullptr;
   GridList list;
 };
@@ -182,7 +174,7 @@ TEST_F(GridListTest, ClicksSendSelectionChangesAndTheClick) {
   };
   for (const Step& s : steps) {
     heard.clear();
-    ClickRow(s.row, s.keys);
+    test::ClickRow(list, s.row, s.keys);
     EXPECT_EQ(heard, s.expected) << s.what;
   }
   EXPECT_EQ(list.selectedRow(), -1);
@@ -209,7 +201,6 @@ TEST_F(GridListTest, DoubleClickAndKeysChooseRowsButSetSelectionSendsNothing) {
 TEST(Clipboard, PutTextGivesTheSameTextInBothFormats) {
   EXPECT_EQ(Clipboard().PutText(2, "ab"), -1);
   HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-  ASSERT_NE(owner, nullptr);
   Clipboard clipboard(owner);
   const std::string rows = "ベンチマーク\tE:\r\nシーク時間  12.3ms\r\n";
   ASSERT_EQ(clipboard.PutText(rows.size(), rows.c_str()), 0);
@@ -220,6 +211,22 @@ TEST(Clipboard, PutTextGivesTheSameTextInBothFormats) {
   EXPECT_EQ(test::ClipboardText(), "abc");
   EXPECT_EQ(GetOpenClipboardWindow(), nullptr);
   DestroyWindow(owner);
+}
+
+// The progress box's button tells the operation (the erase stops before its next zero on it).
+TEST(WinUi, ProgressButtonTellsTheOperation) {
+  WinUi ui;
+  bool told = false;
+  const std::unique_ptr<ProgressBox> box = ui.OpenProgress({"消去しています。", "消去", "キャンセル", true, 400},
+                                                           [&] { told = true; });
+  ASSERT_NE(box, nullptr);
+  HWND h = WaitForWindow(GetCurrentThreadId(), L"dlgbox");
+  EXPECT_EQ(WindowText(GetDlgItem(h, kIdOk)), L"キャンセル");
+  PressButton(h, kIdOk);
+  EXPECT_TRUE(test::WaitFor([&] {
+    Pump();
+    return told;
+  }));
 }
 
 // A cancelled file dialog leaves the proposed path (OK: the erase walk of test_gui_disc).
