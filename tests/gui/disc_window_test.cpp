@@ -38,8 +38,7 @@ long long CountAfter(const std::wstring& text, const wchar_t* label) {
   return n;
 }
 
-// The backup or the comparison: `file` chosen in its dialog, its progress box watched for
-// `watchMs`, its final box closed; a picture of each box.
+// The backup or the comparison: `file` chosen, the progress box watched `watchMs`, the final box closed.
 void RunWithProgress(MainWindow& window, int command, const fs::path& file, const std::string& name, int watchMs,
                      std::wstring& dialogTitle) {
   test::WithDriver(
@@ -248,7 +247,6 @@ TEST_F(DiscWindowTest, FileMenuBackupCompareAndSurfaceScanOfADiscWithABadRange) 
       {L"読込不可", SectorState::kBad}, {L"未検査", SectorState::kNotTried}};
   for (const auto& [label, state] : labels)
     EXPECT_EQ(CountAfter(status, label), static_cast<long long>(saved.Count(state))) << static_cast<int>(state);
-  EXPECT_GT(fs::file_size(svg), 0u);
   EXPECT_FALSE(fs::exists(dir_ / "disc.svg"));
   EXPECT_TRUE(test::ReadFileBytes(disc_) == content);
 

@@ -1,6 +1,5 @@
-// The main window over virtual drives (rows clicked, buttons pressed, the close box answered), its
-// drive information window (the sections against what `orvane-cli info` prints, the gathering
-// cancelled, OK and the close box) and the benchmark's report window.
+// The main window over virtual drives (rows clicked, buttons pressed, the close box answered), its drive
+// information window against what `orvane-cli info` prints, cancelled and closed, and the benchmark to its report.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -224,7 +223,6 @@ TEST_F(MainWindowTest, StartUpListsEveryVirtualDriveWithItsCells) {
   // Nothing chosen after the scan: only the drive search can be pressed.
   EXPECT_EQ(list().selectedRow(), -1);
   EXPECT_EQ(Enabled(), (std::array<bool, 5>{true, false, false, false, false}));
-  EXPECT_TRUE(IsWindowEnabled(window->hwnd()));
 }
 
 TEST_F(MainWindowTest, ChoosingARowShowsItsSummaryAndTheCommandsItAllows) {
@@ -470,7 +468,6 @@ TEST_F(MainWindowTest, ReportOverADisabledOwnerLeavesItDisabled) {
   EXPECT_EQ(result, 0);
   EXPECT_EQ(report.hwnd(), nullptr);
   EXPECT_FALSE(IsWindowEnabled(window->hwnd()));
-  EXPECT_TRUE(IsWindowVisible(window->hwnd()));
   EnableWindow(window->hwnd(), TRUE);
 }
 

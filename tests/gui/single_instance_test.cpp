@@ -78,7 +78,6 @@ TEST(SingleInstance, SecondCopyRaisesTheFirstAndExitsWithZero) {
   ShowWindow(window, SW_HIDE);  // the second copy must show it again
   {
     Program second;
-    ASSERT_TRUE(second.started());
     EXPECT_EQ(second.WaitExit(20000), 0u);
   }
   EXPECT_TRUE(test::WaitFor([&] { return IsWindowVisible(window) != FALSE; }));
@@ -89,7 +88,6 @@ TEST(SingleInstance, SecondCopyRaisesTheFirstAndExitsWithZero) {
 
   // The count went back with the first copy: a new start is a first copy with a window.
   Program again;
-  ASSERT_TRUE(again.started());
   HWND againWindow = again.Ready();
   ASSERT_NE(againWindow, nullptr);
   ASSERT_TRUE(CloseWithYes(againWindow));
