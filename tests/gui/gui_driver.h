@@ -18,19 +18,18 @@
 
 namespace orv::test {
 
+// The visible windows of a class.
 struct ClassQuery {
   const wchar_t* className;
-  bool visibleOnly;
   std::vector<HWND> found;
+  static BOOL CALLBACK Collect(HWND h, LPARAM p) {
+    auto* q = reinterpret_cast<ClassQuery*>(p);
+    wchar_t name[64] = {};
+    GetClassNameW(h, name, 64);
+    if (lstrcmpiW(name, q->className) == 0 && IsWindowVisible(h)) q->found.push_back(h);
+    return TRUE;
+  }
 };
-
-inline BOOL CALLBACK CollectByClass(HWND h, LPARAM p) {
-  auto* q = reinterpret_cast<ClassQuery*>(p);
-  wchar_t name[64] = {};
-  GetClassNameW(h, name, 64);
-  if (lstrcmpiW(name, q->className) == 0 && (!q->visibleOnly || IsWindowVisible(h))) q->found.push_back(h);
-  return TRUE;
-}
 
 inline void Pump() {
   MSG msg;
@@ -50,20 +49,14 @@ inline bool WaitFor(const std::function<bool()>& condition, int milliseconds = 3
   return condition();
 }
 
-inline std::vector<HWND> Children(HWND parent, const wchar_t* className) {
-  ClassQuery query{className, false, {}};
-  EnumChildWindows(parent, CollectByClass, reinterpret_cast<LPARAM>(&query));
-  return query.found;
-}
-
 // A visible top-level window of the class on the thread, not in `known`, that `accept` takes.
 inline HWND WaitForWindow(DWORD thread, const wchar_t* className, const std::vector<HWND>& known = {},
                           int ms = 30000, const std::function<bool(HWND)>& accept = {}) {
   HWND found = nullptr;
   WaitFor(
       [&] {
-        ClassQuery query{className, true, {}};
-        EnumThreadWindows(thread, CollectByClass, reinterpret_cast<LPARAM>(&query));
+        ClassQuery query{className, {}};
+        EnumThreadWindows(thread, ClassQuery::Collect, reinterpret_cast<LPARAM>(&query));
         for (HWND h : query.found)
           if (std::find(known.begin(), known.end(), h) == known.end() && (!accept || accept(h)))
             return (found = h) != nullptr;
@@ -75,33 +68,32 @@ inline HWND WaitForWindow(DWORD thread, const wchar_t* className, const std::vec
 
 // A dialog box: with `progress` only the one holding a progress bar, without it only one without.
 inline HWND WaitForBox(DWORD thread, bool progress, const std::vector<HWND>& known = {}, int ms = 30000) {
-  return WaitForWindow(thread, L"dlgbox", known, ms,
-                       [&](HWND h) { return Children(h, L"msctls_progress32").empty() != progress; });
+  return WaitForWindow(thread, L"dlgbox", known, ms, [&](HWND h) {
+    return (FindWindowExW(h, nullptr, L"msctls_progress32", nullptr) != nullptr) == progress;
+  });
 }
 
 // A click in the middle of a control (or at x, y): press and release, as the mouse sends them.
-inline void Click(HWND control, int x = -1, int y = -1) {
+inline void Click(HWND control, int x = -1, int y = -1, WPARAM keys = 0) {
   RECT r;
   GetClientRect(control, &r);
   if (x < 0) x = r.right / 2;
   if (y < 0) y = r.bottom / 2;
-  PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
-  PostMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON | keys, MAKELPARAM(x, y));
+  PostMessageW(control, WM_LBUTTONUP, keys, MAKELPARAM(x, y));
 }
 
-// A click on a row of a grid list, then its handling.
+// A click on a row of a grid list (with `keys` held), then its handling.
 template <class List>
-void ClickRow(List& list, int row) {
-  const RECT r = list.RowRect(row);
-  Click(list.hwnd(), 40, (r.top + r.bottom) / 2);
+void ClickRow(List& list, int row, WPARAM keys = 0) {
+  Click(list.hwnd(), 40, (list.RowRect(row).top + list.RowRect(row).bottom) / 2, keys);
   Pump();
 }
 
 inline bool PressButton(HWND box, int id) {
   HWND button = GetDlgItem(box, id);
-  if (!button) return false;
-  Click(button);
-  return true;
+  if (button) Click(button);
+  return button != nullptr;
 }
 
 inline std::wstring WindowText(HWND h) {
@@ -110,11 +102,13 @@ inline std::wstring WindowText(HWND h) {
   return text;
 }
 
-inline std::string ClipboardText() {
-  std::string text;
+// The clipboard's text in `format` (CF_TEXT: char, CF_UNICODETEXT: wchar_t).
+template <class Char = char>
+std::basic_string<Char> ClipboardText(UINT format = CF_TEXT) {
+  std::basic_string<Char> text;
   if (!OpenClipboard(nullptr)) return text;
-  if (HANDLE h = GetClipboardData(CF_TEXT)) {
-    text = static_cast<const char*>(GlobalLock(h));
+  if (HANDLE h = GetClipboardData(format)) {
+    text = static_cast<const Char*>(GlobalLock(h));
     GlobalUnlock(h);
   }
   CloseClipboard();
@@ -156,6 +150,12 @@ auto WithDriver(std::function<void(DWORD uiThread)> steps, Ui ui) {
   return result;
 }
 
+// A picture of `box` over its owner, once it has painted.
+inline void Snap(const char* name, HWND owner, HWND box) {
+  Sleep(300);
+  SaveScreenshot(ScreenshotFolder() / name, AroundWindows(owner, box));
+}
+
 // A file dialog: `file` typed into its name field, then OK; a picture of it first when
 // `screenshot` names one.
 inline bool ChooseInFileDialog(DWORD thread, const std::filesystem::path& file, std::wstring& title,
@@ -163,27 +163,18 @@ inline bool ChooseInFileDialog(DWORD thread, const std::filesystem::path& file, 
   HWND dialog = WaitForWindow(thread, L"#32770");
   if (!dialog) return false;
   title = WindowText(dialog);
-  Sleep(300);  // painted
-  if (screenshot) SaveScreenshot(ScreenshotFolder() / screenshot, AroundWindows(dialog, nullptr));
-  // edt1 in the dialog of the old style, cmb13 (an editable combo box) in the other; the dialog
-  // window exists before its controls do.
+  if (screenshot) Snap(screenshot, dialog, nullptr);
+  // edt1 in the old style's dialog, cmb13 in the other's; the controls come after the window.
   HWND name = nullptr;
   WaitFor([&] { return (name = GetDlgItem(dialog, 0x480)) || (name = GetDlgItem(dialog, 0x47C)); });
   if (!name) return false;
-  // The dialog refuses '/': the build directory is a POSIX path under Wine, so the name is typed
-  // as the system's full path, as a user would.
+  // The dialog refuses '/' (the build directory is a POSIX path under Wine): the full path it is.
   wchar_t full[MAX_PATH];
   const DWORD length = GetFullPathNameW(file.wstring().c_str(), MAX_PATH, full, nullptr);
   if (length == 0 || length >= MAX_PATH) return false;
   SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(full));
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
   return WaitFor([&] { return !IsWindow(dialog); });
-}
-
-// A picture of `box` over its owner, once it has painted.
-inline void Snap(const char* name, HWND owner, HWND box) {
-  Sleep(300);
-  SaveScreenshot(ScreenshotFolder() / name, AroundWindows(owner, box));
 }
 
 }  // namespace orv::test
