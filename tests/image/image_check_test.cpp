@@ -7,7 +7,6 @@
 
 #include "image/binary_file.h"
 #include "image/file_replacement.h"
-#include "image/file_system.h"
 #include "image/image_check.h"
 #include "image_test_support.h"
 #include "toolkit/endian.h"
@@ -34,15 +33,12 @@ TEST(PlaceBlock, DataMustFitItsSectorsAndTheirAddresses) {
     uint64_t offset, end, sectors;
   };
   const Case cases[] = {
-      {"erase backup head", Placed(0, 64, 2048, 131072), PlacementFault::kNone, 0, 131072, 64},
       {"erase backup tail", Placed(2295040, 64, 2048, 131072), PlacementFault::kNone, 2295040ull * 2048,
        2295104ull * 2048, 64},
       {"a partial last sector", Placed(10, 3, 2048, 5000), PlacementFault::kNone, 20480, 25480, 3},
       {"an empty block", Placed(7, 0, 0, 0), PlacementFault::kNone, 0, 0, 0},
       {"one byte more than its sectors", Placed(0, 64, 2048, 131073), PlacementFault::kOverSectors, 0, 0, 0},
-      {"4 GiB claimed by 64 sectors", Placed(0, 64, 2048, uint64_t{1} << 32), PlacementFault::kOverSectors, 0, 0, 0},
       {"data but sector size 0", Placed(0, 64, 0, 1), PlacementFault::kOverSectors, 0, 0, 0},
-      {"data but no sectors", Placed(0, 0, 2048, 1), PlacementFault::kOverSectors, 0, 0, 0},
       {"4 GiB in sectors of 4096 bytes", Placed(0, 1u << 20, 4096, uint64_t{1} << 32), PlacementFault::kNone, 0,
        uint64_t{1} << 32, 1u << 20},
       {"the largest sector count and size", Placed(0, ~0u, ~0u, 1), PlacementFault::kUnaddressable, 0, 0, 0},
@@ -50,7 +46,6 @@ TEST(PlaceBlock, DataMustFitItsSectorsAndTheirAddresses) {
        PlacementFault::kNone, (kMaxAddress / 2048 - 64) * 2048, kMaxAddress / 2048 * 2048, 64},
       {"sectors ending past the last address", Placed(kMaxAddress / 2048 - 63, 64, 2048, 131072),
        PlacementFault::kUnaddressable, 0, 0, 0},
-      {"first sector 2^62", Placed(uint64_t{1} << 62, 1, 2048, 2048), PlacementFault::kUnaddressable, 0, 0, 0},
       {"first sector 2^64 - 1", Placed(~0ull, 1, 512, 0), PlacementFault::kUnaddressable, 0, 0, 0},
       {"count FFFFFFFFh for 4 sectors of data", Placed(0, ~0u, 2048, 8192), PlacementFault::kCountMismatch, 0, 0, 0},
       {"count one more than the data fills", Placed(0, 4, 2048, 3 * 2048), PlacementFault::kCountMismatch, 0, 0, 0},
@@ -69,7 +64,7 @@ TEST(PlaceBlock, DataMustFitItsSectorsAndTheirAddresses) {
   }
 }
 
-// A file of three LH5 blocks as the erase writes them: headers only, then every block decoded.
+// A file of three LH5 blocks of 4 sectors at sectors 0, 64 and 1000, as the erase writes them.
 class CheckImageTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -95,20 +90,6 @@ class CheckImageTest : public ::testing::Test {
   Bytes file_;
   uint64_t second_ = 0;
 };
-
-TEST_F(CheckImageTest, GoodFileAtBothDepths) {
-  for (CheckDepth depth : {CheckDepth::kHeaders, CheckDepth::kData}) {
-    ImageCheck check;
-    ASSERT_EQ(CheckImage(path_, depth, check), 0);
-    EXPECT_TRUE(check.Good());
-    EXPECT_TRUE(check.walk.Complete());
-    ASSERT_EQ(check.blocks.size(), 3u);
-    EXPECT_EQ(check.imageBytes, 3u * 4 * 2048);
-    EXPECT_EQ(check.extent, 1004u * 2048);
-    EXPECT_EQ(check.blocks[2].placement.offset, 1000u * 2048);
-    EXPECT_EQ(check.blocks[1].decoded, depth == CheckDepth::kData);
-  }
-}
 
 // A data fault shows only when the data is read; a header that cannot be placed at both depths,
 // and at kData it is not decoded. A file of the wrong kind is not walked at all.
@@ -144,8 +125,19 @@ TEST_F(CheckImageTest, FaultsShowAtTheDepthThatSeesThem) {
   EXPECT_EQ(CheckImage(path_.parent_path() / "missing.ovi", CheckDepth::kData, folder), -1);
 }
 
-// An observer sees every piece and every block; one that stops the check leaves it unconcluded.
-TEST_F(CheckImageTest, ObserverFollowsAndCanStop) {
+// A good file at both depths; an observer sees every piece and every block; one that stops the
+// check leaves it unconcluded.
+TEST_F(CheckImageTest, GoodFileAtBothDepthsAndAnObserverThatCanStop) {
+  for (CheckDepth depth : {CheckDepth::kHeaders, CheckDepth::kData}) {
+    ImageCheck check;
+    ASSERT_EQ(CheckImage(path_, depth, check), 0);
+    EXPECT_TRUE(check.Good() && check.walk.Complete());
+    ASSERT_EQ(check.blocks.size(), 3u);
+    EXPECT_EQ(check.imageBytes, 3u * 4 * 2048);
+    EXPECT_EQ(check.extent, 1004u * 2048);
+    EXPECT_EQ(check.blocks[2].placement.offset, 1000u * 2048);
+    EXPECT_EQ(check.blocks[1].decoded, depth == CheckDepth::kData);
+  }
   struct Observer : CheckObserver {
     bool Piece(size_t number, uint64_t done, uint64_t total) override {
       pieces.push_back({number, done, total});
@@ -173,76 +165,38 @@ TEST_F(CheckImageTest, ObserverFollowsAndCanStop) {
 }
 
 // The replacement writes beside the target and renames onto it only at Commit; a discarded one
-// leaves the target as it was and no temporary behind.
+// leaves the target as it was and no temporary behind. A folder is refused before anything is made.
 TEST(FileReplacement, TargetChangesOnlyAtCommit) {
   const auto dir = TempDir("replace");
   const auto target = dir / "out.img";
   WriteWholeFile(target, {1, 2, 3});
-  auto entries = [&] {
-    size_t n = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) n += entry.is_regular_file() ? 1 : 0;
-    return n;
+  auto files = [&] {
+    return std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator());
   };
   {
-    FileReplacement output;
+    FileReplacement output, other;
     ASSERT_EQ(output.Begin(target), 0);
+    ASSERT_EQ(other.Begin(target), 0);
     EXPECT_EQ(output.Temporary().parent_path(), dir);
+    EXPECT_NE(other.Temporary(), output.Temporary());  // a second replacement of the target
     WriteWholeFile(output.Temporary(), {9, 9});
     EXPECT_EQ(ReadWholeFile(target), (Bytes{1, 2, 3}));
-    // A second replacement of the same target gets a temporary of its own.
-    FileReplacement other;
-    ASSERT_EQ(other.Begin(target), 0);
-    EXPECT_NE(other.Temporary(), output.Temporary());
-    EXPECT_EQ(entries(), 3u);
   }  // both discarded
   EXPECT_EQ(ReadWholeFile(target), (Bytes{1, 2, 3}));
-  EXPECT_EQ(entries(), 1u);
-
-  FileReplacement output;
+  EXPECT_EQ(files(), 1);
+  FileReplacement output, fresh, folder, nowhere;
   ASSERT_EQ(output.Begin(target), 0);
   WriteWholeFile(output.Temporary(), {7});
   ASSERT_EQ(output.Commit(), 0);
   EXPECT_EQ(ReadWholeFile(target), (Bytes{7}));
-  EXPECT_EQ(entries(), 1u);
-
-  // A new name works the same; a folder is refused before anything is created.
-  FileReplacement fresh;
   ASSERT_EQ(fresh.Begin(dir / "new.img"), 0);
   ASSERT_EQ(fresh.Commit(), 0);
-  EXPECT_TRUE(std::filesystem::is_regular_file(dir / "new.img"));
-  FileReplacement folder;
+  EXPECT_EQ(files(), 2);
   EXPECT_EQ(folder.Begin(dir), -1);
   EXPECT_EQ(folder.LastFault(), FileReplacement::Fault::kTargetIsDirectory);
-  FileReplacement nowhere;
   EXPECT_EQ(nowhere.Begin(dir / "no such folder" / "x.img"), -1);
   EXPECT_EQ(nowhere.LastFault(), FileReplacement::Fault::kCannotCreate);
   EXPECT_NE(nowhere.LastError(), 0u);
-}
-
-TEST(FileSystem, NamesOneFileByAnyPath) {
-  const auto dir = TempDir("same-file");
-  WriteWholeFile(dir / "a", {1});
-  WriteWholeFile(dir / "b", {1});
-  FileFacts a, a2, b, folder, missing;
-  ASSERT_EQ(InspectFile(dir / "a", a, nullptr), 0);
-  ASSERT_EQ(InspectFile(dir / "." / "a", a2, nullptr), 0);
-  ASSERT_EQ(InspectFile(dir / "b", b, nullptr), 0);
-  ASSERT_EQ(InspectFile(dir, folder, nullptr), 0);
-  ASSERT_EQ(InspectFile(dir / "c", missing, nullptr), 0);
-  EXPECT_EQ(a.kind, FileKind::kRegular);
-  EXPECT_EQ(a.size, 1u);
-  EXPECT_EQ(folder.kind, FileKind::kDirectory);
-  EXPECT_EQ(missing.kind, FileKind::kMissing);
-  EXPECT_TRUE(SameFile(a, a2));
-  EXPECT_FALSE(SameFile(a, b));
-  EXPECT_FALSE(SameFile(missing, missing));
-  std::error_code ec;
-  std::filesystem::create_hard_link(dir / "a", dir / "hard", ec);
-  if (!ec) {
-    FileFacts hard;
-    ASSERT_EQ(InspectFile(dir / "hard", hard, nullptr), 0);
-    EXPECT_TRUE(SameFile(a, hard));
-  }
 }
 
 // The library reports a failed read as an exception; the file turns it into a short count (the
