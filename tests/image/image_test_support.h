@@ -52,15 +52,11 @@ class MemoryCodec : public Lh5Codec {
   size_t inputPos = 0;
   Bytes output;
   size_t writeLimit = SIZE_MAX;  // WriteOutput comes back short beyond this many bytes
-  int cancelAfterCalls = -1;     // >= 0: IsCancelled says yes after this many progress calls
-  int progressCalls = 0;
   std::vector<int> failCodes;
 
  protected:
   int64_t ReadInput(BinaryFile*, uint8_t* buffer, uint32_t count) override;
   int64_t WriteOutput(BinaryFile*, const uint8_t* buffer, uint32_t count) override;
-  int IsCancelled(void*) override { return cancelAfterCalls >= 0 && progressCalls > cancelAfterCalls; }
-  int Progress(void*, int, uint64_t) override { ++progressCalls; return 0; }
   int Fail(int code) override { failCodes.push_back(code); return 0; }
 };
 
