@@ -35,7 +35,7 @@ TEST(Lh5Interop, LhasaReadsEveryStreamWeWrite) {
   for (const auto& [c, stream] : streams) {
     SCOPED_TRACE(c.name);
     const std::string archive = (dir / (c.name + ".lzh")).string();
-    WriteWholeFile(archive, MakeLevel2Archive(c.name, stream, c.data.size(), Crc(c.data)));
+    WriteWholeFile(archive, MakeLevel2Archive(c.name, "-lh5-", stream, c.data.size(), Crc(c.data)));
     EXPECT_EQ(RunCommand("lhasa t '" + archive + "' >/dev/null 2>&1"), 0);  // 1 on a CRC error
     ASSERT_EQ(RunCommand("lhasa pq '" + archive + "' > '" + archive + ".out' 2>/dev/null"), 0);
     EXPECT_TRUE(ReadWholeFile(archive + ".out") == c.data);
@@ -43,7 +43,7 @@ TEST(Lh5Interop, LhasaReadsEveryStreamWeWrite) {
   // The check means something only if lhasa does fail a damaged stream.
   Bytes stream = Lh5Encode(text);
   stream[stream.size() / 2] ^= 0x10;
-  WriteWholeFile(dir / "damaged.lzh", MakeLevel2Archive("damaged", stream, text.size(), Crc(text)));
+  WriteWholeFile(dir / "damaged.lzh", MakeLevel2Archive("damaged", "-lh5-", stream, text.size(), Crc(text)));
   EXPECT_NE(RunCommand("lhasa t '" + (dir / "damaged.lzh").string() + "' >/dev/null 2>&1"), 0);
 }
 

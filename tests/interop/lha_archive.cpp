@@ -9,12 +9,13 @@ namespace orv::test {
 
 // The base header (up to the first extended header's size), the common extended header (its
 // CRC-16 covers the whole header) and the file name; then the data and the end mark.
-std::vector<uint8_t> MakeLevel2Archive(const std::string& name, const std::vector<uint8_t>& packed,
-                                       uint64_t originalSize, uint16_t crc16) {
+std::vector<uint8_t> MakeLevel2Archive(const std::string& name, const std::string& method,
+                                       const std::vector<uint8_t>& packed, uint64_t originalSize,
+                                       uint16_t crc16) {
   const size_t total = 26 + 5 + 1 + name.size() + 2;
   std::vector<uint8_t> a(total, 0);
   PutLe16(&a[0], static_cast<uint16_t>(total));
-  std::memcpy(&a[2], "-lh5-", 5);
+  std::memcpy(&a[2], method.data(), 5);
   PutLe32(&a[7], static_cast<uint32_t>(packed.size()));
   PutLe32(&a[11], static_cast<uint32_t>(originalSize));
   PutLe32(&a[15], 1700000000u);  // time stamp

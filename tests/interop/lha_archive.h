@@ -17,8 +17,9 @@ struct LhaMember {
 };
 
 // A one-member archive with a level-2 header (its header CRC included) and the end mark.
-std::vector<uint8_t> MakeLevel2Archive(const std::string& name, const std::vector<uint8_t>& packed,
-                                       uint64_t originalSize, uint16_t crc16);
+std::vector<uint8_t> MakeLevel2Archive(const std::string& name, const std::string& method,
+                                       const std::vector<uint8_t>& packed, uint64_t originalSize,
+                                       uint16_t crc16);
 
 // The members of an archive, in order, up to the end mark; false on a header it cannot read.
 bool ReadLhaMembers(const std::vector<uint8_t>& archive, std::vector<LhaMember>* members);
