@@ -1,7 +1,6 @@
-// A benchmark's world in a test: one virtual drive E: with its timing model on, a simulated
-// clock that the drive advances instead of sleeping (so a 17-row run takes no real time), the
-// benchmark's clock reading that clock, a record of every command the drive received, and a port
-// in front of the drive whose geometry answer a test can replace or fail.
+// A benchmark's world in a test: a virtual drive E: with its timing model on, a simulated clock
+// the drive advances instead of sleeping (a 17-row run takes no real time), the benchmark's clock
+// over it, every command the drive received, and a port whose geometry answer can be replaced.
 #pragma once
 
 #include <functional>
@@ -23,41 +22,30 @@
 
 namespace orv::test {
 
-// The benchmark's clock over the simulated one. Pauses advance it too; a test can make one
-// reading go back.
+// The benchmark's clock over the simulated one; pauses advance it too. Reading number `backAt`
+// (from 1) is one microsecond before the reading before it.
 class SimulatedBenchClock : public BenchClock {
  public:
   explicit SimulatedBenchClock(std::shared_ptr<SimulatedClock> clock) : clock_(std::move(clock)) {}
-
   int64_t NowMicroseconds() override {
-    ++readings_;
-    last_ = readings_ == backAt_ ? last_ - 1 : clock_->NowMicroseconds();
+    last_ = ++readings_ == backAt ? last_ - 1 : clock_->NowMicroseconds();
     return last_;
   }
   void Pause(uint32_t milliseconds) override {
-    pauses_.push_back({milliseconds, clock_->NowMicroseconds()});
+    pauseStarts.push_back(clock_->NowMicroseconds());
     clock_->Advance(int64_t{milliseconds} * 1000);
   }
-
-  // Reading number `n` (counting from 1) is one microsecond before the reading before it.
-  void GoBackAtReading(uint64_t n) { backAt_ = n; }
-  uint64_t Readings() const { return readings_; }
-  struct PauseTaken {
-    uint32_t ms;
-    int64_t at;  // when it began
-  };
-  const std::vector<PauseTaken>& Pauses() const { return pauses_; }
+  uint64_t backAt = 0;
+  std::vector<int64_t> pauseStarts;
 
  private:
   std::shared_ptr<SimulatedClock> clock_;
   uint64_t readings_ = 0;
-  uint64_t backAt_ = 0;
   int64_t last_ = 0;
-  std::vector<PauseTaken> pauses_;
 };
 
-// The geometry a drive reports: as the virtual drive does (32 sectors per track), another
-// number of sectors per track, or a failing request.
+// The geometry a drive reports: as the virtual drive does (32 sectors per track), another number
+// of sectors per track, or a failing request.
 struct GeometryAnswer {
   bool fails = false;
   std::optional<uint32_t> sectorsPerTrack;
@@ -66,19 +54,14 @@ struct GeometryAnswer {
 // Forwards everything to the virtual port, except that the geometry answer can be changed.
 class GeometryPort : public DevicePort {
  public:
-  GeometryPort(std::unique_ptr<DevicePort> inner, GeometryAnswer answer)
-      : inner_(std::move(inner)), answer_(answer) {}
-
+  GeometryPort(std::unique_ptr<DevicePort> inner, GeometryAnswer answer) : inner_(std::move(inner)), answer_(answer) {}
   PortHandle Open(const char* path, uint8_t flags) override { return inner_->Open(path, flags); }
   int Close(PortHandle handle) override { return inner_->Close(handle); }
   uint32_t GetFileType(PortHandle handle) override { return inner_->GetFileType(handle); }
   bool IoControl(PortHandle handle, uint32_t code, const void* in, uint32_t inLength, void* out, uint32_t outLength,
                  uint32_t* bytesReturned) override {
-    failed_ = false;
-    if (code == kIoctlDiskGetDriveGeometry && answer_.fails) {
-      failed_ = true;
-      return false;
-    }
+    failed_ = code == kIoctlDiskGetDriveGeometry && answer_.fails;
+    if (failed_) return false;
     const bool ok = inner_->IoControl(handle, code, in, inLength, out, outLength, bytesReturned);
     if (ok && code == kIoctlDiskGetDriveGeometry && answer_.sectorsPerTrack) {
       DiskGeometry g = DecodeDiskGeometry(static_cast<uint8_t*>(out));
@@ -113,23 +96,8 @@ struct BenchRigSetup {
   uint32_t blockLength = 0;  // 0: the preset's
   uint64_t blockCount = 0;   // 0: the preset's
   GeometryAnswer geometry;
-  bool timing = true;
   bool withMedium = true;
 };
-
-// The drive with its tray empty.
-inline BenchRigSetup NoDisc() {
-  BenchRigSetup setup;
-  setup.withMedium = false;
-  return setup;
-}
-// A disc of `blockCount` blocks of `blockLength` bytes.
-inline BenchRigSetup Disc(uint32_t blockLength, uint64_t blockCount) {
-  BenchRigSetup setup;
-  setup.blockLength = blockLength;
-  setup.blockCount = blockCount;
-  return setup;
-}
 
 class BenchRig {
  public:
@@ -141,7 +109,7 @@ class BenchRig {
     std::unique_ptr<Medium> medium;
     if (setup.withMedium) medium = MakeMemoryMedium(preset.blockLength, preset.blockCount, preset.readOnly);
     drive_ = std::make_shared<VirtualDrive>(preset, std::move(medium));
-    drive_->SetTimingEnabled(setup.timing);
+    drive_->SetTimingEnabled(true);
     drive_->SetSimulatedClock(simulated_);
     drive_->SetAnswerHook([this](VirtualDrive&, CommandContext& c) { return Hook(c); });
     auto port = std::make_unique<VirtualPort>(MakeClosedPort(MakeOsPort()));
@@ -158,26 +126,21 @@ class BenchRig {
   DeviceHandle& Device() { return list_->Device(); }
   const DriveRecord& Record() const { return list_->Records().front(); }
   SimulatedBenchClock& Clock() { return clock_; }
-  SimulatedClock& Simulated() { return *simulated_; }
   PortHandle HoldOpen(uint8_t flags) { return virtualPort_->Open("\\\\.\\E:", flags); }
   void Release(PortHandle handle) { virtualPort_->Close(handle); }
-
   // Every command since the rig was made (after the scan).
   const std::vector<SentCommand>& Sent() const { return sent_; }
-  // The commands between the start of pause `index` (counting from 0) and the next pause: a run
-  // pauses before each zero-motion test (3), each seek test (2) and each transfer measurement.
+  // The commands from the start of pause `index` (from 0) to the next pause: a run pauses before
+  // each zero-motion test (3), each seek test (2) and each transfer measurement.
   std::vector<SentCommand> SentAfterPause(size_t index) const {
+    const auto& pauses = clock_.pauseStarts;
     std::vector<SentCommand> after;
-    const auto& pauses = clock_.Pauses();
-    if (index >= pauses.size()) return after;
-    const int64_t from = pauses[index].at;
-    const int64_t to = index + 1 < pauses.size() ? pauses[index + 1].at : INT64_MAX;
     for (const SentCommand& s : sent_)
-      if (s.at >= from && s.at < to) after.push_back(s);
+      if (index < pauses.size() && s.at >= pauses[index] && (index + 1 == pauses.size() || s.at < pauses[index + 1]))
+        after.push_back(s);
     return after;
   }
-  // Answers the commands it returns true for itself (the handler does not run): fail them with
-  // `sense` by default.
+  // Answers the commands it returns true for itself, failing them with `sense`.
   void FailWhen(std::function<bool(const SentCommand&)> when, SenseCode sense = kSenseUnrecoveredReadError) {
     failWhen_ = std::move(when);
     failSense_ = sense;
@@ -187,20 +150,16 @@ class BenchRig {
 
  private:
   bool Hook(CommandContext& c) {
-    SentCommand sent;
-    sent.opcode = c.Opcode();
+    SentCommand sent{c.Opcode(), 0, 0, simulated_->NowMicroseconds()};
     if (c.cdb.size() >= 10) {
       sent.lba = GetBe32(c.cdb.data() + 2);
       sent.blocks = GetBe16(c.cdb.data() + 7);
     }
-    sent.at = simulated_->NowMicroseconds();
     sent_.push_back(sent);
     if (onCommand_) onCommand_(sent);
-    if (failWhen_ && failWhen_(sent)) {
-      c.Fail(failSense_);
-      return true;
-    }
-    return false;
+    if (!failWhen_ || !failWhen_(sent)) return false;
+    c.Fail(failSense_);
+    return true;
   }
 
   std::shared_ptr<SimulatedClock> simulated_;
