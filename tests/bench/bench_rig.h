@@ -31,12 +31,8 @@ class SimulatedBenchClock : public BenchClock {
     last_ = ++readings_ == backAt ? last_ - 1 : clock_->NowMicroseconds();
     return last_;
   }
-  void Pause(uint32_t milliseconds) override {
-    pauseStarts.push_back(clock_->NowMicroseconds());
-    clock_->Advance(int64_t{milliseconds} * 1000);
-  }
+  void Pause(uint32_t milliseconds) override { clock_->Advance(int64_t{milliseconds} * 1000); }
   uint64_t backAt = 0;
-  std::vector<int64_t> pauseStarts;
 
  private:
   std::shared_ptr<SimulatedClock> clock_;
@@ -83,12 +79,11 @@ class GeometryPort : public DevicePort {
   bool failed_ = false;
 };
 
-// One command as the drive received it, with the simulated time it arrived at.
+// One command as the drive received it.
 struct SentCommand {
   uint8_t opcode = 0;
   uint64_t lba = 0;
   uint32_t blocks = 0;
-  int64_t at = 0;
 };
 
 struct BenchRigSetup {
@@ -130,16 +125,6 @@ class BenchRig {
   void Release(PortHandle handle) { virtualPort_->Close(handle); }
   // Every command since the rig was made (after the scan).
   const std::vector<SentCommand>& Sent() const { return sent_; }
-  // The commands from the start of pause `index` (from 0) to the next pause: a run pauses before
-  // each zero-motion test (3), each seek test (2) and each transfer measurement.
-  std::vector<SentCommand> SentAfterPause(size_t index) const {
-    const auto& pauses = clock_.pauseStarts;
-    std::vector<SentCommand> after;
-    for (const SentCommand& s : sent_)
-      if (index < pauses.size() && s.at >= pauses[index] && (index + 1 == pauses.size() || s.at < pauses[index + 1]))
-        after.push_back(s);
-    return after;
-  }
   // Answers the commands it returns true for itself, failing them with `sense`.
   void FailWhen(std::function<bool(const SentCommand&)> when, SenseCode sense = kSenseUnrecoveredReadError) {
     failWhen_ = std::move(when);
@@ -150,7 +135,7 @@ class BenchRig {
 
  private:
   bool Hook(CommandContext& c) {
-    SentCommand sent{c.Opcode(), 0, 0, simulated_->NowMicroseconds()};
+    SentCommand sent{c.Opcode(), 0, 0};
     if (c.cdb.size() >= 10) {
       sent.lba = GetBe32(c.cdb.data() + 2);
       sent.blocks = GetBe16(c.cdb.data() + 7);

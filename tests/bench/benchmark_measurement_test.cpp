@@ -1,6 +1,6 @@
 // The measurements of a run on virtual drives with the timing model and the simulated clock, on
-// the test's thread: the rows (exact on the simulated clock), the commands that reach the drive,
-// and where each fault and stop ends a run.
+// the test's thread: the rows of every disc, drive, fault and stop, the progress, a cancel, and
+// the sampled speed curve.
 #include "bench/benchmark_measurement.h"
 
 #include <gtest/gtest.h>
@@ -66,30 +66,90 @@ Measured Measure(BenchRig& rig, const std::function<void(BenchmarkMeasurement&, 
           sink.events};
 }
 
-// The rows are golden/bench_rows.txt, exact on the simulated clock; they equalled a model of the
-// drive's timing written apart (the command sequence replayed against it) when the file was made.
-// Small discs: every read stays on the disc (the last 5% of 256 blocks is shorter than 64 KiB),
-// a transfer size below the block length or longer than the disc has no rows.
-TEST(BenchmarkMeasurement, EveryDiscGivesTheRowsItsTimingModelGives) {
-  NamedTexts texts;
+// The rows of every case are golden/bench_rows.txt, exact on the simulated clock. Those of whole
+// discs and of drives without SEEK(10) or VERIFY(10) equalled a model of the drive's timing
+// written apart (the command sequence replayed against it) when the file was made; the others
+// were checked against the rows of a fault-free run (the fault's rows missing, none after a stop).
+// Small discs: every read stays on the disc (the last 5% of 256 blocks is shorter than 64 KiB), a
+// transfer size below the block length or longer than the disc has no rows. The seek stride is
+// the geometry's sectors per track (32 when the request fails; a hundredth of a shorter medium).
+// The seeks and random reads follow the generator: every address is in the figures.
+TEST(BenchmarkMeasurement, RowsOfEveryDiscDriveAndFault) {
+  const uint64_t endFirst = 2295104 - 2295104 * 5 / 100;
+  auto inEndRegion = [endFirst](const SentCommand& s) { return s.opcode == scsi_op::kRead10 && s.lba >= endFirst; };
+  auto without = [](uint8_t opcode) { return [opcode](BenchRig& rig) { rig.Drive().SetHandler(opcode, {}); }; };
+  auto clockBackAt = [](uint64_t reading) { return [reading](BenchRig& rig) { rig.Clock().backAt = reading; }; };
+  const std::string readError = "読み取りエラー\r\n        \r\n";
   const struct {
-    const char* preset;
-    uint32_t blockLength;  // 0: the preset's
-    uint64_t blockCount;   // 0: the preset's
-  } cases[] = {{"dvdram", 0, 0}, {"dvdrom", 0, 0}, {"hdd", 0, 0}, {"dvdram", 65536, 200000}, {"dvdram", 0, 256},
-               {"hdd", 0, 100}};
+    const char* name;
+    BenchRigSetup setup;
+    std::function<void(BenchRig&)> fault;
+    std::string message;  // of a stop; "system": the read error with the system's reason
+  } cases[] = {
+      {"dvdram 2295104 x 2048", {}, nullptr, ""},
+      {"dvdrom 4171712 x 2048", {.preset = *FindDrivePreset("dvdrom")}, nullptr, ""},
+      {"hdd 16777216 x 512", {.preset = *FindDrivePreset("hdd")}, nullptr, ""},
+      {"dvdram 200000 x 65536", {.blockLength = 65536, .blockCount = 200000}, nullptr, ""},
+      {"dvdram 256 x 2048", {.blockCount = 256}, nullptr, ""},
+      {"hdd 100 x 512", {.preset = *FindDrivePreset("hdd"), .blockCount = 100}, nullptr, ""},
+      {"no SEEK(10)", {}, without(scsi_op::kSeek10), ""},
+      {"no VERIFY(10): the rotation test reads no blocks at block 0", {}, without(scsi_op::kVerify10), ""},
+      {"63 sectors per track", {.geometry = {false, 63}}, nullptr, ""},
+      {"the geometry request fails", {.geometry = {true, std::nullopt}}, nullptr, ""},
+      {"5000 blocks, 6000 per track", {.blockCount = 5000, .geometry = {false, 6000}}, nullptr, ""},
+      {"50 blocks, 63 per track", {.blockCount = 50, .geometry = {false, 63}}, nullptr, ""},
+      {"the 50th TEST UNIT READY fails: no row for it, the next test runs", {},
+       [](BenchRig& rig) {
+         auto count = std::make_shared<int>(0);
+         rig.FailWhen([count](const SentCommand& s) { return s.opcode == scsi_op::kTestUnitReady && ++*count == 50; },
+                      kSenseMediumNotPresent);
+       },
+       ""},
+      {"a sequential seek fails: no seek rows, the transfers run", {},
+       [](BenchRig& rig) { rig.FailWhen([](const SentCommand& s) { return s.opcode == scsi_op::kSeek10 && s.lba == 32; }); },
+       ""},
+      {"a random seek fails: the sequential seek stays", {},
+       [](BenchRig& rig) {
+         rig.FailWhen([](const SentCommand& s) { return s.opcode == scsi_op::kSeek10 && s.lba == 41u * 2295104 / 32768; });
+       },
+       ""},
+      {"the drive refuses a read of the end region", {}, [&](BenchRig& rig) { rig.FailWhen(inEndRegion); }, readError},
+      {"the drive moves less than asked", {},
+       [&](BenchRig& rig) {
+         rig.OnCommand([&rig, inEndRegion](const SentCommand& s) {
+           if (inEndRegion(s)) rig.Drive().InjectShortTransfer(1024);
+         });
+       },
+       readError},
+      {"the drive goes away", {},
+       [&](BenchRig& rig) {
+         rig.OnCommand([&rig, inEndRegion](const SentCommand& s) {
+           if (inEndRegion(s)) rig.Drive().SetVanished(true);
+         });
+       },
+       "system"},
+      {"no disc: block count 0", {.withMedium = false}, nullptr, kStopNotReady},
+      // 390 readings time the zero-motion tests (130 each): 200 lies in the second.
+      {"the clock goes back in the second zero-motion test", {}, clockBackAt(200), kStopClockError},
+      {"the clock goes back in the sequential seek", {}, clockBackAt(400), kStopClockError},
+      // No drive has blocks longer than 64 KiB: the capacity counts as unread.
+      {"a block longer than the transfer buffer", {.blockLength = 131072, .blockCount = 1000}, nullptr, kStopNotReady},
+  };
+  NamedTexts texts;
   for (const auto& c : cases) {
-    BenchRig rig({.preset = *FindDrivePreset(c.preset), .blockLength = c.blockLength, .blockCount = c.blockCount});
+    SCOPED_TRACE(c.name);
+    BenchRig rig(c.setup);
     ASSERT_TRUE(rig.Ready());
-    const std::string name = std::string(c.preset) + " " + std::to_string(rig.Record().BlockCount()) + " x " +
-                             std::to_string(rig.Record().BlockLength());
+    if (c.fault) c.fault(rig);
     const Measured run = Measure(rig);
-    EXPECT_FALSE(run.stopped) << name << ": " << SjisToUtf8(run.message);
-    texts.push_back({name, Describe(run.rows)});
+    EXPECT_EQ(run.stopped, !c.message.empty());
+    const std::string why = SystemErrorText(rig.Device().Port().ErrorCode(PortError::kDeviceGone));
+    EXPECT_EQ(run.message, c.message != "system" ? c.message : "読み取りエラー\r\n        " + why + "\r\n");
+    texts.push_back({c.name, Describe(run.rows)});
     for (const SentCommand& sent : rig.Sent()) {  // a benchmark only reads, and only the disc's blocks
-      EXPECT_NE(sent.opcode, scsi_op::kWrite10) << name;
+      EXPECT_NE(sent.opcode, scsi_op::kWrite10);
       if (sent.opcode == scsi_op::kRead10) {
-        EXPECT_LE(sent.lba + sent.blocks, rig.Record().BlockCount()) << name << ": " << sent.lba;
+        EXPECT_LE(sent.lba + sent.blocks, rig.Record().BlockCount()) << sent.lba;
       }
     }
   }
@@ -106,162 +166,6 @@ TEST(BenchmarkMeasurement, ReportsEachRowBeforeMeasuringItAndTheFullBarAtTheEnd)
   }
   expected.push_back("pos 17");
   EXPECT_EQ(run.events, expected);
-}
-
-// The rows with their "(Readコマンド使用)" notes are golden/bench_rows_fallback.txt. Without
-// VERIFY(10) the rotation test reads no blocks at block 0, 128 times.
-TEST(BenchmarkMeasurement, DrivesWithoutSeekOrVerifyAreTimedWithRead) {
-  NamedTexts texts;
-  for (const auto& [name, missing] :
-       {std::pair{"no SEEK(10)", scsi_op::kSeek10}, std::pair{"no VERIFY(10)", scsi_op::kVerify10}}) {
-    BenchRig rig;
-    rig.Drive().SetHandler(missing, {});
-    texts.push_back({name, Describe(Measure(rig).rows)});
-    if (missing == scsi_op::kVerify10) {
-      EXPECT_EQ(std::count_if(rig.Sent().begin(), rig.Sent().end(), [](const SentCommand& s) {
-                  return s.opcode == scsi_op::kRead10 && s.blocks == 0 && s.lba == 0;
-                }),
-                128);
-    }
-  }
-  ExpectGoldenCases("bench_rows_fallback.txt", texts, "tests/bench/golden");
-}
-
-// Pauses before the measurements: 3 zero-motion tests, the two seek tests, then one per transfer
-// measurement (3 sizes x start, end; then 3 of the random test). The blocks the timed commands of
-// one measurement addressed (the SEEK to 0 before the next measurement's pause left out).
-std::vector<uint64_t> TimedBlocks(const BenchRig& rig, size_t pause, uint8_t opcode) {
-  std::vector<uint64_t> blocks;
-  for (const SentCommand& s : rig.SentAfterPause(pause))
-    if (s.opcode == opcode) blocks.push_back(s.lba);
-  if (opcode == scsi_op::kSeek10 && !blocks.empty()) blocks.pop_back();
-  return blocks;
-}
-
-// The timed seeks start at block 0 and step by the stride, back to 0 past the end.
-TEST(BenchmarkMeasurement, TheSeekStrideIsTheGeometrysSectorsPerTrack) {
-  const struct {
-    const char* name;
-    GeometryAnswer geometry;
-    uint64_t blockCount;  // 0: the preset's
-    uint32_t stride;
-  } cases[] = {
-      {"63 sectors per track", {false, 63}, 0, 63},
-      {"the geometry request fails", {true, std::nullopt}, 0, 32},
-      // A stride longer than the medium becomes a hundredth of it: 0 below 100 blocks.
-      {"5000 blocks, 6000 per track", {false, 6000}, 5000, 50},
-      {"50 blocks, 63 per track", {false, 63}, 50, 0},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    BenchRig rig({.blockCount = c.blockCount, .geometry = c.geometry});
-    const Measured run = Measure(rig);
-    ASSERT_GE(run.rows.size(), 5u);
-    EXPECT_EQ(run.rows[3].title, SequentialSeekTitle(c.stride));
-    const std::vector<uint64_t> blocks = TimedBlocks(rig, 3, scsi_op::kSeek10);
-    ASSERT_GT(blocks.size(), 10u);
-    const uint64_t count = rig.Record().BlockCount();
-    for (size_t i = 0, expected = 0; i < blocks.size(); ++i, expected = (expected + c.stride) % count)
-      ASSERT_EQ(blocks[i], expected) << i;
-  }
-}
-
-// The random seek starts at block 0 and draws from the generator's first state (41, 18467,
-// 6334, ...); each random transfer reads block 0, then from the generator seeded with 0 (38, 7719,
-// 21238, ...): the same blocks for every size.
-TEST(BenchmarkMeasurement, RandomAddressesFollowTheGeneratorSeededOnlyForTransfers) {
-  BenchRig rig;
-  Measure(rig);
-  const uint64_t L = rig.Record().BlockCount();
-  const std::vector<uint64_t> seeks = TimedBlocks(rig, 4, scsi_op::kSeek10);
-  ASSERT_GE(seeks.size(), 4u);
-  EXPECT_EQ(std::vector<uint64_t>(seeks.begin(), seeks.begin() + 4),
-            (std::vector<uint64_t>{0, 41 * L / 32768, 18467 * L / 32768, 6334 * L / 32768}));
-  const std::vector<uint64_t> oneBlock = TimedBlocks(rig, 11, scsi_op::kRead10);
-  ASSERT_GE(oneBlock.size(), 20u);  // each random read seeks: about 100 ms of drive time
-  EXPECT_EQ(std::vector<uint64_t>(oneBlock.begin(), oneBlock.begin() + 4),
-            (std::vector<uint64_t>{0, 38 * L / 32768, 7719 * L / 32768, 21238 * L / 32768}));
-  for (size_t pause : {12, 13}) {
-    const std::vector<uint64_t> reads = TimedBlocks(rig, pause, scsi_op::kRead10);
-    ASSERT_GE(reads.size(), 20u);
-    EXPECT_TRUE(std::equal(reads.begin(), reads.begin() + 20, oneBlock.begin())) << pause;
-  }
-}
-
-// A fault ends its test, its group or the run; the rows that remain are those of a fault-free
-// run, in order, minus the missing ones and everything after a stop.
-TEST(BenchmarkMeasurement, FaultsAndStopsEndTheTestTheGroupOrTheRunAndKeepTheRowsBefore) {
-  BenchRig cleanRig;
-  const std::vector<BenchmarkResult> clean = Measure(cleanRig).rows;
-  const uint64_t endFirst = 2295104 - 2295104 * 5 / 100;
-  auto inEndRegion = [endFirst](const SentCommand& s) { return s.opcode == scsi_op::kRead10 && s.lba >= endFirst; };
-  const std::string readError = "読み取りエラー\r\n        \r\n";
-  const struct {
-    const char* name;
-    BenchRigSetup setup;
-    std::function<void(BenchRig&)> fault;
-    std::vector<std::string> titlesMissing;
-    size_t rows;
-    std::string message;  // "": no stop; "system": the read error with the system's reason
-  } cases[] = {
-      {"the 50th TEST UNIT READY fails: no row for it, the next test runs", {},
-       [](BenchRig& rig) {
-         auto count = std::make_shared<int>(0);
-         rig.FailWhen([count](const SentCommand& s) { return s.opcode == scsi_op::kTestUnitReady && ++*count == 50; },
-                      kSenseMediumNotPresent);
-       },
-       {kTitleTestUnitReady}, 16, ""},
-      {"a sequential seek fails: no seek rows, the transfers run", {},
-       [](BenchRig& rig) { rig.FailWhen([](const SentCommand& s) { return s.opcode == scsi_op::kSeek10 && s.lba == 32; }); },
-       {SequentialSeekTitle(32), kTitleRandomSeek}, 15, ""},
-      {"a random seek fails: the sequential seek stays", {},
-       [](BenchRig& rig) {
-         rig.FailWhen([](const SentCommand& s) { return s.opcode == scsi_op::kSeek10 && s.lba == 41u * 2295104 / 32768; });
-       },
-       {kTitleRandomSeek}, 16, ""},
-      {"the drive refuses a read of the end region", {}, [&](BenchRig& rig) { rig.FailWhen(inEndRegion); }, {}, 8,
-       readError},
-      {"the drive moves less than asked", {},
-       [&](BenchRig& rig) {
-         rig.OnCommand([&rig, inEndRegion](const SentCommand& s) {
-           if (inEndRegion(s)) rig.Drive().InjectShortTransfer(1024);
-         });
-       },
-       {}, 8, readError},
-      {"the drive goes away: the system says why", {},
-       [&](BenchRig& rig) {
-         rig.OnCommand([&rig, inEndRegion](const SentCommand& s) {
-           if (inEndRegion(s)) rig.Drive().SetVanished(true);
-         });
-       },
-       {}, 8, "system"},
-      {"no disc: block count 0", {.withMedium = false}, [](BenchRig&) {}, {}, 0, kStopNotReady},
-      // 390 readings time the zero-motion tests (130 each): 200 lies in the second.
-      {"the clock goes back in the second zero-motion test", {}, [](BenchRig& rig) { rig.Clock().backAt = 200; }, {}, 1,
-       kStopClockError},
-      {"the clock goes back in the sequential seek", {}, [](BenchRig& rig) { rig.Clock().backAt = 400; }, {}, 3,
-       kStopClockError},
-      // No drive has blocks longer than 64 KiB: the capacity counts as unread.
-      {"a block longer than the transfer buffer", {.blockLength = 131072, .blockCount = 1000}, [](BenchRig&) {}, {}, 0,
-       kStopNotReady},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    BenchRig rig(c.setup);
-    ASSERT_TRUE(rig.Ready());
-    c.fault(rig);
-    const Measured run = Measure(rig);
-    EXPECT_EQ(run.stopped, !c.message.empty());
-    const std::string why = SystemErrorText(rig.Device().Port().ErrorCode(PortError::kDeviceGone));
-    EXPECT_EQ(run.message, c.message != "system" ? c.message : "読み取りエラー\r\n        " + why + "\r\n");
-    std::vector<std::string> titles, expected;
-    for (const auto& r : run.rows) titles.push_back(SjisToUtf8(r.title) + " " + r.size);
-    for (const auto& r : clean)
-      if (std::find(c.titlesMissing.begin(), c.titlesMissing.end(), r.title) == c.titlesMissing.end())
-        expected.push_back(SjisToUtf8(r.title) + " " + r.size);
-    expected.resize(c.rows);
-    EXPECT_EQ(titles, expected);
-  }
 }
 
 // A stop during the first test keeps its row and leaves the bar unfilled; before the first check
