@@ -1,12 +1,10 @@
-// A benchmark's world in a test: a virtual drive E: with its timing model on, a simulated clock
-// the drive advances instead of sleeping (a 17-row run takes no real time), the benchmark's clock
-// over it, every command the drive received, and a port whose geometry answer can be replaced.
+// A benchmark's world: drive E: with its timing model on a simulated clock (a 17-row run takes no
+// real time), every command it received, and a port whose geometry answer can be replaced.
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <optional>
-#include <string>
 #include <vector>
 
 #include "bench/bench_clock.h"
@@ -22,8 +20,7 @@
 
 namespace orv::test {
 
-// The benchmark's clock over the simulated one; pauses advance it too. Reading number `backAt`
-// (from 1) is one microsecond before the reading before it.
+// Pauses advance the simulated clock too. Reading number `backAt` (from 1) goes back 1 us.
 class SimulatedBenchClock : public BenchClock {
  public:
   explicit SimulatedBenchClock(std::shared_ptr<SimulatedClock> clock) : clock_(std::move(clock)) {}
@@ -40,14 +37,12 @@ class SimulatedBenchClock : public BenchClock {
   int64_t last_ = 0;
 };
 
-// The geometry a drive reports: as the virtual drive does (32 sectors per track), another number
-// of sectors per track, or a failing request.
+// The geometry: the virtual drive's (32 sectors per track), another sectors per track, or a failure.
 struct GeometryAnswer {
   bool fails = false;
   std::optional<uint32_t> sectorsPerTrack;
 };
 
-// Forwards everything to the virtual port, except that the geometry answer can be changed.
 class GeometryPort : public DevicePort {
  public:
   GeometryPort(std::unique_ptr<DevicePort> inner, GeometryAnswer answer) : inner_(std::move(inner)), answer_(answer) {}
@@ -123,14 +118,12 @@ class BenchRig {
   SimulatedBenchClock& Clock() { return clock_; }
   PortHandle HoldOpen(uint8_t flags) { return virtualPort_->Open("\\\\.\\E:", flags); }
   void Release(PortHandle handle) { virtualPort_->Close(handle); }
-  // Every command since the rig was made (after the scan).
-  const std::vector<SentCommand>& Sent() const { return sent_; }
+  const std::vector<SentCommand>& Sent() const { return sent_; }  // since the scan
   // Answers the commands it returns true for itself, failing them with `sense`.
   void FailWhen(std::function<bool(const SentCommand&)> when, SenseCode sense = kSenseUnrecoveredReadError) {
     failWhen_ = std::move(when);
     failSense_ = sense;
   }
-  // Runs before each command is answered.
   void OnCommand(std::function<void(const SentCommand&)> action) { onCommand_ = std::move(action); }
 
  private:
