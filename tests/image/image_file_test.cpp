@@ -105,10 +105,6 @@ TEST(BlockCrc, IsCrc32Bzip2) {
     crc.Update(c.data.data(), c.data.size());
     crc.UpdateZeros(c.zeros);
     EXPECT_EQ(crc.Value(), c.crc);
-    if (c.zeros <= 4096) {  // the same zeros through Update
-      const Bytes all = Concat({c.data, Bytes(c.zeros, 0)});
-      EXPECT_EQ(CrcOf(all), c.crc);
-    }
   }
 }
 
@@ -231,7 +227,6 @@ TEST(ImageFile, DamagedBlockFailsAndTheOthersAreStillReachable) {
       {"cut in the header of block 2", cut(second + 30), {0}},
       {"by hand: header length 64", Concat({Header(64, 4, 4, crc, "-nocomp-"), {1, 2, 3, 4}, payload, {0}}), {0}},
       {"by hand: method -lh5- then other bytes", Concat({good, Header(60, 4, 4, 0, "-lh5-xyz"), payload, {0}}), {0}},
-      {"by hand: header length 0", Concat({Header(0, 0, 0, 0, "-nocomp-"), {0}}), {}},
       {"by hand: uncompressed size above what is stored",
        Concat({Header(60, 4, 5, crc, "-nocomp-"), payload, good, {0}}), {-1, 0}},
       {"by hand: stored size the LH5 stream's", storedSize(0), {0, 0}},
@@ -309,8 +304,8 @@ TEST(PlaceBlock, DataMustFitItsSectorsAndTheirAddresses) {
 // Three LH5 blocks of 4 sectors at sectors 0, 64 and 1000, as the erase writes them: good at
 // both depths, followed by an observer that can stop the check (unconcluded). Then a data fault
 // shows only when the data is read; a header that cannot be placed shows at both depths and is
-// walked but never decoded (the admission refuses it), the blocks after it still are. A
-// file of the wrong kind is not walked at all.
+// walked but never decoded (the admission refuses it), the blocks after it still are. (A folder
+// or a missing file: ImageCommands.InputsMustBeRegularFiles.)
 TEST(CheckImage, VerdictsAtTheDepthThatSeesThem) {
   const auto path = TempDir("check-image") / "c.ovi";
   const Bytes file = WriteImage(path, {{1, 0, TextCorpus(8192, 40)}, {1, 64, TextCorpus(8192, 41)},
@@ -369,12 +364,6 @@ TEST(CheckImage, VerdictsAtTheDepthThatSeesThem) {
   EXPECT_TRUE(data.blocks[1].faults.Any());
   EXPECT_FALSE(data.blocks[1].faults.refused);
   EXPECT_TRUE(data.blocks[2].Good());
-  ImageCheck folder;
-  uint32_t error = 99;
-  EXPECT_EQ(CheckImage(path.parent_path(), CheckDepth::kHeaders, folder, nullptr, &error), -1);
-  EXPECT_EQ(error, 0u);
-  EXPECT_EQ(folder.walk.end, WalkEnd::kNotWalked);
-  EXPECT_EQ(CheckImage(path.parent_path() / "missing.ovi", CheckDepth::kData, folder), -1);
 }
 
 // The replacement writes beside the target and renames onto it only at Commit; a discarded one
@@ -422,18 +411,16 @@ TEST(BinaryFile, ReadErrorsAreCountsNotExceptions) {
 
 // The threaded streams beneath the container (also run under ThreadSanitizer): whole pieces out,
 // prompt stops, failures as results (a corrupt stream: the damaged-file table above).
-TEST(Lh5Streams, EncodeStreamWithAFailedWorkerComesBackShort) {
-  Lh5EncodeStream stream;  // no output file: the first compressed byte fails
-  ASSERT_EQ(stream.Start(), 0);
+TEST(Lh5Streams, EncodeStreamWithAFailedWorkerComesBackShortAnAbandonedOneWritesNothing) {
+  Lh5EncodeStream failing;  // no output file: the first compressed byte fails
+  ASSERT_EQ(failing.Start(), 0);
   const Bytes data = RandomCorpus(1024 * 1024);
   uint64_t accepted = 0;
-  for (size_t at = 0; at < data.size(); at += 65536) accepted += stream.Write(65536, data.data() + at);
+  for (size_t at = 0; at < data.size(); at += 65536) accepted += failing.Write(65536, data.data() + at);
   EXPECT_LT(accepted, data.size());
-  stream.Close();
-  EXPECT_EQ(stream.RunResult(), 7);
-}
-
-TEST(Lh5Streams, AbandonedEncodeStreamStopsWithoutWriting) {
+  failing.Close();
+  EXPECT_EQ(failing.RunResult(), 7);
+  // An abandoned stream stops without writing.
   BinaryFile file;
   ASSERT_EQ(file.Open(TempDir("streams-abandon") / "out.bin", BinaryFile::Mode::kCreate), 0);
   {

@@ -176,7 +176,6 @@ std::vector<WalkCase> WalkCases() {
 
 std::filesystem::path TempDir(const std::string& name) {
   const char* binary = std::getenv("ORVANE_BINARY_DIR");
-  // Under the running case's own name: CTest runs the cases of one executable at once.
   const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
   const std::string owner = test ? std::string(test->test_suite_name()) + "." + test->name() : "outside-a-test";
   const std::filesystem::path dir = (binary != nullptr ? std::filesystem::path(binary) / "test-files"

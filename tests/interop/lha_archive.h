@@ -16,7 +16,7 @@ struct LhaMember {
   std::vector<uint8_t> packed;
 };
 
-// A one-member archive with a level-2 header (its header CRC included) and the end mark.
+// One member with a level-2 header (its header CRC included), and the end mark.
 std::vector<uint8_t> MakeLevel2Archive(const std::string& name, const std::string& method,
                                        const std::vector<uint8_t>& packed, uint64_t originalSize,
                                        uint16_t crc16);
