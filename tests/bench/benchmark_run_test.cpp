@@ -69,6 +69,8 @@ TEST(RunBenchmark, AWholeRunShowsProgressThenTheReportWithTheDriveStillOpen) {
 // the rows measured when there is one; the drive is closed at the end. A drive that cannot be
 // opened gets the error box only.
 TEST(RunBenchmark, TheQuestionThenTheStopBoxThenTheRowsMeasured) {
+  using enum BenchmarkEnd;
+  const char* const cancelled = "処理を中断しました。";
   const struct {
     const char* name;
     BenchRigSetup setup;
@@ -80,14 +82,12 @@ TEST(RunBenchmark, TheQuestionThenTheStopBoxThenTheRowsMeasured) {
     const char* message;  // of the second box; nullptr: none
     const char* caption;
   } cases[] = {
-      {"no", {}, kIdNo, false, false, nullptr, BenchmarkEnd::kNotConfirmed, 0, nullptr, nullptr},
-      {"the question closed", {}, kIdClosed, false, false, nullptr, BenchmarkEnd::kNotConfirmed, 0, nullptr, nullptr},
-      {"cancel during the first test", {}, kIdYes, false, false, kTitleTestUnitReady, BenchmarkEnd::kCancelled, 1,
-       "処理を中断しました。", kAppTitle},
-      {"cancel before the first check", {}, kIdYes, false, true, nullptr, BenchmarkEnd::kCancelled, 0, "処理を中断しました。",
-       kAppTitle},
-      {"no disc", {.withMedium = false}, kIdYes, false, false, nullptr, BenchmarkEnd::kFailed, 0, kStopNotReady, kAppTitle},
-      {"held by another program", {}, kIdYes, true, false, nullptr, BenchmarkEnd::kNotOpened, 0,
+      {"no", {}, kIdNo, false, false, nullptr, kNotConfirmed, 0, nullptr, nullptr},
+      {"the question closed", {}, kIdClosed, false, false, nullptr, kNotConfirmed, 0, nullptr, nullptr},
+      {"cancel in the first test", {}, kIdYes, false, false, kTitleTestUnitReady, kCancelled, 1, cancelled, kAppTitle},
+      {"cancel before the first check", {}, kIdYes, false, true, nullptr, kCancelled, 0, cancelled, kAppTitle},
+      {"no disc", {.withMedium = false}, kIdYes, false, false, nullptr, kFailed, 0, kStopNotReady, kAppTitle},
+      {"held by another program", {}, kIdYes, true, false, nullptr, kNotOpened, 0,
        "デバイスを開くことができません。\r\n", "エラー"},
   };
   for (const auto& c : cases) {
