@@ -73,9 +73,8 @@ TEST(Lh5Codec, BackupBlocks) {
   }
 }
 
-// Fibonacci counts make the tree one level deeper per symbol: 24 symbols would take 23 bits, LH5
-// codes at most 16; the limited lengths must still fill the code space exactly (else the decoder
-// refuses the table), the rarer symbols never getting the shorter codes.
+// Fibonacci counts: 24 symbols would take 23 bits, LH5 codes at most 16; the limited lengths must
+// fill the code space exactly (else the decoder refuses the table), rarer symbols never shorter.
 TEST(Lh5Huffman, CodesDeeperThan16BitsAreLimitedToACompleteCode) {
   constexpr int kCount = 24;
   uint32_t freq[kCount] = {1, 1};

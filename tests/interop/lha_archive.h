@@ -1,5 +1,4 @@
-// Just enough of the LHA archive format to hand LH5 streams to other archivers and take theirs:
-// one member with a level-2 header written, members with level-2 headers read.
+// Just enough of LHA archives (level-2 headers) to hand LH5 streams to other archivers and back.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +20,7 @@ std::vector<uint8_t> MakeLevel2Archive(const std::string& name, const std::strin
                                        const std::vector<uint8_t>& packed, uint64_t originalSize,
                                        uint16_t crc16);
 
-// The members of an archive, in order, up to the end mark; false on a header it cannot read.
+// The members up to the end mark; false on a header it cannot read.
 bool ReadLhaMembers(const std::vector<uint8_t>& archive, std::vector<LhaMember>* members);
 
 }  // namespace orv::test
