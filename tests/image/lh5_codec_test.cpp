@@ -129,13 +129,12 @@ TEST(Lh5Codec, EncodeAllocAnswersPerMethod) {
 // code, 4 for the position code. A fault hands out what was decoded before it.
 TEST(Lh5Decoder, MalformedStreamsFailOrStopAtTheSize) {
   const Bytes spaces(1000, 0x20);  // copies from the dictionary's fill
-  struct Case {
+  const struct {
     const char* name;
     Bytes stream;
     int fail;
     Bytes out;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"block of 0 symbols", Bits().Put(16, 0).Put(10, 0).Put(9, 0).Put(9, 'a').Put(8, 0).bytes, 3, {}},
       {"one-symbol code-length code out of range", Bits().Put(16, 10).Put(5, 0).Put(5, 19).bytes, 3, {}},
       {"one-symbol literal code out of range", Bits().Put(16, 10).Put(10, 0).Put(9, 0).Put(9, 510).bytes, 3, {}},
@@ -160,7 +159,7 @@ TEST(Lh5Decoder, MalformedStreamsFailOrStopAtTheSize) {
       {"fault after good data",
        Bits().Put(16, 100).Put(10, 0).Put(9, 0).Put(9, 'a').Put(8, 0).Put(16, 0).Put(16, 0).bytes, 3, Bytes(100, 'a')},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     int fail = -1;
     const Bytes out = Lh5Decode(c.stream, 1000, &fail);
