@@ -221,7 +221,6 @@ TEST(ImageFile, DamagedBlockFailsAndTheOthersAreStillReachable) {
       {"by hand: method -lh5- then other bytes", Concat({good, Header(60, 4, 4, 0, "-lh5-xyz"), payload, {0}}), {0}},
       {"by hand: uncompressed size above what is stored",
        Concat({Header(60, 4, 5, crc, "-nocomp-"), payload, good, {0}}), {-1, 0}},
-      {"by hand: stored size the LH5 stream's", storedSize(0), {0, 0}},
       {"by hand: stored size 1 short of the LH5 stream", storedSize(-1), {-1, 0}},
       {"by hand: stored size 8 past the LH5 stream", storedSize(8), {-1, 0}},
   };
@@ -238,7 +237,6 @@ TEST(ImageFile, DamagedBlockFailsAndTheOthersAreStillReachable) {
       EXPECT_TRUE(r.verdicts[i] != 0 || r.data[i] == (byHand ? payload : blocks[i].data)) << "block " << i;
     }
   }
-  EXPECT_EQ(ImageFile().ListBlocks(path.parent_path() / "no such file.ovi"), -1);
 }
 
 constexpr uint64_t kMaxAddress = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
@@ -305,24 +303,18 @@ TEST(CheckImage, VerdictsAtTheDepthThatSeesThem) {
     ASSERT_EQ(check.blocks.size(), 3u);
     EXPECT_EQ(check.imageBytes, 3u * 4 * 2048);
     EXPECT_EQ(check.extent, 1004u * 2048);
-    EXPECT_EQ(check.blocks[2].placement.offset, 1000u * 2048);
     EXPECT_EQ(check.blocks[1].decoded, depth == CheckDepth::kData);
   }
   struct Observer : CheckObserver {
-    bool Piece(size_t number, uint64_t done, uint64_t total) override {
-      lastPiece = {number, done, total};
-      return number < stopAt;
-    }
+    bool Piece(size_t number, uint64_t, uint64_t) override { return number < stopAt; }
     void Checked(size_t number, const BlockCheck&) override { checked.push_back(number); }
     size_t stopAt = 99;
-    std::tuple<size_t, uint64_t, uint64_t> lastPiece;
     std::vector<size_t> checked;
   };
   Observer all, stopping;
   ImageCheck check;
   ASSERT_EQ(CheckImage(path, CheckDepth::kData, check, &all), 0);
   EXPECT_EQ(all.checked, (std::vector<size_t>{1, 2, 3}));
-  EXPECT_EQ(all.lastPiece, std::make_tuple(size_t{3}, uint64_t{8192}, uint64_t{8192}));
   stopping.stopAt = 2;
   ASSERT_EQ(CheckImage(path, CheckDepth::kData, check, &stopping), 0);
   EXPECT_FALSE(check.Good());
@@ -395,7 +387,7 @@ TEST(BinaryFile, ReadErrorsAreCountsNotExceptions) {
 
 // The threaded streams beneath the container (also run under ThreadSanitizer): whole pieces out,
 // prompt stops, failures as results (a corrupt stream: the damaged-file table above).
-TEST(Lh5Streams, EncodeStreamWithAFailedWorkerComesBackShortAnAbandonedOneWritesNothing) {
+TEST(Lh5Streams, EncodeStreamWithAFailedWorkerComesBackShort) {
   Lh5EncodeStream failing;  // no output file: the first compressed byte fails
   ASSERT_EQ(failing.Start(), 0);
   const Bytes data = RandomCorpus(1024 * 1024);
@@ -404,17 +396,6 @@ TEST(Lh5Streams, EncodeStreamWithAFailedWorkerComesBackShortAnAbandonedOneWrites
   EXPECT_LT(accepted, data.size());
   failing.Close();
   EXPECT_EQ(failing.RunResult(), 7);
-  // An abandoned stream stops without writing.
-  BinaryFile file;
-  ASSERT_EQ(file.Open(TempDir("streams-abandon") / "out.bin", BinaryFile::Mode::kCreate), 0);
-  {
-    Lh5EncodeStream stream;
-    stream.outputHandle = &file;
-    ASSERT_EQ(stream.Start(), 0);
-    const Bytes data = TextCorpus(1000);
-    EXPECT_EQ(stream.Write(data.size(), data.data()), data.size());
-  }
-  EXPECT_EQ(file.Tell(), 0);
 }
 
 // A decode stream closed early (over an image-like file: 10 other bytes, then the stream) stops

@@ -67,8 +67,7 @@ Bytes RandomCorpus(size_t size, uint32_t seed) {
 
 std::vector<Corpus> EdgeCorpora() {
   const Bytes half = RandomCorpus(8192, 9);  // repeated: matches from as far back as the window reaches
-  Bytes farRepeat = half;
-  farRepeat.insert(farRepeat.end(), half.begin(), half.end());
+  const Bytes farRepeat = Concat({half, half});
   Bytes alternating;
   for (int i = 0; i < 5000; ++i) alternating.push_back(i % 2 ? 'b' : 'a');
   return {
