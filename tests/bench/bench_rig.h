@@ -40,7 +40,7 @@ class SimulatedBenchClock : public BenchClock {
 // The geometry: the virtual drive's (32 sectors per track), another sectors per track, or a failure.
 struct GeometryAnswer {
   bool fails = false;
-  std::optional<uint32_t> sectorsPerTrack;
+  std::optional<uint32_t> sectorsPerTrack = {};
 };
 
 class GeometryPort : public DevicePort {
@@ -85,7 +85,7 @@ struct BenchRigSetup {
   DrivePreset preset = *FindDrivePreset("dvdram");
   uint32_t blockLength = 0;  // 0: the preset's
   uint64_t blockCount = 0;   // 0: the preset's
-  GeometryAnswer geometry;
+  GeometryAnswer geometry = {};
   bool withMedium = true;
 };
 
