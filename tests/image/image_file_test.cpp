@@ -1,10 +1,19 @@
+// The ".ovi" container: CRC, round trips, header bytes, walks over damaged and hostile files;
+// what the tools conclude from a file; files written in place of others; the threaded streams.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
+#include <thread>  // steady_clock; <chrono> itself does not build with a CP932 execution charset
 
+#include "image/binary_file.h"
 #include "image/block_crc.h"
+#include "image/file_replacement.h"
+#include "image/image_check.h"
 #include "image/image_file.h"
+#include "image/lh5_decode_stream.h"
+#include "image/lh5_encode_stream.h"
 #include "image_test_support.h"
 #include "toolkit/endian.h"
 
@@ -17,17 +26,15 @@ struct BlockSpec {
   Bytes data;
 };
 
-// Writes the blocks in pieces of `piece` bytes, leaving the last block for CloseWriter to end;
-// returns the file's bytes.
+// Writes the blocks in pieces of `piece` bytes; returns the file's bytes. Blocks at odd places are
+// ended by the next BeginBlock, the last by CloseWriter: each must still read back whole.
 Bytes WriteImage(const std::filesystem::path& path, const std::vector<BlockSpec>& blocks, size_t piece = 65536) {
   ImageFile image;
   EXPECT_EQ(image.CreateImage(path), 0);
   for (const BlockSpec& b : blocks) {
     BlockHeader* h = image.BeginBlock(b.method);
-    if (h == nullptr) {
-      ADD_FAILURE() << "BeginBlock(" << b.method << ")";
-      continue;
-    }
+    EXPECT_NE(h, nullptr) << b.method;
+    if (h == nullptr) continue;
     h->sectorSize = 2048;
     h->firstSector = b.firstSector;
     h->sectorCount = static_cast<uint32_t>((b.data.size() + 2047) / 2048);
@@ -35,7 +42,7 @@ Bytes WriteImage(const std::filesystem::path& path, const std::vector<BlockSpec>
       const size_t n = std::min(piece, b.data.size() - at);
       EXPECT_EQ(image.WriteBlockData(n, b.data.data() + at), static_cast<int64_t>(n));
     }
-    if (&b != &blocks.back()) {
+    if (&b != &blocks.back() && (&b - blocks.data()) % 2 == 0) {
       EXPECT_EQ(image.EndBlock(), 0);
     }
   }
@@ -43,22 +50,17 @@ Bytes WriteImage(const std::filesystem::path& path, const std::vector<BlockSpec>
   return ReadWholeFile(path);
 }
 
-// Everything a reader gives back over a whole file, in pieces of `piece` bytes.
-struct ReadBack {
+struct ReadBack {  // everything a reader gives back over a whole file
   std::vector<BlockHeader> headers;
   std::vector<Bytes> data;
   std::vector<int> verdicts;
-  std::vector<ImageBlock> blocks;  // the reader's account of each block
-  ImageWalk walkAtOpen, walk;
+  ImageWalk walk;
 };
 
-ReadBack ReadImage(const std::filesystem::path& path, size_t piece = 65536,
-                   ImageFile::BlockAdmission admission = {}) {
+ReadBack ReadImage(const std::filesystem::path& path, size_t piece = 65536) {
   ReadBack r;
   ImageFile image;
-  if (admission) image.SetBlockAdmission(std::move(admission));
   EXPECT_EQ(image.OpenForRead(path), 0);
-  r.walkAtOpen = image.Walk();
   Bytes buffer(piece);
   while (const BlockHeader* h = image.NextBlock()) {
     r.headers.push_back(*h);
@@ -69,14 +71,13 @@ ReadBack ReadImage(const std::filesystem::path& path, size_t piece = 65536,
     r.data.push_back(data);
     r.verdicts.push_back(image.EndReadBlock());
   }
-  r.blocks.assign(image.Blocks().begin(), image.Blocks().end());
   r.walk = image.Walk();
   EXPECT_EQ(image.CloseReader(), 0);
   return r;
 }
 
-// Expected values from a bit-at-a-time CRC-32/BZIP2 written apart from the program (its check
-// value for "123456789" is the catalogue's 0xFC891918); the lengths cross the 8-byte slices.
+// From a bit-at-a-time CRC-32/BZIP2 written apart (its check value is the catalogue's 0xFC891918);
+// the lengths cross the 8-byte slices.
 TEST(BlockCrc, IsCrc32Bzip2) {
   const Bytes digits = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
   Bytes pattern(1001);
@@ -88,10 +89,8 @@ TEST(BlockCrc, IsCrc32Bzip2) {
     uint32_t crc;
   } cases[] = {
       {"check value", digits, 0, 0xFC891918u},
-      {"nothing", {}, 0, 0u},
       {"pattern of 1001 bytes", pattern, 0, 0x985AFFCEu},
       {"1 zero", {}, 1, 0xB1F7404Bu},
-      {"7 zeros", {}, 7, 0x7EFB36B9u},
       {"8 zeros", {}, 8, 0x96FB44A6u},
       {"9 zeros", {}, 9, 0x75289067u},
       {"4 MiB of zeros", {}, 4u << 20, 0x5602E288u},
@@ -103,34 +102,11 @@ TEST(BlockCrc, IsCrc32Bzip2) {
     crc.Update(c.data.data(), c.data.size());
     crc.UpdateZeros(c.zeros);
     EXPECT_EQ(crc.Value(), c.crc);
-    if (c.zeros <= 4096) {  // the same zeros through Update
-      const Bytes all = Concat({c.data, Bytes(c.zeros, 0)});
-      EXPECT_EQ(CrcOf(all), c.crc);
-    }
   }
 }
 
-// A block begun while another is still current ends that one first: both read back whole.
-TEST(ImageFile, BeginBlockEndsTheBlockStillCurrent) {
-  const auto path = TempDir("image-begin") / "b.ovi";
-  const Bytes first = TextCorpus(100000, 6), second = RandomCorpus(5000);
-  {
-    ImageFile image;
-    ASSERT_EQ(image.CreateImage(path), 0);
-    for (const Bytes* data : {&first, &second}) {
-      ASSERT_NE(image.BeginBlock(1), nullptr);
-      EXPECT_EQ(image.WriteBlockData(data->size(), data->data()), static_cast<int64_t>(data->size()));
-    }
-    EXPECT_EQ(image.CloseWriter(), 0);
-  }
-  const ReadBack r = ReadImage(path);
-  EXPECT_EQ(r.verdicts, (std::vector<int>{0, 0}));
-  EXPECT_EQ(r.data, (std::vector<Bytes>{first, second}));
-}
-
-// Blocks of both methods across block and piece boundaries, including an empty block (a header
-// and an empty stream) and incompressible data, which stays an LH5 block. The file name is not
-// ASCII: files open by path, so any name works on Windows and Linux.
+// Both methods across block and piece boundaries, an empty block and incompressible data (which
+// stays LH5). The name is not ASCII: files open by path, so any name works on Windows and Linux.
 TEST(ImageFile, RoundTripsBlocksOfBothMethods) {
   const auto path = TempDir("image-roundtrip") / std::filesystem::path(u8"バックアップ 2026-12-06.ovi");
   const std::vector<BlockSpec> blocks = {
@@ -150,8 +126,6 @@ TEST(ImageFile, RoundTripsBlocksOfBothMethods) {
       EXPECT_TRUE(r.data[i] == blocks[i].data);
       EXPECT_EQ(r.headers[i].methodName, NameOfMethod(static_cast<BlockMethod>(blocks[i].method)));
       EXPECT_EQ(r.headers[i].firstSector, blocks[i].firstSector);
-      EXPECT_EQ(r.headers[i].sectorSize, 2048u);
-      EXPECT_EQ(r.headers[i].uncompressedSize, blocks[i].data.size());
       EXPECT_EQ(r.headers[i].crc, CrcOf(blocks[i].data));
       offset += 60 + r.headers[i].storedSize;
     }
@@ -176,46 +150,8 @@ TEST(ImageFile, HeaderBytesAreLittleEndianAtFixedOffsets) {
   EXPECT_EQ(lh5, lh5Expected);
 }
 
-// Files made by hand, every block holding the same 4 bytes, beyond the shared walk table below:
-// longer headers (extra bytes skipped), methods named almost right, and blocks whose sizes do
-// not match what they hold, which fail while the next is read.
-TEST(ImageFile, WalkStopsAtTheFirstHeaderItCannotAccept) {
-  const auto path = TempDir("image-list") / "list.ovi";
-  const Bytes payload = {9, 8, 7, 6};
-  const uint32_t crc = CrcOf(payload);
-  const Bytes good = Concat({Header(60, 4, 4, crc, "-nocomp-"), payload});
-  const Bytes lh5 = Lh5Encode(payload);
-  struct Case {
-    const char* name;
-    Bytes file;
-    std::vector<int> verdicts;
-  };
-  const Case cases[] = {
-      {"header length 64", Concat({Header(64, 4, 4, crc, "-nocomp-"), {1, 2, 3, 4}, payload, {0}}), {0}},
-      {"method -lh5- followed by other bytes", Concat({good, Header(60, 4, 4, 0, "-lh5-xyz"), payload, {0}}), {0}},
-      {"header length 0", Concat({Header(0, 0, 0, 0, "-nocomp-"), {0}}), {}},
-      {"uncompressed size above what is stored",
-       Concat({Header(60, 4, 5, crc, "-nocomp-"), payload, good, {0}}), {-1, 0}},
-      {"stored size beyond the LH5 stream",
-       Concat({Header(60, lh5.size() + 100, 4, crc, "-lh5----"), lh5, Bytes(100, 0), good, {0}}), {-1, 0}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    WriteWholeFile(path, c.file);
-    ImageFile image;
-    EXPECT_EQ(image.ListBlocks(path), static_cast<int>(c.verdicts.size()));
-    EXPECT_EQ(image.BlockCount(), c.verdicts.size());
-    EXPECT_EQ(image.OpenForRead(path), 0) << "ListBlocks must leave the reader closed";
-    const ReadBack r = ReadImage(path);
-    EXPECT_EQ(r.verdicts, c.verdicts);
-    EXPECT_EQ(r.data, std::vector<Bytes>(c.verdicts.size(), payload));
-  }
-  EXPECT_EQ(ImageFile().ListBlocks(path.parent_path() / "no such file.ovi"), -1);
-}
-
-// Both walks say where they stopped and why: the file is complete only when the place after the
-// last block holds a single 0x00 that is the file's last byte. ListBlocks and the reader agree,
-// and every block the walk took reads back whole unless the walk ended inside its data.
+// Both walks (ListBlocks, the reader) say where they stopped and why: complete only when a single
+// 0x00, the last byte, follows the last block; every block taken reads whole unless cut.
 TEST(ImageFile, WalkSaysWhereAndWhyItStopped) {
   const auto path = TempDir("image-walk") / "walk.ovi";
   for (const WalkCase& c : WalkCases()) {
@@ -223,9 +159,7 @@ TEST(ImageFile, WalkSaysWhereAndWhyItStopped) {
     WriteWholeFile(path, c.file);
     ImageFile list;
     EXPECT_EQ(list.ListBlocks(path), static_cast<int>(c.blocks));
-    EXPECT_EQ(list.BlockCount(), c.blocks);
     const ReadBack r = ReadImage(path, 64);
-    EXPECT_EQ(r.walkAtOpen.end, WalkEnd::kNotWalked);
     for (const ImageWalk& walk : {list.Walk(), r.walk}) {
       EXPECT_EQ(walk.end, c.end);
       EXPECT_EQ(walk.blocks, c.blocks);
@@ -237,61 +171,17 @@ TEST(ImageFile, WalkSaysWhereAndWhyItStopped) {
     for (size_t i = 0; i < c.blocks; ++i) {
       const bool cut = c.end == WalkEnd::kDataCut && i + 1 == c.blocks;
       EXPECT_EQ(r.verdicts[i], cut ? -1 : 0) << "block " << i;
-      if (!cut) {
-        EXPECT_EQ(r.data[i], (Bytes{9, 8, 7, 6})) << "block " << i;
-      }
+      EXPECT_TRUE(cut || r.data[i] == Bytes({9, 8, 7, 6})) << "block " << i;
     }
   }
   EXPECT_EQ(ImageFile().Walk().end, WalkEnd::kNotWalked);
 }
 
-// An LH5 block's stored size must be what its stream took, to the byte: the decoder's read-ahead
-// (up to 8 bytes) no longer makes an overstated size pass. The walk still reaches the next block
-// by the stored size.
-TEST(ImageFile, StoredSizeMustBeTheStreamsLength) {
-  const auto path = TempDir("image-stored") / "stored.ovi";
-  const Bytes data = TextCorpus(5000, 12);
-  const Bytes stream = Lh5Encode(data);
-  const Bytes payload = {1, 2, 3};
-  const Bytes good = Concat({Header(60, 3, 3, CrcOf(payload), "-nocomp-"), payload});
-  for (int lie : {-1, 0, 1, 2, 6, 8, 9}) {
-    SCOPED_TRACE(lie);
-    Bytes body = stream;
-    if (lie < 0) body.pop_back();
-    body.insert(body.end(), static_cast<size_t>(std::max(lie, 0)), 0x4F);
-    // The header's stored size covers the stream and the bytes that follow it.
-    WriteWholeFile(path, Concat({Header(60, body.size(), data.size(), CrcOf(data), "-lh5----"), body, good, {0}}));
-    const ReadBack r = ReadImage(path);
-    EXPECT_EQ(r.verdicts, (std::vector<int>{lie == 0 ? 0 : -1, 0}));
-    if (lie >= 0) {
-      EXPECT_EQ(r.blocks.front().storedConsumed, stream.size());
-    }
-    EXPECT_TRUE(r.walk.Complete());
-  }
-}
-
-// A header the admission refuses is walked but never decoded: a block claiming 4 GiB ends at
-// once, with nothing delivered, and the block after it reads as usual.
-TEST(ImageFile, RefusedBlockIsWalkedButNotDecoded) {
-  const auto path = TempDir("image-admit") / "admit.ovi";
-  const Bytes data = TextCorpus(3000, 13);
-  const Bytes stream = Lh5Encode(data);
-  Bytes liar = Header(60, stream.size(), uint64_t{1} << 32, 0, "-lh5----");
-  PutLe64(&liar[32], 1000);  // first sector
-  const Bytes honest = Header(60, stream.size(), data.size(), CrcOf(data), "-lh5----");
-  WriteWholeFile(path, Concat({liar, stream, honest, stream, {0}}));
-  const ReadBack r = ReadImage(path, 65536, [](const BlockHeader& h) { return h.firstSector != 1000; });
-  EXPECT_EQ(r.verdicts, (std::vector<int>{-1, 0}));
-  EXPECT_TRUE(r.data == (std::vector<Bytes>{{}, data}));
-  ASSERT_EQ(r.blocks.size(), 2u);
-  EXPECT_TRUE(r.blocks[0].refused);
-  EXPECT_EQ(r.blocks[0].uncompressedBytes, 0u);
-  EXPECT_FALSE(r.blocks[1].refused);
-  EXPECT_TRUE(r.walk.Complete());
-}
-
-// One changed byte fails its block alone, and the blocks around it read back whole; a file cut
-// anywhere keeps the blocks before the cut and fails the one it cuts.
+// Hand-made and damaged files: one bad block fails alone (the walk reaches the next by its stored
+// size), a cut keeps the blocks before it. Rows by hand hold {9, 8, 7, 6} in every block: longer
+// headers (extra bytes skipped), methods named almost right, sizes that do not match what a block
+// holds. An LH5 block's stored size must be its stream's length to the byte (the decoder reads
+// up to 8 bytes ahead).
 TEST(ImageFile, DamagedBlockFailsAndTheOthersAreStillReachable) {
   const auto path = TempDir("image-damage") / "d.ovi";
   const std::vector<BlockSpec> blocks = {
@@ -305,12 +195,19 @@ TEST(ImageFile, DamagedBlockFailsAndTheOthersAreStillReachable) {
     return damaged;
   };
   auto cut = [&](size_t keep) { return Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(keep)); };
-  struct Case {
+  const Bytes payload = {9, 8, 7, 6};
+  const uint32_t crc = CrcOf(payload);
+  const Bytes good = Concat({Header(60, 4, 4, crc, "-nocomp-"), payload});
+  const Bytes lh5 = Lh5Encode(payload);
+  auto storedSize = [&](int lie) {  // the header's stored size covers the stream and `lie` bytes after it
+    Bytes body = lie < 0 ? Bytes(lh5.begin(), lh5.end() - 1) : Concat({lh5, Bytes(static_cast<size_t>(lie), 0x4F)});
+    return Concat({Header(60, body.size(), 4, crc, "-lh5----"), body, good, {0}});
+  };
+  const struct {
     const char* name;
     Bytes file;
     std::vector<int> verdicts;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"compressed byte of block 1", flip(second / 2, 0x01), {-1, 0, 0}},
       {"CRC field of block 1", flip(48, 0x80), {-1, 0, 0}},
       {"uncompressed size of block 1 too large", flip(20 + 2, 0x01), {-1, 0, 0}},
@@ -320,40 +217,208 @@ TEST(ImageFile, DamagedBlockFailsAndTheOthersAreStillReachable) {
       {"cut in the stored block 3", cut(file.size() - 100), {0, 0, -1}},
       {"cut in the stream of block 2", cut(second + 160), {0, -1}},
       {"cut in the header of block 2", cut(second + 30), {0}},
-      {"cut in the stream of block 1", cut(70), {-1}},
-      {"cut in the header of block 1", cut(30), {}},
+      {"by hand: header length 64", Concat({Header(64, 4, 4, crc, "-nocomp-"), {1, 2, 3, 4}, payload, {0}}), {0}},
+      {"by hand: method -lh5- then other bytes", Concat({good, Header(60, 4, 4, 0, "-lh5-xyz"), payload, {0}}), {0}},
+      {"by hand: uncompressed size above what is stored",
+       Concat({Header(60, 4, 5, crc, "-nocomp-"), payload, good, {0}}), {-1, 0}},
+      {"by hand: stored size 1 short of the LH5 stream", storedSize(-1), {-1, 0}},
+      {"by hand: stored size 8 past the LH5 stream", storedSize(8), {-1, 0}},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     WriteWholeFile(path, c.file);
+    ImageFile image;
+    EXPECT_EQ(image.ListBlocks(path), static_cast<int>(c.verdicts.size()));
+    EXPECT_EQ(image.OpenForRead(path), 0) << "ListBlocks must leave the reader closed";
     const ReadBack r = ReadImage(path);
     EXPECT_EQ(r.verdicts, c.verdicts);
+    const bool byHand = std::string(c.name).starts_with("by hand");
     for (size_t i = 0; i < std::min(r.verdicts.size(), blocks.size()); ++i) {
-      if (r.verdicts[i] == 0) {
-        EXPECT_TRUE(r.data[i] == blocks[i].data) << "block " << i;
-      }
+      EXPECT_TRUE(r.verdicts[i] != 0 || r.data[i] == (byHand ? payload : blocks[i].data)) << "block " << i;
     }
   }
 }
 
-TEST(ImageFile, RefusesWhatItCannotDo) {
-  const auto dir = TempDir("image-refuse");
-  ImageFile image;
-  EXPECT_EQ(image.BeginBlock(0), nullptr) << "no writer open";
-  ASSERT_EQ(image.CreateImage(dir / "a.ovi"), 0);
-  EXPECT_EQ(image.CreateImage(dir / "b.ovi"), -1);
-  EXPECT_EQ(image.BeginBlock(2), nullptr);
-  EXPECT_EQ(image.BeginBlock(-1), nullptr);
-  EXPECT_EQ(image.CloseWriter(), 0);
-  ASSERT_EQ(image.OpenForRead(dir / "a.ovi"), 0);
-  EXPECT_EQ(image.OpenForRead(dir / "a.ovi"), -1);
-  EXPECT_EQ(image.ListBlocks(dir / "a.ovi"), -1);
-  EXPECT_EQ(image.EndReadBlock(), -1);
-  uint8_t byte;
-  EXPECT_EQ(image.ReadBlockData(1, &byte), -1);
-  EXPECT_EQ(image.CloseReader(), 0);
-  EXPECT_EQ(image.OpenForRead(dir / "missing.ovi"), -1);
-  EXPECT_EQ(image.CreateImage(dir / "no such dir" / "x.ovi"), -1);
+constexpr uint64_t kMaxAddress = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+
+BlockHeader Placed(uint64_t firstSector, uint32_t sectorCount, uint32_t sectorSize, uint64_t uncompressed) {
+  BlockHeader h;
+  h.firstSector = firstSector;
+  h.sectorCount = sectorCount;
+  h.sectorSize = sectorSize;
+  h.uncompressedSize = uncompressed;
+  return h;
+}
+
+TEST(PlaceBlock, DataMustFitItsSectorsAndTheirAddresses) {
+  const struct {
+    const char* name;
+    BlockHeader header;
+    PlacementFault fault;
+    uint64_t offset, end, sectors;
+  } cases[] = {
+      {"erase backup tail", Placed(2295040, 64, 2048, 131072), PlacementFault::kNone, 2295040ull * 2048,
+       2295104ull * 2048, 64},
+      {"a partial last sector", Placed(10, 3, 2048, 5000), PlacementFault::kNone, 20480, 25480, 3},
+      {"an empty block", Placed(7, 0, 0, 0), PlacementFault::kNone, 0, 0, 0},
+      {"one byte more than its sectors", Placed(0, 64, 2048, 131073), PlacementFault::kOverSectors, 0, 0, 0},
+      {"data but sector size 0", Placed(0, 64, 0, 1), PlacementFault::kOverSectors, 0, 0, 0},
+      {"4 GiB in sectors of 4096 bytes", Placed(0, 1u << 20, 4096, uint64_t{1} << 32), PlacementFault::kNone, 0,
+       uint64_t{1} << 32, 1u << 20},
+      {"the largest sector count and size", Placed(0, ~0u, ~0u, 1), PlacementFault::kUnaddressable, 0, 0, 0},
+      {"sectors ending at the last address", Placed(kMaxAddress / 2048 - 64, 64, 2048, 131072),
+       PlacementFault::kNone, (kMaxAddress / 2048 - 64) * 2048, kMaxAddress / 2048 * 2048, 64},
+      {"sectors ending past the last address", Placed(kMaxAddress / 2048 - 63, 64, 2048, 131072),
+       PlacementFault::kUnaddressable, 0, 0, 0},
+      {"count FFFFFFFFh for 4 sectors of data", Placed(0, ~0u, 2048, 8192), PlacementFault::kCountMismatch, 0, 0, 0},
+      {"count one more than the data fills", Placed(0, 4, 2048, 3 * 2048), PlacementFault::kCountMismatch, 0, 0, 0},
+      {"sectors but no data", Placed(7, 1, 2048, 0), PlacementFault::kCountMismatch, 0, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const BlockPlacement p = PlaceBlock(c.header);
+    EXPECT_EQ(p.fault, c.fault);
+    EXPECT_EQ(AdmitPlacedBlock(c.header), c.fault == PlacementFault::kNone);
+    if (c.fault == PlacementFault::kNone) {
+      EXPECT_EQ(p.offset, c.offset);
+      EXPECT_EQ(p.end, c.end);
+      EXPECT_EQ(p.sectors, c.sectors);
+    }
+  }
+}
+
+// Three LH5 blocks of 4 sectors at sectors 0, 64 and 1000, as the erase writes them: good at
+// both depths, followed by an observer that can stop the check (unconcluded). Then a data fault
+// shows only when the data is read; a header that cannot be placed shows at both depths and is
+// walked but never decoded (the admission refuses it), the blocks after it still are. (A folder
+// or a missing file: ImageCommands.InputsMustBeRegularFiles.)
+TEST(CheckImage, VerdictsAtTheDepthThatSeesThem) {
+  const auto path = TempDir("check-image") / "c.ovi";
+  const Bytes file = WriteImage(path, {{1, 0, TextCorpus(8192, 40)}, {1, 64, TextCorpus(8192, 41)},
+                                       {1, 1000, TextCorpus(8192, 42)}});
+  for (CheckDepth depth : {CheckDepth::kHeaders, CheckDepth::kData}) {
+    ImageCheck check;
+    ASSERT_EQ(CheckImage(path, depth, check), 0);
+    EXPECT_TRUE(check.Good() && check.walk.Complete());
+    ASSERT_EQ(check.blocks.size(), 3u);
+    EXPECT_EQ(check.imageBytes, 3u * 4 * 2048);
+    EXPECT_EQ(check.extent, 1004u * 2048);
+    EXPECT_EQ(check.blocks[1].decoded, depth == CheckDepth::kData);
+  }
+  struct Observer : CheckObserver {
+    bool Piece(size_t number, uint64_t, uint64_t) override { return number < stopAt; }
+    void Checked(size_t number, const BlockCheck&) override { checked.push_back(number); }
+    size_t stopAt = 99;
+    std::vector<size_t> checked;
+  };
+  Observer all, stopping;
+  ImageCheck check;
+  ASSERT_EQ(CheckImage(path, CheckDepth::kData, check, &all), 0);
+  EXPECT_EQ(all.checked, (std::vector<size_t>{1, 2, 3}));
+  stopping.stopAt = 2;
+  ASSERT_EQ(CheckImage(path, CheckDepth::kData, check, &stopping), 0);
+  EXPECT_FALSE(check.Good());
+  EXPECT_EQ(check.walk.end, WalkEnd::kNotWalked);
+  EXPECT_EQ(stopping.checked, (std::vector<size_t>{1, 2}));
+
+  Bytes damaged = file;
+  damaged[60 + GetLe64(&file[12]) + 60 + 20] ^= 0x10;  // block 2's stream
+  PutLe32(&damaged[40], 2);                            // block 1: 8192 bytes in 2 sectors
+  WriteWholeFile(path, damaged);
+  ImageCheck headers;
+  ASSERT_EQ(CheckImage(path, CheckDepth::kHeaders, headers), 0);
+  EXPECT_FALSE(headers.Good());
+  EXPECT_EQ(headers.blocks[0].placement.fault, PlacementFault::kOverSectors);
+  EXPECT_TRUE(headers.blocks[1].Good());
+  EXPECT_EQ(headers.extent, 1004u * 2048);
+  ImageCheck data;
+  ASSERT_EQ(CheckImage(path, CheckDepth::kData, data), 0);
+  EXPECT_FALSE(data.Good());
+  EXPECT_TRUE(data.walk.Complete());
+  ASSERT_EQ(data.blocks.size(), 3u);
+  EXPECT_TRUE(data.blocks[0].faults.refused);
+  EXPECT_FALSE(data.blocks[0].decoded);
+  EXPECT_TRUE(data.blocks[1].faults.Any());
+  EXPECT_FALSE(data.blocks[1].faults.refused);
+  EXPECT_TRUE(data.blocks[2].Good());
+}
+
+// The replacement writes beside the target and renames onto it only at Commit; a discarded one
+// leaves the target as it was and no temporary behind; two replacements get a temporary each.
+// (A folder as the target: ImageCommands.OutputIsReplacedOnlyWhenComplete.)
+TEST(FileReplacement, TargetChangesOnlyAtCommit) {
+  const auto dir = TempDir("replace");
+  const auto target = dir / "out.img";
+  WriteWholeFile(target, {1, 2, 3});
+  {
+    FileReplacement output, other;
+    ASSERT_EQ(output.Begin(target), 0);
+    ASSERT_EQ(other.Begin(target), 0);
+    EXPECT_EQ(output.Temporary().parent_path(), dir);
+    EXPECT_NE(other.Temporary(), output.Temporary());
+    WriteWholeFile(output.Temporary(), {9, 9});
+  }  // both discarded
+  EXPECT_EQ(ReadWholeFile(target), (Bytes{1, 2, 3}));
+  FileReplacement output;
+  ASSERT_EQ(output.Begin(target), 0);
+  WriteWholeFile(output.Temporary(), {7});
+  ASSERT_EQ(output.Commit(), 0);
+  EXPECT_EQ(ReadWholeFile(target), (Bytes{7}));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 1);
+  EXPECT_EQ(output.Begin(dir / "no such folder" / "x.img"), -1);
+  EXPECT_EQ(output.LastFault(), FileReplacement::Fault::kCannotCreate);
+}
+
+// The library reports a failed read as an exception; the file turns it into a short count (the
+// decoder reads on a worker thread, where an exception would end the program).
+TEST(BinaryFile, ReadErrorsAreCountsNotExceptions) {
+  BinaryFile file;
+  EXPECT_EQ(file.Open(TempDir("binary-folder"), BinaryFile::Mode::kRead), -1);
+#ifdef __linux__
+  // The start of the process's own memory is never mapped: reading it fails with EIO.
+  ASSERT_EQ(file.Open("/proc/self/mem", BinaryFile::Mode::kRead), 0);
+  uint8_t buffer[16];
+  EXPECT_EQ(file.Read(buffer, sizeof buffer), 0);
+  EXPECT_EQ(file.ReadByte(), -1);
+  EXPECT_NE(file.LastError(), 0u);
+  EXPECT_EQ(file.Open("/dev/null", BinaryFile::Mode::kRead), -1);
+#endif
+}
+
+// The threaded streams beneath the container (also run under ThreadSanitizer): whole pieces out,
+// prompt stops, failures as results (a corrupt stream: the damaged-file table above).
+TEST(Lh5Streams, EncodeStreamWithAFailedWorkerComesBackShort) {
+  Lh5EncodeStream failing;  // no output file: the first compressed byte fails
+  ASSERT_EQ(failing.Start(), 0);
+  const Bytes data = RandomCorpus(1024 * 1024);
+  uint64_t accepted = 0;
+  for (size_t at = 0; at < data.size(); at += 65536) accepted += failing.Write(65536, data.data() + at);
+  EXPECT_LT(accepted, data.size());
+  failing.Close();
+  EXPECT_EQ(failing.RunResult(), 7);
+}
+
+// A decode stream closed early (over an image-like file: 10 other bytes, then the stream) stops
+// at once with code 7. Whole pieces out and the file's position after the block: the image write
+// and extract tests, which take every block through this stream.
+TEST(Lh5Streams, ClosingADecodeStreamEarlyReturnsPromptly) {
+  const Bytes stream = Lh5Encode(Bytes(4 * 1024 * 1024, 0));
+  const auto path = TempDir("streams-decode") / "in.bin";
+  WriteWholeFile(path, Concat({Bytes(10, 0xEE), stream}));
+  BinaryFile file;
+  ASSERT_EQ(file.Open(path, BinaryFile::Mode::kRead), 0);
+  ASSERT_EQ(file.Seek(10, BinaryFile::kBegin), 10);
+  Lh5DecodeStream decoder;  // declared after the file: stops before the file closes
+  decoder.inputHandle = &file;
+  decoder.uncompressedSize = 4 * 1024 * 1024;
+  decoder.compressedSize = stream.size();
+  ASSERT_EQ(decoder.Start(), 0);
+  Bytes piece(4096);
+  ASSERT_EQ(decoder.Read(piece.size(), piece.data()), piece.size());
+  const auto start = std::chrono::steady_clock::now();
+  decoder.Close();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_EQ(decoder.RunResult(), 7);
 }
 
 }  // namespace

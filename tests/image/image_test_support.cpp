@@ -67,8 +67,7 @@ Bytes RandomCorpus(size_t size, uint32_t seed) {
 
 std::vector<Corpus> EdgeCorpora() {
   const Bytes half = RandomCorpus(8192, 9);  // repeated: matches from as far back as the window reaches
-  Bytes farRepeat = half;
-  farRepeat.insert(farRepeat.end(), half.begin(), half.end());
+  const Bytes farRepeat = Concat({half, half});
   Bytes alternating;
   for (int i = 0; i < 5000; ++i) alternating.push_back(i % 2 ? 'b' : 'a');
   return {
@@ -176,7 +175,6 @@ std::vector<WalkCase> WalkCases() {
 
 std::filesystem::path TempDir(const std::string& name) {
   const char* binary = std::getenv("ORVANE_BINARY_DIR");
-  // Under the running case's own name: CTest runs the cases of one executable at once.
   const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
   const std::string owner = test ? std::string(test->test_suite_name()) + "." + test->name() : "outside-a-test";
   const std::filesystem::path dir = (binary != nullptr ? std::filesystem::path(binary) / "test-files"

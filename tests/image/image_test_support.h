@@ -1,5 +1,5 @@
-// Helpers shared by the image and interop tests: corpora built from a seed, a bit-stream
-// builder, an LH5 codec over memory, and scratch files.
+// Helpers of the image tests and others: corpora from a seed, a bit-stream builder, an LH5 codec
+// over memory, hand-made headers and ".ovi" files, scratch files.
 #pragma once
 
 #include <cstdint>
@@ -16,8 +16,7 @@ namespace orv::test {
 
 using Bytes = std::vector<uint8_t>;
 
-// Text: words and lines from a small vocabulary. Binary: records, opcodes, padding runs and
-// noise, as executables and disc sectors look. Random: incompressible.
+// Text from a small vocabulary; binary as executables and disc sectors look; random.
 Bytes TextCorpus(size_t size, uint32_t seed = 1);
 Bytes BinaryCorpus(size_t size, uint32_t seed = 2);
 Bytes RandomCorpus(size_t size, uint32_t seed = 3);
@@ -26,8 +25,7 @@ struct Corpus {
   std::string name;
   Bytes data;
 };
-// The inputs at the codec's edges: empty, 1 to 3 bytes, around the window size, a long run,
-// alternation, repeats at the window's distance, a backup block of each kind, several blocks.
+// The codec's edges: 0 to 3 bytes, around the window, runs, repeats at its distance, big blocks.
 std::vector<Corpus> EdgeCorpora();
 
 // Builds a bit stream most significant bit first, as the codec writes it.
@@ -43,7 +41,6 @@ struct Bits {
 class MemoryCodec : public Lh5Codec {
  public:
   explicit MemoryCodec(Bytes in = {}) : input(std::move(in)) {}
-  // Encodes all the input with method 5; -1 when the encoder cannot get its memory.
   int EncodeInput() { return EncodeAlloc(5) == 5 ? Encode() : -1; }
   // Decodes `size` bytes, reading at most `limit` bytes of the input (-1: all of it).
   int DecodeInput(uint64_t size, int64_t limit = -1);
@@ -52,34 +49,26 @@ class MemoryCodec : public Lh5Codec {
   size_t inputPos = 0;
   Bytes output;
   size_t writeLimit = SIZE_MAX;  // WriteOutput comes back short beyond this many bytes
-  int cancelAfterCalls = -1;     // >= 0: IsCancelled says yes after this many progress calls
-  int progressCalls = 0;
   std::vector<int> failCodes;
 
  protected:
   int64_t ReadInput(BinaryFile*, uint8_t* buffer, uint32_t count) override;
   int64_t WriteOutput(BinaryFile*, const uint8_t* buffer, uint32_t count) override;
-  int IsCancelled(void*) override { return cancelAfterCalls >= 0 && progressCalls > cancelAfterCalls; }
-  int Progress(void*, int, uint64_t) override { ++progressCalls; return 0; }
   int Fail(int code) override { failCodes.push_back(code); return 0; }
 };
 
-// The raw "-lh5-" stream of `data` (method 5).
+// The raw "-lh5-" stream of `data`, and back: at most `compressedSize` bytes of it read (-1: all).
 Bytes Lh5Encode(const Bytes& data);
-// Decodes `uncompressedSize` bytes, reading at most `compressedSize` (default: all of `stream`).
-// Sets *failCode to Decode's result when given.
 Bytes Lh5Decode(const Bytes& stream, uint64_t uncompressedSize, int* failCode = nullptr,
                 int64_t compressedSize = -1);
 
-// A 60-byte block header made by hand: header length, stored and uncompressed sizes, CRC,
-// method name and magic at their offsets; sector fields 0.
+// A 60-byte block header made by hand; its sector fields 0.
 Bytes Header(uint16_t length, uint64_t stored, uint64_t uncompressed, uint32_t crc, const char* method,
              const char* magic = "ORVIMAGE");
 uint32_t CrcOf(const Bytes& data);
 Bytes Concat(std::initializer_list<Bytes> parts);
 
-// Hand-made ".ovi" files, whole and damaged, with where and why a walk over their blocks stops:
-// the table the container's tests and every tool that refuses a damaged file run.
+// Hand-made ".ovi" files, whole and damaged, with where and why a walk over their blocks stops.
 struct WalkCase {
   const char* name;
   Bytes file;
@@ -89,7 +78,7 @@ struct WalkCase {
 };
 std::vector<WalkCase> WalkCases();
 
-// A fresh, empty directory under the build tree for one test's files.
+// A fresh, empty directory under the build tree, of the running case's own.
 std::filesystem::path TempDir(const std::string& name);
 Bytes ReadWholeFile(const std::filesystem::path& path);
 void WriteWholeFile(const std::filesystem::path& path, const Bytes& data);

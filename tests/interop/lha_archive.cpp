@@ -33,58 +33,25 @@ std::vector<uint8_t> MakeLevel2Archive(const std::string& name, const std::strin
   return a;
 }
 
-namespace {
-
-std::string Text(const std::vector<uint8_t>& a, size_t from, size_t count) {
-  return std::string(a.begin() + static_cast<std::ptrdiff_t>(from), a.begin() + static_cast<std::ptrdiff_t>(from + count));
-}
-
-// Walks a chain of extended headers from the size at `at`, taking the file name; returns the
-// bytes they take (size fields included) or -1 when they run outside the archive.
-int64_t ExtendedHeaders(const std::vector<uint8_t>& a, size_t at, LhaMember* m) {
-  int64_t used = 0;
-  for (uint16_t size; at + 2 <= a.size(); at += size, used += size) {
-    size = GetLe16(&a[at]);
-    if (size == 0) return used;
-    if (size < 3 || at + 2 + size > a.size()) return -1;
-    if (a[at + 2] == 0x01) m->name = Text(a, at + 3, size - 3u);
-  }
-  return -1;
-}
-
-}  // namespace
-
 bool ReadLhaMembers(const std::vector<uint8_t>& a, std::vector<LhaMember>* members) {
+  auto text = [&a](size_t from, size_t count) { return std::string(a.begin() + from, a.begin() + from + count); };
   for (size_t at = 0; at < a.size() && a[at] != 0;) {
-    if (at + 24 > a.size()) return false;
+    if (at + 26 > a.size() || a[at + 20] != 2) return false;
     LhaMember m;
-    m.method = Text(a, at + 2, 5);
-    uint64_t packed = GetLe32(&a[at + 7]);
+    m.method = text(at + 2, 5);
+    const uint64_t packed = GetLe32(&a[at + 7]);
     m.originalSize = GetLe32(&a[at + 11]);
-    const int level = a[at + 20];
-    size_t dataAt;
-    if (level == 0 || level == 1) {
-      const size_t nameLength = a[at + 21];
-      if (at + 22 + nameLength + 2 > a.size()) return false;
-      m.name = Text(a, at + 22, nameLength);
-      m.crc16 = GetLe16(&a[at + 22 + nameLength]);
-      dataAt = at + 2 + a[at];
-      if (level == 1) {
-        const int64_t extended = ExtendedHeaders(a, dataAt - 2, &m);
-        if (extended < 0 || static_cast<uint64_t>(extended) > packed) return false;
-        dataAt += static_cast<size_t>(extended);
-        packed -= static_cast<uint64_t>(extended);  // the packed size counts them
-      }
-    } else if (level == 2) {
-      m.crc16 = GetLe16(&a[at + 21]);
-      if (ExtendedHeaders(a, at + 24, &m) < 0) return false;
-      dataAt = at + GetLe16(&a[at]);
-    } else {
-      return false;
+    m.crc16 = GetLe16(&a[at + 21]);
+    // The extended headers, each a size (0 ends them), a type (0x01: the file name) and its data.
+    for (size_t ext = at + 24, size = 0;; ext += size) {
+      if (ext + 2 > a.size()) return false;
+      if ((size = GetLe16(&a[ext])) == 0) break;
+      if (size < 3 || ext + 2 + size > a.size()) return false;
+      if (a[ext + 2] == 0x01) m.name = text(ext + 3, size - 3);
     }
+    const size_t dataAt = at + GetLe16(&a[at]);
     if (dataAt + packed > a.size()) return false;
-    const auto data = a.begin() + static_cast<std::ptrdiff_t>(dataAt);
-    m.packed.assign(data, data + static_cast<std::ptrdiff_t>(packed));
+    m.packed.assign(a.begin() + dataAt, a.begin() + dataAt + packed);
     members->push_back(std::move(m));
     at = dataAt + packed;
   }

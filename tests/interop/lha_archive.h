@@ -1,5 +1,4 @@
-// Just enough of the LHA archive format to hand LH5 streams to other archivers and take theirs:
-// a level-2 header writer for one member, and a reader of members with headers of levels 0-2.
+// Just enough of LHA archives (level-2 headers) to hand LH5 streams to other archivers and back.
 #pragma once
 
 #include <cstdint>
@@ -16,13 +15,12 @@ struct LhaMember {
   std::vector<uint8_t> packed;
 };
 
-// A one-member archive with a level-2 header (its header CRC included) and the end mark.
+// One member with a level-2 header (its header CRC included), and the end mark.
 std::vector<uint8_t> MakeLevel2Archive(const std::string& name, const std::string& method,
                                        const std::vector<uint8_t>& packed, uint64_t originalSize,
                                        uint16_t crc16);
 
-// The members of an archive, in order; stops at the end mark. Returns false on a header it
-// cannot read.
+// The members up to the end mark; false on a header it cannot read.
 bool ReadLhaMembers(const std::vector<uint8_t>& archive, std::vector<LhaMember>* members);
 
 }  // namespace orv::test
