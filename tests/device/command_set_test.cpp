@@ -1,9 +1,7 @@
-// The command set against a scripted port: CDBs byte for byte, the request header each command
-// sends, the reissue on unit attention and its bound, and what callers get back.
+// The command set against a scripted port: CDBs and request headers, the unit-attention reissue, what callers get.
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <memory>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -16,8 +14,6 @@ namespace {
 
 constexpr uint8_t kPath = 1, kTarget = 2, kLun = 3;  // LUN 3 puts 60h in CDB byte 1
 constexpr UnitAddress kUnit{kPath, kTarget, kLun};
-
-using Fixture = FakeDevice;
 
 enum class Form { kBuffered, kDirect };
 struct CdbCase {
@@ -48,15 +44,15 @@ const std::vector<CdbCase>& CdbCases() {
       {"mode_sense_masks_page_control_and_code", SEND(ModeSense, false, 7, 0xFF, 12, b),
        {0x1A, 0x60, 0xFF, 0x00, 12, 0x00}, kDirect, 1, 12, 0},
       {"read_capacity", SEND(ReadCapacity, 8, b), {0x25, 0x60, 0, 0, 0, 0, 0, 0, 0, 0}, kBuffered, 1, 8, kData + 8},
-      {"read10", SEND(Read10, 0x12345678, 0x0102, 0x0102 * 2048, b), {0x28, 0x60, 0x12, 0x34, 0x56, 0x78, 0, 0x01, 0x02, 0},
-       kDirect, 1, 0x0102 * 2048, 0},
+      {"read10", SEND(Read10, 0x12345678, 0x0102, 0x0102 * 2048, b),
+       {0x28, 0x60, 0x12, 0x34, 0x56, 0x78, 0, 0x01, 0x02, 0}, kDirect, 1, 0x0102 * 2048, 0},
       {"write10_is_data_out", SEND(Write10, 0xFFFFFFFF, 0xFFFF, 512, b),
        {0x2A, 0x60, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0}, kDirect, 0, 512, 0},
       {"seek10", SEND(Seek10, 0xAABBCCDD), {0x2B, 0x60, 0xAA, 0xBB, 0xCC, 0xDD, 0, 0, 0, 0}, kBuffered, 1, 0, kData},
-      {"verify10_asks_whole_request_back", SEND(Verify10, 5, 16), {0x2F, 0x60, 0, 0, 0, 5, 0, 0, 16, 0}, kBuffered, 1, 0,
-       kRequestSize},
-      {"get_configuration", SEND(GetConfiguration, 2, 0x0108, 0x1000, b), {0x46, 0x62, 0x01, 0x08, 0, 0, 0, 0x10, 0x00, 0},
-       kDirect, 1, 0x1000, 0},
+      {"verify10_asks_whole_request_back", SEND(Verify10, 5, 16), {0x2F, 0x60, 0, 0, 0, 5, 0, 0, 16, 0}, kBuffered,
+       1, 0, kRequestSize},
+      {"get_configuration", SEND(GetConfiguration, 2, 0x0108, 0x1000, b),
+       {0x46, 0x62, 0x01, 0x08, 0, 0, 0, 0x10, 0x00, 0}, kDirect, 1, 0x1000, 0},
       {"read_dvd_structure", SEND(ReadDvdStructure, 0x11223344, 0x0D, 1, 0x800, b),
        {0xAD, 0x60, 0x11, 0x22, 0x33, 0x44, 0x01, 0x0D, 0x08, 0x00, 0x00, 0x00}, kDirect, 1, 0x800, 0},
   };
@@ -66,7 +62,7 @@ const std::vector<CdbCase>& CdbCases() {
 TEST(CommandSet, EachCommandSendsItsCdbAndHeader) {
   for (const CdbCase& c : CdbCases()) {
     SCOPED_TRACE(c.name);
-    Fixture f;
+    FakeDevice f;
     ASSERT_GE(c.send(f.device, f.buffer.data()), 0);
     ASSERT_EQ(f.port->calls.size(), 1u);
     const FakeCall& call = f.port->calls[0];
@@ -75,8 +71,7 @@ TEST(CommandSet, EachCommandSendsItsCdbAndHeader) {
     EXPECT_EQ(call.code, direct ? kIoctlScsiPassThroughDirect : kIoctlScsiPassThrough);
     EXPECT_EQ(call.inLength, kRequestHeaderSize);
     EXPECT_EQ(call.outLength, direct ? kRequestDataOffset : c.outLength);
-    // length, status, path, target, LUN, CDB length, sense length and offset, direction,
-    // transfer length, timeout in seconds
+    // length, status, path, target, LUN, CDB length, sense length and offset, direction, transfer, timeout (s)
     EXPECT_EQ((std::vector<uint64_t>{h.length, h.scsiStatus, h.pathId, h.targetId, h.lun, h.cdbLength,
                                      h.senseInfoLength, h.senseInfoOffset, h.dataIn, h.dataTransferLength,
                                      h.timeOutValue}),
@@ -89,9 +84,7 @@ TEST(CommandSet, EachCommandSendsItsCdbAndHeader) {
   }
 }
 
-// Every command against each script of answers: a unit attention goes out again, unchanged and at
-// most kMaxUnitAttentionReissues times; anything else fails after one attempt. Which sense is a
-// unit attention: ScsiOutcome.EachAnswerHasItsCategory.
+// A unit attention goes out again, unchanged, at most kMaxUnitAttentionReissues times; anything else fails at once.
 TEST(CommandSet, UnitAttentionIsReissuedAndEverythingElseFails) {
   using enum ScsiOutcome;
   const struct {
@@ -112,7 +105,7 @@ TEST(CommandSet, UnitAttentionIsReissuedAndEverythingElseFails) {
   for (const auto& c : cases) {
     for (const CdbCase& command : CdbCases()) {
       SCOPED_TRACE(std::string(c.name) + " " + command.name);
-      Fixture f;
+      FakeDevice f;
       f.port->replies.assign(c.replies.begin(), c.replies.end());
       const int rc = command.send(f.device, f.buffer.data());
       EXPECT_TRUE(c.succeeds ? rc >= 0 : rc == -1) << rc;
@@ -130,7 +123,7 @@ TEST(CommandSet, BufferedOutputsHoldExactlyTheAnswerAndOnlyOnSuccess) {
   FakeReply refused = CheckCondition(0x2, 0x3A);
   refused.data = answer;
   for (const FakeReply& reply : {refused, Failure()}) {
-    Fixture f;
+    FakeDevice f;
     f.port->replies = {reply, reply};
     uint8_t out[48];
     std::memset(out, 0xEE, sizeof out);
@@ -148,7 +141,7 @@ TEST(CommandSet, ReadCapacityGivesBlockCount) {
   const std::vector<uint8_t> cases[][2] = {{{0, 0, 0, 0xFF, 0, 0, 2, 0}, {0, 0, 1, 0, 0, 0, 2, 0}},
                                            {{0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 2, 0}, {0, 0, 0, 0, 0, 0, 2, 0}}};
   for (const auto& [answer, expected] : cases) {
-    Fixture f;
+    FakeDevice f;
     f.port->replies = {Data(answer)};
     uint8_t out[8] = {};
     ASSERT_EQ(ReadCapacity(f.device, kUnit, 8, out), 0);
@@ -157,7 +150,7 @@ TEST(CommandSet, ReadCapacityGivesBlockCount) {
 }
 
 TEST(CommandSet, ShortTransfersAreReportedAsCounts) {
-  Fixture f;
+  FakeDevice f;
   // A driver never moves more than asked; if one says so, the count stays within the buffer.
   f.port->replies = {Data({}, 4096), Data({}, 0), Data({}, 100000)};
   EXPECT_EQ(Read10(f.device, kUnit, 0, 4, 8192, f.buffer.data()), 4096);
@@ -166,7 +159,7 @@ TEST(CommandSet, ShortTransfersAreReportedAsCounts) {
 }
 
 TEST(CommandSet, AddressesAndCountsBeyondTheCdbAreRefused) {
-  Fixture f;
+  FakeDevice f;
   uint8_t* b = f.buffer.data();
   const std::pair<const char*, std::function<int()>> cases[] = {
       {"read_lba_2^32", [&] { return Read10(f.device, {}, 0x100000000ull, 1, 2048, b); }},
@@ -186,7 +179,7 @@ TEST(CommandSet, AddressesAndCountsBeyondTheCdbAreRefused) {
 }
 
 TEST(CommandSet, UnalignedDirectBuffersTravelThroughAnAlignedCopy) {
-  Fixture f;
+  FakeDevice f;
   f.port->replies = {Data({1, 2, 3, 4, 5}, 5)};
   uint8_t* unaligned = f.buffer.data() + 1;
   std::memset(unaligned, 0xEE, 16);
@@ -198,21 +191,6 @@ TEST(CommandSet, UnalignedDirectBuffersTravelThroughAnAlignedCopy) {
   ASSERT_EQ(Write10(f.device, {}, 0, 1, 8, out), 8);
   EXPECT_EQ(f.port->calls[1].dataOut, std::vector<uint8_t>(out, out + 8));
   for (const FakeCall& call : f.port->calls) EXPECT_EQ(call.header.dataBuffer % PageBuffer::kAlignment, 0u);
-}
-
-// Asked directly, the unit is nobody's claim; a failure leaves the unit as it was.
-TEST(CommandSet, InquiryUnitFillsTheUnitOrLeavesIt) {
-  Fixture f;
-  const std::vector<uint8_t> answer(40, 'x');
-  f.port->replies = {Data(answer), CheckCondition(0x5, 0x20)};
-  ScsiUnit unit{0, 0, 0, 1, {9, 9}};
-  ASSERT_EQ(InquiryUnit(f.device, {4, 5, 6}, unit), 0);
-  EXPECT_EQ(std::vector<uint32_t>({unit.pathId, unit.targetId, unit.lun, unit.claimed}),
-            std::vector<uint32_t>({4, 5, 6, 0}));
-  EXPECT_EQ(unit.inquiryData, answer);
-  EXPECT_EQ(InquiryUnit(f.device, {7, 7, 7}, unit), -1);
-  EXPECT_EQ(unit.pathId, 4u);
-  EXPECT_EQ(unit.inquiryData, answer);
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// A scripted port: records every call and answers pass-through requests the way a driver fills
-// them (status, sense at the sense offset, data, bytes moved), from a queue of replies.
+// A scripted port: records every call and answers pass-through requests from a queue, as a driver fills them.
 #pragma once
 
 #include <algorithm>
@@ -48,8 +47,7 @@ inline FakeReply CheckCondition(uint8_t key, uint8_t asc, uint8_t additionalLeng
   return r;
 }
 
-// A buffered request as the command set fills it (10-second timeout): READ CAPACITY unless
-// changed, data in unless `dataIn` says otherwise.
+// A buffered request as the command set fills it (10-second timeout); READ CAPACITY, data in, by default.
 inline PassThroughRequest Request(uint8_t opcode = 0x25, uint8_t cdbLength = 10, uint32_t transferLength = 8,
                                   uint8_t dataIn = kScsiDataIn) {
   PassThroughRequest request{};
@@ -122,11 +120,7 @@ struct FakeDevice {
   FakePort* port = new FakePort;
   DeviceHandle device{std::unique_ptr<DevicePort>(port)};
   PageBuffer buffer{65536};
-  explicit FakeDevice(bool open = true) {
-    if (open) {
-      EXPECT_EQ(device.Open("\\\\.\\E:", kOpenSharedReadWrite), 0);
-    }
-  }
+  explicit FakeDevice(bool open = true) { EXPECT_TRUE(!open || device.Open("\\\\.\\E:", kOpenSharedReadWrite) == 0); }
 };
 
 }  // namespace orv::test

@@ -1,5 +1,4 @@
-// What of the Linux port can be checked without a drive: the translation of a request into
-// SG_IO and back, and the candidate list from a sysfs tree.
+// The Linux port without a drive: a request into SG_IO and back, and the candidate list from a sysfs tree.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -9,15 +8,13 @@
 #include "device/fake_port.h"
 #include "device/ports/linux_drives.h"
 #include "device/ports/linux_sg.h"
-#include "device/ports/pass_through.h"
 
 namespace orv::test {
 namespace {
 
 uint8_t* Bytes(PassThroughRequest& r) { return reinterpret_cast<uint8_t*>(&r); }
 
-// CDB, sense area and timeout (seconds to milliseconds, never overflowing) in every form; the
-// data where the form keeps it: after the header (buffered) or at the caller's buffer (direct).
+// Timeout seconds to milliseconds, never overflowing; data after the header (buffered) or the caller's (direct).
 TEST(LinuxSg, RequestBecomesSgIo) {
   uint8_t data[512];
   const struct {
@@ -93,7 +90,8 @@ TEST(LinuxDrives, DisksThenOpticalDrivesLetteredFromC) {
                                               {"loop0", 0, 0}, {"nvme0n1", 0, 0}})
     make(name, type, removable);
   std::string listed;
-  for (const auto& drive : ListLinuxDrives(root, "/dev")) listed += std::string(1, drive.letter) + "=" + drive.path + " ";
+  for (const auto& drive : ListLinuxDrives(root, "/dev"))
+    listed += std::string(1, drive.letter) + "=" + drive.path + " ";
   EXPECT_EQ(listed, "C=/dev/sda D=/dev/sdb E=/dev/sdaa F=/dev/sr0 ");
   for (const auto& [name, type] : {std::pair{"sr0", 5u}, {"sdb", 2u}, {"sda", 3u}, {"sdq", 1u}})
     EXPECT_EQ(LinuxDriveType(root, name), type) << name;

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <map>
-#include <vector>
-
 #include "device/partition_table.h"
 #include "device/mbr_builder.h"
 
@@ -12,8 +9,7 @@ namespace {
 using test::Disk;
 using test::Slot;
 
-// Single, extended and exact-end layouts, blank media, boot sectors and two extended slots show in
-// the summary tests (DriveSummary.*); here, the entries it does not show and the blocks read.
+// The entries of each table, in chain order, and the blocks read (the summary texts: DriveSummary.*).
 TEST(PartitionTable, TablesAreReadInChainOrder) {
   struct Entry {
     int32_t number, depth;

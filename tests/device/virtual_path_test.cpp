@@ -1,16 +1,13 @@
-// The whole path a program takes: DeviceHandle -> command set -> virtual port (reading the
-// request as a driver does) -> virtual drive.
+// The whole path: DeviceHandle -> command set -> virtual port (reading requests as a driver) -> virtual drive.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <memory>
 
 #include "device/fake_port.h"
 #include "device/ports/pass_through_driver.h"
 #include "device/ports/tracing_port.h"
 #include "device/ports/virtual_port.h"
-#include "device/scsi_commands.h"
 #include "vdrive/drive_config.h"
 
 namespace orv::test {
@@ -28,8 +25,6 @@ struct Rig {
   }
 };
 
-// Commands reaching the drive and its answers are every operation and report test's matter;
-// here, what the port adds.
 TEST(VirtualPath, NoDiscFailsAtOnceWithItsSenseWhereTheDriverPutsIt) {
   Rig rig("nodisc");  // one attempt only: CommandSet.UnitAttentionIsReissuedAndEverythingElseFails
   uint8_t geometry[24];
@@ -73,8 +68,6 @@ TEST(VirtualPath, MalformedRequestsAreRefusedLikeADriverDoes) {
   EXPECT_EQ(rig.drive->CommandCount(), 0u);
 }
 
-// Address, file type, adapter data and sharing of a virtual drive are the scan and write-target
-// tests' matter.
 TEST(VirtualPort, OtherPathsAndLettersReachTheOsPort) {
   Rig rig("hdd");
   EXPECT_EQ(rig.port->DriveType("e:\\"), kDriveFixed);
@@ -90,8 +83,7 @@ TEST(VirtualPort, OtherPathsAndLettersReachTheOsPort) {
   EXPECT_EQ(other.LastError(), 2u);
 }
 
-// The driver's rules both non-Windows ports carry requests by: what comes back in the header
-// and how many bytes of the system buffer are given back.
+// The driver's rules both non-Windows ports follow: the header that comes back and the bytes returned.
 TEST(PassThroughDriver, BytesReturnedEndAtTheDataInElseTheSenseElseTheHeader) {
   const struct {
     const char* name;
@@ -116,8 +108,7 @@ TEST(PassThroughDriver, BytesReturnedEndAtTheDataInElseTheSenseElseTheHeader) {
   }
 }
 
-// Each row spoils a buffered READ CAPACITY (8 bytes in) the way a caller might; every port reads
-// requests through this check, so none of these reaches a drive.
+// Each row spoils a buffered READ CAPACITY (8 bytes in); every port reads requests through this check.
 TEST(PassThroughDriver, CheckRefusesWhatNoDriverTakes) {
   struct Form {
     PassThroughRequest r = Request();
@@ -147,8 +138,7 @@ TEST(PassThroughDriver, CheckRefusesWhatNoDriverTakes) {
   }
 }
 
-// A trace records what the updated header says moved, though the driver counted only the header
-// as returned.
+// A trace records what the updated header says moved, though the driver counted only the header as returned.
 TEST(PassThroughDriver, TraceTakesMovedDataAndSenseFromTheUpdatedHeader) {
   const std::vector<uint8_t> answer = {0x05, 0x80, 0x05, 0x32, 0x5B, 0, 0, 0x10};
   const std::vector<uint8_t> sense = {0x70, 0, 0x02, 0, 0, 0, 0, 0x06, 0, 0, 0, 0, 0x3A, 0};

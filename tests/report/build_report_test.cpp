@@ -1,6 +1,4 @@
-// The gatherers against the virtual drives. What each preset's report says is asserted whole
-// by the `info` golden files; these tests cover what the text does not show: the commands sent,
-// the fallbacks, section kinds, and the progress box.
+// The gatherers against the virtual drives, for what the presets' info goldens do not show.
 #include "report/build_report.h"
 
 #include <gtest/gtest.h>
@@ -61,10 +59,8 @@ TEST(BuildDriveReport, ModeSense10WhenModeSense6IsRefusedOrAnswersEmptily) {
 // the head section counts and dumps all 256, the last one the zero of the cleared buffer.
 TEST(BuildDriveReport, ModeSense6OfTheLargestLengthIsDumpedWhole) {
   std::vector<uint8_t> answer(255, 0x41);
-  answer[0] = 0xFF;
-  answer[1] = answer[2] = answer[3] = 0;
-  answer[4] = 0x07;  // a page without a decoder, running to the end of the answer
-  answer[5] = 0xFA;
+  const uint8_t header[] = {0xFF, 0, 0, 0, 0x07, 0xFA};  // a page without a decoder, running to the end
+  std::copy(header, header + 6, answer.begin());
   VirtualReport drive("dvdram");
   drive.Drive().SetAnswerOverride(scsi_op::kModeSense6, answer);
   DriveReport report;
@@ -87,7 +83,8 @@ TEST(BuildDriveReport, SectionKindsOfATwoLayerDisc) {
     return text;
   };
   const std::string expected =
-      "1.0 5.0 5.1 5.1 5.1 5.1 5.1 6.0 6.1 6.1 6.1 6.1 6.1 6.1 6.1 6.1 6.1 6.1 6.1 6.1 7.0 6.1 6.1 6.1 7.1 6.1 6.1 6.1 ";
+      "1.0 5.0 5.1 5.1 5.1 5.1 5.1 6.0 6.1 6.1 6.1 6.1 6.1 6.1 6.1 6.1 6.1 6.1 6.1 6.1 "
+      "7.0 6.1 6.1 6.1 7.1 6.1 6.1 6.1 ";
   VirtualReport drive("dvdrom");
   DriveReport report;
   ASSERT_EQ(drive.Build(report), 0);
@@ -103,12 +100,17 @@ TEST(BuildDriveReport, SectionKindsOfATwoLayerDisc) {
   EXPECT_EQ(kinds(report), expected);
 }
 
-TEST(GatherDriveReport, BuildsBehindTheProgressBox) {
+TEST(GatherDriveReport, BuildsBehindTheProgressBoxAndADriveThatDoesNotOpenShowsNothing) {
   VirtualReport drive("hdd");
-  const DriveRecord record = drive.Record();
+  DriveRecord record = drive.Record();
   drive.Device().Close();
   ScriptedUi ui;
   DriveReport report;
+  record.path = "\\\\.\\Q:";
+  EXPECT_EQ(GatherDriveReport(ui, report, drive.Device(), record), -1);
+  EXPECT_EQ(report.RowCount(), 0u);
+  EXPECT_TRUE(ui.ProgressBoxes().empty());
+  record.path = "\\\\.\\E:";
   ASSERT_EQ(GatherDriveReport(ui, report, drive.Device(), record), 0);
   EXPECT_EQ(report.RowCount(), 9u);
   EXPECT_TRUE(drive.Device().IsOpen());
@@ -118,17 +120,6 @@ TEST(GatherDriveReport, BuildsBehindTheProgressBox) {
   EXPECT_EQ((std::vector<std::string>{box.message, box.caption, box.buttonLabel}),
             (std::vector<std::string>{"デバイス情報を取得しています。", "Orvane - DVD-RAM Utility", "キャンセル"}));
   EXPECT_TRUE(boxes[0].closed);
-}
-
-TEST(GatherDriveReport, DriveThatDoesNotOpenShowsNothing) {
-  VirtualReport drive("hdd");
-  DriveRecord record = drive.Record();
-  record.path = "\\\\.\\Q:";
-  ScriptedUi ui;
-  DriveReport report;
-  EXPECT_EQ(GatherDriveReport(ui, report, drive.Device(), record), -1);
-  EXPECT_EQ(report.RowCount(), 0u);
-  EXPECT_TRUE(ui.ProgressBoxes().empty());
 }
 
 }  // namespace

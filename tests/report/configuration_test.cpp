@@ -8,10 +8,8 @@
 namespace orv {
 namespace {
 
-// The sections of each answer; the expected texts are in golden/configuration.txt.
-// The "x" scale of the speed pictures: the current profile's medium decides; only a CD/DVD
-// drive naming no profile falls back on the disc's size (360,000 sectors fit a CD, 2,295,104 do
-// not).
+// The "x" scale of the speed pictures: the current profile's medium; for a CD/DVD drive naming none, the
+// disc's size (360,000 sectors fit a CD, 2,295,104 do not). Expected sections: golden/configuration.txt.
 TEST(SingleSpeedOf, TheCurrentProfileDecides) {
   struct Row {
     const char* name;

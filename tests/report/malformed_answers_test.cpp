@@ -1,12 +1,8 @@
-// Drive answers that are random or whose lengths lie must never crash the report or make it read
-// outside its buffers (the sanitizer builds run this); each decoder alone is the fuzz target's.
+// Random or lying drive answers never crash the report (the sanitizer builds run this); lone decoders: fuzz.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <random>
-#include <string>
-#include <vector>
 
 #include "scsi/opcodes.h"
 #include "virtual_report.h"
@@ -27,7 +23,8 @@ TEST(MalformedAnswers, RandomAnswersFromTheDriveAreSafe) {
   } commands[] = {
       {scsi_op::kModeSense6, {{0, {0xFF, 0xFF}}, {3, {0xF8, 0x08}}}},
       {scsi_op::kModeSense10, {{0, {0x0F, 0x0F}}, {1, {0xFF, 0xFF}}, {6, {0x0F, 0x0F}}}},
-      {scsi_op::kGetConfiguration, {{0, {0xFF, 0xFF}}, {1, {0xFF, 0xFF}}, {2, {0xFF, 0xFF}}, {3, {0xFF, 0xFF}}, {11, {0xFF, 0xFF}}}},
+      {scsi_op::kGetConfiguration,
+       {{0, {0xFF, 0xFF}}, {1, {0xFF, 0xFF}}, {2, {0xFF, 0xFF}}, {3, {0xFF, 0xFF}}, {11, {0xFF, 0xFF}}}},
       {scsi_op::kReadDvdStructure, {{0, {0xFF, 0xFF}}, {1, {0xFF, 0xFF}}, {4, {0x00, 0x0A}}}},
   };
   std::mt19937 random(20261206);

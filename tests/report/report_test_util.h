@@ -3,10 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <string>
-#include <vector>
-
 #include "golden.h"
 #include "report/report.h"
 #include "toolkit/sjis.h"

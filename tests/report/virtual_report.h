@@ -1,5 +1,4 @@
-// A report gathered from a virtual drive through the whole device path (DeviceHandle, the
-// SCSI command set, the virtual port), for the tests of the gatherers.
+// A report gathered from a virtual drive through the whole device path (handle, command set, virtual port).
 #pragma once
 
 #include <memory>

@@ -1,5 +1,4 @@
-// The one classification of a command's outcome: which answers make a command go out again
-// (the command set's reissue rule), and the category of every other answer.
+// The one classification of a command's outcome: which answers are reissued, the category of every other.
 #include "scsi/outcome.h"
 
 #include <gtest/gtest.h>
@@ -12,17 +11,13 @@
 namespace orv {
 namespace {
 
-// The 14-byte sense area the program asks for, as a driver leaves it: fixed format with `key`,
-// `asc`, `ascq` and the additional length the drive stated.
+// The 14-byte sense area the program asks for, in fixed format, as a driver leaves it.
 std::vector<uint8_t> Sense(uint8_t key, uint8_t asc, uint8_t ascq = 0, uint8_t additionalLength = 10) {
   std::vector<uint8_t> sense(14, 0);
   sense[0] = 0x70, sense[2] = key, sense[7] = additionalLength, sense[12] = asc, sense[13] = ascq;
   return sense;
 }
 
-// The emulator's own sense (MakeFixedSense) reads back through the virtual drive tests: 28h in the
-// erase's "a unit attention during the backup", 3Ah in VirtualPath.NoDisc*, 11h in the erase's
-// "read fails" rows.
 TEST(ScsiOutcome, EachAnswerHasItsCategory) {
   using enum ScsiOutcome;
   constexpr uint8_t kCheck = kScsiStatusCheckCondition;
@@ -33,7 +28,6 @@ TEST(ScsiOutcome, EachAnswerHasItsCategory) {
     std::vector<uint8_t> sense;
     ScsiOutcome expected;
   } cases[] = {
-      {"good", true, kScsiStatusGood, {}, kGood},
       {"good_with_stale_sense_bytes", true, kScsiStatusGood, Sense(0x2, 0x3A), kGood},
       {"system_call_failed_whatever_the_status", false, kCheck, Sense(0x6, 0x28), kTransportError},
       // The reissue rule: ASC 28h or 23h in sense that states the whole fixed format; key and
@@ -41,7 +35,6 @@ TEST(ScsiOutcome, EachAnswerHasItsCategory) {
       {"medium_may_have_changed", true, kCheck, Sense(0x6, 0x28), kUnitAttention},
       {"asc_23h", true, kCheck, Sense(0x6, 0x23), kUnitAttention},
       {"asc_28h_under_not_ready", true, kCheck, Sense(0x2, 0x28), kUnitAttention},
-      {"asc_28h_with_a_qualifier", true, kCheck, Sense(0x6, 0x28, 0x01), kUnitAttention},
       {"asc_28h_additional_length_9", true, kCheck, Sense(0x6, 0x28, 0, 9), kOtherFailure},
       {"asc_28h_additional_length_255", true, kCheck, Sense(0x6, 0x28, 0, 255), kUnitAttention},
       {"power_on_reset_is_not_reissued", true, kCheck, Sense(0x6, 0x29), kOtherFailure},
@@ -50,7 +43,6 @@ TEST(ScsiOutcome, EachAnswerHasItsCategory) {
       {"asc_3ah_under_another_key", true, kCheck, Sense(0x5, 0x3A), kIllegalRequest},
       {"unrecovered_read_error", true, kCheck, Sense(0x3, 0x11), kMediumError},
       {"key_in_the_low_bits_only", true, kCheck, Sense(0xE5, 0x24), kIllegalRequest},
-      {"hardware_error", true, kCheck, Sense(0x4, 0x44), kOtherFailure},
       {"check_condition_without_sense", true, kCheck, std::vector<uint8_t>(14, 0), kOtherFailure},
       {"sense_area_too_short_for_the_codes", true, kCheck, {0x70, 0, 0x6, 0, 0, 0, 0, 10}, kOtherFailure},
       {"busy", true, kScsiStatusBusy, Sense(0x6, 0x28), kOtherFailure},

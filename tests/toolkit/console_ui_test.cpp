@@ -36,7 +36,6 @@ struct Console {
   std::unique_ptr<ConsoleUi> ui = std::make_unique<ConsoleUi>(err, in);
 };
 
-// The buttons of a box's style, in display order: the console offers these answers.
 TEST(BoxButtons, StyleChoosesButtonsInDisplayOrder) {
   const std::pair<uint32_t, std::vector<uint32_t>> cases[] = {
       {0x10, {kIdOk}}, {0x24, {kIdYes, kIdNo}}, {0x33, {kIdYes, kIdNo, kIdCancel}},
@@ -74,28 +73,16 @@ TEST(ConsoleUi, QuestionsAreAnsweredOnTheInput) {
   EXPECT_NE(labels.Err().find(U8(u8"(y=はい / n=いいえ) > ")), std::string::npos);
 }
 
+// An empty line takes the proposal; the default extension is added; at the end of input the proposal stays.
 TEST(ConsoleUi, FileChoice) {
-  const struct {
-    const char* input;
-    bool save;
-    fs::path proposed;
-    int want;
-    fs::path chosen;
-  } cases[] = {
-      {"\n", true, "orv-unformat.ovi", 0, "orv-unformat.ovi"},  // the proposal taken
-      {"backup\n", true, "", 0, "backup.ovi"},                  // the default extension added
-      {"\n", false, "", -1, ""},                                 // nothing proposed
-      {"", false, "x.img", -1, "x.img"},                         // end of input
-  };
-  for (const auto& c : cases) {
-    Console console(c.input);
-    fs::path path = c.proposed;
-    EXPECT_EQ(c.save ? console.ui->ChooseSaveFile({"保存", "ovi", {}}, path)
-                     : console.ui->ChooseOpenFile({"開く", "", {}}, path),
-              c.want)
-        << c.input;
-    EXPECT_EQ(path, c.chosen) << c.input;
-  }
+  Console take("\n"), save("backup\n"), open("");
+  fs::path taken = "orv-unformat.ovi", saved, opened = "x.img";
+  EXPECT_EQ(take.ui->ChooseSaveFile({"保存", "ovi", {}}, taken), 0);
+  EXPECT_EQ(taken, "orv-unformat.ovi");
+  EXPECT_EQ(save.ui->ChooseSaveFile({"保存", "ovi", {}}, saved), 0);
+  EXPECT_EQ(saved, "backup.ovi");
+  EXPECT_EQ(open.ui->ChooseOpenFile({"開く", "", {}}, opened), -1);
+  EXPECT_EQ(opened, "x.img");
 }
 
 TEST(ConsoleUi, InterruptBecomesTheCloseRequest) {

@@ -38,8 +38,7 @@ TEST(SjisToUtf8, ValidTextAndInvalidBytes) {
   for (const Case& c : cases) EXPECT_EQ(SjisToUtf8(c.in), c.out) << "input " << c.in;
 }
 
-// The program's text is Shift-JIS bytes in every build: the compiler must translate the UTF-8
-// source into code page 932, or every Japanese message box would show mojibake.
+// The compiler must turn the UTF-8 source into code page 932, or every Japanese box shows mojibake.
 TEST(ExecCharset, JapaneseLiteralIsCp932) {
   EXPECT_EQ(std::string("ドライブ検索"), "\x83\x68\x83\x89\x83\x43\x83\x75\x8C\x9F\x8D\xF5");
 }
@@ -65,8 +64,7 @@ TEST(Utf8ToSjis, ConvertsAndMarksWhatCp932Lacks) {
   for (const Case& c : cases) EXPECT_EQ(Utf8ToSjis(c.in), c.out) << "input " << c.in;
 }
 
-// The JIS level 1 and 2 kanji rows have one Unicode character per pair, so every assigned pair
-// must survive the way there and back; a wrong byte order or table would break most of them.
+// Each assigned pair of the JIS level 1 and 2 kanji rows survives the way there and back.
 TEST(Sjis, KanjiRowsRoundTrip) {
   int assigned = 0;
   for (int lead = 0x88; lead <= 0x9F; ++lead) {

@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <stdexcept>
 #include <thread>
-#include <string>
-#include <vector>
 
 #include "toolkit/scripted_ui.h"
 #include "toolkit/worker.h"
@@ -104,35 +101,6 @@ TEST(Worker, ExceptionOfTheWorkIsRethrownOnTheCallerAndNoBoxNoWork) {
   bool ran = false;
   EXPECT_EQ(RunWorkerWithProgress(noBox, ScanLikeSpec(), [&](WorkerContext&) { ran = true; }), -1);
   EXPECT_FALSE(ran);
-}
-
-// The tick runs on the pumping thread while the work runs, at most once per message batch:
-// what the progress update of a long write relies on.
-TEST(Worker, TickRunsOnThePumpingThreadWhileTheWorkRuns) {
-  ScriptedUi ui;
-  std::atomic<bool> release{false};
-  std::vector<std::thread::id> tickThreads;
-  WorkerTick tick{30, [&](WorkerContext& ctx) {
-                    tickThreads.push_back(std::this_thread::get_id());
-                    ctx.SetStatus("tick");
-                    if (tickThreads.size() == 3) release = true;
-                  }};
-  ASSERT_EQ(RunWorkerWithProgress(
-                ui, ScanLikeSpec(),
-                [&](WorkerContext&) {
-                  // Bounded: a tick that never comes fails the test instead of hanging it.
-                  for (int i = 0; i < 1000 && !release.load(); ++i) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                  }
-                },
-                {}, tick),
-            0);
-  ASSERT_GE(tickThreads.size(), 3u);
-  for (const std::thread::id& id : tickThreads) EXPECT_EQ(id, std::this_thread::get_id());
-  EXPECT_EQ(ui.ProgressBoxes()[0].status, "tick");
-  // Each ProcessMessages call waits up to 100 ms; with a 30 ms period every call may tick, but
-  // never more than once.
-  EXPECT_LE(tickThreads.size(), static_cast<size_t>(ui.ProcessCalls()));
 }
 
 }  // namespace
