@@ -76,10 +76,8 @@ TEST(SurfaceScan, FindsExactlyTheInjectedFaults) {
     const char* findings;
   } cases[] = {
       {"clean, constant angular", "dvdrom", "", 100, ""},
-      {"weak, read by the retries", "dvdram", ":weak=700+3+3", 100, "700+3 recovered"},
       {"weak beyond the retries", "dvdram", ":weak=700+3+4", 100, "700+3 bad"},
       {"weak failing only its transfer", "dvdram", ":weak=2000+1+1", 100, "1984+32 recovered"},
-      {"slow", "dvdram", ":slow=1024+64+150", 100, "1024+64 slow"},
       {"slow, under the limit", "dvdram", ":slow=1024+64+50", 100, ""},
       {"slow, the limit lowered", "dvdram", ":slow=1024+64+50", 40, "1024+64 slow"},
       {"all at once", "dvdrom", ":bad=3999+1:weak=700+3+3:slow=32+32+150:bad=300+5", 100,
