@@ -154,46 +154,79 @@ TEST_F(Erase, WithBackupAsksSavesVerifiesThenZeroesOnlyTheRegions) {
   EXPECT_FALSE(rig.Device().IsOpen());
 }
 
-TEST_F(Erase, NothingIsWrittenOrDeletedWhenTheUserStopsBeforeThePasses) {
+fs::path Linked(const fs::path& dir, bool symbolic) {
+  std::error_code ec;
+  const fs::path link = dir / (symbolic ? "link.ovi" : "hard.ovi");
+  symbolic ? fs::create_symlink(dir / "disc.img", link, ec) : fs::create_hard_link(dir / "disc.img", link, ec);
+  return ec ? fs::path() : link;  // empty: the kind cannot be made here, the row is skipped
+}
+
+// Nothing is written and no file changes when the user stops before the passes, the drive is not
+// to be had, or the backup path is no file of its own (checked before the drive is opened: the
+// backup is renamed onto it, so the disc's own file by another name would be replaced by it).
+TEST_F(Erase, NothingIsWrittenOrDeletedUnlessTheUserTheDriveAndTheBackupPathAllowIt) {
+  const char* const isDisc = "保存先は、消去するディスクのイメージ ファイルそのものです。";
+  using Path = std::function<fs::path(const fs::path& dir)>;
+  const Path backup = [](const fs::path& d) { return d / "backup.ovi"; };
   struct Case {
     const char* name;
     std::vector<uint32_t> answers;
-    bool chooseFile;
+    Path file;  // the save choice; null: none made
     int result;
     EraseEnd end;
     size_t boxes;
     std::string lastBox = "";                        // its text, when the row gives one
     std::function<void(EraseRig&)> drive = nullptr;  // the drive as the erase finds it
+    const char* refusal = nullptr;                   // the backup path's, naming the path and the drive
   };
+  const EraseEnd kRefused = EraseEnd::kBackupRefused;
   const Case cases[] = {
-      {"save question: Cancel", {kIdCancel}, false, 0, EraseEnd::kCancelled, 1},
-      {"save choice cancelled", {kIdYes}, false, -1, EraseEnd::kSaveCancelled, 1},
-      {"confirmation: No, with a backup chosen", {kIdYes, kIdNo}, true, 0, EraseEnd::kDeclined, 2},
-      {"confirmation closed, without a backup", {kIdNo}, false, 0, EraseEnd::kDeclined, 2},
-      {"drive in use, sharing refused", {kIdYes, kIdNo}, true, -1, EraseEnd::kNotOpened, 2, kSharedModeQuestion,
+      {"save question: Cancel", {kIdCancel}, nullptr, 0, EraseEnd::kCancelled, 1},
+      {"save choice cancelled", {kIdYes}, nullptr, -1, EraseEnd::kSaveCancelled, 1},
+      {"confirmation: No, with a backup chosen", {kIdYes, kIdNo}, backup, 0, EraseEnd::kDeclined, 2},
+      {"confirmation closed, without a backup", {kIdNo}, nullptr, 0, EraseEnd::kDeclined, 2},
+      {"drive in use, sharing refused", {kIdYes, kIdNo}, backup, -1, EraseEnd::kNotOpened, 2, kSharedModeQuestion,
        [](EraseRig& rig) { ASSERT_NE(rig.HoldOpen(kOpenSharedReadWrite), kNoPortHandle); }},
-      {"no medium", {kIdYes}, true, -1, EraseEnd::kNotReady, 2, "デバイスの準備ができていません。",
+      {"no medium", {kIdYes}, backup, -1, EraseEnd::kNotReady, 2, "デバイスの準備ができていません。",
        [](EraseRig& rig) { rig.Drive().ChangeMedium(nullptr); }},
+      {"backup path: a folder", {kIdYes, kIdYes}, [](const fs::path& d) { return d / "a-folder"; }, -1, kRefused, 2,
+       "", nullptr, "保存先はファイルではなく、フォルダです。"},
+      {"backup path: the image through a-folder/..", {kIdYes, kIdYes},
+       [](const fs::path& d) { return d / "a-folder" / ".." / "disc.img"; }, -1, kRefused, 2, "", nullptr, isDisc},
+      {"backup path: a symbolic link to the image", {kIdYes, kIdYes}, [](const fs::path& d) { return Linked(d, true); },
+       -1, kRefused, 2, "", nullptr, isDisc},
+      {"backup path: a hard link to the image", {kIdYes, kIdYes}, [](const fs::path& d) { return Linked(d, false); },
+       -1, kRefused, 2, "", nullptr, isDisc},
+      {"backup path: a device node", {kIdYes, kIdYes},
+       [](const fs::path&) { return fs::path(fs::is_character_file("/dev/null") ? "/dev/null" : ""); }, -1, kRefused,
+       2, "", nullptr, "保存先はファイルではなく、デバイスです。"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EraseRig& rig = MakeRig(100);
+    fs::create_directories(dir_ / "a-folder");
     WriteWholeFile(Backup(), Bytes{1, 2, 3});  // the user's file at the chosen path: kept whatever ends it
+    const fs::path path = c.file ? c.file(dir_) : fs::path();
+    if (c.file && path.empty()) continue;
     const Bytes before = rig.Disc();
+    const std::set<std::string> names = Names(dir_);
     if (c.drive) c.drive(rig);
     ScriptedUi ui;
     for (uint32_t answer : c.answers) ui.QueueAnswer(answer);
-    ui.QueueFile(c.chooseFile ? Backup() : fs::path());
+    ui.QueueFile(path);
     EraseReport report;
     EXPECT_EQ(Run(ui, report), c.result);
     EXPECT_EQ(report.end, c.end);
     ASSERT_EQ(ui.Boxes().size(), c.boxes);
-    if (!c.lastBox.empty()) { EXPECT_EQ(ui.Boxes().back().box.text, c.lastBox); }
+    const std::string last = c.refusal ? std::string(c.refusal) + "\r\n\r\n保存先: " + PathText(path) +
+                                             "\r\n消去するドライブ: E: (" + PathText(dir_ / "disc.img") + ")"
+                                       : c.lastBox;
+    if (!last.empty()) { EXPECT_EQ(ui.Boxes().back().box.text, last); }
     EXPECT_TRUE(ui.ProgressBoxes().empty());
     EXPECT_TRUE(rig.Log().empty());
     EXPECT_TRUE(rig.Disc() == before);
     EXPECT_EQ(ReadWholeFile(Backup()), (Bytes{1, 2, 3}));
-    EXPECT_EQ(Names(dir_), (std::set<std::string>{"disc.img", "backup.ovi"}));
+    EXPECT_EQ(Names(dir_), names);
     EXPECT_FALSE(rig.Device().IsOpen());
   }
 }
@@ -347,53 +380,6 @@ TEST_F(Erase, EveryShapeAndHindranceEndsWithTheRegionsZeroAndBackedUp) {
       EXPECT_TRUE(rig.Disc() == before);
     }
     if (!c.backup) { EXPECT_EQ(rig.Log().size(), 100u) << "the 100 writes alone: nothing read"; }
-  }
-}
-
-// The backup path is checked before the drive is opened: the backup is renamed onto it, so the
-// disc's own file by any name would be replaced by the backup, and a device overwritten.
-fs::path Linked(const fs::path& dir, bool symbolic) {
-  std::error_code ec;
-  const fs::path link = dir / (symbolic ? "link.ovi" : "hard.ovi");
-  symbolic ? fs::create_symlink(dir / "disc.img", link, ec) : fs::create_hard_link(dir / "disc.img", link, ec);
-  return ec ? fs::path() : link;  // empty: the kind cannot be made here, the row is skipped
-}
-
-TEST_F(Erase, ABackupPathThatIsNoFileOfItsOwnIsRefusedBeforeTheDriveIsOpened) {
-  const char* const isDisc = "保存先は、消去するディスクのイメージ ファイルそのものです。";
-  const struct {
-    const char* name;
-    std::function<fs::path(const fs::path& dir)> make;
-    const char* reason;  // the refusal's first line
-  } cases[] = {
-      {"a folder", [](const fs::path& d) { return d / "a-folder"; }, "保存先はファイルではなく、フォルダです。"},
-      {"the image through a-folder/..", [](const fs::path& d) { return d / "a-folder" / ".." / "disc.img"; }, isDisc},
-      {"a symbolic link to the image", [](const fs::path& d) { return Linked(d, true); }, isDisc},
-      {"a hard link to the image", [](const fs::path& d) { return Linked(d, false); }, isDisc},
-      {"a device node", [](const fs::path&) { return fs::path(fs::is_character_file("/dev/null") ? "/dev/null" : ""); },
-       "保存先はファイルではなく、デバイスです。"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    EraseRig& rig = MakeRig(100);
-    fs::create_directories(dir_ / "a-folder");
-    const fs::path path = c.make(dir_);
-    if (path.empty()) continue;
-    const Bytes before = rig.Disc();
-    const std::set<std::string> names = Names(dir_);
-    ScriptedUi ui;
-    ui.QueueAnswer(kIdYes);
-    ui.QueueFile(path);
-    ui.QueueAnswer(kIdYes);
-    EraseReport report;
-    EXPECT_EQ(Run(ui, report), -1);
-    EXPECT_EQ(report.end, EraseEnd::kBackupRefused);
-    ASSERT_EQ(ui.Boxes().size(), 2u);  // the save question, then the refusal naming both: no confirmation
-    EXPECT_EQ(ui.Boxes()[1].box.text, std::string(c.reason) + "\r\n\r\n保存先: " + PathText(path) +
-                                          "\r\n消去するドライブ: E: (" + PathText(dir_ / "disc.img") + ")");
-    EXPECT_TRUE(rig.Log().empty());
-    EXPECT_TRUE(rig.Disc() == before);
-    EXPECT_EQ(Names(dir_), names);
   }
 }
 
