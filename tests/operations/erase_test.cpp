@@ -263,13 +263,15 @@ std::string GoneText() {  // the system's text for a device that is gone
   return SystemErrorText(port->ErrorCode(PortError::kDeviceGone));
 }
 
-// A failing READ(10) ends the erase with the disc and the user's file as they were, no temporary
-// left; a failing WRITE(10) stops the zeroing there and keeps the complete backup.
-TEST_F(Erase, AFailedCommandStopsTheEraseAndKeepsWhatTheUserNeeds) {
+// A failing READ(10), or the progress box closed (Ctrl-C on the console) before the first zero, ends
+// the erase with the disc and the user's file as they were, no temporary left but the one another
+// run still writes (it holds its claim); a failing WRITE(10) stops the zeroing there. A complete
+// backup stays.
+TEST_F(Erase, AFailedCommandOrACloseStopsTheEraseAndKeepsWhatTheUserNeeds) {
   const size_t kNoBackup = SIZE_MAX;
   const struct {
     const char* name;
-    Fault fault;
+    Fault fault;          // null: the user closes the box at `failure`, a status line
     std::string failure;
     size_t zeroed;  // sectors zeroed before the failure; kNoBackup: the backup failed
     bool existing;  // the chosen path holds a file of the user's
@@ -281,23 +283,31 @@ TEST_F(Erase, AFailedCommandStopsTheEraseAndKeepsWhatTheUserNeeds) {
       {"short write in the tail", OnWrite(80, ShortTransfer), Format(kEraseWriteFailed, "1024/2048 bytes"), 79, true},
       // The write that vanished the device went through; the next finds it gone.
       {"device vanishes writing", OnWrite(30, Vanish), Format(kEraseWriteFailed, GoneText().c_str()), 30, false},
+      {"closed while saving", nullptr, "保存 3/100", kNoBackup, true},
+      {"closed at the read-back", nullptr, "確認", 0, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     EraseRig& rig = MakeRig(100);
     fs::remove(Backup());
     if (c.existing) WriteWholeFile(Backup(), Bytes{9, 8, 7});
+    WriteWholeFile(dir_ / "backup.ovi.orvane-0.tmp", Bytes{1});  // a killed run's
+    WriteWholeFile(dir_ / "backup.ovi.orvane-1.tmp", Bytes{2});
+    FileClaim live;
+    ASSERT_EQ(live.Take(dir_ / "backup.ovi.orvane-1.tmp"), 0);
     const Bytes before = rig.Disc();
     rig.SetFault(c.fault);
     ScriptedUi ui;
     AnswerYesWithBackup(ui);
+    if (!c.fault) ui.PressProgressButtonOnStatus(c.failure);
     EraseReport report;
     EXPECT_EQ(Run(ui, report), -1);
-    EXPECT_EQ(report.end, c.zeroed == kNoBackup ? EraseEnd::kBackupFailed : EraseEnd::kZeroFailed);
-    EXPECT_EQ(report.failure, c.failure);
+    const EraseEnd failed = c.zeroed == kNoBackup ? EraseEnd::kBackupFailed : EraseEnd::kZeroFailed;
+    EXPECT_EQ(report.end, c.fault ? failed : EraseEnd::kInterrupted);
+    if (c.fault) { EXPECT_EQ(report.failure, c.failure); }
     const auto boxes = ui.Boxes();
     ASSERT_EQ(boxes.size(), 3u);
-    EXPECT_EQ(boxes[2].box.text, c.failure);
+    EXPECT_EQ(boxes[2].box.text, c.fault ? c.failure : "処理を中断しました。");
     EXPECT_EQ(boxes[2].box.style, kBoxOk | kBoxIconError);
     // The hint to eject the disc once something was erased.
     EXPECT_EQ(boxes[2].box.note, c.zeroed != kNoBackup && c.zeroed > 0 ? kEraseDoneNote : "");
@@ -305,7 +315,7 @@ TEST_F(Erase, AFailedCommandStopsTheEraseAndKeepsWhatTheUserNeeds) {
     if (c.zeroed == kNoBackup) {
       EXPECT_TRUE(rig.Disc() == before);
       if (c.existing) { EXPECT_EQ(ReadWholeFile(Backup()), (Bytes{9, 8, 7})); }
-      EXPECT_EQ(Names(dir_).size(), c.existing ? 2u : 1u);  // no temporary (or backup) left beside it
+      EXPECT_EQ(Names(dir_).size(), c.existing ? 3u : 2u);  // the disc, the temporary in use, the user's file
     } else {
       EXPECT_EQ(report.zeroed, c.zeroed);
       EXPECT_TRUE(rig.Disc() == Zeroed(before, 2048, c.zeroed));
@@ -330,6 +340,8 @@ TEST_F(Erase, EveryShapeAndHindranceEndsWithTheRegionsZeroAndBackedUp) {
       {"one sector", 1, 2048, nullptr},
       {"head and tail apart", 129, 2048, nullptr},
       {"2352-byte sectors", 200, 2352, nullptr},
+      {"a close after the first zero: the erase runs to its end", 100, 2048,
+       [](EraseRig&, ScriptedUi& ui, EraseOptions&) { ui.PressProgressButtonOnStatus("消去 1/100"); }},
       {"a quit during the passes", 100, 2048,
        [](EraseRig&, ScriptedUi& ui, EraseOptions&) { ui.QuitOnProcessCall(3); }},
       {"a unit attention during the backup", 100, 2048,
@@ -380,42 +392,6 @@ TEST_F(Erase, EveryShapeAndHindranceEndsWithTheRegionsZeroAndBackedUp) {
       EXPECT_TRUE(rig.Disc() == before);
     }
     if (!c.backup) { EXPECT_EQ(rig.Log().size(), 100u) << "the 100 writes alone: nothing read"; }
-  }
-}
-
-// Closing the progress box (Ctrl-C on the console) stops the erase while the disc is as it was;
-// from the first zero on, the erase runs to its end. A temporary a killed run left beside the
-// backup goes; one another run is still writing (it holds its claim) stays.
-TEST_F(Erase, AStopBeforeTheFirstZeroLeavesTheDiscAsItWas) {
-  const struct {
-    const char* pressAt;  // the status at which the user closes the box
-    EraseEnd end;
-    bool backupKept;      // the backup was already complete on the disk
-  } cases[] = {
-      {"保存 3/100", EraseEnd::kInterrupted, false},
-      {"確認", EraseEnd::kInterrupted, true},
-      {"消去 1/100", EraseEnd::kErased, true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.pressAt);
-    EraseRig& rig = MakeRig(100);
-    fs::remove(Backup());
-    WriteWholeFile(dir_ / "backup.ovi.orvane-0.tmp", Bytes{1});
-    WriteWholeFile(dir_ / "backup.ovi.orvane-1.tmp", Bytes{2});
-    FileClaim live;
-    ASSERT_EQ(live.Take(dir_ / "backup.ovi.orvane-1.tmp"), 0);
-    const Bytes before = rig.Disc();
-    ScriptedUi ui;
-    AnswerYesWithBackup(ui);
-    ui.PressProgressButtonOnStatus(c.pressAt);
-    EraseReport report;
-    EXPECT_EQ(Run(ui, report), c.end == EraseEnd::kErased ? 0 : -1);
-    EXPECT_EQ(report.end, c.end);
-    EXPECT_TRUE(rig.Disc() == (c.end == EraseEnd::kErased ? Zeroed(before, 2048) : before));
-    if (c.end == EraseEnd::kInterrupted) { EXPECT_EQ(ui.Boxes().back().box.text, "処理を中断しました。"); }
-    if (c.backupKept) ExpectBackupOf(Backup(), before, 100, 2048);
-    EXPECT_EQ(fs::exists(Backup()), c.backupKept);
-    EXPECT_EQ(Names(dir_).size(), c.backupKept ? 3u : 2u);  // the disc, the one in use and the backup
   }
 }
 
