@@ -7,14 +7,12 @@
 #include <fstream>
 #include <thread>  // std::chrono's clocks: <chrono> itself does not compile with a CP932 execution charset
 
-#include "image/image_file.h"
 #include "image/image_test_support.h"
 #include "image_write_rig.h"
 #include "vdrive/presets.h"
 #include "operations/erase_backup.h"
 #include "operations/image_write_progress.h"
 #include "operations/image_write_texts.h"
-#include "operations/write_target.h"
 #include "scsi/opcodes.h"
 #include "scsi/sense.h"
 #include "toolkit/endian.h"
