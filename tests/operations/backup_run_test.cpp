@@ -63,7 +63,7 @@ TEST(BackupRun, Cases) {
          EXPECT_EQ(rig.Run(false, "2048/6144 (33%) 0.0 MB/s").end, BackupRunEnd::kInterrupted);
          EXPECT_EQ(rig.boxes.back().box.note, kBackupResumableNote);
        },
-       false, BackupRunEnd::kCompleted, 0, 6144, 0, "バックアップ完了しました。", kBackupDoneNote},
+       false, BackupRunEnd::kCompleted, 0, 6144, 0, "読み取り: 6144 セクタ\r\n", kBackupDoneNote},
       {"CompareNamesTheFirstRangesAndCountsTheRest", "",
        [&](Rig& rig) {
          rig.Run(false);

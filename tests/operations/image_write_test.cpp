@@ -117,9 +117,7 @@ TEST_F(ImageWriteTest, ConfirmationProgressAndFinalBoxSayWhatHappens) {
   SetClock clock(1000, 61999);  // the start, then everything after it: 60.999 s, whole seconds shown
   ScriptedUi ui;
   ui.QueueAnswer(kIdYes);
-  ImageWriteOptions options;
-  options.clock = &clock;
-  ASSERT_EQ(Write(ui, path, options).code, 0);
+  ASSERT_EQ(Write(ui, path, {.clock = &clock}).code, 0);
   const auto boxes = ui.Boxes();
   ASSERT_EQ(boxes.size(), 2u);
   EXPECT_EQ(boxes[0].box.text + "|" + boxes[0].box.caption + "|" + boxes[0].box.note,
