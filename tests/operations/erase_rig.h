@@ -41,7 +41,6 @@ class EraseRig : public OperationRig {
     });
   }
 
-  bool Ready() { return Drive().HasMedium() && List().Count() == 1; }
   void SetFault(Fault fault) { fault_ = std::move(fault); }
   const std::vector<SectorCommand>& Log() const { return log_; }
   Bytes Disc() const { return ReadWholeFile(disc_); }

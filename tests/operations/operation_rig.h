@@ -31,7 +31,6 @@ class OperationRig {
   DeviceHandle& Device() { return list_->Device(); }
   DriveRecord& Record() { return const_cast<DriveRecord&>(list_->Records().front()); }
   PortHandle HoldOpen(uint8_t flags) { return port_->Open("\\\\.\\E:", flags); }  // kNoPortHandle: refused
-  void Release(PortHandle handle) { port_->Close(handle); }
 
  private:
   void Attach() {

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "image/image_file.h"
@@ -35,9 +34,7 @@ SurfaceScan Scan(const std::string& preset, uint64_t sectors, const std::string&
                  const fs::path& map = {}, std::function<bool(const SurfaceScan&)> progress = {},
                  const std::function<void(OperationRig&)>& after = {}) {
   const fs::path image = TempDir("surface-scan") / (preset + ".img");
-  fs::remove(image);
-  std::ofstream(image, std::ios::binary).close();
-  fs::resize_file(image, sectors * FindDrivePreset(preset)->blockLength);
+  WriteWholeFile(image, Bytes(sectors * FindDrivePreset(preset)->blockLength));  // the folder is made anew
   std::vector<VirtualDriveSpec> parsed;
   std::string error;
   EXPECT_EQ(ParseVirtualDriveSpecs("E=" + preset + ":" + image.string() + faults, parsed, error), 0) << error;
@@ -76,10 +73,8 @@ TEST(SurfaceScan, FindsExactlyTheInjectedFaults) {
     const char* findings;
   } cases[] = {
       {"clean, constant angular", "dvdrom", "", 100, ""},
-      {"weak, read by the retries", "dvdram", ":weak=700+3+3", 100, "700+3 recovered"},
       {"weak beyond the retries", "dvdram", ":weak=700+3+4", 100, "700+3 bad"},
       {"weak failing only its transfer", "dvdram", ":weak=2000+1+1", 100, "1984+32 recovered"},
-      {"slow", "dvdram", ":slow=1024+64+150", 100, "1024+64 slow"},
       {"slow, under the limit", "dvdram", ":slow=1024+64+50", 100, ""},
       {"slow, the limit lowered", "dvdram", ":slow=1024+64+50", 40, "1024+64 slow"},
       {"all at once", "dvdrom", ":bad=3999+1:weak=700+3+3:slow=32+32+150:bad=300+5", 100,
@@ -87,17 +82,16 @@ TEST(SurfaceScan, FindsExactlyTheInjectedFaults) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const uint64_t sectors = 4000;
     SurfaceOptions options;
     options.slowMs = c.slowMs;
-    const SurfaceScan scan = Scan(c.preset, sectors, c.faults, options);
+    const SurfaceScan scan = Scan(c.preset, 4000, c.faults, options);
     EXPECT_EQ(scan.end, SurfaceEnd::kCompleted) << scan.failure;
     EXPECT_EQ(Findings(scan.map), c.findings);
     if (*c.faults != 0) continue;
     // A clean disc reads at its timing model's rate everywhere, within 1 %.
     const TimingModel& model = FindDrivePreset(c.preset)->timing;
     for (const SpeedPoint& p : scan.curve) {
-      const double expected = TransferRateMBps(model, sectors, p.first + p.count / 2.0) * 1e6;
+      const double expected = TransferRateMBps(model, 4000, p.first + p.count / 2.0) * 1e6;
       EXPECT_NEAR(double(p.minBytesPerSecond), expected, expected / 100) << p.first;
       EXPECT_NEAR(double(p.maxBytesPerSecond), expected, expected / 100) << p.first;
     }
@@ -107,10 +101,7 @@ TEST(SurfaceScan, FindsExactlyTheInjectedFaults) {
 TEST(SurfaceScan, AStoppedScanGoesOnToTheMapOfAnUninterruptedOne) {
   const fs::path dir = TempDir("surface-resume");
   const char* faults = ":bad=3000+40:weak=7000+3+3:slow=4096+96+150:weak=100+1+1";
-  const auto mapText = [](const fs::path& path) { return ReadWholeFile(path); };
-  fs::remove(dir / "whole.map");
   ASSERT_EQ(Scan("dvdrom", 8000, faults, {}, dir / "whole.map").end, SurfaceEnd::kCompleted);
-  fs::remove(dir / "stopped.map");
   int runs = 0, transfers = 0;
   SurfaceEnd end = SurfaceEnd::kInterrupted;
   for (; end == SurfaceEnd::kInterrupted && runs < 10; ++runs)
@@ -119,13 +110,12 @@ TEST(SurfaceScan, AStoppedScanGoesOnToTheMapOfAnUninterruptedOne) {
           }).end;
   EXPECT_EQ(end, SurfaceEnd::kCompleted);
   EXPECT_EQ(runs, 7);  // 250 transfers, stopped after every 37th
-  EXPECT_EQ(mapText(dir / "stopped.map"), mapText(dir / "whole.map"));
-
+  EXPECT_EQ(ReadWholeFile(dir / "stopped.map"), ReadWholeFile(dir / "whole.map"));
   // The map of another disc is refused, and left as it was.
   const SurfaceScan other = Scan("dvdrom", 4000, "", {}, dir / "whole.map");
   EXPECT_EQ(other.end, SurfaceEnd::kFailed);
   EXPECT_NE(other.failure.find("is of another disc (8000 sectors of 2048 bytes)"), std::string::npos) << other.failure;
-  EXPECT_EQ(mapText(dir / "stopped.map"), mapText(dir / "whole.map"));
+  EXPECT_EQ(ReadWholeFile(dir / "stopped.map"), ReadWholeFile(dir / "whole.map"));
 }
 
 // A backup resumed from a scan's map reads the sectors the scan found slow or recovered too: the
@@ -150,8 +140,6 @@ TEST(SurfaceScan, ABackupGoingOnFromTheMapReadsEveryReadableSector) {
 TEST(SurfaceScan, ABackupReadsTheSlowAndBadPlacesLast) {
   const fs::path dir = TempDir("surface-later");
   const auto backup = [&](const fs::path& image, bool stopEachChunk) {
-    fs::remove(image);
-    fs::remove(BackupMapPath(image));
     Scan("dvdram", 4000, ":slow=1024+64+150:weak=700+3+1:bad=300+5", {}, {}, {}, [&](OperationRig& rig) {
       BackupOptions options;
       options.later = {{300, 5}, {700, 3}, {1024, 64}};
