@@ -424,7 +424,33 @@ TEST_F(Erase, EveryShapeAndHindranceEndsWithTheRegionsZeroAndBackedUp) {
   }
 }
 
-
+// A whole DVD-RAM: the tail's byte offsets lie past 4 GiB, where a 32-bit product of sector and
+// size would put the last region's zeros, and then its write-back, over other data.
+TEST(EraseThenImageWrite, FullSizeDiscTailAtTheLastSixtyFourSectors) {
+  OperationRig rig("dvdram");
+  ASSERT_TRUE(rig.Ready());
+  Medium& medium = *rig.Drive().GetMedium();
+  ASSERT_EQ(medium.BlockCount(), 2295104u);
+  const uint64_t watched[] = {0, 1, 63, 64, 65, 2295039, 2295040, 2295103};  // a write one sector off shows
+  for (uint64_t lba : watched) ASSERT_EQ(medium.Write(lba, 1, SectorPattern(lba, 2048, 8).data()), 0);
+  const fs::path dir = TempDir("erase-write-full");
+  ScriptedUi ui;
+  for (uint32_t answer : {kIdYes, kIdYes}) ui.QueueAnswer(answer);  // save, erase
+  ui.QueueFile(dir / "backup.ovi");
+  EraseOptions options;
+  options.backupFolder = dir;
+  ASSERT_EQ(EraseWithBackup(ui, rig.List(), rig.Record(), options, nullptr), 0);
+  WriteWatch watch(rig.SharedDrive());
+  ScriptedUi writeUi;
+  writeUi.QueueAnswer(kIdYes);
+  EXPECT_EQ(RunImageWrite(writeUi, rig.List(), rig.Record(), dir / "backup.ovi").code, 0);
+  EXPECT_EQ(watch.Writes(), (std::vector<SectorRun>{{0, 32}, {32, 32}, {2295040, 32}, {2295072, 32}}));
+  for (uint64_t lba : watched) {
+    Bytes sector(2048);
+    ASSERT_EQ(medium.Read(lba, 1, sector.data()), 0);
+    EXPECT_TRUE(sector == SectorPattern(lba, 2048, 8)) << lba;
+  }
+}
 
 }  // namespace
 }  // namespace orv::test
