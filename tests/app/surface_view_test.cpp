@@ -1,5 +1,4 @@
-// The surface window's geometry on a grid of 5 x 2 cells of 10 pixels and a plot 200 x 100
-// pixels at (100, 0): expected cells, points and scale rows worked out by hand.
+// The surface window's geometry, 5 x 2 cells of 10 pixels and a 200 x 100 plot at (100, 0), by hand.
 #include <gtest/gtest.h>
 
 #include "app/surface_view.h"

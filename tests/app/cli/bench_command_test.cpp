@@ -83,17 +83,12 @@ TEST(BenchCommand, WithoutATerminalOrYesOrADiscNothingRuns) {
   EXPECT_EQ(run.out, "");
   EXPECT_TRUE(Has(run.err, "> n (no terminal to ask at)")) << run.err;
   EXPECT_TRUE(Has(run.err, "orvane-cli: benchmark not run: no terminal to confirm at (--yes runs it)\n"));
-  // A stop: its message, and the rows there are (none without a disc).
-  const CliOutcome none = RunBench("nodisc", {"--yes", "--json"});
-  EXPECT_EQ(none.code, 1);
-  EXPECT_EQ(none.out, ConsoleText("{\"formatVersion\": 1, \"program\": {\"name\": \"orvane-cli\", "
-                                  "\"version\": \"1.01a#03\"}, \"drive\": \"E:\", \"complete\": false, "
-                                  "\"stopped\": \"デバイスの準備ができていません。\", \"rows\": []}\n"));
+  // Stopped by the empty drive (its --json output is json_schema_check.py's).
+  EXPECT_EQ(RunBench("nodisc", {"--yes"}).code, 1);
 }
 
 TEST(BenchCommand, CtrlCCancelsAfterTheMeasurementUnderWayAndPrintsTheRowsSoFar) {
-  // Ctrl-C arrives while the sequential seek runs; the worker is held long enough for the
-  // console to take it before the seek's 3 (simulated) seconds are over.
+  // Ctrl-C while the sequential seek runs, the worker held until the console has taken it.
   bool pressed = false;
   const CliOutcome run = RunBench("dvdram", {"--yes"}, [&pressed](VirtualDrive& drive) {
     drive.SetAnswerHook([&pressed](VirtualDrive&, CommandContext& c) {

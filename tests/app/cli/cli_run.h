@@ -19,12 +19,10 @@ namespace orv::test {
 
 struct CliOutcome {
   int code = -1;
-  std::string out;  // UTF-8, LF line ends
-  std::string err;
+  std::string out, err;  // UTF-8, LF line ends
 };
 
-// An empty folder of the running case's own, under the build's test files: CTest runs the cases
-// of one executable at once, and the tests of two builds may run side by side.
+// An empty folder of the running case's own (cases and builds run side by side).
 inline std::filesystem::path CaseDir(const std::string& prefix) {
   const char* binary = std::getenv("ORVANE_BINARY_DIR");
   const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -48,8 +46,7 @@ inline std::string DrainStream(std::FILE* file) {
   return text;
 }
 
-// `args` without the program name; the two streams go through files in `dir`, which must exist.
-// `prepare` sets up the session before the run.
+// `args` without the program name, the streams through files in `dir`; `prepare` sets up the session.
 inline CliOutcome RunCliIn(const std::filesystem::path& dir, const std::vector<std::string>& args,
                            const std::function<void(CliSession&)>& prepare = {}) {
   std::FILE* out = std::fopen((dir / "cli-out.txt").string().c_str(), "w+b");
