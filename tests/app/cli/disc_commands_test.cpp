@@ -234,6 +234,10 @@ TEST_F(DiscCommands, BackupRefusesFilesItMustNotWrite) {
        "disc.map is the file that holds the disc"},
       {"a user's file with a map beside it", "disc.img", "user.iso", true, true, {"--resume"},
        "user.iso does not start with an image block, so it is not the backup its map describes; nothing was changed"},
+      {"resumed without a map", "disc.img", "new.ovi", false, false, {"--resume"}, "new.ovi.map to resume from"},
+      {"a folder", "disc.img", ".", false, false, {}, "is a folder; the backup needs a file of its own"},
+      {"an unreadable surface map", "disc.img", "new.ovi", false, false, {"--surface-map", "no.map"},
+       "--surface-map no.map: cannot read the map"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
