@@ -18,9 +18,9 @@ namespace {
 // The user presses Cancel the moment the progress box opens, before the worker looks at anything.
 class CancelAtOnceUi : public ScriptedUi {
  public:
-  std::unique_ptr<ProgressBox> OpenProgress(const ProgressBoxSpec& spec, std::function<void()> onClose) override {
+  std::unique_ptr<ProgressBox> OpenProgress(const ProgressBoxSpec& box, std::function<void()> onClose) override {
     if (onClose) onClose();
-    return ScriptedUi::OpenProgress(spec, std::move(onClose));
+    return ScriptedUi::OpenProgress(box, std::move(onClose));
   }
 };
 
